@@ -1,0 +1,31 @@
+// What the link needs from the windows around it. The program implements it with the status box,
+// the editor and message boxes; tests record the calls.
+#pragma once
+
+#include <string>
+
+namespace kc {
+
+class LinkHost {
+ public:
+  virtual ~LinkHost() = default;
+
+  // The status box: the link status text, the transfer percentage, and whether it is shown.
+  virtual void ShowStatus(const std::string& text, int percent, bool visible) = 0;
+  // A modal message owned by the editor, caption "提示", one OK button. Timers and the port keep
+  // running while it is open, so the link has finished its state changes before calling this.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Shows the editor window (end of a transfer).
+  virtual void ShowEditor() = 0;
+  // Repaints the editor's pages from the store; selection is a block 0..8 or 20 for all.
+  virtual void RefreshPages(int selection) = 0;
+  // The mode names or the device identity received from the box have changed.
+  virtual void ModeNamesChanged() = 0;
+  virtual void DeviceIdChanged() = 0;
+  // Which of the link's three timers (600 ms scan, 100 ms transfer, 20 ms pacing) should run.
+  virtual void SetTimers(bool scan, bool transfer, bool hold) = 0;
+  // Appends one line to the diagnostic log, which is never shown.
+  virtual void AppendLog(const std::string& line) = 0;
+};
+
+}  // namespace kc

@@ -1,0 +1,103 @@
+// The parameter store: every setting of the box for the mode being edited, kept twice.
+//
+// The working table is indexed the way the editor sees a block (row = block, column = index of
+// the parameter identifier); the device image holds each block in the box's own slot order, the
+// order of whole-block transfers and mode files. Sing/Disco twins and the two microphone groups
+// are where the two differ.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace kc {
+
+inline constexpr int kBlockCount = 10;
+inline constexpr int kWorkingColumns = 86;
+inline constexpr int kDeviceColumns = 113;
+inline constexpr int kSystemBlock = 9;
+// Selection value of ResetEq and page refreshes meaning "every block".
+inline constexpr int kAllBlocks = 20;
+
+struct BlockInfo {
+  int parameters;     // indices 0..parameters-1
+  int device_slots;   // length of the block's row in the device image
+  int eq_bands;       // number of EQ bands
+  int first_eq;       // index of field 0 of band 0
+  int band_address;   // identifier under which a whole band is sent; -1 for none
+  int page;           // editor page that shows the block
+};
+
+// Facts of blocks 0..9. Returns nullptr for any other block.
+const BlockInfo* InfoOfBlock(int block);
+
+// Number of EQ bands shown on each of the eight editor pages.
+int EqBandsOfPage(int page);
+
+// Band position meaning "not a band field" (band 0, field 255) and "Reverb" (band 255, field 0).
+inline constexpr int kNoBandField = 0x00FF;
+inline constexpr int kNoBandReverb = 0xFF00;
+
+// Device slot of (block, index) under the Disco switch (0 Sing, 1 Disco).
+int DeviceSlot(int block, int index, int disco);
+
+// Band position band*256+field of an audio identifier (blocks 0..8).
+int LocateBand(int id);
+
+inline int BlockOf(int id) { return (id >> 8) & 0xFF; }
+inline int IndexOf(int id) { return id & 0xFF; }
+inline int MakeId(int block, int index) { return (block << 8) | index; }
+
+class ParameterStore {
+ public:
+  using Row = std::array<int32_t, kDeviceColumns>;
+
+  ParameterStore();
+
+  // Working table by identifier or by block and index; 0 for a cell outside the table.
+  int32_t Working(int id) const { return Working(BlockOf(id), IndexOf(id)); }
+  int32_t Working(int block, int index) const;
+  // Device image by block and slot; 0 for a cell outside the table.
+  int32_t Device(int block, int slot) const;
+  const Row& DeviceRow(int block) const { return device_[block]; }
+
+  // Bounds-checked writes; false (and nothing written) for a cell outside the table.
+  bool SetWorking(int block, int index, int32_t value);
+  bool SetDevice(int block, int slot, int32_t value);
+
+  int disco() const { return disco_; }
+  void set_disco(int disco) { disco_ = disco ? 1 : 0; }
+  // Microphone group: 0 A, 1 B.
+  int mic_group() const { return mic_group_; }
+  void set_mic_group(int group) { mic_group_ = group ? 1 : 0; }
+
+  // Device row a working-table identifier writes to (block 2 for block 1 while group B is on).
+  int DeviceRowOf(int id) const;
+
+  // Writes a value under an identifier into both tables. Identifiers outside the tables are
+  // ignored.
+  void StoreValue(int id, int32_t value);
+
+  // Refills the working table from the device image under the Disco switch and microphone group.
+  void RebuildWorkingTable();
+
+  // Identifier of the Q field that a band's Q box stands for now: field 3 for a PEQ band,
+  // field 4 for a shelf. Other identifiers come back unchanged.
+  int QFieldOf(int id) const;
+
+  // Puts the EQ bands of one block (0..8) or of every block (kAllBlocks) back to their defaults.
+  // A single block sends each band through the band sender; afterwards the page refresher runs.
+  void ResetEq(int selection);
+
+  // Collaborators wired by the link and the editor; either may be left empty.
+  std::function<void(int id, int32_t value)> send_eq_band;
+  std::function<void(int selection)> refresh_pages;
+
+ private:
+  std::array<std::array<int32_t, kWorkingColumns>, kBlockCount> working_{};
+  std::array<Row, kBlockCount> device_{};
+  int disco_ = 0;
+  int mic_group_ = 0;
+};
+
+}  // namespace kc
