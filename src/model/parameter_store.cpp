@@ -6,16 +6,16 @@ namespace kc {
 namespace {
 
 constexpr std::array<BlockInfo, kBlockCount> kBlocks = {{
-    {54, 106, 10, 4, 0x0002, 0},   // Music
-    {79, 79, 15, 4, 0x0102, 1},    // Microphone A
-    {79, 79, 15, 4, 0x0202, 1},    // Microphone B
-    {28, 28, 3, 13, 0x030B, 2},    // Echo
-    {8, 8, 0, 0, 0x0408, 2},       // Reverb
-    {55, 55, 5, 30, 0x051C, 3},    // Main output
-    {43, 43, 3, 28, 0x061A, 5},    // Subwoofer
-    {53, 53, 5, 28, 0x071A, 4},    // Centre
-    {53, 53, 5, 28, 0x081A, 6},    // Rear
-    {35, 35, 0, 0, -1, 7},         // System
+    {54, 106, 10, 4, 0x0002, 0},  // Music
+    {79, 79, 15, 4, 0x0102, 1},   // Microphone A
+    {79, 79, 15, 4, 0x0202, 1},   // Microphone B
+    {28, 28, 3, 13, 0x030B, 2},   // Echo
+    {8, 8, 0, 0, 0x0408, 2},      // Reverb
+    {55, 55, 5, 30, 0x051C, 3},   // Main output
+    {43, 43, 3, 28, 0x061A, 5},   // Subwoofer
+    {53, 53, 5, 28, 0x071A, 4},   // Centre
+    {53, 53, 5, 28, 0x081A, 6},   // Rear
+    {35, 35, 0, 0, -1, 7},        // System
 }};
 
 constexpr std::array<int, 8> kPageBands = {10, 15, 3, 5, 5, 3, 5, 0};
@@ -54,7 +54,8 @@ int LocateBand(int id) {
   const BlockInfo* info = InfoOfBlock(block);
   if (block == 4) return kNoBandReverb;
   if (info == nullptr || block == kSystemBlock) return kNoBandField;
-  if (info->eq_bands > 0 && index >= info->first_eq && index < info->first_eq + 5 * info->eq_bands) {
+  if (info->eq_bands > 0 && index >= info->first_eq &&
+      index < info->first_eq + 5 * info->eq_bands) {
     const int rel = index - info->first_eq;
     return (rel / 5) * 256 + rel % 5;
   }
@@ -149,8 +150,8 @@ void ParameterStore::ResetEq(int selection) {
     for (int k = 0; k < n; ++k) {
       for (int f = 0; f < 5; ++f) {
         const int index = info.first_eq + 5 * k + f;
-        const int32_t value = f == 1 ? static_cast<int32_t>(std::nearbyint(360.0 / n * k)) + 5
-                                     : kBandDefaults[f];
+        const int32_t value =
+            f == 1 ? static_cast<int32_t>(std::nearbyint(360.0 / n * k)) + 5 : kBandDefaults[f];
         if (selection == kAllBlocks && block == 0) {
           SetDevice(0, DeviceSlot(0, index, 0), value);
           SetDevice(0, DeviceSlot(0, index, 1), f == 1 ? 11 + 24 * k : value);

@@ -20,12 +20,12 @@ inline constexpr int kSystemBlock = 9;
 inline constexpr int kAllBlocks = 20;
 
 struct BlockInfo {
-  int parameters;     // indices 0..parameters-1
-  int device_slots;   // length of the block's row in the device image
-  int eq_bands;       // number of EQ bands
-  int first_eq;       // index of field 0 of band 0
-  int band_address;   // identifier under which a whole band is sent; -1 for none
-  int page;           // editor page that shows the block
+  int parameters;    // indices 0..parameters-1
+  int device_slots;  // length of the block's row in the device image
+  int eq_bands;      // number of EQ bands
+  int first_eq;      // index of field 0 of band 0
+  int band_address;  // identifier under which a whole band is sent; -1 for none
+  int page;          // editor page that shows the block
 };
 
 // Facts of blocks 0..9. Returns nullptr for any other block.
