@@ -1,0 +1,356 @@
+#include "modes/mode_file.h"
+
+#include <array>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "modes/scramble.h"
+
+namespace kc {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A complete mode is about 16 KB; a file a few hundred times that size cannot be one, and reading
+// it whole would only waste memory.
+constexpr std::uintmax_t kMaxModeFileBytes = 8u << 20;
+
+std::string PlatformError(int error_number, std::string_view fallback) {
+  if (error_number != 0) return std::system_category().message(error_number);
+  return std::string(fallback);
+}
+
+// Lines end at LF; the CR of a CR LF end is dropped. A final LF does not start another line.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    const size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = next;
+  }
+  return lines;
+}
+
+// Word 1 of a plain line as a decimal, if the line has it.
+std::optional<int32_t> NumberAfterWord(std::string_view plain) {
+  const std::vector<std::string_view> words = SplitWords(plain);
+  if (words.size() < 2) return std::nullopt;
+  return ParseDecimal(words[1]);
+}
+
+int32_t WrappingAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+void ApplyEntries(const std::vector<ModeEntry>& entries, ParameterStore& store,
+                  const ModeHooks& hooks) {
+  if (hooks.clear_log) hooks.clear_log();
+  for (const ModeEntry& entry : entries) {
+    store.SetDevice(entry.block, entry.slot, entry.value);
+    if (hooks.append_log) {
+      hooks.append_log(std::to_string(MakeId(entry.block, entry.slot)) + " " +
+                       std::to_string(entry.value));
+    }
+  }
+}
+
+bool IsDeviceName(std::string_view name) {
+  // The part before the first dot, with trailing spaces dropped, is what the platform compares.
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  std::string upper;
+  for (char c : stem) upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+  static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+  for (std::string_view device : kPlain) {
+    if (upper == device) return true;
+  }
+  if (upper.size() < 4) return false;
+  const std::string_view prefix = std::string_view(upper).substr(0, 3);
+  if (prefix != "COM" && prefix != "LPT") return false;
+  const std::string_view digit = std::string_view(upper).substr(3);
+  if (digit.size() == 1) return digit[0] >= '1' && digit[0] <= '9';
+  // Superscript one, two and three count as digits there as well.
+  return digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";
+}
+
+}  // namespace
+
+std::string_view ModeStatusChinese(ModeStatus status) {
+  switch (status) {
+    case ModeStatus::kOk:
+      return {};
+    case ModeStatus::kFileMissing:
+      return "文件不存在";
+    case ModeStatus::kFormatError:
+      return "文件格式错误!";
+    case ModeStatus::kCorrupt:
+      return "数据文件损坏!";
+    case ModeStatus::kBadName:
+      return "文件名无效!";
+    case ModeStatus::kWriteFailed:
+      return "文件写入失败!";
+  }
+  return {};
+}
+
+std::string_view ModeStatusEnglish(ModeStatus status) {
+  switch (status) {
+    case ModeStatus::kOk:
+      return {};
+    case ModeStatus::kFileMissing:
+      return "File not find!";
+    case ModeStatus::kFormatError:
+      return "File format error!";
+    case ModeStatus::kCorrupt:
+      return "Data file is corrupted!";
+    case ModeStatus::kBadName:
+      return "Invalid file name!";
+    case ModeStatus::kWriteFailed:
+      return "File write failed!";
+  }
+  return {};
+}
+
+bool WriteWholeFile(const fs::path& path, std::string_view data, std::string* error) {
+  errno = 0;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) {
+    if (error) *error = PlatformError(errno, "cannot open the file for writing");
+    return false;
+  }
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  out.flush();
+  out.close();
+  if (out.fail()) {
+    if (error) *error = PlatformError(errno, "the file could not be written completely");
+    return false;
+  }
+  return true;
+}
+
+int ModeChecksum(int32_t sum) {
+  const int32_t flipped = static_cast<int32_t>((static_cast<uint32_t>(sum) ^ 0xFFFFu) + 1u);
+  return flipped % 256;
+}
+
+int ModeEntryCount() {
+  int count = 0;
+  for (int block = 0; block < kModeBlocks; ++block) count += InfoOfBlock(block)->device_slots + 1;
+  return count;
+}
+
+std::vector<std::string> BuildModeLines(const ParameterStore& store) {
+  std::vector<std::string> lines;
+  lines.reserve(static_cast<size_t>(ModeEntryCount()) + 4);
+  lines.push_back(ScrambleLine("W4 " + std::to_string(kModeDeviceCode ^ kModeHeaderMask)));
+  lines.push_back(ScrambleLine("Tovak " + std::to_string(1 ^ kModeHeaderMask)));
+  int32_t k = 1;
+  int32_t sum = 0;
+  for (int block = 0; block < kModeBlocks; ++block) {
+    // Each block carries one slot past its end; it travels along and is put back on reading.
+    const int last_slot = InfoOfBlock(block)->device_slots;
+    for (int slot = 0; slot <= last_slot; ++slot) {
+      ++k;
+      const int32_t value = store.Device(block, slot);
+      lines.push_back(
+          ScrambleLine(std::to_string(MakeId(block, slot) ^ k) + " " + std::to_string(value ^ k)));
+      sum = WrappingAdd(sum, value);
+    }
+  }
+  ++k;
+  lines.push_back(ScrambleLine("Intoal: " + std::to_string(k)));
+  lines.push_back(ScrambleLine("CCCCK: " + std::to_string(ModeChecksum(sum))));
+  return lines;
+}
+
+std::string BuildModeText(const ParameterStore& store) {
+  std::string text;
+  for (const std::string& line : BuildModeLines(store)) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+ModeCheck CheckModeText(std::string_view text) {
+  ModeCheck check;
+  const std::vector<std::string_view> stored = SplitLines(text);
+  std::vector<bool> readable;
+  readable.reserve(stored.size());
+  check.plain_lines.reserve(stored.size());
+  for (std::string_view line : stored) {
+    std::optional<std::string> plain = UnscrambleLine(line);
+    readable.push_back(plain.has_value());
+    check.plain_lines.push_back(plain ? std::move(*plain) : std::string());
+  }
+  const auto fail = [&check](ModeStatus status) {
+    check.status = status;
+    check.entries.clear();
+    return check;
+  };
+
+  // Header: only the numbers after the first words count.
+  if (stored.size() < 2 || !readable[0] || !readable[1]) return fail(ModeStatus::kFormatError);
+  const std::optional<int32_t> device = NumberAfterWord(check.plain_lines[0]);
+  if (!device || (*device ^ kModeHeaderMask) != kModeDeviceCode) {
+    return fail(ModeStatus::kFormatError);
+  }
+  if (!NumberAfterWord(check.plain_lines[1])) return fail(ModeStatus::kFormatError);
+
+  if (stored.size() < 4) return fail(ModeStatus::kCorrupt);
+  for (bool ok : readable) {
+    if (!ok) return fail(ModeStatus::kCorrupt);
+  }
+
+  const int32_t last = static_cast<int32_t>(stored.size()) - 1;
+  const std::optional<int32_t> count = NumberAfterWord(check.plain_lines[last - 1]);
+  if (!count || *count != last - 1) return fail(ModeStatus::kCorrupt);
+  const std::optional<int32_t> check_number = NumberAfterWord(check.plain_lines[last]);
+  if (!check_number) return fail(ModeStatus::kCorrupt);
+
+  int32_t sum = 0;
+  check.entries.reserve(static_cast<size_t>(last - 3));
+  for (int32_t k = 2; k <= last - 2; ++k) {
+    const std::vector<std::string_view> words = SplitWords(check.plain_lines[k]);
+    if (words.size() < 2) return fail(ModeStatus::kCorrupt);
+    const std::optional<int32_t> coded_id = ParseDecimal(words[0]);
+    const std::optional<int32_t> coded_value = ParseDecimal(words[1]);
+    if (!coded_id || !coded_value) return fail(ModeStatus::kCorrupt);
+    const int32_t id = *coded_id ^ k;
+    const int32_t value = *coded_value ^ k;
+    // An entry outside blocks 0..8 or past the end of a device-image row would write where no
+    // slot is; such a file is damaged.
+    if (id < 0) return fail(ModeStatus::kCorrupt);
+    const int32_t block = id / 256;
+    const int32_t slot = id % 256;
+    if (block >= kModeBlocks || slot >= kDeviceColumns) return fail(ModeStatus::kCorrupt);
+    check.entries.push_back({block, slot, value});
+    sum = WrappingAdd(sum, value);
+  }
+  if (ModeChecksum(sum) != *check_number) return fail(ModeStatus::kCorrupt);
+  check.status = ModeStatus::kOk;
+  return check;
+}
+
+ModeStatus LoadModeText(std::string_view text, ParameterStore& store, const ModeHooks& hooks) {
+  const ModeCheck check = CheckModeText(text);
+  if (check.status == ModeStatus::kOk) ApplyEntries(check.entries, store, hooks);
+  return check.status;
+}
+
+bool IsValidModeName(std::string_view name) {
+  if (name.empty()) return true;
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return false;
+    if (std::string_view("/\\<>:\"|?*").find(c) != std::string_view::npos) return false;
+  }
+  // Covers "." and "..", and names the platform would silently cut short.
+  if (name.back() == '.' || name.back() == ' ') return false;
+  return !IsDeviceName(name);
+}
+
+std::optional<ModeFolders> PrepareModeFolders(const fs::path& program_folder,
+                                              const fs::path& user_data_folder,
+                                              std::string* error) {
+  std::string last_error;
+  for (const fs::path& base : {program_folder, user_data_folder}) {
+    if (base.empty()) continue;
+    ModeFolders folders;
+    folders.root = base / kModeRootName;
+    folders.library = folders.root / kModeLibraryName;
+    folders.marker = folders.root / kModeMarkerName;
+    std::error_code ec;
+    if (!fs::exists(folders.marker, ec)) fs::create_directories(folders.root, ec);
+    if (!ec) fs::create_directories(folders.library, ec);
+    if (ec) {
+      last_error = ec.message();
+      continue;
+    }
+    // The folders may exist yet refuse new files (an install owned by another user).
+    const fs::path probe = folders.library / kModeTempName;
+    if (!WriteWholeFile(probe, {}, &last_error)) continue;
+    fs::remove(probe, ec);
+    return folders;
+  }
+  if (error) *error = last_error;
+  return std::nullopt;
+}
+
+ModeFiles::ModeFiles(fs::path library, ParameterStore& store, ModeHooks hooks)
+    : library_(std::move(library)),
+      store_(store),
+      hooks_(std::move(hooks)),
+      writer_(WriteWholeFile) {}
+
+fs::path ModeFiles::PathOf(std::string_view name) const {
+  // Names are UTF-8 text; build the path from UTF-8 so Chinese names work on every platform.
+  std::u8string file_name(name.begin(), name.end());
+  file_name.append(kModeFileExtension.begin(), kModeFileExtension.end());
+  return library_ / fs::path(file_name);
+}
+
+ModeStatus ModeFiles::Fail(ModeStatus status, const std::string& detail) {
+  if (hooks_.show_message) {
+    hooks_.show_message(detail.empty() ? std::string(ModeStatusChinese(status)) : detail);
+  }
+  return status;
+}
+
+ModeStatus ModeFiles::SaveModeFile(std::string_view name) {
+  if (!IsValidModeName(name)) return Fail(ModeStatus::kBadName);
+  working_copy_ = BuildModeLines(store_);
+  std::string text;
+  for (const std::string& line : working_copy_) {
+    text += line;
+    text += "\r\n";
+  }
+  // The old file of this name is replaced only by a complete new one: write a temporary file
+  // beside it, then rename it over the old one.
+  const fs::path temp = library_ / kModeTempName;
+  std::string error;
+  std::error_code ec;
+  if (!writer_ || !writer_(temp, text, &error)) {
+    fs::remove(temp, ec);
+    return Fail(ModeStatus::kWriteFailed, error);
+  }
+  fs::rename(temp, PathOf(name), ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return Fail(ModeStatus::kWriteFailed, ec.message());
+  }
+  return ModeStatus::kOk;
+}
+
+ModeStatus ModeFiles::LoadModeFile(std::string_view name) {
+  working_copy_.clear();
+  if (!IsValidModeName(name)) return Fail(ModeStatus::kBadName);
+  const fs::path path = PathOf(name);
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return Fail(ModeStatus::kFileMissing);
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return Fail(ModeStatus::kFileMissing);
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (!ec && size > kMaxModeFileBytes) return Fail(ModeStatus::kCorrupt);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return Fail(ModeStatus::kFileMissing);
+  in.close();
+
+  ModeCheck check = CheckModeText(text);
+  working_copy_ = std::move(check.plain_lines);
+  if (check.status != ModeStatus::kOk) return Fail(check.status);
+  ApplyEntries(check.entries, store_, hooks_);
+  if (hooks_.start_upload) hooks_.start_upload();
+  return ModeStatus::kOk;
+}
+
+}  // namespace kc
