@@ -1,0 +1,516 @@
+#include "modes/mode_file.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "modes/scramble.h"
+
+namespace kc {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kLines = 517;  // 2 header lines, 513 entries, count and checksum
+
+// A folder of its own under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "kc-modes-XXXXXX").string();
+    const char* made = mkdtemp(pattern.data());
+    if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = made;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Distinct, partly negative values in every cell of every row, the system block included.
+void FillStore(ParameterStore& store, int32_t seed) {
+  for (int block = 0; block < kBlockCount; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      const int32_t value = (block * 1000 + slot * 7 + seed) * ((slot % 5 == 0) ? -1 : 1);
+      store.SetDevice(block, slot, value);
+    }
+  }
+}
+
+std::array<ParameterStore::Row, kBlockCount> Snapshot(const ParameterStore& store) {
+  std::array<ParameterStore::Row, kBlockCount> rows;
+  for (int block = 0; block < kBlockCount; ++block) rows[block] = store.DeviceRow(block);
+  return rows;
+}
+
+std::vector<std::string> PlainLines(const ParameterStore& store) {
+  std::vector<std::string> plain;
+  for (const std::string& line : BuildModeLines(store)) plain.push_back(*UnscrambleLine(line));
+  return plain;
+}
+
+std::string Join(const std::vector<std::string>& stored) {
+  std::string text;
+  for (const std::string& line : stored) text += line + "\r\n";
+  return text;
+}
+
+std::string ScrambledText(const std::vector<std::string>& plain) {
+  std::vector<std::string> stored;
+  for (const std::string& line : plain) stored.push_back(ScrambleLine(line));
+  return Join(stored);
+}
+
+// The plain entry line that puts `value` into (block, slot) from line k.
+std::string EntryLine(int k, int32_t id, int32_t value) {
+  return std::to_string(id ^ k) + " " + std::to_string(value ^ k);
+}
+
+struct Recorder {
+  std::vector<std::string> messages;
+  std::vector<std::string> log;
+  int uploads = 0;
+
+  ModeHooks Hooks() {
+    ModeHooks hooks;
+    hooks.show_message = [this](const std::string& text) { messages.push_back(text); };
+    hooks.clear_log = [this] { log.clear(); };
+    hooks.append_log = [this](const std::string& line) { log.push_back(line); };
+    hooks.start_upload = [this] { ++uploads; };
+    return hooks;
+  }
+};
+
+class ModeFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    library_ = dir_.path() / "Mode" / "QT415Mode";
+    fs::create_directories(library_);
+  }
+
+  TempDir dir_;
+  fs::path library_;
+};
+
+TEST(ModeChecksum, BringsTheSumToAMultipleOf256) {
+  const std::pair<int32_t, int> cases[] = {
+      {0, 0}, {1, 255}, {255, 1}, {256, 0}, {1000, 24}, {-1, -255}, {INT32_MAX, 1},
+  };
+  for (const auto& [sum, checksum] : cases) EXPECT_EQ(ModeChecksum(sum), checksum) << sum;
+  EXPECT_EQ(ModeEntryCount(), 513);
+}
+
+TEST_F(ModeFileTest, SaveThenLoadGivesTheSameDeviceImage) {
+  ParameterStore source;
+  FillStore(source, 3);
+  Recorder save_recorder;
+  ModeFiles saver(library_, source, save_recorder.Hooks());
+  ASSERT_EQ(saver.SaveModeFile("Rock"), ModeStatus::kOk);
+  EXPECT_TRUE(save_recorder.messages.empty());
+  EXPECT_EQ(saver.working_copy().size(), static_cast<size_t>(kLines));
+
+  ParameterStore target;
+  FillStore(target, 50);
+  const auto before = Snapshot(target);
+  Recorder recorder;
+  ModeFiles loader(library_, target, recorder.Hooks());
+  ASSERT_EQ(loader.LoadModeFile("Rock"), ModeStatus::kOk);
+  EXPECT_TRUE(recorder.messages.empty());
+  EXPECT_EQ(recorder.uploads, 1);
+  ASSERT_EQ(recorder.log.size(), 513u);
+  EXPECT_EQ(recorder.log[0], "0 " + std::to_string(source.Device(0, 0)));
+  EXPECT_EQ(recorder.log[107], "256 " + std::to_string(source.Device(1, 0)));
+
+  for (int block = 0; block < kBlockCount; ++block) {
+    const int carried = block < 9 ? InfoOfBlock(block)->device_slots : -1;
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      const int32_t expected = slot <= carried ? source.Device(block, slot) : before[block][slot];
+      ASSERT_EQ(target.Device(block, slot), expected) << block << "/" << slot;
+    }
+  }
+  EXPECT_EQ(loader.working_copy().front(), "W4 141");
+}
+
+TEST_F(ModeFileTest, FileOnDiskHasCrLfEndsAndTheFramingLines) {
+  ParameterStore store;
+  FillStore(store, 1);
+  for (int slot = 0; slot < kDeviceColumns; ++slot) store.SetDevice(0, slot, slot);  // S >= 0
+  ModeFiles files(library_, store);
+  ASSERT_EQ(files.SaveModeFile("Live"), ModeStatus::kOk);
+  const std::string bytes = ReadBytes(library_ / "Live.Nddt");
+  EXPECT_EQ(bytes, BuildModeText(store));
+
+  size_t line_ends = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\n') {
+      ASSERT_GT(i, 0u);
+      ASSERT_EQ(bytes[i - 1], '\r') << "bare LF at " << i;
+      ++line_ends;
+    } else if (bytes[i] != '\r') {
+      ASSERT_TRUE((bytes[i] >= '0' && bytes[i] <= '9') || (bytes[i] >= 'A' && bytes[i] <= 'F'))
+          << "byte " << i;
+    }
+  }
+  EXPECT_EQ(line_ends, static_cast<size_t>(kLines));
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+
+  const std::vector<std::string> plain = PlainLines(store);
+  EXPECT_EQ(plain[1], "Tovak 61");
+  EXPECT_EQ(plain[2], EntryLine(2, 0x0000, store.Device(0, 0)));
+  EXPECT_EQ(plain[108], EntryLine(108, 0x006A, store.Device(0, 106)));  // the slot past the end
+  EXPECT_EQ(plain[109], EntryLine(109, 0x0100, store.Device(1, 0)));
+  EXPECT_EQ(plain[514], EntryLine(514, 0x0835, store.Device(8, 53)));
+  EXPECT_EQ(plain[515], "Intoal: 515");
+  int64_t sum = 0;
+  for (int block = 0; block < 9; ++block) {
+    for (int slot = 0; slot <= InfoOfBlock(block)->device_slots; ++slot) {
+      sum += store.Device(block, slot);
+    }
+  }
+  ASSERT_GE(sum, 0);
+  const int checksum = std::stoi(plain[516].substr(7));
+  EXPECT_EQ(plain[516].substr(0, 7), "CCCCK: ");
+  EXPECT_EQ((sum + checksum) % 256, 0);
+}
+
+// Every damaged file is refused with one message, and not one of its values reaches the store.
+TEST_F(ModeFileTest, DamagedFilesLeaveTheStoreUntouched) {
+  ParameterStore source;
+  FillStore(source, 9);
+  const std::vector<std::string> good = PlainLines(source);
+  const std::string corrupt = "数据文件损坏!";
+  const std::string format = "文件格式错误!";
+  using Plain = std::vector<std::string>;
+
+  struct Case {
+    const char* what;
+    std::function<std::string()> text;
+    std::string message;
+  };
+  const auto edited = [&good](std::function<void(Plain&)> edit) {
+    return [&good, edit] {
+      Plain plain = good;
+      edit(plain);
+      return ScrambledText(plain);
+    };
+  };
+  const auto stored_edit = [&good](std::function<void(std::vector<std::string>&)> edit) {
+    return [&good, edit] {
+      std::vector<std::string> stored;
+      for (const std::string& line : good) stored.push_back(ScrambleLine(line));
+      edit(stored);
+      return Join(stored);
+    };
+  };
+  const Case cases[] = {
+      {"changed header number", edited([](Plain& p) { p[0] = "W4 142"; }), format},
+      {"header without number", edited([](Plain& p) { p[0] = "W4"; }), format},
+      {"second line not a number", edited([](Plain& p) { p[1] = "Tovak x"; }), format},
+      {"non-hex in header", stored_edit([](auto& s) { s[0][1] = 'Z'; }), format},
+      {"empty file", [] { return std::string(); }, format},
+      {"one line", [&good] { return ScrambledText({good[0]}); }, format},
+      {"three lines",
+       [&good] {
+         return ScrambledText({good[0], good[1], "Intoal: 2"});
+       },
+       corrupt},
+      {"changed count", edited([](Plain& p) { p[515] = "Intoal: 516"; }), corrupt},
+      {"count not a number", edited([](Plain& p) { p[515] = "Intoal: 5x5"; }), corrupt},
+      {"changed checksum", edited([](Plain& p) {
+         p[516] = "CCCCK: " + std::to_string(std::stoi(p[516].substr(7)) ^ 1);
+       }),
+       corrupt},
+      {"checksum missing", edited([](Plain& p) { p[516] = "CCCCK:"; }), corrupt},
+      {"entry removed", edited([](Plain& p) { p.erase(p.begin() + 40); }), corrupt},
+      {"entry added", edited([](Plain& p) { p.insert(p.begin() + 40, p[40]); }), corrupt},
+      {"non-hex in last entry", stored_edit([](auto& s) { s[514][0] = 'g'; }), corrupt},
+      {"entry missing its value", edited([](Plain& p) { p[514] = "3"; }), corrupt},
+      {"entry value not a number", edited([](Plain& p) { p[514] = "3 1.5"; }), corrupt},
+      {"entry with two spaces", edited([](Plain& p) { p[514] = "3  4"; }), corrupt},
+      {"empty entry line", edited([](Plain& p) { p[300] = ""; }), corrupt},
+      {"entry in the system block",
+       edited([&](Plain& p) { p[514] = EntryLine(514, 0x0900, source.Device(8, 53)); }), corrupt},
+      {"entry past block 8",
+       edited([&](Plain& p) { p[514] = EntryLine(514, 0x2A00, source.Device(8, 53)); }), corrupt},
+      {"entry past the row",
+       edited([&](Plain& p) { p[514] = EntryLine(514, 0x0871, source.Device(8, 53)); }), corrupt},
+      {"entry with a negative identifier",
+       edited([&](Plain& p) { p[514] = EntryLine(514, -5, source.Device(8, 53)); }), corrupt},
+  };
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(library_ / "Bad.Nddt", c.text());
+    ParameterStore target;
+    FillStore(target, 77);
+    const auto before = Snapshot(target);
+    Recorder recorder;
+    ModeFiles files(library_, target, recorder.Hooks());
+    EXPECT_NE(files.LoadModeFile("Bad"), ModeStatus::kOk);
+    EXPECT_EQ(recorder.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(recorder.uploads, 0);
+    EXPECT_TRUE(recorder.log.empty());
+    EXPECT_TRUE(Snapshot(target) == before);
+  }
+}
+
+// Files that differ from what the writer produces but still pass every check.
+TEST_F(ModeFileTest, ToleratedVariationsLoad) {
+  ParameterStore source;
+  FillStore(source, 4);
+  const std::vector<std::string> good = PlainLines(source);
+  using Plain = std::vector<std::string>;
+
+  struct Case {
+    const char* what;
+    std::function<std::string()> text;
+    std::function<void(ParameterStore&)> expect;  // what the target should then hold
+  };
+  const auto edited = [&good](std::function<void(Plain&)> edit) {
+    return [&good, edit] {
+      Plain plain = good;
+      edit(plain);
+      return ScrambledText(plain);
+    };
+  };
+  const auto copy_source = [&source](ParameterStore& expected) {
+    for (int block = 0; block < 9; ++block) {
+      for (int slot = 0; slot <= InfoOfBlock(block)->device_slots; ++slot) {
+        expected.SetDevice(block, slot, source.Device(block, slot));
+      }
+    }
+  };
+  const Case cases[] = {
+      {"lowercase digits",
+       [&good] {
+         std::string text = ScrambledText(good);
+         for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+         return text;
+       },
+       copy_source},
+      {"LF line ends",
+       [&good] {
+         std::string text;
+         for (const std::string& line : good) text += ScrambleLine(line) + "\n";
+         return text;
+       },
+       copy_source},
+      {"no line end after the last line",
+       [&good] {
+         std::string text = ScrambledText(good);
+         return text.substr(0, text.size() - 2);
+       },
+       copy_source},
+      {"any number after Tovak", edited([](Plain& p) { p[1] = "Tovak -99999"; }), copy_source},
+      {"other first words", edited([](Plain& p) {
+         p[0] = "XX 141";
+         p[1] = "? 0";
+         p[515] = "Count: 515";
+         p[516] = "Sum: " + p[516].substr(7);
+       }),
+       copy_source},
+      {"altered identifier goes where it points",
+       edited([&](Plain& p) { p[2] = EntryLine(2, 0x0870, source.Device(0, 0)); }),
+       [&](ParameterStore& expected) {
+         copy_source(expected);
+         expected.SetDevice(0, 0, 0);  // no entry for it any more: keeps the target's value
+         expected.SetDevice(8, 0x70, source.Device(0, 0));
+       }},
+      {"value raised by 256",
+       edited([&](Plain& p) { p[10] = EntryLine(10, 0x0008, source.Device(0, 8) + 256); }),
+       [&](ParameterStore& expected) {
+         copy_source(expected);
+         expected.SetDevice(0, 8, source.Device(0, 8) + 256);
+       }},
+      {"only the framing lines",
+       [&good] {
+         return ScrambledText({good[0], good[1], "Intoal: 2", "CCCCK: 0"});
+       },
+       [](ParameterStore&) {}},
+  };
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(library_ / "Var.Nddt", c.text());
+    ParameterStore target;  // all zeros
+    ParameterStore expected;
+    c.expect(expected);
+    Recorder recorder;
+    ModeFiles files(library_, target, recorder.Hooks());
+    EXPECT_EQ(files.LoadModeFile("Var"), ModeStatus::kOk);
+    EXPECT_TRUE(recorder.messages.empty());
+    EXPECT_EQ(recorder.uploads, 1);
+    EXPECT_TRUE(Snapshot(target) == Snapshot(expected));
+  }
+}
+
+TEST_F(ModeFileTest, MissingFileSaysSoAndChangesNothing) {
+  fs::create_directory(library_ / "Folder.Nddt");
+  for (const char* name : {"Nothing", "Folder"}) {
+    ParameterStore store;
+    FillStore(store, 2);
+    const auto before = Snapshot(store);
+    Recorder recorder;
+    ModeFiles files(library_, store, recorder.Hooks());
+    EXPECT_EQ(files.LoadModeFile(name), ModeStatus::kFileMissing) << name;
+    EXPECT_EQ(recorder.messages, std::vector<std::string>{"文件不存在"});
+    EXPECT_EQ(recorder.uploads, 0);
+    EXPECT_TRUE(Snapshot(store) == before);
+  }
+}
+
+TEST(IsValidModeName, RefusesPathsAndDeviceNames) {
+  for (const char* name : {"../x",        "a/b", "a\\b",    ".",      "..",        "/etc/passwd",
+                           "CON",         "con", "Nul.txt", "AUX .x", "COM1",      "lpt9.Nddt",
+                           "COM\xC2\xB9", "a.",  "a ",      "tab\tx", "new\nline", "a:b",
+                           "a*",          "a?",  "<a>",     "a|b",    "\"q\"",     "del\x7F"}) {
+    EXPECT_FALSE(IsValidModeName(name)) << name;
+  }
+  for (const char* name : {"", "Rock", "Rock.old", "摇滚模式", "COM10", "COM0", "CONSOLE", "CON-1",
+                           " lead", "a b", ".hidden", "-x"}) {
+    EXPECT_TRUE(IsValidModeName(name)) << name;
+  }
+}
+
+TEST_F(ModeFileTest, PathNamesAreRefusedForSaveAndLoad) {
+  ParameterStore store;
+  FillStore(store, 5);
+  Recorder recorder;
+  ModeFiles files(library_, store, recorder.Hooks());
+  EXPECT_EQ(files.SaveModeFile("../escape"), ModeStatus::kBadName);
+  EXPECT_EQ(files.SaveModeFile("CON"), ModeStatus::kBadName);
+  EXPECT_FALSE(fs::exists(library_.parent_path() / "escape.Nddt"));
+  EXPECT_TRUE(fs::is_empty(library_));
+
+  // A file beside the library folder cannot be reached by a load either.
+  WriteBytes(library_.parent_path() / "outside.Nddt", BuildModeText(store));
+  ParameterStore target;
+  ModeFiles loader(library_, target, recorder.Hooks());
+  EXPECT_EQ(loader.LoadModeFile("../outside"), ModeStatus::kBadName);
+  EXPECT_EQ(recorder.messages.size(), 3u);
+  EXPECT_EQ(recorder.messages[0], "文件名无效!");
+  EXPECT_EQ(recorder.uploads, 0);
+  EXPECT_EQ(target.Device(0, 0), 0);
+}
+
+TEST_F(ModeFileTest, EmptyAndChineseNamesAndReplacingAFile) {
+  ParameterStore store;
+  FillStore(store, 6);
+  ModeFiles files(library_, store);
+  ASSERT_EQ(files.SaveModeFile(""), ModeStatus::kOk);
+  EXPECT_TRUE(fs::is_regular_file(library_ / ".Nddt"));
+
+  ASSERT_EQ(files.SaveModeFile("摇滚"), ModeStatus::kOk);
+  EXPECT_TRUE(fs::is_regular_file(library_ / fs::path(u8"摇滚.Nddt")));
+
+  // A longer old file is replaced completely, not overwritten in place.
+  WriteBytes(library_ / "Pop.Nddt", std::string(100000, 'A'));
+  ASSERT_EQ(files.SaveModeFile("Pop"), ModeStatus::kOk);
+  EXPECT_EQ(ReadBytes(library_ / "Pop.Nddt"), BuildModeText(store));
+  EXPECT_FALSE(fs::exists(library_ / kModeTempName));
+}
+
+TEST_F(ModeFileTest, FailedWriteKeepsTheOldFile) {
+  ParameterStore store;
+  FillStore(store, 8);
+  const std::string old_bytes = "old mode file\r\n";
+  WriteBytes(library_ / "Live.Nddt", old_bytes);
+  const auto before = Snapshot(store);
+  Recorder recorder;
+  ModeFiles files(library_, store, recorder.Hooks());
+  // The write stops half-way, as on a full disk.
+  files.set_writer([](const fs::path& path, std::string_view data, std::string* error) {
+    WriteBytes(path, data.substr(0, data.size() / 2));
+    *error = "No space left on device";
+    return false;
+  });
+  EXPECT_EQ(files.SaveModeFile("Live"), ModeStatus::kWriteFailed);
+  EXPECT_EQ(recorder.messages, std::vector<std::string>{"No space left on device"});
+  EXPECT_EQ(ReadBytes(library_ / "Live.Nddt"), old_bytes);
+  EXPECT_FALSE(fs::exists(library_ / kModeTempName));
+  EXPECT_TRUE(Snapshot(store) == before);
+
+  // The replace itself fails: a folder sits where the file should go.
+  files.set_writer(WriteWholeFile);
+  fs::create_directory(library_ / "Dir.Nddt");
+  fs::create_directory(library_ / "Dir.Nddt" / "inner");
+  EXPECT_EQ(files.SaveModeFile("Dir"), ModeStatus::kWriteFailed);
+  ASSERT_EQ(recorder.messages.size(), 2u);
+  EXPECT_FALSE(recorder.messages[1].empty());
+  EXPECT_TRUE(fs::is_directory(library_ / "Dir.Nddt" / "inner"));
+  EXPECT_FALSE(fs::exists(library_ / kModeTempName));
+
+  // A library folder that is gone is reported, not ignored.
+  ModeFiles lost(dir_.path() / "missing", store, recorder.Hooks());
+  EXPECT_EQ(lost.SaveModeFile("Live"), ModeStatus::kWriteFailed);
+  EXPECT_EQ(recorder.messages.size(), 3u);
+}
+
+TEST(PrepareModeFolders, CreatesUnderTheProgramFolderOrFallsBack) {
+  {
+    TempDir program;
+    TempDir user;
+    const auto folders = PrepareModeFolders(program.path(), user.path() / "data");
+    ASSERT_TRUE(folders.has_value());
+    EXPECT_EQ(folders->root, program.path() / "Mode");
+    EXPECT_EQ(folders->library, program.path() / "Mode" / "QT415Mode");
+    EXPECT_EQ(folders->marker, program.path() / "Mode" / "mod.dat");
+    EXPECT_TRUE(fs::is_directory(folders->library));
+    EXPECT_FALSE(fs::exists(folders->marker));  // never written
+    EXPECT_FALSE(fs::exists(folders->library / kModeTempName));
+    EXPECT_FALSE(fs::exists(user.path() / "data"));
+    // Running again changes nothing and keeps what is there.
+    WriteBytes(folders->library / "Keep.Nddt", "x");
+    EXPECT_TRUE(PrepareModeFolders(program.path(), user.path()).has_value());
+    EXPECT_EQ(ReadBytes(folders->library / "Keep.Nddt"), "x");
+  }
+  {
+    TempDir program;
+    fs::create_directory(program.path() / "Mode");
+    WriteBytes(program.path() / "Mode" / "mod.dat", "marker");
+    const auto folders = PrepareModeFolders(program.path(), {});
+    ASSERT_TRUE(folders.has_value());
+    EXPECT_TRUE(fs::is_directory(folders->library));
+    EXPECT_EQ(ReadBytes(folders->marker), "marker");
+  }
+  {
+    // The program folder cannot hold the mode root: a file already has its name.
+    TempDir program;
+    TempDir user;
+    WriteBytes(program.path() / "Mode", "not a folder");
+    const auto folders = PrepareModeFolders(program.path(), user.path() / "nested" / "data");
+    ASSERT_TRUE(folders.has_value());
+    EXPECT_EQ(folders->library, user.path() / "nested" / "data" / "Mode" / "QT415Mode");
+    EXPECT_TRUE(fs::is_directory(folders->library));
+
+    std::string error;
+    WriteBytes(user.path() / "blocked", "file");
+    EXPECT_FALSE(PrepareModeFolders(program.path(), user.path() / "blocked", &error).has_value());
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+}  // namespace
+}  // namespace kc
