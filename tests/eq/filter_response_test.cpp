@@ -1,0 +1,349 @@
+#include "eq/filter_response.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace kc {
+namespace {
+
+// A plain evaluation of the response formulas, written independently of the library: double
+// precision, a sine and two logarithms per template point, every template point computed.
+ResponseArray DirectResponse(int frequency, int code, float q, float gain) {
+  const double pi = std::acos(-1.0);
+  const float w0 = static_cast<float>(pi / 2);
+  const double sn = std::sin(static_cast<double>(w0));
+  const double cs = std::cos(static_cast<double>(w0));
+  auto idx = [](double f) { return (std::log10(std::max(f, 1.0)) - 1) / kGridDecades * 512; };
+  auto round_even = [](double x) { return std::nearbyint(x); };  // default mode: half to even
+
+  const double c0 = round_even(idx(frequency));
+  double snapped = round_even(std::pow(10.0, 1 + c0 * kGridDecades / 512));
+  if (snapped <= 10) snapped = 10;
+  if (q <= 0.1f) q = 0.1f;
+  const int c = static_cast<int>(round_even(idx(snapped)));
+
+  double b[3], a[3];
+  auto set = [&](double b0, double b1, double b2, double a0, double a1, double a2) {
+    b[0] = static_cast<float>(b0), b[1] = static_cast<float>(b1), b[2] = static_cast<float>(b2);
+    a[0] = static_cast<float>(a0), a[1] = static_cast<float>(a1), a[2] = static_cast<float>(a2);
+  };
+  const int group = code / 100;
+  const int kind = code % 10;
+  const double qu = std::min(q, 4.0f) + 0.001;
+  int t = 0;  // 0 peaking spread, 120 shelf, 140 pass
+  if (group == 0) {
+    const double g = code <= 2 ? gain : 0.0;
+    const double big_a = std::pow(10.0, g / 40);
+    if (code == 1 || code == 2) {
+      t = 120;
+      const double s = std::min(q, 4.0f) + 0.001;
+      const double alpha = sn / 2 * std::sqrt(std::fabs((big_a + 1 / big_a) * (1 / s - 1) + 2));
+      const double r = 2 * std::sqrt(big_a) * alpha;
+      const double ap = big_a + 1, am = big_a - 1;
+      if (code == 1) {
+        set(big_a * (ap - am * cs + r), 2 * big_a * (am - ap * cs), big_a * (ap - am * cs - r),
+            ap + am * cs + r, -2 * (am + ap * cs), ap + am * cs - r);
+      } else {
+        set(big_a * (ap + am * cs + r), -2 * big_a * (am + ap * cs), big_a * (ap + am * cs - r),
+            ap - am * cs + r, 2 * (am - ap * cs), ap - am * cs - r);
+      }
+    } else {
+      const double alpha = sn / (2 * ((q + 0.01) * 2.8));
+      set(1 + alpha * big_a, -2 * cs, 1 - alpha * big_a, 1 + alpha / big_a, -2 * cs,
+          1 - alpha / big_a);
+    }
+  } else {
+    t = 140;
+    const bool high = group == 1;
+    double alpha = 0;
+    if (kind == 1) alpha = sn / (2 / std::sqrt(3.0));
+    if (kind == 2) alpha = sn / (2 / std::sqrt(2.0));
+    if (kind == 3 || kind == 4 || kind == 5) alpha = sn / (2 * qu);
+    if (kind >= 6) alpha = sn / 1.414;
+    if (high) {
+      set((1 + cs) / 2, -(1 + cs), (1 + cs) / 2, 1 + alpha, -2 * cs, 1 - alpha);
+    } else {
+      set((1 - cs) / 2, 1 - cs, (1 - cs) / 2, 1 + alpha, -2 * cs, 1 - alpha);
+    }
+    const double k = std::tan(pi / 4);
+    if (!high && kind == 3) {
+      const double e = 2 * std::cos(pi / 8), d = k * k + e * k + 1;
+      set(k * k / d, 2 * k * k / d, k * k / d, 1, 2 * (k * k - 1) / d, (k * k - e * k + 1) / d);
+    }
+    if (high && kind >= 6) {
+      const double d = k * k + k + 1;
+      set(1 / d, -2 / d, 1 / d, 1, 2 * (k * k - 1) / d, (k * k - k + 1) / d);
+    }
+    if (kind == 0) set(1, 0, 0, 1, 0, 0);
+  }
+
+  auto p = [](const double* x, double s) {
+    return s * (s * x[0] * x[2] - ((x[0] + x[2]) * x[1] + 4 * x[0] * x[2])) +
+           (x[0] + x[1] + x[2]) * (x[0] + x[1] + x[2]);
+  };
+  std::vector<float> tmpl(513);
+  for (int j = 0; j <= 512; ++j) {
+    double u = j;
+    if (t == 120) {
+      if (j <= 256)
+        u = j >= 120 ? (j - 120) * 256.0 / 136 : 1;
+      else
+        u = j <= 392 ? 256 + (j - 256) * 256.0 / 136 : 511;
+    } else if (t == 140) {
+      if (j <= 256)
+        u = j > 140 ? (j - 140) * 256.0 / 116 : 1;
+      else
+        u = j <= 372 ? 256 + (j - 256) * 256.0 / 116 : 511;
+    }
+    const double h = 2 * std::sin(u * pi / 512 / 2);
+    const double s = h * h;
+    const double pb = p(b, s), pa = p(a, s);
+    if (group == 2 && (pb == 0 || pa == 0)) {
+      tmpl[j] = j > 0 ? tmpl[j - 1] : 0.0f;
+    } else {
+      tmpl[j] = static_cast<float>(10 * std::log10(pb) - 10 * std::log10(pa));
+    }
+  }
+  ResponseArray out;
+  for (int i = 0; i <= 512; ++i) out[i] = tmpl[std::clamp(256 + i - c, 0, 511)];
+  return out;
+}
+
+int PointOf(double frequency) { return static_cast<int>(std::nearbyint(GridIndexOf(frequency))); }
+
+TEST(GridTest, SnapsFrequenciesToTheNearestGridPoint) {
+  struct Case {
+    int frequency;
+    int64_t snapped;
+  } cases[] = {
+      {1000, 1001}, {20, 20}, {20600, 20615}, {10, 10},   {24000, 24000},
+      {11, 11},     {5, 10},  {0, 10},        {-500, 10},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SnapToGrid(c.frequency), c.snapped) << c.frequency;
+  EXPECT_EQ(PointOf(1000), 303);
+  EXPECT_EQ(PointOf(19.7), 45);
+  EXPECT_EQ(PointOf(20600), 502);
+  EXPECT_NEAR(GridFrequency(256), 489.9, 0.05);
+  EXPECT_NEAR(GridFrequency(512), 24000.0, 1e-6);
+  // Far beyond the grid the snap still lands within half a grid step (a factor 1.0077).
+  EXPECT_NEAR(static_cast<double>(SnapToGrid(INT_MAX)) / INT_MAX, 1.0, 0.0077);
+}
+
+TEST(BandResponseTest, MatchesKnownValuesAtTheirGridPoints) {
+  struct Case {
+    const char* what;
+    uint8_t code;
+    int frequency;
+    float q, gain;
+    double probe_hz, expected_db, tolerance;
+  } cases[] = {
+      {"peak +12 centre", 0, 1000, 1.0f, 12.0f, 1000, 12.00, 0.005},
+      {"peak +12 octave below", 0, 1000, 1.0f, 12.0f, 500, 3.56, 0.005},
+      {"peak +12 octave above", 0, 1000, 1.0f, 12.0f, 2000, 3.56, 0.005},
+      {"peak -12 centre", 0, 1000, 1.0f, -12.0f, 1000, -12.00, 0.005},
+      {"peak -12 octave below", 0, 1000, 1.0f, -12.0f, 500, -3.56, 0.005},
+      {"peak -12 octave above", 0, 1000, 1.0f, -12.0f, 2000, -3.56, 0.005},
+      {"low shelf below", 1, 200, 1.0f, 12.0f, 20, 12.00, 0.005},
+      {"low shelf corner", 1, 200, 1.0f, 12.0f, 200, 6.00, 0.005},
+      {"low shelf above", 1, 200, 1.0f, 12.0f, 2000, 0.00, 0.005},
+      {"high shelf corner", 2, 5000, 1.0f, -6.0f, 5000, -3.00, 0.005},
+      {"high shelf above", 2, 5000, 1.0f, -6.0f, 20000, -5.97, 0.01},
+      {"high shelf below", 2, 5000, 1.0f, -6.0f, 500, 0.00, 0.005},
+      {"high-pass corner", 102, 100, 1.0f, 0.0f, 100, -3.01, 0.005},
+      {"high-pass octave below", 102, 100, 1.0f, 0.0f, 50, -11.62, 0.005},
+      {"high-pass 20 Hz", 102, 100, 1.0f, 0.0f, 20, -45.1, 0.05},
+      {"high-pass pass band", 102, 100, 1.0f, 0.0f, 1000, 0.00, 0.005},
+      {"low-pass bilinear corner", 203, 5000, 1.0f, 0.0f, 5000, -5.33, 0.005},
+      {"low-pass 1/sqrt3 corner", 201, 5000, 1.0f, 0.0f, 5000, -4.77, 0.005},
+  };
+  for (const Case& c : cases) {
+    ResponseArray r;
+    ComputeBandResponse(r, c.frequency, c.code, c.q, c.gain);
+    EXPECT_NEAR(r[PointOf(c.probe_hz)], c.expected_db, c.tolerance) << c.what;
+  }
+}
+
+TEST(BandResponseTest, FlatFamiliesGiveZeroEverywhere) {
+  struct Case {
+    uint8_t code;
+    int frequency;
+    float gain;
+  } cases[] = {{0, 1000, 0.0f}, {3, 1000, 12.0f},   {50, 100, -24.0f}, {99, 20000, 6.0f},
+               {100, 19, 0.0f}, {100, 20600, 0.0f}, {200, 19, 0.0f},   {200, 20600, 0.0f}};
+  for (const Case& c : cases) {
+    ResponseArray r;
+    ComputeBandResponse(r, c.frequency, c.code, 1.0f, c.gain);
+    for (int i = 0; i < kResponsePoints; ++i) {
+      ASSERT_EQ(r[i], 0.0f) << "code " << int(c.code) << " at point " << i;
+    }
+  }
+}
+
+TEST(BandResponseTest, QFloorAndSlopeCeiling) {
+  struct Case {
+    const char* what;
+    uint8_t code;
+    float q, same_as_q;
+  } cases[] = {
+      {"peak q below floor", 0, 0.05f, 0.1f},
+      {"peak q negative", 0, -3.0f, 0.1f},
+      {"peak q NaN", 0, NAN, 0.1f},
+      {"shelf q below floor", 1, 0.0f, 0.1f},
+      {"shelf slope above 4", 1, 9.5f, 4.0f},
+      {"high shelf slope above 4", 2, 100.0f, 4.0f},
+      {"high-pass user q above 4", 104, 7.0f, 4.0f},
+      {"low-pass user q floor", 205, 0.01f, 0.1f},
+  };
+  for (const Case& c : cases) {
+    ResponseArray r, expected;
+    ComputeBandResponse(r, 1000, c.code, c.q, 9.0f);
+    ComputeBandResponse(expected, 1000, c.code, c.same_as_q, 9.0f);
+    EXPECT_EQ(r, expected) << c.what;
+  }
+  // Sanity: the clamped q really matters, so the comparisons above can fail.
+  ResponseArray narrow, wide;
+  ComputeBandResponse(narrow, 1000, 1, 4.0f, 9.0f);
+  ComputeBandResponse(wide, 1000, 1, 1.0f, 9.0f);
+  EXPECT_NE(narrow, wide);
+}
+
+TEST(BandResponseTest, CurveIsHeldFlatBeyondTheTemplate) {
+  // At 10 Hz the band sits on point 0: points 256.. read the last placed template point.
+  ResponseArray r;
+  ComputeBandResponse(r, 10, 0, 1.0f, 12.0f);
+  EXPECT_NEAR(r[0], 12.0f, 0.005f);
+  for (int i = 256; i < kResponsePoints; ++i) ASSERT_EQ(r[i], r[255]) << i;
+  // At 24000 Hz the band sits on point 512: points ..256 read template point 0.
+  ComputeBandResponse(r, 24000, 1, 1.0f, 12.0f);
+  for (int i = 0; i <= 256; ++i) ASSERT_EQ(r[i], r[0]) << i;
+  EXPECT_NEAR(r[0], 12.0f, 0.01f);
+  EXPECT_NEAR(r[512], 6.0f, 0.01f);
+  // A frequency beyond the grid still fills exactly the 513 points with finite values.
+  for (int frequency : {30000, 1000000, INT_MAX}) {
+    ComputeBandResponse(r, frequency, 2, 1.0f, 6.0f);
+    for (float v : r) ASSERT_TRUE(std::isfinite(v)) << frequency;
+  }
+}
+
+TEST(BandResponseTest, LowPassHoldsThePointWhereItsNumeratorVanishes) {
+  // 490 Hz sits on grid point 256, so output point i shows template point i. Template point 372
+  // is at w = π, where the low-pass numerator is exactly zero.
+  ASSERT_EQ(PointOf(static_cast<double>(SnapToGrid(490))), 256);
+  for (uint8_t code : {201, 202, 203, 204, 206}) {
+    ResponseArray r;
+    ComputeBandResponse(r, 490, code, 1.0f, 0.0f);
+    for (float v : r) ASSERT_TRUE(std::isfinite(v)) << int(code);
+    EXPECT_EQ(r[372], r[371]) << int(code);
+    EXPECT_LT(r[371], -60.0f) << int(code);
+  }
+  // The held point is found even when the placement starts right on it (band at point 140).
+  const int frequency = static_cast<int>(std::nearbyint(GridFrequency(140)));
+  ASSERT_EQ(PointOf(static_cast<double>(SnapToGrid(frequency))), 140);
+  ResponseArray r;
+  ComputeBandResponse(r, frequency, 202, 1.0f, 0.0f);
+  EXPECT_EQ(r[256], DirectResponse(frequency, 202, 1.0f, 0.0f)[256]);
+  EXPECT_TRUE(std::isfinite(r[256]));
+}
+
+TEST(BandResponseTest, AgreesWithDirectFormulasOverRandomBands) {
+  std::mt19937 rng(20240611);
+  const std::vector<int> codes = {0,   1,   2,   7,   100, 101, 102, 103, 104, 105, 106, 109,
+                                  111, 115, 200, 201, 202, 203, 204, 205, 206, 209, 211, 215};
+  std::uniform_int_distribution<int> pick_code(0, static_cast<int>(codes.size()) - 1);
+  std::uniform_real_distribution<double> log_frequency(0.0, std::log10(30000.0));
+  std::uniform_int_distribution<int> gain_step(0, 180);
+  std::uniform_real_distribution<float> q_value(0.0f, 130.0f);
+  std::uniform_real_distribution<float> small_q(0.0f, 5.0f);
+  double worst = 0.0;
+  for (int n = 0; n < 3000; ++n) {
+    const int code = codes[pick_code(rng)];
+    const int frequency = static_cast<int>(std::pow(10.0, log_frequency(rng)));
+    const float gain = gain_step(rng) / 5.0f - 24.0f;
+    const float q = (n % 2) ? q_value(rng) : small_q(rng);
+    ResponseArray fast;
+    ComputeBandResponse(fast, frequency, static_cast<uint8_t>(code), q, gain);
+    const ResponseArray direct = DirectResponse(frequency, code, q, gain);
+    for (int i = 0; i < kResponsePoints; ++i) {
+      const double diff = std::fabs(double(fast[i]) - double(direct[i]));
+      worst = std::max(worst, diff);
+      ASSERT_LT(diff, 0.01) << "code " << code << " f " << frequency << " q " << q << " gain "
+                            << gain << " point " << i << ": " << fast[i] << " vs " << direct[i];
+    }
+  }
+  // The approximation is far finer than the tolerance; a coarse one would show here first.
+  EXPECT_LT(worst, 1e-3);
+}
+
+TEST(SectionResponseTest, FlatSectionSumsToZero) {
+  SectionResponse section;
+  std::vector<BandSlot> slots(10, BandSlot{kCodePeaking, 1000.0f, 0.0f, 1.4f});
+  slots.push_back({100, 19.0f, 0.0f, 1.0f});
+  section.SetExtraInUse(false, false);
+  section.ComputeAll(slots);
+  ResponseArray sum;
+  section.Sum(10, sum);
+  for (float v : sum) ASSERT_EQ(v, 0.0f);
+}
+
+TEST(SectionResponseTest, SumsSlotsAndExtraSectionsInUse) {
+  struct Case {
+    const char* what;
+    BandSlot pass;
+    bool extra_high, extra_low;
+    int extra_code;  // the extra section expected: 104, 204 or 0 for none
+  } cases[] = {
+      {"24 dB high-pass", {111, 120.0f, 0.0f, 1.0f}, true, false, 104},
+      {"24 dB low-pass", {212, 8000.0f, 0.0f, 1.0f}, false, true, 204},
+      {"12 dB high-pass", {102, 120.0f, 0.0f, 1.0f}, false, false, 0},
+      {"user 12 dB low-pass", {204, 8000.0f, 0.0f, 2.0f}, false, false, 0},
+      {"24 dB code, extra not in use", {113, 120.0f, 0.0f, 1.0f}, false, false, 0},
+  };
+  for (const Case& c : cases) {
+    SectionResponse section;
+    section.SetExtraInUse(c.extra_high, c.extra_low);
+    const BandSlot bands[] = {
+        {0, 1000.0f, 6.0f, 1.4f}, {1, 99.6f, -3.2f, 0.6f}, {2, 12000.0f, 4.0f, 1.0f}, c.pass};
+    section.ComputeAll(bands);
+    ResponseArray sum;
+    section.Sum(3, sum);
+
+    ResponseArray expected, one;
+    expected.fill(0.0f);
+    for (const BandSlot& b : bands) {
+      ComputeBandResponse(one, static_cast<int>(std::nearbyint(b.frequency)),
+                          static_cast<uint8_t>(b.code), b.q, b.gain);
+      for (int i = 0; i < kResponsePoints; ++i) expected[i] += one[i];
+    }
+    if (c.extra_code != 0) {
+      ComputeBandResponse(one, static_cast<int>(std::nearbyint(c.pass.frequency)),
+                          static_cast<uint8_t>(c.extra_code), kExtraSectionQ, 0.0f);
+      for (int i = 0; i < kResponsePoints; ++i) expected[i] += one[i];
+    }
+    EXPECT_EQ(sum, expected) << c.what;
+  }
+}
+
+TEST(SectionResponseTest, RecomputingOneSlotKeepsTheOthers) {
+  SectionResponse section;
+  section.SetExtraInUse(false, false);
+  const BandSlot bands[] = {{0, 100.0f, 6.0f, 1.0f}, {0, 5000.0f, -6.0f, 2.0f}};
+  section.ComputeAll(bands);
+  const ResponseArray first = section.slot_response(0);
+  section.ComputeSlot(1, {0, 5000.0f, 9.0f, 2.0f});
+  EXPECT_EQ(section.slot_response(0), first);
+  ResponseArray alone;
+  ComputeBandResponse(alone, 5000, 0, 2.0f, 9.0f);
+  EXPECT_EQ(section.slot_response(1), alone);
+  // Slots and codes outside the table are ignored rather than written out of bounds.
+  section.ComputeSlot(17, bands[0]);
+  section.ComputeSlot(-1, bands[0]);
+  section.ComputeSlot(0, {300, 100.0f, 6.0f, 1.0f});
+  EXPECT_EQ(section.slot_response(0), first);
+}
+
+}  // namespace
+}  // namespace kc
