@@ -1,0 +1,34 @@
+// The program's QApplication with the general error report: an error that no handler catches
+// ends that handler, is shown in a message box with its text, and the program carries on with
+// the next event.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <exception>
+
+namespace kc {
+
+class MessageBoxes;
+
+class Application : public QApplication {
+  Q_OBJECT
+
+ public:
+  Application(int& argc, char** argv);
+
+  // Where errors are shown; without one they go to the standard error stream.
+  void SetErrorReport(MessageBoxes* boxes) { boxes_ = boxes; }
+  int errors_reported() const { return errors_reported_; }
+
+  bool notify(QObject* receiver, QEvent* event) override;
+
+ private:
+  void Report(const QString& text);
+
+  MessageBoxes* boxes_ = nullptr;
+  bool reporting_ = false;
+  int errors_reported_ = 0;
+};
+
+}  // namespace kc

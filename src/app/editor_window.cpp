@@ -1,0 +1,165 @@
+#include "app/editor_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <exception>
+
+#include "app/link_window.h"
+#include "app/message_box.h"
+#include "app/status_box.h"
+#include "ui/editor_pages.h"
+
+namespace kc {
+
+TForm1::TForm1(TForm3& link_window, TForm2& status_box, MessageBoxes& boxes, PortLister list_ports,
+               QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      link_window_(link_window),
+      boxes_(boxes) {
+  setObjectName(QStringLiteral("Form1"));
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setFixedSize(EditorPages::kWidth, EditorPages::kHeight);
+  setAutoFillBackground(true);
+  QPalette background = palette();
+  background.setColor(QPalette::Window, QColor(245, 242, 242));
+  setPalette(background);
+
+  pages_ = new EditorPages(this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(pages_);
+
+  link_window_.Attach(store_, *this, status_box);
+  FormCreate(list_ports);
+}
+
+TForm1::~TForm1() {
+  // The link works on this window's store: it ends first.
+  link_window_.Detach();
+}
+
+void TForm1::FormCreate(const PortLister& list_ports) {
+  store_.refresh_pages = [this](int selection) { RefreshPages(selection); };
+  if (!store_.send_eq_band) {
+    store_.send_eq_band = [this](int id, int32_t value) {
+      link_window_.link().SendEqBand(id, value);
+    };
+  }
+  // Every EQ band to its defaults; this also refreshes every page.
+  store_.ResetEq(kAllBlocks);
+  // Start on the Music page, as a click on its tab does.
+  pages_->SelectTab(0);
+  ConnectAtStartUp(list_ports);
+  startup_complete_ = true;
+}
+
+void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
+  std::vector<std::string> names;
+  try {
+    names = list_ports ? list_ports() : std::vector<std::string>{};
+  } catch (...) {
+    // Without a port list there is nothing to probe; the user connects from the menu.
+    return;
+  }
+  if (QComboBox* ports = pages_->port_list()) {
+    ports->clear();
+    for (const auto& name : names) ports->addItem(QString::fromStdString(name));
+    if (ports->count() > 0) ports->setCurrentIndex(0);
+  }
+  try {
+    link_window_.link().SetPortNames(names);
+    LinkBtnClick(LinkBtn());
+  } catch (...) {
+    // A failed start of the connection leaves the link idle; the menu can connect again.
+  }
+}
+
+QPushButton* TForm1::LinkBtn() const { return pages_->link_button(); }
+QPushButton* TForm1::UnLinkBtn() const { return pages_->unlink_button(); }
+
+void TForm1::LinkBtnClick(QObject* sender) {
+  if (sender == nullptr || !link_window_.attached()) return;
+  if (sender == LinkBtn()) {
+    link_window_.link().Connect();
+  } else if (sender == UnLinkBtn()) {
+    link_window_.link().Disconnect();
+  }
+}
+
+void TForm1::ShowEditor() {
+  if (!centred_) {
+    centred_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      QRect frame(QPoint(0, 0), size());
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+void TForm1::RefreshPages(int selection) {
+  store_.RebuildWorkingTable();
+  if (page_refresher_) page_refresher_(selection);
+}
+
+void TForm1::ModeNamesChanged() {
+  // The device mode list of the System page: "1-name" .. "15-name", keeping the selection.
+  auto* box = pages_->Find<QComboBox>(QStringLiteral("SysModeBox"));
+  if (box == nullptr || !link_window_.attached()) return;
+  const auto& names = link_window_.link().mode_names();
+  const int selected = box->currentIndex();
+  const QSignalBlocker quiet(box);
+  box->clear();
+  for (int k = 1; k <= static_cast<int>(names.size()); ++k) {
+    box->addItem(QString::number(k) + QLatin1Char('-') +
+                 QString::fromStdString(names[static_cast<std::size_t>(k - 1)]));
+  }
+  box->setCurrentIndex(selected < box->count() ? selected : -1);
+}
+
+void TForm1::SetDeviceId(const QString& text) {
+  if (QLabel* label = pages_->device_id_label()) label->setText(text);
+}
+
+void TForm1::SetLinkText(const QString& text) {
+  if (QLabel* label = pages_->link_label()) label->setText(text);
+}
+
+void TForm1::AppendLog(const QString& line) {
+  if (QPlainTextEdit* log = pages_->diagnostic_log()) log->appendPlainText(line);
+}
+
+bool TForm1::StartsMove(const QPoint& pos) {
+  return pos.x() >= kDragLeft && pos.x() < kDragRight && pos.y() >= 0 && pos.y() < kTabStripHeight;
+}
+
+void TForm1::mousePressEvent(QMouseEvent* event) {
+  // Presses that no control took arrive here; on the free part of the tab strip they move the
+  // window, as a caption bar would.
+  const QPoint pos = mapFromGlobal(event->globalPosition().toPoint());
+  if (event->button() == Qt::LeftButton && StartsMove(pos) && windowHandle() != nullptr) {
+    windowHandle()->startSystemMove();
+    event->accept();
+    return;
+  }
+  QWidget::mousePressEvent(event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Closing the editor releases the box when it is connected; the close is never refused.
+  if (!exiting_ && link_window_.attached()) link_window_.link().ReleaseOnClose();
+  event->accept();
+}
+
+}  // namespace kc

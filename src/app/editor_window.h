@@ -1,0 +1,88 @@
+// TForm1, the editor window: frameless, on top of the other windows, 1106 x 579, hidden until a
+// download completes or the offline item is used. It embeds the editor's pages, owns the
+// parameter store and runs the start-up of the editor when it is created.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/parameter_store.h"
+
+class QPushButton;
+
+namespace kc {
+
+class EditorPages;
+class MessageBoxes;
+class TForm2;
+class TForm3;
+
+// Lists the machine's serial ports; may throw, in which case no connection is started.
+using PortLister = std::function<std::vector<std::string>()>;
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The free part of the tab strip, by which the frameless window is dragged.
+  static constexpr int kDragLeft = 795;
+  static constexpr int kDragRight = 1007;
+  static constexpr int kTabStripHeight = 31;
+
+  // Creates the editor and runs its start-up: EQ defaults, Music page, port list and connect.
+  TForm1(TForm3& link_window, TForm2& status_box, MessageBoxes& boxes, PortLister list_ports,
+         QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  EditorPages& pages() { return *pages_; }
+  ParameterStore& store() { return store_; }
+  MessageBoxes& message_boxes() { return boxes_; }
+  bool startup_complete() const { return startup_complete_; }
+
+  // The hidden connect and disconnect buttons; LinkBtnClick tells them apart.
+  QPushButton* LinkBtn() const;
+  QPushButton* UnLinkBtn() const;
+  // Connect for LinkBtn, disconnect for UnLinkBtn; any other sender does nothing.
+  void LinkBtnClick(QObject* sender);
+
+  // Makes the editor visible and brings it to the front.
+  void ShowEditor();
+  // Repaints the pages from the store (selection: a block 0..8 or kAllBlocks).
+  void RefreshPages(int selection);
+  // Installs the whole-mode repaint of the controls, run after every refresh of the store.
+  void SetPageRefresher(std::function<void(int selection)> refresher) {
+    page_refresher_ = std::move(refresher);
+  }
+  void ModeNamesChanged();
+  void SetDeviceId(const QString& text);
+  void SetLinkText(const QString& text);
+  void AppendLog(const QString& line);
+
+  // The program is ending (the main window closes): closing the editor then sends nothing.
+  void SetExiting() { exiting_ = true; }
+
+  // True when a left press at pos (window coordinates) should start moving the window.
+  static bool StartsMove(const QPoint& pos);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  void FormCreate(const PortLister& list_ports);
+  void ConnectAtStartUp(const PortLister& list_ports);
+
+  TForm3& link_window_;
+  MessageBoxes& boxes_;
+  ParameterStore store_;
+  EditorPages* pages_;
+  std::function<void(int)> page_refresher_;
+  bool startup_complete_ = false;
+  bool exiting_ = false;
+  bool centred_ = false;
+};
+
+}  // namespace kc

@@ -1,0 +1,119 @@
+#include "app/link_window.h"
+
+#include <QCloseEvent>
+
+#include "app/editor_window.h"
+#include "app/message_box.h"
+#include "app/status_box.h"
+#include "model/parameter_store.h"
+
+namespace kc {
+namespace {
+
+void Mirror(QTimer& timer, bool on) {
+  // A running timer keeps its phase: restarting it on every request would delay its ticks.
+  if (on && !timer.isActive()) timer.start();
+  if (!on && timer.isActive()) timer.stop();
+}
+
+}  // namespace
+
+TForm3::TForm3(MessageBoxes& boxes, QWidget* parent) : QWidget(parent), boxes_(boxes) {
+  setObjectName(QStringLiteral("Form3"));
+  setWindowTitle(QStringLiteral("系统"));
+  setAttribute(Qt::WA_QuitOnClose, false);
+  com_port_.setObjectName(QStringLiteral("ComPort"));
+  timer1_.setObjectName(QStringLiteral("Timer1"));
+  timer2_.setObjectName(QStringLiteral("Timer2"));
+  hold_timer_.setObjectName(QStringLiteral("HoldTimer"));
+  timer1_.setInterval(kScanPeriodMs);
+  timer2_.setInterval(kTransferPeriodMs);
+  hold_timer_.setInterval(kHoldPeriodMs);
+  // The transfer pace is the box's design bound; coarse timers could stretch every step by 5 %.
+  for (QTimer* timer : {&timer1_, &timer2_, &hold_timer_}) timer->setTimerType(Qt::PreciseTimer);
+  hide();
+}
+
+TForm3::~TForm3() { Detach(); }
+
+void TForm3::Attach(ParameterStore& store, TForm1& editor, TForm2& status) {
+  Detach();
+  editor_ = &editor;
+  status_ = &status;
+  link_ = std::make_unique<Link>(com_port_, store, *this);
+  connect(&timer1_, &QTimer::timeout, this, [this] { link_->Timer1Timer(); });
+  connect(&timer2_, &QTimer::timeout, this, [this] { link_->Timer2Timer(); });
+  connect(&hold_timer_, &QTimer::timeout, this, [this] { link_->HoldTimerTimer(); });
+  com_port_.SetReceiveHandler([this](int count) { link_->ComPortRxChar(count); });
+  com_port_.SetLogHandler([this](const std::string& line) { AppendLog(line); });
+}
+
+void TForm3::Detach() {
+  if (!link_) return;
+  for (QTimer* timer : {&timer1_, &timer2_, &hold_timer_}) {
+    timer->stop();
+    timer->disconnect(this);
+  }
+  com_port_.SetReceiveHandler(nullptr);
+  com_port_.SetLogHandler(nullptr);
+  link_.reset();
+  editor_ = nullptr;
+  status_ = nullptr;
+}
+
+void TForm3::closeEvent(QCloseEvent* event) {
+  // The link window is never seen; asked to close, it only hides.
+  hide();
+  event->ignore();
+}
+
+void TForm3::ShowStatus(const std::string& text, int percent, bool visible) {
+  const QString status_text = QString::fromStdString(text);
+  if (editor_) editor_->SetLinkText(status_text);
+  if (!status_) return;
+  status_->SetStatus(status_text, percent);
+  if (visible) {
+    if (!status_->isVisible()) status_->show();
+    status_->raise();
+  } else if (status_->isVisible()) {
+    status_->hide();
+  }
+}
+
+void TForm3::ShowMessage(const std::string& text) {
+  boxes_.Information(kHintCaption, QString::fromStdString(text));
+}
+
+void TForm3::ShowEditor() {
+  if (transfer_clock_.isValid()) {
+    last_transfer_ms_ = transfer_clock_.elapsed();
+    transfer_clock_.invalidate();
+    ++transfers_done_;
+  }
+  if (editor_) editor_->ShowEditor();
+}
+
+void TForm3::RefreshPages(int selection) {
+  if (editor_) editor_->RefreshPages(selection);
+}
+
+void TForm3::ModeNamesChanged() {
+  if (editor_) editor_->ModeNamesChanged();
+}
+
+void TForm3::DeviceIdChanged() {
+  if (editor_ && link_) editor_->SetDeviceId(QString::fromStdString(link_->device_id()));
+}
+
+void TForm3::SetTimers(bool scan, bool transfer, bool hold) {
+  if (transfer && !timer2_.isActive()) transfer_clock_.start();
+  Mirror(timer1_, scan);
+  Mirror(timer2_, transfer);
+  Mirror(hold_timer_, hold);
+}
+
+void TForm3::AppendLog(const std::string& line) {
+  if (editor_) editor_->AppendLog(QString::fromStdString(line));
+}
+
+}  // namespace kc

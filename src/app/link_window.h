@@ -1,0 +1,79 @@
+// TForm3, the serial link window. Never shown: it owns the port (ComPort), the link and the
+// link's three timers, and it is the link's host, passing its side effects on to the status box,
+// the editor and the message boxes.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "link/link.h"
+#include "link/link_host.h"
+#include "link/qt/qt_serial_port.h"
+
+namespace kc {
+
+class MessageBoxes;
+class ParameterStore;
+class TForm1;
+class TForm2;
+
+// Periods of the link's timers: port scan, transfer steps, pacing and keepalive.
+inline constexpr int kScanPeriodMs = 600;
+inline constexpr int kTransferPeriodMs = 100;
+inline constexpr int kHoldPeriodMs = 20;
+
+class TForm3 : public QWidget, public LinkHost {
+  Q_OBJECT
+
+ public:
+  explicit TForm3(MessageBoxes& boxes, QWidget* parent = nullptr);
+  ~TForm3() override;
+
+  // Creates the link over the editor's store; the editor calls this while it is being created.
+  void Attach(ParameterStore& store, TForm1& editor, TForm2& status);
+  // Ends the link before the editor and its store go away.
+  void Detach();
+
+  Link& link() { return *link_; }
+  bool attached() const { return link_ != nullptr; }
+  QtSerialPort& ComPort() { return com_port_; }
+  QTimer& Timer1() { return timer1_; }
+  QTimer& Timer2() { return timer2_; }
+  QTimer& HoldTimer() { return hold_timer_; }
+
+  // Duration of the last completed transfer (from the start of its steps to the editor being
+  // shown), in ms; -1 before the first.
+  qint64 last_transfer_ms() const { return last_transfer_ms_; }
+  int transfers_done() const { return transfers_done_; }
+
+  // LinkHost.
+  void ShowStatus(const std::string& text, int percent, bool visible) override;
+  void ShowMessage(const std::string& text) override;
+  void ShowEditor() override;
+  void RefreshPages(int selection) override;
+  void ModeNamesChanged() override;
+  void DeviceIdChanged() override;
+  void SetTimers(bool scan, bool transfer, bool hold) override;
+  void AppendLog(const std::string& line) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  MessageBoxes& boxes_;
+  QtSerialPort com_port_;
+  QTimer timer1_;
+  QTimer timer2_;
+  QTimer hold_timer_;
+  std::unique_ptr<Link> link_;
+  TForm1* editor_ = nullptr;
+  TForm2* status_ = nullptr;
+  QElapsedTimer transfer_clock_;
+  qint64 last_transfer_ms_ = -1;
+  int transfers_done_ = 0;
+};
+
+}  // namespace kc

@@ -1,0 +1,102 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+
+#include "app/editor_window.h"
+#include "app/message_box.h"
+
+namespace kc {
+namespace {
+
+// The client area: the colour of an inactive caption, shaded from top to bottom.
+class GradientPanel : public QWidget {
+ public:
+  explicit GradientPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("GradientPanel"));
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, 0, height());
+    gradient.setColorAt(0.0, QColor(222, 231, 240));
+    gradient.setColorAt(1.0, QColor(151, 172, 196));
+    painter.fillRect(rect(), gradient);
+  }
+};
+
+}  // namespace
+
+TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("Form4"));
+  setWindowTitle(kCreatedCaption);
+  setCentralWidget(new GradientPanel(this));
+
+  QMenuBar* bar = menuBar();
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+  QMenu* device = bar->addMenu(QStringLiteral("设备"));
+  device->setObjectName(QStringLiteral("DeviceMenu"));
+  logon1_ = AddItem(device, "Logon1", QStringLiteral("连接"));
+  n1_ = AddItem(device, "N1", QStringLiteral("断开"));
+  device->addSeparator()->setObjectName(QStringLiteral("N2"));
+  off_line_btn_ = AddItem(device, "OffLineBtn", QStringLiteral("离线设备"));
+  // One-shot marker of the offline item: "0" until it has been used.
+  off_line_btn_->setProperty("Hint", QStringLiteral("0"));
+  device->addSeparator()->setObjectName(QStringLiteral("N4"));
+  n5_ = AddItem(device, "N5", QStringLiteral("退出"));
+  QMenu* help = bar->addMenu(QStringLiteral("帮助"));
+  help->setObjectName(QStringLiteral("HelpMenu"));
+  aborat1_ = AddItem(help, "aborat1", QStringLiteral("关于"));
+
+  connect(logon1_, &QAction::triggered, this, &TForm4::Logon1Click);
+  connect(n1_, &QAction::triggered, this, &TForm4::N1Click);
+  connect(off_line_btn_, &QAction::triggered, this, &TForm4::OffLineBtnClick);
+  connect(n5_, &QAction::triggered, this, &TForm4::N5Click);
+  connect(aborat1_, &QAction::triggered, this, &TForm4::aborat1Click);
+}
+
+QAction* TForm4::AddItem(QMenu* menu, const char* name, const QString& caption) {
+  QAction* action = menu->addAction(caption);
+  action->setObjectName(QString::fromLatin1(name));
+  return action;
+}
+
+void TForm4::showEvent(QShowEvent* event) {
+  setWindowTitle(kShownCaption);
+  QMainWindow::showEvent(event);
+}
+
+void TForm4::closeEvent(QCloseEvent* event) {
+  emit Closing();
+  QMainWindow::closeEvent(event);
+}
+
+void TForm4::Logon1Click() {
+  if (editor_) editor_->LinkBtnClick(editor_->LinkBtn());
+}
+
+void TForm4::N1Click() {
+  if (editor_) editor_->LinkBtnClick(editor_->UnLinkBtn());
+}
+
+void TForm4::OffLineBtnClick() {
+  if (off_line_btn_->property("Hint").toString() == QStringLiteral("0") && editor_) {
+    editor_->ShowEditor();
+  }
+  off_line_btn_->setEnabled(false);
+  off_line_btn_->setProperty("Hint", QStringLiteral("1"));
+}
+
+void TForm4::N5Click() { close(); }
+
+void TForm4::aborat1Click() {
+  if (editor_) editor_->message_boxes().Information(QStringLiteral("关于"), kAboutText);
+}
+
+}  // namespace kc

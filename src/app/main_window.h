@@ -1,0 +1,59 @@
+// TForm4, the main window: a maximised frame behind the editor that carries the menu.
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+
+namespace kc {
+
+class TForm1;
+
+// Captions of the main window before and after it is first shown, and the about text (its
+// trailing space belongs to it).
+inline const QString kCreatedCaption = QStringLiteral("ZB720 Audio Effect Controller 1.0.4");
+inline const QString kShownCaption = QStringLiteral("R9 Audio Effect Controller 1.0.8");
+inline const QString kAboutText = QStringLiteral("R9 Audio Effect Controller 1.0.8 ");
+
+class TForm4 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm4(QWidget* parent = nullptr);
+
+  // The editor the menu commands act on; set once the editor exists.
+  void SetEditor(TForm1* editor) { editor_ = editor; }
+
+  QAction* Logon1() const { return logon1_; }
+  QAction* N1() const { return n1_; }
+  QAction* OffLineBtn() const { return off_line_btn_; }
+  QAction* N5() const { return n5_; }
+  QAction* aborat1() const { return aborat1_; }
+
+  // Menu handlers.
+  void Logon1Click();
+  void N1Click();
+  void OffLineBtnClick();
+  void N5Click();
+  void aborat1Click();
+
+ signals:
+  // The main window is closing: the program ends.
+  void Closing();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QAction* AddItem(QMenu* menu, const char* name, const QString& caption);
+
+  TForm1* editor_ = nullptr;
+  QAction* logon1_;
+  QAction* n1_;
+  QAction* off_line_btn_;
+  QAction* n5_;
+  QAction* aborat1_;
+};
+
+}  // namespace kc

@@ -1,0 +1,46 @@
+// The four windows of the program, created in their order: main window, link window, status box,
+// editor. The editor's creation runs the start-up (EQ defaults, Music page, port list, connect).
+#pragma once
+
+#include <memory>
+
+#include "app/editor_window.h"
+#include "app/link_window.h"
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/status_box.h"
+
+namespace kc {
+
+struct StartUpTimes {
+  qint64 main_window_shown_ms = 0;  // from the creation of the program to the main window shown
+  qint64 editor_built_ms = 0;       // creation of the editor window with its start-up
+};
+
+class Program {
+ public:
+  // boxes: where messages go; nullptr shows QMessageBoxes owned by the editor (or the main
+  // window while the editor is hidden). list_ports gives the ports to probe at start-up.
+  Program(MessageBoxes* boxes, PortLister list_ports);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  TForm4& Form4() { return *form4_; }
+  TForm3& Form3() { return *form3_; }
+  TForm2& Form2() { return *form2_; }
+  TForm1& Form1() { return *form1_; }
+  MessageBoxes& message_boxes() { return *boxes_; }
+  const StartUpTimes& times() const { return times_; }
+
+ private:
+  std::unique_ptr<MessageBoxes> own_boxes_;
+  MessageBoxes* boxes_;
+  std::unique_ptr<TForm4> form4_;
+  std::unique_ptr<TForm3> form3_;
+  std::unique_ptr<TForm2> form2_;
+  std::unique_ptr<TForm1> form1_;
+  StartUpTimes times_;
+};
+
+}  // namespace kc

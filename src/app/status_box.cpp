@@ -1,0 +1,54 @@
+#include "app/status_box.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <algorithm>
+
+namespace kc {
+
+TForm2::TForm2(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("Form2"));
+  // A dialog frame without caption buttons that stays above the other windows.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowStaysOnTopHint);
+  setWindowTitle(QStringLiteral("设备状态"));
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setFixedSize(306, 85);
+
+  link_label_ = new QLabel(QStringLiteral("设备未连接"), this);
+  link_label_->setObjectName(QStringLiteral("LinkLabel"));
+  link_label_->setGeometry(12, 6, 282, 18);
+
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName(QStringLiteral("RzProgressStatus1"));
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->setFormat(QStringLiteral("%p%"));
+  progress_->setTextVisible(true);
+  progress_->setGeometry(12, 28, 282, 22);
+
+  label1_ = new QLabel(QStringLiteral("请稍等,可能需要几秒钟才能完成操作！"), this);
+  label1_->setObjectName(QStringLiteral("Label1"));
+  label1_->setGeometry(12, 58, 282, 18);
+}
+
+void TForm2::SetStatus(const QString& text, int percent) {
+  link_label_->setText(text);
+  progress_->setValue(std::clamp(percent, 0, 100));
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+  if (!centred_) {
+    centred_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      QRect frame = geometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+  QDialog::showEvent(event);
+}
+
+}  // namespace kc

@@ -1,0 +1,35 @@
+// TForm2, the status box: the link status text and the transfer percentage, on top of every
+// other window while the link probes ports or transfers blocks.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+
+namespace kc {
+
+class TForm2 : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TForm2(QWidget* parent = nullptr);
+
+  // Shows the link status text and the transfer percentage (clamped to 0..100).
+  void SetStatus(const QString& text, int percent);
+
+  QLabel* LinkLabel() const { return link_label_; }
+  QProgressBar* RzProgressStatus1() const { return progress_; }
+  QLabel* Label1() const { return label1_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QLabel* link_label_;
+  QProgressBar* progress_;
+  QLabel* label1_;
+  bool centred_ = false;
+};
+
+}  // namespace kc

@@ -1,0 +1,206 @@
+#include "link/qt/qt_serial_port.h"
+
+#include <QDeadlineTimer>
+#include <QMetaObject>
+#include <QSerialPortInfo>
+#include <algorithm>
+
+namespace kc {
+namespace {
+
+// Marks the port busy for the lifetime of the guard, also when the handler throws.
+class BusyGuard {
+ public:
+  explicit BusyGuard(int& busy) : busy_(busy) { ++busy_; }
+  ~BusyGuard() { --busy_; }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+
+ private:
+  int& busy_;
+};
+
+bool IsFatal(QSerialPort::SerialPortError error) {
+  return error == QSerialPort::ReadError || error == QSerialPort::WriteError ||
+         error == QSerialPort::ResourceError;
+}
+
+}  // namespace
+
+QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
+  connect(&port_, &QSerialPort::readyRead, this, &QtSerialPort::OnReadyRead);
+  connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::OnError);
+}
+
+QtSerialPort::~QtSerialPort() {
+  // No notification or error report may reach the owner while the port goes away.
+  port_.disconnect(this);
+  port_.close();
+}
+
+void QtSerialPort::SetReceiveHandler(std::function<void(int count)> handler) {
+  receive_ = std::move(handler);
+}
+
+void QtSerialPort::SetLogHandler(std::function<void(const std::string& line)> log) {
+  log_ = std::move(log);
+}
+
+std::string QtSerialPort::name() const { return port_.portName().toStdString(); }
+
+bool QtSerialPort::Open(const std::string& name) {
+  Close();
+  ++generation_;
+  failed_ = false;
+  missed_notification_ = false;
+  port_.setPortName(QString::fromStdString(name));
+  port_.setBaudRate(kBaudRate);
+  port_.setDataBits(QSerialPort::Data8);
+  port_.setParity(QSerialPort::NoParity);
+  port_.setStopBits(QSerialPort::OneStop);
+  port_.setFlowControl(QSerialPort::NoFlowControl);
+  port_.setReadBufferSize(kReadBufferSize);
+  if (!port_.open(QIODevice::ReadWrite)) {
+    port_.clearError();
+    return false;
+  }
+  // A pseudo-terminal has no modem lines and refuses these; that is harmless.
+  port_.setDataTerminalReady(true);
+  port_.setRequestToSend(true);
+  port_.clearError();
+  if (failed_) {  // the device went away while it was being set up
+    port_.close();
+    return false;
+  }
+  return true;
+}
+
+void QtSerialPort::Close() {
+  if (port_.isOpen()) port_.close();
+  port_.clearError();
+  failed_ = false;
+  missed_notification_ = false;
+}
+
+bool QtSerialPort::IsOpen() const { return port_.isOpen() && !failed_; }
+
+bool QtSerialPort::Write(const uint8_t* data, std::size_t size) {
+  if (!IsOpen()) return false;
+  BusyGuard busy(busy_);
+  const qint64 queued = port_.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+  if (queued != static_cast<qint64>(size)) return false;
+  QDeadlineTimer deadline(WriteTimeoutMs(size));
+  while (!failed_ && port_.isOpen() && port_.bytesToWrite() > 0) {
+    if (!port_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
+  }
+  return !failed_ && port_.isOpen() && port_.bytesToWrite() == 0;
+}
+
+std::size_t QtSerialPort::Read(uint8_t* data, std::size_t size) {
+  if (!IsOpen() || size == 0) return 0;
+  BusyGuard busy(busy_);
+  QDeadlineTimer deadline(ReadTimeoutMs(size));
+  while (!failed_ && port_.isOpen() && port_.bytesAvailable() < static_cast<qint64>(size) &&
+         !deadline.hasExpired()) {
+    if (!port_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) break;
+  }
+  if (!port_.isOpen()) return 0;
+  const qint64 got = port_.read(reinterpret_cast<char*>(data), static_cast<qint64>(size));
+  if (got <= 0) return 0;
+  bytes_read_ += static_cast<std::size_t>(got);
+  return static_cast<std::size_t>(got);
+}
+
+std::size_t QtSerialPort::BytesWaiting() const {
+  if (!IsOpen()) return 0;
+  return static_cast<std::size_t>(std::max<qint64>(0, port_.bytesAvailable()));
+}
+
+void QtSerialPort::OnReadyRead() {
+  if (busy_ > 0) {
+    // The link is inside Read, Write or its handler: it must not be entered twice.
+    missed_notification_ = true;
+    return;
+  }
+  DeliverNotification();
+}
+
+void QtSerialPort::ScheduleNotification() {
+  if (notification_posted_) return;
+  notification_posted_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        notification_posted_ = false;
+        if (busy_ > 0) {
+          missed_notification_ = true;
+          return;
+        }
+        DeliverNotification();
+      },
+      Qt::QueuedConnection);
+}
+
+void QtSerialPort::DeliverNotification() {
+  missed_notification_ = false;
+  const std::size_t waiting = BytesWaiting();
+  if (waiting == 0 || !receive_) return;
+  const std::size_t read_before = bytes_read_;
+  {
+    BusyGuard busy(busy_);
+    receive_(static_cast<int>(std::min<std::size_t>(waiting, kReadBufferSize)));
+  }
+  // The receiver stops after an acknowledgement or a frame even when more bytes wait, and bytes
+  // may have come in while it ran. Without another notification they would sit in the buffer
+  // until the box sends something else, so hand them over now. A receiver that took nothing is
+  // waiting for the rest of a frame; the next arrival will notify it.
+  if (BytesWaiting() > 0 && (bytes_read_ != read_before || missed_notification_)) {
+    ScheduleNotification();
+  }
+}
+
+void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
+  if (!IsFatal(error) || failed_ || !port_.isOpen()) return;
+  failed_ = true;
+  ++failures_;
+  Log("port " + name() + " closed after error: " + port_.errorString().toStdString());
+  // Closing inside QSerialPort's own signal is not safe; close as soon as it has returned.
+  const unsigned generation = generation_;
+  QMetaObject::invokeMethod(
+      this,
+      [this, generation] {
+        if (generation == generation_ && failed_) {
+          port_.close();
+          port_.clearError();
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+void QtSerialPort::Log(const std::string& line) {
+  if (log_) log_(line);
+}
+
+std::vector<std::string> MergePortNames(std::vector<std::string> system_names,
+                                        const std::vector<std::string>& extra_names) {
+  std::sort(system_names.begin(), system_names.end());
+  std::vector<std::string> names;
+  auto add = [&names](const std::string& name) {
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+      names.push_back(name);
+    }
+  };
+  for (const auto& name : extra_names) add(name);
+  for (const auto& name : system_names) add(name);
+  return names;
+}
+
+std::vector<std::string> SystemPortNames() {
+  std::vector<std::string> names;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    names.push_back(info.portName().toStdString());
+  }
+  return names;
+}
+
+}  // namespace kc
