@@ -9,19 +9,37 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "link/frames.h"
 #include "link/link_host.h"
+#include "link/receiver.h"
 #include "link/serial_port.h"
 #include "model/parameter_store.h"
 
 namespace kc {
 
 enum class LinkState { kNotReady, kReady };
-enum class LinkEventKind { kTransferDone, kReload, kSaved, kStartDownload, kStartUpload, kLost, kFailed };
+enum class LinkEventKind {
+  kTransferDone,
+  kReload,
+  kSaved,
+  kStartDownload,
+  kStartUpload,
+  kLost,
+  kFailed
+};
+// What the box's next acknowledgement completes.
+enum class PendingAction { kNone, kRecall, kSave };
 
 class Link {
  public:
+  // One waiting or in-flight entry: (id, value) of a parameter, (band address, band) of a band.
+  using Entry = std::pair<int, int32_t>;
+  static constexpr int kParamSlots = 32;
+  static constexpr int kBandSlots = 50;
+
   Link(SerialPort& port, ParameterStore& store, LinkHost& host);
   ~Link();
   Link(const Link&) = delete;
@@ -66,9 +84,77 @@ class Link {
   const std::string& keylock_password() const;
   const std::string& device_id() const;
 
+  // Inspection, for tests and the status display.
+  const LinkFlags& flags() const { return receiver_.flags(); }
+  const Receiver& receiver() const { return receiver_; }
+  PendingAction pending() const { return pending_; }
+  int step() const { return step_; }
+  int length() const { return length_; }
+  TransferDirection direction() const { return direction_; }
+  int transfer_tick() const { return transfer_tick_; }
+  int mode_name_index() const { return receiver_.mode_name_index(); }
+  int hold_tick() const { return hold_tick_; }
+  int silence() const { return silence_; }
+  int try_position() const { return try_position_; }
+  // The port list's selected position, -1 for none.
+  int selected_port() const { return selected_port_; }
+  bool scan_timer_on() const { return scan_on_; }
+  bool transfer_timer_on() const { return transfer_on_; }
+  bool hold_timer_on() const { return hold_on_; }
+  int percent() const { return percent_; }
+  bool status_visible() const { return status_visible_; }
+  // Slot 0 (the entry sent last) and the waiting entries 1..count, oldest first.
+  Entry param_slot0() const { return params_[0]; }
+  std::vector<Entry> WaitingParams() const;
+  bool repeat_last() const { return repeat_last_; }
+  Entry band_slot0() const { return bands_[0]; }
+  std::vector<Entry> WaitingBands() const;
+
  private:
-  struct Impl;
-  Impl* impl_;
+  void SetTimers(bool scan, bool transfer, bool hold);
+  void SetStatus(const std::string& text) { status_text_ = text; }
+  void UpdateStatusBox(bool visible);
+  void EmptyQueues();
+  void EmptyParamQueue();
+  void StartTransfer(int length, TransferDirection direction);
+  void SendStep();
+  void SendParamFrame(const Entry& entry);
+  void SendBandFrame(const Entry& entry);
+
+  SerialPort& port_;
+  ParameterStore& store_;
+  LinkHost& host_;
+  FrameWriter writer_;
+  Receiver receiver_;
+
+  std::vector<std::string> port_names_;
+  int selected_port_ = -1;
+  int try_position_ = 0;
+  int last_position_ = 0;
+
+  LinkState state_ = LinkState::kNotReady;
+  std::string status_text_ = "设备未连接";
+  bool send_suppress_ = false;
+  PendingAction pending_ = PendingAction::kNone;
+
+  int step_ = 0;
+  int length_ = 8;
+  TransferDirection direction_ = TransferDirection::kDownload;
+  int transfer_tick_ = 0;
+
+  int hold_tick_ = 0;
+  int silence_ = 0;
+  std::array<Entry, kParamSlots> params_{};
+  int param_count_ = 0;
+  bool repeat_last_ = false;
+  std::array<Entry, kBandSlots> bands_{};
+  int band_count_ = 0;
+
+  bool scan_on_ = false;
+  bool transfer_on_ = false;
+  bool hold_on_ = false;
+  int percent_ = 0;
+  bool status_visible_ = false;
 };
 
 }  // namespace kc

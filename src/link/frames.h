@@ -1,0 +1,103 @@
+// Frames of the serial line to the box: the 9-byte fixed frame, the variable frame, and the
+// builders of every command the program sends. `FrameWriter` writes exactly one frame per port
+// write and owns the shared payload buffer that the command builders fill.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+#include "model/parameter_store.h"
+
+namespace kc {
+
+inline constexpr uint8_t kFirstSync = 0xFC;
+inline constexpr uint8_t kSecondSync = 0xB1;
+inline constexpr uint8_t kWriteAccess = 0xA7;
+inline constexpr uint8_t kReadAccess = 0xA0;
+inline constexpr uint8_t kAckLead = 0xFE;
+inline constexpr uint8_t kAckCodeBb = 0xBB;
+inline constexpr uint8_t kAckCodeAa = 0xAA;
+
+// Values of the link control command.
+inline constexpr uint8_t kProbe = 0x11;
+inline constexpr uint8_t kKeepalive = 0x66;
+inline constexpr uint8_t kRelease = 0xAA;
+
+// Identifiers of block 9 that are commands rather than settings.
+inline constexpr int kReadModeNameId = 0x0900;
+inline constexpr int kStoreModeId = 0x0901;
+inline constexpr int kRecallModeId = 0x0902;
+inline constexpr int kSystemPasswordId = 0x0904;
+inline constexpr int kKeylockPasswordId = 0x0905;
+inline constexpr int kWriteBlockId = 0x090F;
+inline constexpr int kReadBlockId = 0x0910;
+inline constexpr int kLinkControlId = 0x0930;
+inline constexpr int kDeviceIdentityId = 0x0940;
+
+// The largest payload that is ever built (the write-block command of block 0).
+inline constexpr std::size_t kPayloadBufferSize = 214;
+// Payload of the store-mode command.
+inline constexpr std::size_t kStoreModePayload = 22;
+
+enum class TransferDirection { kDownload, kUpload };
+
+// ((0xFC + bytes 3 .. size-2) mod 256) XOR 0xB1: the checksum of a frame of `size` bytes whose
+// checksum byte is the last one. Bytes 0 and 1 of `frame` are not read.
+uint8_t FrameChecksum(const uint8_t* frame, std::size_t size);
+
+// A fixed frame: FC B1 06 access id-high id-low value-low value-high checksum. Values and ids are
+// carried as their low 16 bits.
+std::vector<uint8_t> BuildFixedFrame(uint8_t access, int id, int32_t value);
+// A variable frame of n payload bytes (n + 7 bytes in all, length byte n + 4); n at most 251.
+std::vector<uint8_t> BuildVariableFrame(uint8_t access, int id, const uint8_t* payload,
+                                        std::size_t n);
+
+// Payload of a text-carrying command. For the store-mode id: 22 bytes, the first two characters
+// raw, characters 3..22 as (code - 32) mod 256, zero-padded. For any other id: one byte per
+// decimal digit. Throws std::invalid_argument for a non-digit (or an over-long text) in a
+// digit command.
+std::vector<uint8_t> TextCommandPayload(int id, const std::string& text);
+
+// Identifier that download step `step` reads (0x0910 for steps 0..8, 0x0900 for 9, then the
+// system items and the identity for 10..27); -1 for any other step.
+int DownloadStepId(int step);
+
+// Values a block carries in the write-block command (its device slots); 0 outside 0..8.
+int UploadValueCount(int block);
+
+class FrameWriter {
+ public:
+  explicit FrameWriter(SerialPort& port) : port_(port) {}
+
+  // The shared payload buffer the variable-frame writer takes its payload from.
+  std::array<uint8_t, kPayloadBufferSize>& payload() { return payload_; }
+
+  // Writes a fixed frame while the port is open; a failed write is ignored (the frame is lost).
+  void SendFixedFrame(uint8_t access, int id, int32_t value);
+  // Writes a variable frame with the first n bytes of the payload buffer while the port is open.
+  // Throws std::runtime_error when the write fails, so the operation that sent it ends there.
+  void SendVariableFrame(uint8_t access, int id, std::size_t n);
+  // Link control (id 0x0930, write access): probe, keepalive or release.
+  void SendLinkCommand(uint8_t code);
+  // Store-mode or password command; the conversion error of a password text is thrown before
+  // anything is written.
+  void SendTextCommand(int id, const std::string& text);
+  // One request of a whole-block transfer. Download step 9 expects (mode number, 0) in the
+  // payload buffer already; an upload step writes block `step` from the store's device image.
+  void SendTransferStep(int step, TransferDirection direction, const ParameterStore& store);
+  // The set-EQ-band command for one band of a block, its five values read from the working
+  // table now.
+  void SendEqBandFrame(const ParameterStore& store, int block, int band);
+
+ private:
+  void Write(const std::vector<uint8_t>& frame, bool report_failure);
+
+  SerialPort& port_;
+  std::array<uint8_t, kPayloadBufferSize> payload_{};
+};
+
+}  // namespace kc

@@ -1,0 +1,445 @@
+// The link's life. Each box is a state with the timer that runs in it; arrows are the events.
+//
+//                 Connect (also at start-up)
+//   +--------+ -----------------------------> +--------------------+
+//   |  Idle  |                                | Scanning (Timer1)  |  one port probed per tick
+//   | (none) | <----------------------------- |                    |
+//   +--------+   list exhausted: Failed       +--------------------+
+//     ^  ^  ^    "连接失败!"                          | probe acknowledged: StartDownload
+//     |  |  |                                         v
+//     |  |  |   step not answered (11 + 100 ticks)  +----------------------+
+//     |  |  +-------------- Failed ------------------| Downloading (Timer2) |  27 steps,
+//     |  |                                          |  Reloading  (Timer2) |  42 requests
+//     |  |                                          |  Uploading  (Timer2) |  (reload/upload:
+//     |  |                                          +----------------------+   blocks 0..8)
+//     |  |                                             |   ^            ^
+//     |  |                          last answer:       |   | Reload     | StartUpload
+//     |  |                          TransferDone       v   |            | (only when Ready)
+//     |  |  11 silent seconds: Lost  +---------------------+-----------+
+//     |  +---- "已断开连接!" --------|      Ready (HoldTimer)          |  edits paced one
+//     |                              +---------------------------------+  frame per ack;
+//     |                                 |  recall sent     ^ Saved        keepalive each
+//     |                                 |  or store sent   | (store acked) second
+//     |                                 v                  |
+//     |  51 silent seconds: Lost  +---------------------------------+
+//     +---------------------------|  Awaiting completion (HoldTimer) |-- recall acked: Reload
+//                                 +---------------------------------+
+//
+// Disconnect leads from every state to Idle (release sent, port left open); Connect from every
+// state to Scanning. Neither Lost nor Failed closes the port: the next scan closes it first.
+//
+// Mended against the first implementation of this state machine:
+// - the first request of a transfer gets the same time-out as every later step, and an
+//   acknowledgement that overwrites the wait of a download step does not stop its time-out;
+// - a new download starts the mode names from mode 0 even after an interrupted one;
+// - a recall or store that was never acknowledged is forgotten on Lost, Disconnect and a new
+//   download, so it cannot complete (and report "保存成功!") on a later connection.
+
+#include "link/link.h"
+
+#include <algorithm>
+
+namespace kc {
+namespace {
+
+constexpr int kHoldPeriodsPerSecond = 50;
+constexpr int kLongWaitTicks = 100;
+constexpr int kWaitTicks = 10;
+constexpr int kModeCount = 15;
+
+const std::string kSearching = "设备搜索...";
+const std::string kConnecting = "连接中...";
+const std::string kLoading = "加载中...";
+const std::string kUploading = "下载数据...";
+const std::string kSaving = "保存中...";
+const std::string kConnected = "设备已连接";
+const std::string kNotConnected = "设备未连接";
+
+// numerator / denominator rounded to the nearest integer, halves to the even neighbour.
+int RoundHalfEven(int numerator, int denominator) {
+  if (denominator <= 0) return 0;
+  const int quotient = numerator / denominator;
+  const int twice_rest = 2 * (numerator % denominator);
+  if (twice_rest > denominator || (twice_rest == denominator && quotient % 2 != 0)) {
+    return quotient + 1;
+  }
+  return quotient;
+}
+
+}  // namespace
+
+Link::Link(SerialPort& port, ParameterStore& store, LinkHost& host)
+    : port_(port), store_(store), host_(host), writer_(port), receiver_(port, store, host) {
+  store_.send_eq_band = [this](int id, int32_t value) { SendEqBand(id, value); };
+}
+
+Link::~Link() { store_.send_eq_band = nullptr; }
+
+void Link::SetPortNames(std::vector<std::string> names) { port_names_ = std::move(names); }
+const std::vector<std::string>& Link::port_names() const { return port_names_; }
+
+LinkState Link::state() const { return state_; }
+const std::string& Link::status_text() const { return status_text_; }
+bool Link::send_suppress() const { return send_suppress_; }
+void Link::set_send_suppress(bool raised) { send_suppress_ = raised; }
+const std::array<std::string, 15>& Link::mode_names() const { return receiver_.texts().mode_names; }
+const std::string& Link::system_password() const { return receiver_.texts().system_password; }
+const std::string& Link::keylock_password() const { return receiver_.texts().keylock_password; }
+const std::string& Link::device_id() const { return receiver_.texts().device_id; }
+
+std::vector<Link::Entry> Link::WaitingParams() const {
+  return {params_.begin() + 1, params_.begin() + 1 + param_count_};
+}
+
+std::vector<Link::Entry> Link::WaitingBands() const {
+  return {bands_.begin() + 1, bands_.begin() + 1 + band_count_};
+}
+
+void Link::SetTimers(bool scan, bool transfer, bool hold) {
+  if (scan == scan_on_ && transfer == transfer_on_ && hold == hold_on_) return;
+  scan_on_ = scan;
+  transfer_on_ = transfer;
+  hold_on_ = hold;
+  host_.SetTimers(scan, transfer, hold);
+}
+
+void Link::UpdateStatusBox(bool visible) {
+  status_visible_ = visible;
+  host_.ShowStatus(status_text_, percent_, visible);
+}
+
+void Link::EmptyParamQueue() {
+  param_count_ = 0;
+  repeat_last_ = false;
+}
+
+void Link::EmptyQueues() {
+  EmptyParamQueue();
+  band_count_ = 0;
+}
+
+void Link::Connect() {
+  receiver_.flags().answer_seen = false;
+  try_position_ = 0;
+  send_suppress_ = false;
+  selected_port_ = port_names_.empty() ? -1 : 0;
+  SetTimers(true, false, false);
+  SetStatus(kSearching);
+  step_ = 0;
+  length_ = 8;
+  percent_ = 0;
+  UpdateStatusBox(true);
+}
+
+void Link::Disconnect() {
+  state_ = LinkState::kNotReady;
+  pending_ = PendingAction::kNone;
+  SetTimers(false, false, false);
+  writer_.SendLinkCommand(kRelease);  // dropped when the port is closed
+  SetStatus(kNotConnected);
+  length_ = 8;
+  UpdateStatusBox(false);
+}
+
+void Link::ReleaseOnClose() {
+  if (state_ == LinkState::kReady) writer_.SendLinkCommand(kRelease);
+}
+
+void Link::Timer1Timer() {
+  UpdateStatusBox(true);
+  if (receiver_.flags().answer_seen) {
+    LinkEvent(LinkEventKind::kStartDownload);
+    return;
+  }
+  if (try_position_ > last_position_ + 1 || selected_port_ < 0) {
+    try_position_ = 0;
+    LinkEvent(LinkEventKind::kFailed);
+    return;
+  }
+  try {
+    if (port_.IsOpen()) port_.Close();
+    selected_port_ = try_position_ < static_cast<int>(port_names_.size()) ? try_position_ : -1;
+    last_position_ = selected_port_;
+    if (selected_port_ >= 0) port_.Open(port_names_[selected_port_]);
+    writer_.SendLinkCommand(kProbe);
+  } catch (...) {
+    // A port that cannot be closed, opened or written is skipped; the next tick tries the next.
+  }
+  ++try_position_;
+}
+
+void Link::StartTransfer(int length, TransferDirection direction) {
+  SetTimers(false, true, false);
+  step_ = 0;
+  length_ = length;
+  direction_ = direction;
+  transfer_tick_ = 0;
+  SendStep();
+}
+
+void Link::SendStep() {
+  // Waiting is set before the write: a failed write must not leave a stale answer that would
+  // advance the next tick past a request that never went out.
+  receiver_.flags().wait = WaitState::kWaiting;
+  transfer_tick_ = 0;
+  writer_.SendTransferStep(step_, direction_, store_);
+}
+
+void Link::Timer2Timer() {
+  if (transfer_tick_ != kLongWaitTicks) ++transfer_tick_;
+  percent_ = RoundHalfEven(step_ * 100, length_);
+  UpdateStatusBox(true);
+
+  LinkFlags& flags = receiver_.flags();
+  const bool upload = direction_ == TransferDirection::kUpload;
+  if (flags.wait == WaitState::kFrameReceived ||
+      (flags.wait == WaitState::kAckReceived && upload)) {
+    if (step_ >= length_) {
+      flags.wait = WaitState::kIdle;
+      SetTimers(scan_on_, false, hold_on_);
+      LinkEvent(LinkEventKind::kTransferDone);
+      return;
+    }
+    auto& payload = writer_.payload();
+    if (step_ == 9) {
+      const int index = receiver_.mode_name_index();
+      payload[0] = static_cast<uint8_t>(index);
+      payload[1] = 0;
+      if (index + 1 > kModeCount) {
+        receiver_.set_mode_name_index(0);
+        step_ = 10;
+      } else {
+        receiver_.set_mode_name_index(index + 1);
+      }
+    } else {
+      if (step_ == 8) {
+        const int index = receiver_.mode_name_index();
+        payload[0] = static_cast<uint8_t>(index);
+        payload[1] = 0;
+        receiver_.set_mode_name_index(index + 1);
+      }
+      ++step_;
+    }
+    SendStep();
+  } else if ((flags.wait == WaitState::kWaiting ||
+              (flags.wait == WaitState::kAckReceived && !upload)) &&
+             transfer_tick_ > kWaitTicks) {
+    flags.wait = WaitState::kLongWait;
+    transfer_tick_ = 0;
+  } else if (flags.wait == WaitState::kLongWait && transfer_tick_ >= kLongWaitTicks) {
+    flags.wait = WaitState::kIdle;
+    LinkEvent(LinkEventKind::kFailed);
+  }
+}
+
+void Link::ComPortRxChar(int count) { receiver_.ComPortRxChar(count); }
+
+void Link::LinkEvent(LinkEventKind event) {
+  switch (event) {
+    case LinkEventKind::kStartDownload:
+      EmptyQueues();
+      pending_ = PendingAction::kNone;
+      receiver_.set_mode_name_index(0);
+      state_ = LinkState::kNotReady;
+      SetStatus(kConnecting);
+      StartTransfer(27, TransferDirection::kDownload);
+      break;
+    case LinkEventKind::kReload:
+      EmptyQueues();
+      receiver_.set_mode_name_index(0);
+      state_ = LinkState::kNotReady;
+      SetStatus(kLoading);
+      StartTransfer(8, TransferDirection::kDownload);
+      break;
+    case LinkEventKind::kStartUpload:
+      if (state_ != LinkState::kReady) return;
+      EmptyParamQueue();
+      state_ = LinkState::kNotReady;
+      SetStatus(kUploading);
+      StartTransfer(8, TransferDirection::kUpload);
+      break;
+    case LinkEventKind::kTransferDone:
+      store_.set_disco(store_.Device(0, 1));
+      host_.RefreshPages(kAllBlocks);
+      state_ = LinkState::kReady;
+      EmptyQueues();
+      SetStatus(kConnected);
+      UpdateStatusBox(false);
+      host_.ShowEditor();
+      SetTimers(scan_on_, transfer_on_, true);
+      break;
+    case LinkEventKind::kSaved:
+      host_.ModeNamesChanged();
+      state_ = LinkState::kReady;
+      SetStatus(kConnected);
+      host_.ShowMessage("保存成功!");
+      break;
+    case LinkEventKind::kLost:
+      SetTimers(false, false, hold_on_);
+      send_suppress_ = false;
+      state_ = LinkState::kNotReady;
+      pending_ = PendingAction::kNone;
+      SetStatus(kNotConnected);
+      UpdateStatusBox(false);
+      host_.ShowMessage("已断开连接!");
+      break;
+    case LinkEventKind::kFailed:
+      SetTimers(false, false, hold_on_);
+      send_suppress_ = false;
+      SetStatus(kNotConnected);
+      UpdateStatusBox(false);
+      host_.ShowMessage("连接失败!");
+      break;
+  }
+}
+
+void Link::SendParamFrame(const Entry& entry) {
+  writer_.SendFixedFrame(kWriteAccess, entry.first, entry.second);
+}
+
+void Link::SendBandFrame(const Entry& entry) {
+  writer_.SendEqBandFrame(store_, BlockOf(entry.first), entry.second);
+}
+
+void Link::SendParam(int id, int32_t value) {
+  store_.StoreValue(id, value);
+  const int wire_id = MakeId(store_.DeviceRowOf(id), IndexOf(id));
+  if (send_suppress_ || state_ != LinkState::kReady) return;
+  hold_tick_ = 0;
+  LinkFlags& flags = receiver_.flags();
+  if (flags.clear_to_send && param_count_ == 0) {
+    params_[0] = {wire_id, value};
+    if (wire_id == kRecallModeId) {
+      SetStatus(kLoading);
+      state_ = LinkState::kNotReady;
+      silence_ = 0;
+      pending_ = PendingAction::kRecall;
+    } else {
+      pending_ = PendingAction::kNone;
+    }
+    SendParamFrame(params_[0]);
+    flags.clear_to_send = false;
+    return;
+  }
+  // Repeated edits of one parameter fold into the last waiting entry.
+  if (param_count_ >= 2 && params_[param_count_].first == wire_id) {
+    params_[param_count_].second = value;
+    return;
+  }
+  // Full: the newest entry takes the last place and the one there is dropped.
+  param_count_ = param_count_ <= kParamSlots - 2 ? param_count_ + 1 : kParamSlots - 2;
+  params_[param_count_] = {wire_id, value};
+}
+
+void Link::SendEqBand(int id, int32_t value) {
+  store_.StoreValue(id, value);
+  const int wire_id = MakeId(store_.DeviceRowOf(id), IndexOf(id));
+  if (send_suppress_ || state_ != LinkState::kReady) return;
+  const int block = BlockOf(wire_id);
+  const BlockInfo* info = block <= 8 ? InfoOfBlock(block) : nullptr;
+  const int index = IndexOf(wire_id);
+  // Only a field of one of the block's bands names a band to send.
+  if (info == nullptr || index < info->first_eq || index >= info->first_eq + 5 * info->eq_bands) {
+    return;
+  }
+  hold_tick_ = 0;
+  const Entry entry{info->band_address, LocateBand(wire_id) >> 8};
+  LinkFlags& flags = receiver_.flags();
+  if (flags.clear_to_send && band_count_ == 0) {
+    bands_[0] = entry;
+    SendBandFrame(bands_[0]);
+    flags.clear_to_send = false;
+    return;
+  }
+  band_count_ = band_count_ <= kBandSlots - 2 ? band_count_ + 1 : kBandSlots - 2;
+  bands_[band_count_] = entry;
+}
+
+void Link::HoldTimerTimer() {
+  LinkFlags& flags = receiver_.flags();
+  hold_tick_ = hold_tick_ <= kHoldPeriodsPerSecond ? hold_tick_ + 1 : kHoldPeriodsPerSecond;
+
+  // A recall or store completes with the box's acknowledgement.
+  if (flags.clear_to_send && pending_ != PendingAction::kNone) {
+    const PendingAction action = pending_;
+    pending_ = PendingAction::kNone;
+    LinkEvent(action == PendingAction::kRecall ? LinkEventKind::kReload : LinkEventKind::kSaved);
+    silence_ = 0;
+    hold_tick_ = 0;
+  } else if (pending_ != PendingAction::kNone && hold_tick_ == kHoldPeriodsPerSecond) {
+    hold_tick_ = 0;
+    ++silence_;
+    if (silence_ > kHoldPeriodsPerSecond) {
+      silence_ = 0;
+      SetTimers(scan_on_, transfer_on_, false);
+      LinkEvent(LinkEventKind::kLost);
+    }
+  }
+
+  // Waiting parameters go first; the last entry of a burst is sent twice.
+  if (flags.clear_to_send && (param_count_ > 0 || repeat_last_)) {
+    flags.clear_to_send = false;
+    silence_ = 0;
+    hold_tick_ = 0;
+    if (param_count_ > 0) {
+      std::copy(params_.begin() + 1, params_.begin() + 1 + param_count_, params_.begin());
+      --param_count_;
+    }
+    repeat_last_ = param_count_ == 0 && !repeat_last_;
+    SendParamFrame(params_[0]);
+  }
+
+  if (flags.clear_to_send && band_count_ > 0) {
+    flags.clear_to_send = false;
+    silence_ = 0;
+    hold_tick_ = 0;
+    std::copy(bands_.begin() + 1, bands_.begin() + 1 + band_count_, bands_.begin());
+    const int count = band_count_--;
+    host_.AppendLog("2:" + std::to_string(count) + " " + std::to_string(bands_[0].second));
+    SendBandFrame(bands_[0]);
+  }
+
+  if (state_ == LinkState::kReady && hold_tick_ == kHoldPeriodsPerSecond) {
+    hold_tick_ = 0;
+    ++silence_;
+    if (flags.clear_to_send) {
+      flags.clear_to_send = false;
+      silence_ = 0;
+      writer_.SendLinkCommand(kKeepalive);
+    } else if (silence_ % 3 == 0) {
+      if (param_count_ > 0) {
+        SendParamFrame(params_[0]);
+      } else {
+        writer_.SendLinkCommand(kKeepalive);
+      }
+    }
+    if (silence_ > 10) {
+      silence_ = 0;
+      SetTimers(scan_on_, transfer_on_, false);
+      LinkEvent(LinkEventKind::kLost);
+    }
+  }
+}
+
+void Link::StoreMode(int mode, const std::string& name) {
+  if (mode < 0 || mode >= kModeCount) return;
+  receiver_.texts().mode_names[mode] = name.substr(0, 20);
+  std::string text(1, static_cast<char>(mode));
+  text += '\0';
+  text += name;
+  writer_.SendTextCommand(kStoreModeId, text);
+  receiver_.flags().clear_to_send = false;
+  SetStatus(kSaving);
+  state_ = LinkState::kNotReady;
+  pending_ = PendingAction::kSave;
+  silence_ = 0;
+}
+
+void Link::SendPassword(int id, const std::string& digits) {
+  TextCommandPayload(id, digits);  // a non-digit fails here, before anything changes
+  if (id == kSystemPasswordId) receiver_.texts().system_password = digits;
+  if (id == kKeylockPasswordId) receiver_.texts().keylock_password = digits;
+  writer_.SendTextCommand(id, digits);
+}
+
+}  // namespace kc

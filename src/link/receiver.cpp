@@ -1,0 +1,255 @@
+// Receiver states. One notification runs the stages in order as far as the waiting bytes allow;
+// a stage that cannot finish keeps its state for the next notification.
+//
+//            other byte
+//            +--------+
+//            |        v
+//        +-----------------+   FC (expect 3) / FE (expect 1)   +----------------+
+//  ----->|     Hunting     |---------------------------------->|     Header     |
+//        +-----------------+                                   +----------------+
+//           ^   ^   ^  ^                                         |   |   |    |
+//           |   |   |  |  FE BB / FE AA: acknowledgement          |   |   |    |
+//           |   |   |  +----- (answer-seen, clear-to-send, -------+   |   |    |
+//           |   |   |          AckReceived; notification ends)        |   |    |
+//           |   |   |  FE xx, 2nd byte not B1, access not A7/A0,      |   |    |
+//           |   |   +-- length byte below 4 (logged): notification ---+   |    |
+//           |   |       ends                                              |    |
+//           |   |                                   FC B1 L A7|A0, L >= 4  |    |
+//           |   |                                     (expect L - 1)       v    |
+//           |   |  frame applied (FrameReceived)    +----------------+          |
+//           |   +-----------------------------------|      Body      |          |
+//           |                                       +----------------+          |
+//           +--- a port read returning fewer body bytes than were waiting (logged)
+//
+// The header is read a byte at a time; the body in one read, and only once all of it is waiting.
+// A notification ends after an acknowledgement, a rejected header or a completed frame; bytes
+// behind it stay in the port for the next notification.
+
+#include "link/receiver.h"
+
+#include <cstdio>
+
+#include "link/frames.h"
+
+namespace kc {
+namespace {
+
+constexpr int kNameLimit = 20;
+
+std::string HexDigits(uint8_t byte) {
+  char text[3];
+  std::snprintf(text, sizeof text, "%02X", byte);
+  return text;
+}
+
+}  // namespace
+
+std::string HexBytes(const uint8_t* data, std::size_t size) {
+  std::string text;
+  text.reserve(size * 3);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (i > 0) text += ' ';
+    text += HexDigits(data[i]);
+  }
+  return text;
+}
+
+Receiver::Receiver(SerialPort& port, ParameterStore& store, LinkHost& host)
+    : port_(port), store_(store), host_(host) {}
+
+void Receiver::ComPortRxChar(int count) {
+  if (count <= 0) return;
+  // Bytes reported waiting that this notification has not read yet; no read goes beyond them.
+  int budget = count;
+  if (state_ == RxState::kHunting && !Hunt(budget)) return;
+  if (state_ == RxState::kHeader && !ReadHeader(budget)) return;
+  if (state_ == RxState::kBody) ReadBody(count, budget);
+}
+
+bool Receiver::Hunt(int& budget) {
+  buffer_.clear();
+  while (budget > 0) {
+    uint8_t byte = 0;
+    if (port_.Read(&byte, 1) != 1) return false;  // fewer bytes than reported: try again later
+    --budget;
+    if (byte == kFirstSync || byte == kAckLead) {
+      buffer_.assign(1, byte);
+      state_ = RxState::kHeader;
+      expected_ = byte == kFirstSync ? 3 : 1;
+      received_ = 0;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Receiver::ReadHeader(int& budget) {
+  while (received_ < expected_ && budget > 0) {
+    uint8_t byte = 0;
+    if (port_.Read(&byte, 1) != 1) return false;  // keep what came; the rest comes later
+    --budget;
+    buffer_.push_back(byte);
+    ++received_;
+  }
+  if (received_ < expected_) return false;
+
+  if (buffer_[0] == kAckLead) {
+    const uint8_t code = buffer_[1];
+    ResumeHunting();
+    if (code == kAckCodeBb || code == kAckCodeAa) {
+      flags_.answer_seen = true;
+      flags_.clear_to_send = true;
+      flags_.wait = WaitState::kAckReceived;
+    }
+    return false;
+  }
+
+  const uint8_t length = buffer_[2];
+  const uint8_t access = buffer_[3];
+  if (buffer_[1] != kSecondSync || (access != kWriteAccess && access != kReadAccess)) {
+    ResumeHunting();
+    return false;
+  }
+  if (length < 4) {
+    // Too short to hold an access byte, an id and a checksum: no working box sends it.
+    Drop("长度字节小于4", buffer_);
+    ResumeHunting();
+    return false;
+  }
+  state_ = RxState::kBody;
+  expected_ = static_cast<uint16_t>(length - 1);
+  received_ = 0;
+  return true;
+}
+
+void Receiver::ReadBody(int count, int budget) {
+  if (budget < expected_) return;  // not all of the body is waiting yet
+  Log("缓存长度K:C:L=" + std::to_string(count) + " " + std::to_string(count) + " " +
+      std::to_string(expected_));
+  const std::size_t head = buffer_.size();
+  buffer_.resize(head + expected_);
+  const std::size_t got = port_.Read(buffer_.data() + head, expected_);
+  if (got < expected_) {
+    buffer_.resize(head + got);
+    Log("读取不足:" + std::to_string(got) + "/" + std::to_string(expected_) +
+        " 丢弃: " + HexBytes(buffer_));
+    ResumeHunting();
+    return;
+  }
+  received_ = expected_;
+  ParseFrame(buffer_);
+  ResumeHunting();
+  flags_.wait = WaitState::kFrameReceived;
+}
+
+void Receiver::ResumeHunting() {
+  buffer_.clear();
+  state_ = RxState::kHunting;
+  expected_ = 0;
+  received_ = 0;
+}
+
+void Receiver::Drop(const std::string& why, const std::vector<uint8_t>& bytes) {
+  Log("丢弃无效帧(" + why + "): " + HexBytes(bytes));
+}
+
+void Receiver::ParseFrame(const std::vector<uint8_t>& frame) {
+  const std::size_t n = frame.size();
+  if (n < 7 || static_cast<std::size_t>(frame[2]) + 3 != n) {
+    Drop("帧长度不符", frame);
+    return;
+  }
+  unsigned sum = frame[0];
+  for (std::size_t i = 3; i + 1 < n; ++i) sum += frame[i];
+  const unsigned computed = (sum & 0xFF) ^ frame[1];
+  const unsigned received = frame[n - 1];
+  if (computed != received) {
+    // Logged only: the data is stored as received.
+    Log(std::to_string(frame[4]) + "********************");
+    Log("校验数据匹配不一致:" + std::to_string(computed) + "得到的验证数据：" +
+        std::to_string(received));
+    Log("接收到的错误数据：" + HexBytes(frame));
+  }
+  const int block = frame[4];
+  if (block <= 8) {
+    ApplyBlockData(frame);
+  } else if (block == kSystemBlock) {
+    ApplySystemFrame(frame);
+  } else {
+    Drop("块号大于9", frame);
+  }
+}
+
+void Receiver::ApplyBlockData(const std::vector<uint8_t>& frame) {
+  const int block = frame[4];
+  const int first = frame[5];
+  const int values = (frame[2] - 4) / 2;
+  if (first + values > kDeviceColumns) {
+    Drop("数据超出设备行", frame);
+    return;
+  }
+  const uint8_t* payload = frame.data() + 6;
+  for (int i = 0; i < values; ++i) {
+    store_.SetDevice(block, first + i, payload[2 * i] + 256 * payload[2 * i + 1]);
+  }
+}
+
+void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
+  const int length = frame[2];
+  const int item = frame[5];
+  const uint8_t* payload = frame.data() + 6;
+  const int payload_size = length - 4;
+  switch (item) {
+    case 0: {
+      // The mode-name index has already moved past the mode that was asked for.
+      const int mode = mode_name_index_ - 1;
+      if (mode < 0 || mode >= static_cast<int>(texts_.mode_names.size())) {
+        Drop("无对应模式名", frame);
+        return;
+      }
+      const int take = length - 5 > kNameLimit ? kNameLimit : payload_size;
+      std::string name;
+      for (int i = 0; i < take; ++i) {
+        const int code = payload[i] + 32;
+        name += code > 127 ? '?' : static_cast<char>(code);
+      }
+      if (static_cast<int>(name.size()) > kNameLimit) return;
+      texts_.mode_names[mode] = name;
+      host_.ModeNamesChanged();
+      return;
+    }
+    case 1:
+    case 2:
+    case 15:
+    case 16:
+    case 48:
+      return;  // echoes of commands, not used
+    case 4:
+    case 5: {
+      std::string digits;
+      for (int i = 0; i < payload_size; ++i) digits += std::to_string(payload[i]);
+      (item == 4 ? texts_.system_password : texts_.keylock_password) = digits;
+      return;
+    }
+    case 64: {
+      if (payload_size < 4) {
+        Drop("标识不足4字节", frame);
+        return;
+      }
+      texts_.device_id.clear();
+      for (int i = 0; i < 4; ++i) texts_.device_id += HexDigits(payload[i]);
+      host_.DeviceIdChanged();
+      return;
+    }
+    default:
+      if (item >= 48) return;
+      if (payload_size < 2) {
+        Drop("系统项缺少数值", frame);
+        return;
+      }
+      store_.SetDevice(kSystemBlock, item, payload[0] + 256 * payload[1]);
+      return;
+  }
+}
+
+}  // namespace kc

@@ -1,0 +1,46 @@
+// A link host that records what the link asked of the windows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "link/link_host.h"
+
+namespace kc::testing {
+
+class RecordingLinkHost : public LinkHost {
+ public:
+  struct Status {
+    std::string text;
+    int percent;
+    bool visible;
+  };
+
+  void ShowStatus(const std::string& text, int percent, bool visible) override {
+    statuses.push_back({text, percent, visible});
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowEditor() override { ++editor_shown; }
+  void RefreshPages(int selection) override { refreshes.push_back(selection); }
+  void ModeNamesChanged() override { ++mode_names_changed; }
+  void DeviceIdChanged() override { ++device_id_changed; }
+  void SetTimers(bool scan, bool transfer, bool hold) override {
+    scan_on = scan;
+    transfer_on = transfer;
+    hold_on = hold;
+  }
+  void AppendLog(const std::string& line) override { log.push_back(line); }
+
+  std::vector<Status> statuses;
+  std::vector<std::string> messages;
+  int editor_shown = 0;
+  std::vector<int> refreshes;
+  int mode_names_changed = 0;
+  int device_id_changed = 0;
+  bool scan_on = false;
+  bool transfer_on = false;
+  bool hold_on = false;
+  std::vector<std::string> log;
+};
+
+}  // namespace kc::testing
