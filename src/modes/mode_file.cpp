@@ -68,7 +68,8 @@ bool IsDeviceName(std::string_view name) {
   while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
   std::string upper;
   for (char c : stem) upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
-  static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+  static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN",    "AUX",
+                                                             "NUL", "CONIN$", "CONOUT$"};
   for (std::string_view device : kPlain) {
     if (upper == device) return true;
   }

@@ -382,10 +382,11 @@ TEST_F(ModeFileTest, MissingFileSaysSoAndChangesNothing) {
 }
 
 TEST(IsValidModeName, RefusesPathsAndDeviceNames) {
-  for (const char* name : {"../x",        "a/b", "a\\b",    ".",      "..",        "/etc/passwd",
-                           "CON",         "con", "Nul.txt", "AUX .x", "COM1",      "lpt9.Nddt",
-                           "COM\xC2\xB9", "a.",  "a ",      "tab\tx", "new\nline", "a:b",
-                           "a*",          "a?",  "<a>",     "a|b",    "\"q\"",     "del\x7F"}) {
+  for (const char* name :
+       {"../x", "a/b",     "a\\b",   ".",         "..",        "/etc/passwd", "CON",
+        "con",  "Nul.txt", "AUX .x", "COM1",      "lpt9.Nddt", "COM\xC2\xB9", "conout$",
+        "a.",   "a ",      "tab\tx", "new\nline", "a:b",       "a*",          "a?",
+        "<a>",  "a|b",     "\"q\"",  "del\x7F"}) {
     EXPECT_FALSE(IsValidModeName(name)) << name;
   }
   for (const char* name : {"", "Rock", "Rock.old", "摇滚模式", "COM10", "COM0", "CONSOLE", "CON-1",
