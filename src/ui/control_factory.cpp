@@ -1,0 +1,171 @@
+#include "ui/control_factory.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QToolButton>
+#include <QtDebug>
+
+namespace kc {
+
+int TagOf(const QObject* control) {
+  return control ? control->property(kTagProperty).toInt() : 0;
+}
+
+void SetTag(QObject* control, int tag) { control->setProperty(kTagProperty, tag); }
+
+QString HintOf(const QObject* control) {
+  return control ? control->property(kHintProperty).toString() : QString();
+}
+
+void SetHint(QObject* control, const QString& hint) { control->setProperty(kHintProperty, hint); }
+
+SpinButtons::SpinButtons(Qt::Orientation orientation, QWidget* parent)
+    : QWidget(parent),
+      orientation_(orientation),
+      down_left_(new QToolButton(this)),
+      up_right_(new QToolButton(this)) {
+  const bool vertical = orientation == Qt::Vertical;
+  down_left_->setArrowType(vertical ? Qt::DownArrow : Qt::LeftArrow);
+  up_right_->setArrowType(vertical ? Qt::UpArrow : Qt::RightArrow);
+  for (QToolButton* button : {down_left_, up_right_}) {
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoRaise(false);
+  }
+  connect(down_left_, &QToolButton::clicked, this, &SpinButtons::DownLeftClick);
+  connect(up_right_, &QToolButton::clicked, this, &SpinButtons::UpRightClick);
+}
+
+void SpinButtons::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int w = width();
+  const int h = height();
+  if (orientation_ == Qt::Vertical) {
+    up_right_->setGeometry(0, 0, w, h / 2);
+    down_left_->setGeometry(0, h / 2, w, h - h / 2);
+  } else {
+    const int arrow = qMin(12, w / 2);
+    down_left_->setGeometry(0, 0, arrow, h);
+    up_right_->setGeometry(w - arrow, 0, arrow, h);
+  }
+}
+
+void ControlFactory::Register(QWidget* control, const QString& name) {
+  control->setObjectName(name);
+  SetTag(control, 0);
+  SetHint(control, QString());
+  if (registry_->contains(name)) {
+    // Two controls under one name would leave handlers and tests looking at the wrong one.
+    qWarning("editor control name used twice: %s", qPrintable(name));
+    return;
+  }
+  registry_->insert(name, control);
+}
+
+QSlider* ControlFactory::Slider(QWidget* parent, const QString& name, const QRect& geometry,
+                                int max, int position, Qt::Orientation orientation) {
+  auto* slider = new QSlider(orientation, parent);
+  Register(slider, name);
+  slider->setGeometry(geometry);
+  slider->setRange(0, max);
+  slider->setValue(position);
+  slider->setPageStep(1);
+  slider->setFocusPolicy(Qt::StrongFocus);
+  return slider;
+}
+
+QLabel* ControlFactory::Pane(QWidget* parent, const QString& name, const QRect& geometry,
+                             const QString& text, const QString& hint) {
+  auto* pane = new QLabel(text, parent);
+  Register(pane, name);
+  SetHint(pane, hint);
+  pane->setGeometry(geometry);
+  pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  pane->setAlignment(Qt::AlignCenter);
+  pane->setAutoFillBackground(true);
+  pane->setProperty("role", "pane");
+  return pane;
+}
+
+QLineEdit* ControlFactory::Edit(QWidget* parent, const QString& name, const QRect& geometry,
+                                const QString& text, const QString& hint) {
+  auto* edit = new QLineEdit(text, parent);
+  Register(edit, name);
+  SetHint(edit, hint);
+  edit->setGeometry(geometry);
+  return edit;
+}
+
+QComboBox* ControlFactory::DropDown(QWidget* parent, const QString& name, const QRect& geometry,
+                                    const QStringList& items, int index, const QString& hint) {
+  auto* box = new QComboBox(parent);
+  Register(box, name);
+  SetHint(box, hint);
+  box->setGeometry(geometry);
+  box->addItems(items);
+  box->setCurrentIndex(index);
+  return box;
+}
+
+QPushButton* ControlFactory::Button(QWidget* parent, const QString& name, const QRect& geometry,
+                                    const QString& caption, const QString& hint, int tag) {
+  auto* button = new QPushButton(caption, parent);
+  Register(button, name);
+  SetHint(button, hint);
+  SetTag(button, tag);
+  button->setGeometry(geometry);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+QPushButton* ControlFactory::TwoState(QWidget* parent, const QString& name,
+                                      const QRect& geometry, const QString& caption,
+                                      const QString& hint, int tag) {
+  QPushButton* button = Button(parent, name, geometry, caption, hint, tag);
+  button->setCheckable(true);
+  return button;
+}
+
+QRadioButton* ControlFactory::Radio(QWidget* parent, QButtonGroup* group, const QString& name,
+                                    const QRect& geometry, const QString& caption,
+                                    const QString& hint, int tag) {
+  auto* radio = new QRadioButton(caption, parent);
+  Register(radio, name);
+  SetHint(radio, hint);
+  SetTag(radio, tag);
+  radio->setGeometry(geometry);
+  radio->setFocusPolicy(Qt::NoFocus);
+  group->addButton(radio, hint.toInt());
+  return radio;
+}
+
+QLabel* ControlFactory::Label(QWidget* parent, const QString& name, const QRect& geometry,
+                              const QString& text) {
+  auto* label = new QLabel(text, parent);
+  if (!name.isEmpty()) Register(label, name);
+  label->setGeometry(geometry);
+  return label;
+}
+
+QGroupBox* ControlFactory::Group(QWidget* parent, const QString& name, const QRect& geometry,
+                                 const QString& caption) {
+  auto* group = new QGroupBox(caption, parent);
+  if (!name.isEmpty()) Register(group, name);
+  group->setGeometry(geometry);
+  return group;
+}
+
+SpinButtons* ControlFactory::Spin(QWidget* parent, const QString& name, const QRect& geometry,
+                                  Qt::Orientation orientation) {
+  auto* spin = new SpinButtons(orientation, parent);
+  Register(spin, name);
+  spin->setGeometry(geometry);
+  return spin;
+}
+
+}  // namespace kc

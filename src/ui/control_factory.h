@@ -1,0 +1,115 @@
+// Building blocks of the editor pages: the Tag and Hint properties that every handler reads, the
+// spin-button pair, and a factory that creates a named control, gives it its Tag and Hint and
+// records it in the editor's name registry.
+//
+// Control classes, so that handlers can tell the kinds apart by class:
+//   slider          QSlider (horizontal unless vertical is asked for; minimum always 0)
+//   value pane      QLabel with a sunken frame (read-only text beside a slider)
+//   edit box        QLineEdit
+//   drop-down list  QComboBox (fixed items, not editable)
+//   group / frame   QGroupBox (the frames around EQ edit boxes have no title)
+//   bitmap button   QPushButton; two-state ones (mute, EQ bypass, the exclusive pairs, the tabs)
+//                   are checkable
+//   radio button    QRadioButton, the buttons of one group share an exclusive QButtonGroup and
+//                   the first of a group has Hint "0"
+//   spin buttons    kc::SpinButtons (a pair of arrow buttons, no text field of its own)
+//   label           QLabel without frame
+//   scroll box      QScrollArea
+//   grid            QTableWidget
+//   hidden list     QPlainTextEdit / QListWidget
+#pragma once
+
+#include <QHash>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QToolButton;
+
+namespace kc {
+
+// Tag: an int, the parameter identifier (block * 256 + index) or another number a handler reads.
+// Every named control carries it; 0 where nothing else is given.
+inline constexpr char kTagProperty[] = "Tag";
+// Hint: a QString, because handlers keep text in it (a display kind "0".."19", a button's value
+// "0"/"1", a two-state button's state, a volume pane's previous position). Every named control
+// carries it; "" where nothing else is given.
+inline constexpr char kHintProperty[] = "Hint";
+
+int TagOf(const QObject* control);
+void SetTag(QObject* control, int tag);
+QString HintOf(const QObject* control);
+void SetHint(QObject* control, const QString& hint);
+
+// A pair of arrow buttons. Vertical: up above down, filling the widget. Horizontal: the left arrow
+// at the left edge and the right arrow at the right edge, so that the pair can lie around a frame
+// placed between them.
+class SpinButtons : public QWidget {
+  Q_OBJECT
+
+ public:
+  SpinButtons(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+  Qt::Orientation orientation() const { return orientation_; }
+  QToolButton* down_left() const { return down_left_; }
+  QToolButton* up_right() const { return up_right_; }
+
+ signals:
+  void DownLeftClick();
+  void UpRightClick();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  Qt::Orientation orientation_;
+  QToolButton* down_left_;
+  QToolButton* up_right_;
+};
+
+// Name -> control of every named control of the editor.
+using ControlRegistry = QHash<QString, QWidget*>;
+
+class ControlFactory {
+ public:
+  explicit ControlFactory(ControlRegistry* registry) : registry_(registry) {}
+
+  QSlider* Slider(QWidget* parent, const QString& name, const QRect& geometry, int max,
+                  int position, Qt::Orientation orientation = Qt::Horizontal);
+  QLabel* Pane(QWidget* parent, const QString& name, const QRect& geometry, const QString& text,
+               const QString& hint);
+  QLineEdit* Edit(QWidget* parent, const QString& name, const QRect& geometry, const QString& text,
+                  const QString& hint = QString());
+  QComboBox* DropDown(QWidget* parent, const QString& name, const QRect& geometry,
+                      const QStringList& items, int index, const QString& hint = QString());
+  QPushButton* Button(QWidget* parent, const QString& name, const QRect& geometry,
+                      const QString& caption, const QString& hint = QString(), int tag = 0);
+  // A checkable button that is shown pressed while checked.
+  QPushButton* TwoState(QWidget* parent, const QString& name, const QRect& geometry,
+                        const QString& caption, const QString& hint = QString(), int tag = 0);
+  QRadioButton* Radio(QWidget* parent, QButtonGroup* group, const QString& name,
+                      const QRect& geometry, const QString& caption, const QString& hint, int tag);
+  // A plain text label; registered only when it has a name.
+  QLabel* Label(QWidget* parent, const QString& name, const QRect& geometry, const QString& text);
+  QGroupBox* Group(QWidget* parent, const QString& name, const QRect& geometry,
+                   const QString& caption);
+  SpinButtons* Spin(QWidget* parent, const QString& name, const QRect& geometry,
+                    Qt::Orientation orientation);
+
+  // Gives an already created widget its name, Tag 0 and Hint "" and records it.
+  void Register(QWidget* control, const QString& name);
+
+ private:
+  ControlRegistry* registry_;
+};
+
+}  // namespace kc
