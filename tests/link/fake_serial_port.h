@@ -22,6 +22,7 @@ class FakeSerialPort : public SerialPort {
     if (!openable.empty() && openable.count(name) == 0) return false;
     open_ = true;
     name_ = name;
+    input_.clear();  // a freshly opened port has nothing waiting
     return true;
   }
   void Close() override { open_ = false; }

@@ -1,0 +1,536 @@
+// The link driven tick by tick against a minimal box.
+#include "link/link.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "fake_serial_port.h"
+#include "mini_box.h"
+#include "recording_link_host.h"
+
+namespace kc {
+namespace {
+
+using testing::AckBytes;
+using testing::Bytes;
+using testing::FakeSerialPort;
+using testing::MiniBox;
+using testing::RecordingLinkHost;
+
+int IdOf(const Bytes& frame) { return frame[4] * 256 + frame[5]; }
+int ValueOf(const Bytes& frame) { return frame[6] + 256 * frame[7]; }
+
+class LinkTest : public ::testing::Test {
+ protected:
+  LinkTest() {
+    port.on_write = [this](const Bytes& request) {
+      if (answering) port.Feed(box.Answer(request));
+    };
+  }
+
+  // One receive notification for whatever is waiting.
+  void Notify() {
+    if (port.BytesWaiting() > 0) link.ComPortRxChar(static_cast<int>(port.BytesWaiting()));
+  }
+  void HoldTicks(int n) {
+    for (int i = 0; i < n; ++i) {
+      Notify();
+      link.HoldTimerTimer();
+    }
+  }
+  // Runs the transfer until Timer2 stops, at most `limit` ticks; returns the ticks run.
+  int RunTransfer(int limit = 200) {
+    int ticks = 0;
+    while (link.transfer_timer_on() && ticks < limit) {
+      Notify();
+      link.Timer2Timer();
+      ++ticks;
+    }
+    return ticks;
+  }
+  void ConnectReady() {
+    link.SetPortNames({"COM1"});
+    link.Connect();
+    link.Timer1Timer();  // probe
+    Notify();            // its acknowledgement
+    link.Timer1Timer();  // download starts
+    RunTransfer();
+    ASSERT_EQ(link.state(), LinkState::kReady);
+    port.writes.clear();
+    host.messages.clear();
+  }
+  std::vector<int> WrittenIds() const {
+    std::vector<int> ids;
+    for (const Bytes& w : port.writes) ids.push_back(IdOf(w));
+    return ids;
+  }
+
+  FakeSerialPort port;
+  ParameterStore store;
+  RecordingLinkHost host;
+  Link link{port, store, host};
+  MiniBox box;
+  bool answering = true;
+};
+
+TEST_F(LinkTest, ScanOfThreeSilentPortsFailsOnTheFifthTick) {
+  answering = false;
+  link.SetPortNames({"COM1", "COM2", "COM3"});
+  link.Connect();
+  EXPECT_EQ(link.status_text(), "设备搜索...");
+  EXPECT_TRUE(host.scan_on);
+  EXPECT_TRUE(host.statuses.back().visible);
+  for (int tick = 1; tick <= 3; ++tick) {
+    link.Timer1Timer();
+    ASSERT_EQ(port.writes.size(), static_cast<std::size_t>(tick));
+    EXPECT_EQ(port.writes.back(), BuildFixedFrame(kWriteAccess, kLinkControlId, kProbe));
+    EXPECT_EQ(port.name(), "COM" + std::to_string(tick));
+  }
+  link.Timer1Timer();  // selects nothing
+  EXPECT_EQ(port.writes.size(), 3u);
+  EXPECT_EQ(link.selected_port(), -1);
+  EXPECT_TRUE(host.messages.empty());
+  link.Timer1Timer();
+  EXPECT_EQ(host.messages, std::vector<std::string>{"连接失败!"});
+  EXPECT_FALSE(host.scan_on);
+  EXPECT_EQ(link.status_text(), "设备未连接");
+  EXPECT_FALSE(host.statuses.back().visible);
+}
+
+TEST_F(LinkTest, ScanOfAnEmptyPortListFailsOnTheFirstTick) {
+  link.SetPortNames({});
+  link.Connect();
+  link.Timer1Timer();
+  EXPECT_EQ(host.messages, std::vector<std::string>{"连接失败!"});
+  EXPECT_TRUE(port.writes.empty());
+}
+
+TEST_F(LinkTest, ScanSkipsAPortThatDoesNotOpenAndDownloadsFromTheOneThatAnswers) {
+  port.openable = {"COM2"};
+  link.SetPortNames({"COM1", "COM2"});
+  link.Connect();
+  link.Timer1Timer();  // COM1 does not open: the probe is dropped
+  EXPECT_TRUE(port.writes.empty());
+  link.Timer1Timer();  // COM2
+  ASSERT_EQ(port.writes.size(), 1u);
+  Notify();
+  EXPECT_TRUE(link.flags().answer_seen);
+  link.Timer1Timer();
+  EXPECT_EQ(link.status_text(), "连接中...");
+  EXPECT_FALSE(host.scan_on);
+  EXPECT_TRUE(host.transfer_on);
+  EXPECT_EQ(port.writes.back(), BuildFixedFrame(kReadAccess, kReadBlockId, 0));
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(port.name(), "COM2");
+}
+
+TEST_F(LinkTest, DownloadRequestsInOrderAndEndsReady) {
+  link.SetPortNames({"COM1"});
+  link.Connect();
+  link.Timer1Timer();
+  Notify();
+  port.writes.clear();
+  link.Timer1Timer();
+  std::vector<int> percent_while_names;
+  while (link.transfer_timer_on()) {
+    Notify();
+    const int outstanding = link.step();
+    link.Timer2Timer();
+    if (outstanding == 9) percent_while_names.push_back(host.statuses.back().percent);
+  }
+  std::vector<int> expected;
+  for (int block = 0; block <= 8; ++block) expected.push_back(kReadBlockId);
+  for (int k = 0; k < 15; ++k) expected.push_back(kReadModeNameId);
+  for (int step = 10; step <= 27; ++step) expected.push_back(DownloadStepId(step));
+  ASSERT_EQ(WrittenIds(), expected);  // 42 requests
+  for (int block = 0; block <= 8; ++block) EXPECT_EQ(ValueOf(port.writes[block]), block);
+  for (int k = 0; k < 15; ++k) EXPECT_EQ(port.writes[9 + k][6], k);
+  EXPECT_EQ(percent_while_names, std::vector<int>(15, 33));
+
+  EXPECT_EQ(link.state(), LinkState::kReady);
+  EXPECT_EQ(link.status_text(), "设备已连接");
+  EXPECT_TRUE(host.hold_on);
+  EXPECT_FALSE(host.transfer_on);
+  EXPECT_EQ(host.editor_shown, 1);
+  EXPECT_EQ(host.refreshes, std::vector<int>{kAllBlocks});
+  EXPECT_FALSE(host.statuses.back().visible);
+  EXPECT_EQ(store.disco(), 1);
+  for (int block = 0; block <= 8; ++block) {
+    for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
+      ASSERT_EQ(store.Device(block, slot), box.rows[block][slot]) << block << ":" << slot;
+    }
+  }
+  EXPECT_EQ(store.Device(9, 0x21), box.items[0x21]);
+  EXPECT_EQ(link.mode_names()[0], "Mode 1              ");
+  EXPECT_EQ(link.mode_names()[14], "Mode 15             ");
+  EXPECT_EQ(link.system_password(), "314159");
+  EXPECT_EQ(link.keylock_password(), "2718");
+  EXPECT_EQ(link.device_id(), "12AB00FF");
+  EXPECT_EQ(link.mode_name_index(), 0);
+}
+
+TEST_F(LinkTest, RecallLeadsToAReloadWithItsPercentages) {
+  ConnectReady();
+  link.SendParam(kRecallModeId, 3);
+  EXPECT_EQ(link.status_text(), "加载中...");
+  EXPECT_EQ(link.state(), LinkState::kNotReady);
+  EXPECT_EQ(link.pending(), PendingAction::kRecall);
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0], BuildFixedFrame(kWriteAccess, kRecallModeId, 3));
+  HoldTicks(1);  // the acknowledgement arrives: reload
+  EXPECT_TRUE(host.transfer_on);
+  EXPECT_FALSE(host.hold_on);
+  EXPECT_EQ(link.length(), 8);
+  EXPECT_EQ(port.writes.back(), BuildFixedFrame(kReadAccess, kReadBlockId, 0));
+
+  std::vector<std::pair<int, int>> step_percent;
+  while (link.transfer_timer_on()) {
+    Notify();
+    const int outstanding = link.step();
+    link.Timer2Timer();
+    step_percent.push_back({outstanding, host.statuses.back().percent});
+  }
+  auto percent_at = [&](int step) {
+    for (auto [s, p] : step_percent) {
+      if (s == step) return p;
+    }
+    return -1;
+  };
+  EXPECT_EQ(percent_at(1), 12);  // 12.5 goes to the even 12
+  EXPECT_EQ(percent_at(3), 38);  // 37.5 goes to the even 38
+  EXPECT_EQ(link.status_text(), "设备已连接");
+  EXPECT_EQ(link.state(), LinkState::kReady);
+  // Blocks 0..8 only.
+  EXPECT_EQ(port.writes.size(), 1u + 9u);
+}
+
+TEST_F(LinkTest, SingleEditGoesOutAtOnceAndIsNotRepeated) {
+  ConnectReady();
+  link.SendParam(0x0301, 55);
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0], BuildFixedFrame(kWriteAccess, 0x0301, 55));
+  EXPECT_FALSE(link.flags().clear_to_send);
+  HoldTicks(10);
+  EXPECT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(store.Working(0x0301), 55);
+}
+
+TEST_F(LinkTest, QueuedEditsMergeAndTheLastGoesOutTwice) {
+  ConnectReady();
+  answering = false;
+  link.SendParam(0x0301, 1);  // in flight
+  link.SendParam(0x0303, 2);  // slot 1
+  link.SendParam(0x0303, 3);  // count is 1: appended, not merged
+  link.SendParam(0x0401, 4);  // slot 3
+  link.SendParam(0x0401, 5);  // merged into slot 3
+  ASSERT_EQ(link.WaitingParams(),
+            (std::vector<Link::Entry>{{0x0303, 2}, {0x0303, 3}, {0x0401, 5}}));
+  answering = true;
+  port.Feed(AckBytes());
+  HoldTicks(8);
+  std::vector<std::pair<int, int>> sent;
+  for (const Bytes& w : port.writes) sent.push_back({IdOf(w), ValueOf(w)});
+  EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{
+                      {0x0301, 1}, {0x0303, 2}, {0x0303, 3}, {0x0401, 5}, {0x0401, 5}}));
+  EXPECT_FALSE(link.repeat_last());
+}
+
+TEST_F(LinkTest, QueueOverflowKeepsTheNewestLast) {
+  ConnectReady();
+  answering = false;
+  link.SendParam(0x0300, 0);  // in flight
+  for (int i = 1; i <= 31; ++i) link.SendParam(0x0300 + (i % 28), i);
+  ASSERT_EQ(link.WaitingParams().size(), 31u);
+  link.SendParam(0x0405, 99);
+  std::vector<Link::Entry> waiting = link.WaitingParams();
+  ASSERT_EQ(waiting.size(), 30u);
+  EXPECT_EQ(waiting.back(), (Link::Entry{0x0405, 99}));
+  EXPECT_EQ(waiting[28], (Link::Entry{0x0300 + 29 % 28, 29}));
+
+  // Bands: never merged; 49 waiting plus one leaves 48, the newest last.
+  for (int i = 0; i < 49; ++i) link.SendEqBand(0x0004 + 5 * (i % 10), i);
+  ASSERT_EQ(link.WaitingBands().size(), 49u);
+  link.SendEqBand(0x0524, 7);  // Main band 1 (indices 35..39)
+  std::vector<Link::Entry> bands = link.WaitingBands();
+  ASSERT_EQ(bands.size(), 48u);
+  EXPECT_EQ(bands.back(), (Link::Entry{0x051C, 1}));
+}
+
+TEST_F(LinkTest, ParametersGoBeforeBandsAndBandsCarryTheLatestValues) {
+  ConnectReady();
+  answering = false;
+  link.SendParam(0x0301, 1);     // in flight
+  link.SendEqBand(0x0005, 100);  // Music band 0 frequency: waits
+  link.SendParam(0x0303, 2);     // waits
+  link.SendEqBand(0x0006, 150);  // band 0 again: a second entry
+  link.SendEqBand(0x0005, 120);  // and a third; all read the table when sent
+  EXPECT_EQ(link.WaitingBands().size(), 3u);
+  answering = true;
+  port.Feed(AckBytes());
+  host.log.clear();
+  HoldTicks(10);
+  const std::vector<int> ids = WrittenIds();
+  ASSERT_GE(ids.size(), 5u);
+  EXPECT_EQ(ids[1], 0x0303);
+  EXPECT_EQ(ids[2], 0x0303);  // repeated last parameter
+  EXPECT_EQ(ids[3], 0x0002);
+  const Bytes& band = port.writes[3];
+  EXPECT_EQ(band[6], 0);                      // band 0
+  EXPECT_EQ(band[10] + 256 * band[11], 120);  // frequency: the latest value
+  EXPECT_EQ(band[12] + 256 * band[13], 150);  // gain
+  EXPECT_EQ(host.log[0], "2:3 0");
+  EXPECT_EQ(link.WaitingBands().size(), 0u);
+}
+
+TEST_F(LinkTest, EditsAreStoredButNotSentWhenSuppressedOrNotReady) {
+  link.SendParam(0x0301, 9);  // not connected
+  EXPECT_EQ(store.Working(0x0301), 9);
+  ConnectReady();
+  link.set_send_suppress(true);
+  link.SendParam(0x0302, 8);
+  link.SendEqBand(0x0005, 7);
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_EQ(store.Working(0x0005), 7);
+  link.set_send_suppress(false);
+  // Microphone group B: the edit goes out under block 2.
+  store.set_mic_group(1);
+  link.SendParam(0x0110, 42);
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(IdOf(port.writes[0]), 0x0210);
+  EXPECT_EQ(store.Device(2, 16), 42);
+  // An id that names no band of its block is stored and not sent.
+  HoldTicks(3);
+  port.writes.clear();
+  link.SendEqBand(0x0403, 1);
+  link.SendEqBand(0x0100, 1);
+  EXPECT_TRUE(port.writes.empty());
+}
+
+TEST_F(LinkTest, KeepaliveEveryFiftyHoldTicksUnlessEditing) {
+  ConnectReady();
+  const Bytes keepalive = BuildFixedFrame(kWriteAccess, kLinkControlId, kKeepalive);
+  HoldTicks(49);
+  EXPECT_TRUE(port.writes.empty());
+  HoldTicks(1);
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0], keepalive);
+  HoldTicks(50);
+  EXPECT_EQ(port.writes.size(), 2u);
+  // An edit every 40 ticks keeps the keepalive away.
+  port.writes.clear();
+  for (int i = 0; i < 5; ++i) {
+    link.SendParam(0x0301, i);
+    HoldTicks(40);
+  }
+  for (const Bytes& w : port.writes) EXPECT_EQ(IdOf(w), 0x0301);
+}
+
+TEST_F(LinkTest, SilentBoxIsLostAfterElevenSeconds) {
+  ConnectReady();
+  answering = false;
+  link.SendParam(0x0301, 1);  // in flight, never acknowledged
+  link.SendParam(0x0302, 2);  // waits
+  port.writes.clear();
+  int lost_at = 0;
+  for (int tick = 1; tick <= 700 && lost_at == 0; ++tick) {
+    link.HoldTimerTimer();
+    if (!host.messages.empty()) lost_at = tick;
+  }
+  EXPECT_EQ(lost_at, 11 * 50);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
+  EXPECT_EQ(link.state(), LinkState::kNotReady);
+  EXPECT_FALSE(host.hold_on);
+  // Every third silent second the in-flight frame went out again.
+  EXPECT_EQ(port.writes.size(), 3u);
+  for (const Bytes& w : port.writes) EXPECT_EQ(w, BuildFixedFrame(kWriteAccess, 0x0301, 1));
+  EXPECT_TRUE(port.IsOpen());
+}
+
+TEST_F(LinkTest, UploadOnlyWhenReady) {
+  link.LinkEvent(LinkEventKind::kStartUpload);
+  EXPECT_FALSE(link.transfer_timer_on());
+  EXPECT_TRUE(port.writes.empty());
+
+  ConnectReady();
+  store.SetDevice(5, 3, 77);
+  link.LinkEvent(LinkEventKind::kStartUpload);
+  EXPECT_EQ(link.status_text(), "下载数据...");
+  EXPECT_EQ(link.state(), LinkState::kNotReady);
+  RunTransfer();
+  ASSERT_EQ(port.writes.size(), 9u);
+  for (int block = 0; block <= 8; ++block) {
+    EXPECT_EQ(IdOf(port.writes[block]), kWriteBlockId);
+    EXPECT_EQ(port.writes[block][6], block);
+  }
+  EXPECT_EQ(port.writes[5][8 + 6] + 256 * port.writes[5][9 + 6], 77);
+  EXPECT_EQ(link.state(), LinkState::kReady);
+  EXPECT_EQ(host.refreshes.back(), kAllBlocks);
+}
+
+TEST_F(LinkTest, DisconnectDuringDownloadReleasesAndLeavesThePortOpen) {
+  link.SetPortNames({"COM1"});
+  link.Connect();
+  link.Timer1Timer();
+  Notify();
+  link.Timer1Timer();
+  RunTransfer(5);
+  port.writes.clear();
+  link.Disconnect();
+  EXPECT_FALSE(host.scan_on || host.transfer_on || host.hold_on);
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0], BuildFixedFrame(kWriteAccess, kLinkControlId, kRelease));
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(link.status_text(), "设备未连接");
+  EXPECT_FALSE(host.statuses.back().visible);
+  EXPECT_EQ(link.state(), LinkState::kNotReady);
+}
+
+TEST_F(LinkTest, UnansweredTransferStepsFailAfter111Ticks) {
+  struct Case {
+    const char* name;
+    int answered_steps;  // requests answered before the box goes silent
+  };
+  for (const Case c : {Case{"first request", 0}, Case{"a later request", 4}}) {
+    FakeSerialPort p;
+    RecordingLinkHost h;
+    ParameterStore s;
+    Link l(p, s, h);
+    MiniBox b;
+    int answers_left = c.answered_steps;
+    p.on_write = [&](const Bytes& request) {
+      if (request[3] == kWriteAccess || answers_left-- > 0) p.Feed(b.Answer(request));
+    };
+    l.SetPortNames({"COM1"});
+    l.Connect();
+    l.Timer1Timer();
+    l.ComPortRxChar(static_cast<int>(p.BytesWaiting()));
+    l.Timer1Timer();
+    int ticks_since_last_request = 0;
+    std::size_t requests = p.writes.size();
+    for (int tick = 0; tick < 400 && h.messages.empty(); ++tick) {
+      if (p.BytesWaiting() > 0) l.ComPortRxChar(static_cast<int>(p.BytesWaiting()));
+      l.Timer2Timer();
+      ++ticks_since_last_request;
+      if (p.writes.size() != requests) {
+        requests = p.writes.size();
+        ticks_since_last_request = 0;
+      }
+    }
+    EXPECT_EQ(h.messages, std::vector<std::string>{"连接失败!"}) << c.name;
+    EXPECT_EQ(ticks_since_last_request, 111) << c.name;
+    EXPECT_FALSE(h.transfer_on) << c.name;
+  }
+}
+
+TEST_F(LinkTest, StrayAcknowledgementDoesNotStopADownloadStepFromTimingOut) {
+  answering = false;
+  link.SetPortNames({"COM1"});
+  link.Connect();
+  link.Timer1Timer();
+  port.Feed(AckBytes());
+  Notify();
+  link.Timer1Timer();  // download: read block 0 goes out, never answered
+  port.Feed(AckBytes(kAckCodeAa));
+  Notify();
+  EXPECT_EQ(link.flags().wait, WaitState::kAckReceived);
+  for (int tick = 0; tick < 111; ++tick) link.Timer2Timer();
+  EXPECT_EQ(host.messages, std::vector<std::string>{"连接失败!"});
+}
+
+TEST_F(LinkTest, InterruptedDownloadThenReconnectFetchesAllNames) {
+  link.SetPortNames({"COM1"});
+  link.Connect();
+  link.Timer1Timer();
+  Notify();
+  link.Timer1Timer();
+  RunTransfer(14);  // into the names
+  ASSERT_GT(link.mode_name_index(), 0);
+  link.Disconnect();
+  port.writes.clear();
+  link.Connect();
+  link.Timer1Timer();
+  Notify();
+  link.Timer1Timer();
+  RunTransfer();
+  int names = 0;
+  for (const Bytes& w : port.writes) names += IdOf(w) == kReadModeNameId;
+  EXPECT_EQ(names, 15);
+}
+
+TEST_F(LinkTest, StoreModeCompletesWithSaved) {
+  ConnectReady();
+  HoldTicks(1);
+  link.StoreMode(3, "Party");
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0],
+            BuildVariableFrame(
+                kWriteAccess, kStoreModeId,
+                TextCommandPayload(kStoreModeId, std::string("\x03\x00Party", 7)).data(), 22));
+  EXPECT_EQ(link.status_text(), "保存中...");
+  EXPECT_EQ(link.state(), LinkState::kNotReady);
+  EXPECT_EQ(link.pending(), PendingAction::kSave);
+  EXPECT_EQ(link.mode_names()[3], "Party");
+  const int changed = host.mode_names_changed;
+  HoldTicks(1);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"保存成功!"});
+  EXPECT_EQ(link.state(), LinkState::kReady);
+  EXPECT_EQ(link.status_text(), "设备已连接");
+  EXPECT_EQ(host.mode_names_changed, changed + 1);
+}
+
+TEST_F(LinkTest, UnacknowledgedStoreIsLostAndNotReportedAsSavedLater) {
+  ConnectReady();
+  answering = false;
+  link.StoreMode(0, "X");
+  int lost_at = 0;
+  for (int tick = 1; tick <= 3000 && lost_at == 0; ++tick) {
+    link.HoldTimerTimer();
+    if (!host.messages.empty()) lost_at = tick;
+  }
+  EXPECT_EQ(lost_at, 51 * 50);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
+  answering = true;
+  ConnectReady();
+  HoldTicks(100);
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(LinkTest, PasswordsAreDigitStrings) {
+  ConnectReady();
+  EXPECT_THROW(link.SendPassword(kSystemPasswordId, "12x456"), std::invalid_argument);
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_EQ(link.system_password(), "314159");
+  link.SendPassword(kKeylockPasswordId, "4321");
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0],
+            BuildVariableFrame(kWriteAccess, kKeylockPasswordId, Bytes{4, 3, 2, 1}.data(), 4));
+  EXPECT_EQ(link.keylock_password(), "4321");
+}
+
+TEST_F(LinkTest, ReleaseOnCloseOnlyWhileReady) {
+  link.ReleaseOnClose();
+  port.ForceOpen();
+  link.ReleaseOnClose();
+  EXPECT_TRUE(port.writes.empty());
+  ConnectReady();
+  link.ReleaseOnClose();
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0], BuildFixedFrame(kWriteAccess, kLinkControlId, kRelease));
+}
+
+TEST_F(LinkTest, EqResetOfOneBlockSendsItsBandsThroughTheLink) {
+  ConnectReady();
+  store.ResetEq(3);  // Echo: 3 bands
+  HoldTicks(10);
+  std::vector<int> bands;
+  for (const Bytes& w : port.writes) {
+    if (IdOf(w) == 0x030B) bands.push_back(w[6]);
+  }
+  EXPECT_EQ(bands, (std::vector<int>{0, 1, 2}));
+}
+
+}  // namespace
+}  // namespace kc
