@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace kc {
 namespace {
@@ -59,23 +60,24 @@ const std::array<double, kTemplatePlaced>& SquaredSines(Spread spread) {
   return tables.s[static_cast<int>(spread)];
 }
 
-// Natural logarithm of a positive normal double, to about 1e-8: the mantissa is brought into
-// [√½, √2) and its logarithm taken from the atanh series, whose argument stays below 0.172.
-// Zero, negative, subnormal and non-finite inputs go to the library logarithm.
-double FastLog(double x) {
-  const uint64_t bits = std::bit_cast<uint64_t>(x);
-  const uint64_t exponent_field = bits >> 52;  // sign bit included: negatives fail the test below
-  if (exponent_field == 0 || exponent_field >= 0x7FF) return std::log(x);
-  constexpr uint64_t kSqrtHalfBits = 0x3FE6A09E667F3BCDull;
-  const uint64_t shifted = bits - kSqrtHalfBits;
-  const int k = static_cast<int>(static_cast<int64_t>(shifted) >> 52);
-  const double m = std::bit_cast<double>((shifted & 0x000FFFFFFFFFFFFFull) + kSqrtHalfBits);
-  const double f = m - 1.0;
-  const double t = f / (2.0 + f);
-  const double t2 = t * t;
-  const double series =
-      t * (2.0 + t2 * (2.0 / 3 + t2 * (2.0 / 5 + t2 * (2.0 / 7 + t2 * (2.0 / 9)))));
-  return k * 0.6931471805599453 + series;
+// Natural logarithm of a positive normal single, to a few units in the last place: the mantissa
+// is brought into [√½, √2) and its logarithm taken from the atanh series, whose argument stays
+// below 0.172. Branch-free so that a block of points is computed side by side; inputs that are
+// not positive normal numbers give meaningless results and are put right by the caller.
+inline float FastLog(float x) {
+  constexpr uint32_t kSqrtHalfBits = 0x3F3504F3u;
+  const uint32_t shifted = std::bit_cast<uint32_t>(x) - kSqrtHalfBits;
+  const int32_t k = static_cast<int32_t>(shifted) >> 23;
+  const float m = std::bit_cast<float>((shifted & 0x007FFFFFu) + kSqrtHalfBits);
+  const float f = m - 1.0f;
+  const float t = f / (2.0f + f);
+  const float t2 = t * t;
+  const float series = t * (2.0f + t2 * (2.0f / 3 + t2 * (2.0f / 5 + t2 * (2.0f / 7))));
+  return static_cast<float>(k) * 0.69314718f + series;
+}
+
+bool IsPositiveNormal(float x) {
+  return x >= std::numeric_limits<float>::min() && x <= std::numeric_limits<float>::max();
 }
 
 // Numerator b and denominator a of one second-order section, single precision.
@@ -103,39 +105,56 @@ struct Squared {
 };
 
 // Evaluates the section over the template and slides the template onto the grid so that its
-// centre sits at grid point c. Only the template points the placement reads are evaluated.
-// `hold_zeros`: a point whose numerator or denominator is exactly 0 repeats the point before it
-// (the low-pass numerator vanishes where w = π).
+// centre sits at grid point c. Only the blocks of template points the placement reads are
+// evaluated. `hold_zeros`: a point whose numerator or denominator is exactly 0 repeats the point
+// before it (the low-pass numerator vanishes where w = π).
 void PlaceSection(ResponseArray& out, const Section& section, Spread spread, int c,
                   bool hold_zeros) {
   const Squared num(section.b0, section.b1, section.b2);
   const Squared den(section.a0, section.a1, section.a2);
   const std::array<double, kTemplatePlaced>& s = SquaredSines(spread);
-  constexpr double kDbPerNeper = 4.342944819032518;  // 10 / ln 10
+  constexpr float kDbPerNeper = 4.34294482f;  // 10 / ln 10
+  constexpr int kBlock = 8;
 
   const int first = std::clamp(kTemplateCentre - c, 0, kTemplatePlaced - 1);
   const int last = std::clamp(kTemplateCentre + kResponseIntervals - c, 0, kTemplatePlaced - 1);
-  std::array<float, kTemplatePlaced> tmpl;
-
-  int start = first;
+  int start = first / kBlock * kBlock;
+  const int end = (last / kBlock + 1) * kBlock;  // at most 512
   if (hold_zeros) {
     // A held point needs the point before it, even when that one is not placed.
-    while (start > 0 && (num.At(s[start]) == 0.0 || den.At(s[start]) == 0.0)) --start;
+    while (start > 0 && (num.At(s[start]) == 0.0 || den.At(s[start]) == 0.0)) start -= kBlock;
   }
-  float previous = 0.0f;
-  for (int j = start; j <= last; ++j) {
+
+  // The squared magnitudes need double precision: far down a pass filter's slope they are tiny
+  // differences of numbers near 16. Their ratio fits a single comfortably.
+  alignas(32) std::array<float, kTemplatePlaced> ratio;
+  alignas(32) std::array<float, kTemplatePlaced> tmpl;
+  for (int j0 = start; j0 < end; j0 += kBlock) {
+    for (int j = j0; j < j0 + kBlock; ++j) {
+      ratio[j] = static_cast<float>(num.At(s[j]) / den.At(s[j]));
+    }
+    for (int j = j0; j < j0 + kBlock; ++j) tmpl[j] = kDbPerNeper * FastLog(ratio[j]);
+  }
+  // Points whose ratio is no positive normal single: held zeros, or ratios beyond single range.
+  for (int j = start; j < end; ++j) {
+    if (IsPositiveNormal(ratio[j])) continue;
     const double pb = num.At(s[j]);
     const double pa = den.At(s[j]);
     if (hold_zeros && (pb == 0.0 || pa == 0.0)) {
-      tmpl[j] = previous;
+      tmpl[j] = j > start ? tmpl[j - 1] : 0.0f;
     } else {
-      tmpl[j] = static_cast<float>(kDbPerNeper * FastLog(pb / pa));
+      tmpl[j] = static_cast<float>(10.0 * std::log10(pb) - 10.0 * std::log10(pa));
     }
-    previous = tmpl[j];
   }
-  for (int i = 0; i < kResponsePoints; ++i) {
-    out[i] = tmpl[std::clamp(kTemplateCentre + i - c, 0, kTemplatePlaced - 1)];
-  }
+
+  // Outside the template the curve is held at its outermost points.
+  const int left = std::clamp(c - kTemplateCentre, 0, kResponsePoints);
+  const int right = std::clamp(c - kTemplateCentre + kTemplatePlaced, left, kResponsePoints);
+  // (Point 0 is evaluated whenever left > 0, point 511 whenever right < 513.)
+  if (left > 0) std::fill(out.begin(), out.begin() + left, tmpl[0]);
+  std::copy(tmpl.begin() + (kTemplateCentre + left - c),
+            tmpl.begin() + (kTemplateCentre + right - c), out.begin() + left);
+  if (right < kResponsePoints) std::fill(out.begin() + right, out.end(), tmpl[kTemplatePlaced - 1]);
 }
 
 Section PeakingSection(float gain, float q) {
