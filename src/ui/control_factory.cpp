@@ -49,7 +49,7 @@ void SpinButtons::resizeEvent(QResizeEvent* event) {
     up_right_->setGeometry(0, 0, w, h / 2);
     down_left_->setGeometry(0, h / 2, w, h - h / 2);
   } else {
-    const int arrow = qMin(12, w / 2);
+    const int arrow = qMin(10, w / 2);
     down_left_->setGeometry(0, 0, arrow, h);
     up_right_->setGeometry(w - arrow, 0, arrow, h);
   }

@@ -1,7 +1,6 @@
 // The EQ group of the audio pages: four row captions, a scroll box with one column per band, the
 // slider that scrolls it, and the EQ strip (bypass and reset) at the bottom of the page.
 #include <QComboBox>
-#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,20 +54,28 @@ constexpr int kColumnHeight = 152;
 constexpr int kCaptionWidth = 30;
 constexpr int kScrollTop = 18;
 constexpr int kGainBarHeight = 122;
-constexpr int kFrameLeft = 20;
-constexpr int kFrameWidth = 48;
+constexpr int kGainBarWidth = 15;
+constexpr int kFrameLeft = 16;
+constexpr int kFrameWidth = 52;
 constexpr int kFrameHeight = 24;
 constexpr int kGainFrameTop = 18;
 constexpr int kTypeButtonsTop = 46;
 constexpr int kModeBoxTop = 62;
 constexpr int kFreFrameTop = 94;
 constexpr int kQRowTop = 126;
-constexpr int kQFrameInset = 13;
+constexpr int kQFrameInset = 11;
 
-// Frame colour of an EQ edit box that is not highlighted.
-constexpr char kFrameStyle[] =
+// Look of the band columns: frames in the normal (not highlighted) frame colour, borderless
+// edit boxes, type buttons in their unselected colours, compact type lists.
+constexpr char kColumnStyle[] =
+    "* { font-family: \"WenQuanYi Zen Hei\"; font-size: 10px; }"
     "QGroupBox { border: 1px solid rgb(206,98,0); margin: 0px; padding: 0px;"
-    " background: white; }";
+    " background: white; }"
+    "QLineEdit { padding: 0px; border: none; background: white; }"
+    "QPushButton { padding: 0px; border: 1px solid rgb(201,203,203);"
+    " background: rgb(161,161,161); color: white; font-size: 9px; }"
+    "QComboBox { padding: 0px 0px 0px 3px; }"
+    "QComboBox::drop-down { width: 12px; }";
 
 const QStringList& BandTypeItems() {
   static const QStringList items = {"PEQ", "LSEQ", "HSEQ"};
@@ -80,9 +87,8 @@ QLineEdit* FramedEdit(ControlFactory& make, QWidget* column_parent, const QStrin
                       const QString& edit_name, const QRect& frame_rect, const QString& text,
                       const QString& hint) {
   QGroupBox* frame = make.Group(column_parent, frame_name, frame_rect, QString());
-  frame->setStyleSheet(kFrameStyle);
   QLineEdit* edit = make.Edit(frame, edit_name,
-                              QRect(2, 2, frame_rect.width() - 4, frame_rect.height() - 4), text,
+                              QRect(1, 2, frame_rect.width() - 2, frame_rect.height() - 4), text,
                               hint);
   edit->setFrame(false);
   edit->setAlignment(Qt::AlignCenter);
@@ -99,7 +105,7 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionSpec
   // The microphone bands 1 and 2 start as high and low shelves at 0 dB.
   const bool first_two = band <= 2;
   const int gain_position = (page_index == 1 && first_two) ? 120 : 0;
-  QSlider* gain = make.Slider(content, b + "EQGainBar" + n, QRect(x0 + 1, 2, 18, kGainBarHeight),
+  QSlider* gain = make.Slider(content, b + "EQGainBar" + n, QRect(x0 + 1, 2, kGainBarWidth, kGainBarHeight),
                               180, gain_position, Qt::Vertical);
   SetHint(gain, "0");
 
@@ -123,7 +129,8 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionSpec
   for (int t = 0; t < 3; ++t) {
     const int w = kFrameWidth / 3;
     make.Button(content, b + kTypeButtons[t].role + n,
-                QRect(x0 + kFrameLeft + t * w, kTypeButtonsTop, w, 14),
+                QRect(x0 + kFrameLeft + t * w, kTypeButtonsTop, w + (t == 2 ? kFrameWidth % 3 : 0),
+                      14),
                 QString::fromLatin1(kTypeButtons[t].caption), QString::number(t));
   }
   QComboBox* mode = make.DropDown(content, b + "ModeBox" + n,
@@ -183,13 +190,11 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
   box->setFrameShape(QFrame::StyledPanel);
   auto* content = new QWidget;
   content->setFixedSize(spec.bands * kColumnWidth, kColumnHeight);
-  QFont band_font = group->font();
-  band_font.setPixelSize(11);
-  content->setFont(band_font);
+  content->setStyleSheet(kColumnStyle);
+  box->setWidget(content);
   for (int band = 1; band <= spec.bands; ++band) {
     BuildBandColumn(make, content, spec, page_index, band);
   }
-  box->setWidget(content);
 
   make.Slider(group, pan + "PanScrollBar",
               QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18),

@@ -141,7 +141,7 @@ void BuildLibraryAndLimits(ControlFactory& make, QWidget* page) {
   for (int i = 0; i < 6; ++i) {
     const ValueRow row = {kLimits[i].caption, kLimits[i].slider, 84, 0, "100", false, 50};
     const int x = (i % 2) * kColumnWidth;
-    const int y = 18 + (i / 2) * 38;
+    const int y = 22 + (i / 2) * 38;
     auto* cell = new QWidget(limits);
     cell->setGeometry(x + 2, y, kColumnWidth, 36);
     QWidget* slider = AddValueRow(make, cell, row, QString(), 0, kColumnWidth);
