@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <stdexcept>
+
+#include "app/application.h"
+#include "app/program.h"
+#include "app/scripted_message_boxes.h"
+#include "ui/editor_pages.h"
+
+namespace kc {
+namespace {
+
+std::vector<std::string> NoPorts() { return {}; }
+
+TEST(StartUp, WindowsComeUpInTheirStatesAndAnEmptyPortListFailsOnTheFirstScanTick) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+
+  EXPECT_TRUE(program.Form4().isVisible());
+  EXPECT_TRUE(program.Form4().windowState() & Qt::WindowMaximized);
+  EXPECT_EQ(program.Form4().windowTitle(), QStringLiteral("R9 Audio Effect Controller 1.0.8"));
+  EXPECT_FALSE(program.Form3().isVisible());
+  EXPECT_FALSE(program.Form1().isVisible());
+  EXPECT_TRUE(program.Form1().startup_complete());
+  // The start-up connect puts the status box up while the (empty) list is scanned.
+  EXPECT_TRUE(program.Form2().isVisible());
+  EXPECT_EQ(program.Form2().LinkLabel()->text(), QStringLiteral("设备搜索..."));
+  EXPECT_EQ(program.Form2().RzProgressStatus1()->value(), 0);
+  EXPECT_TRUE(program.Form3().Timer1().isActive());
+  EXPECT_FALSE(program.Form3().Timer2().isActive());
+  EXPECT_FALSE(program.Form3().HoldTimer().isActive());
+  EXPECT_TRUE(boxes.shown.empty());
+
+  program.Form3().link().Timer1Timer();
+
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("提示"));
+  EXPECT_EQ(boxes.shown[0].text, QStringLiteral("连接失败!"));
+  EXPECT_FALSE(program.Form2().isVisible());
+  EXPECT_FALSE(program.Form1().isVisible());
+  EXPECT_FALSE(program.Form3().Timer1().isActive());
+  EXPECT_EQ(program.Form2().LinkLabel()->text(), QStringLiteral("设备未连接"));
+}
+
+TEST(StartUp, PortListThatFailsStartsNoConnection) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, []() -> std::vector<std::string> {
+    throw std::runtime_error("no ports");
+  });
+  EXPECT_FALSE(program.Form2().isVisible());
+  EXPECT_FALSE(program.Form3().Timer1().isActive());
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(program.Form1().startup_complete());
+}
+
+TEST(StartUp, EditorStartsOnTheMusicPageWithThePortsListed) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, [] { return std::vector<std::string>{"/dev/nonexistent-a", "b"}; });
+  EXPECT_EQ(program.Form1().pages().current_page(), 0);
+  EXPECT_EQ(program.Form3().link().port_names(),
+            (std::vector<std::string>{"/dev/nonexistent-a", "b"}));
+}
+
+TEST(OfflineItem, ShowsTheEditorOnceAndIsThenDisabled) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  QAction* offline = program.Form4().OffLineBtn();
+  EXPECT_EQ(offline->property("Hint").toString(), QStringLiteral("0"));
+
+  offline->trigger();
+  EXPECT_TRUE(program.Form1().isVisible());
+  EXPECT_FALSE(offline->isEnabled());
+  EXPECT_EQ(offline->property("Hint").toString(), QStringLiteral("1"));
+  EXPECT_EQ(program.Form3().link().state(), LinkState::kNotReady);
+
+  program.Form1().close();
+  EXPECT_FALSE(program.Form1().isVisible());
+  offline->trigger();               // disabled: ignored
+  program.Form4().OffLineBtnClick();  // and the marker stops it even when called directly
+  EXPECT_FALSE(program.Form1().isVisible());
+}
+
+TEST(Menu, ItemsCarryTheirNamesAndCaptions) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  QMenuBar* bar = program.Form4().findChild<QMenuBar*>(QStringLiteral("MainMenu1"));
+  ASSERT_NE(bar, nullptr);
+  const QList<QAction*> menus = bar->actions();
+  ASSERT_EQ(menus.size(), 2);
+  EXPECT_EQ(menus[0]->text(), QStringLiteral("设备"));
+  EXPECT_EQ(menus[1]->text(), QStringLiteral("帮助"));
+
+  struct Item {
+    const char* name;
+    const char* caption;  // nullptr for a separator
+  };
+  const std::vector<Item> device = {{"Logon1", "连接"}, {"N1", "断开"}, {"N2", nullptr},
+                                    {"OffLineBtn", "离线设备"}, {"N4", nullptr},
+                                    {"N5", "退出"}};
+  const QList<QAction*> items = menus[0]->menu()->actions();
+  ASSERT_EQ(items.size(), static_cast<qsizetype>(device.size()));
+  for (std::size_t i = 0; i < device.size(); ++i) {
+    SCOPED_TRACE(device[i].name);
+    EXPECT_EQ(items[i]->objectName(), QString::fromLatin1(device[i].name));
+    EXPECT_EQ(items[i]->isSeparator(), device[i].caption == nullptr);
+    if (device[i].caption) {
+      EXPECT_EQ(items[i]->text(), QString::fromUtf8(device[i].caption));
+    }
+  }
+  const QList<QAction*> help = menus[1]->menu()->actions();
+  ASSERT_EQ(help.size(), 1);
+  EXPECT_EQ(help[0]->objectName(), QStringLiteral("aborat1"));
+  EXPECT_EQ(help[0]->text(), QStringLiteral("关于"));
+}
+
+TEST(Menu, AboutShowsTheVersionWithItsTrailingSpace) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  program.Form4().aborat1()->trigger();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].kind, ScriptedMessageBoxes::Kind::kInformation);
+  EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("关于"));
+  EXPECT_EQ(boxes.shown[0].text, QStringLiteral("R9 Audio Effect Controller 1.0.8 "));
+}
+
+TEST(Menu, ConnectAndDisconnectDriveTheStatusBox) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  program.Form4().N1()->trigger();
+  EXPECT_FALSE(program.Form2().isVisible());
+  EXPECT_FALSE(program.Form3().Timer1().isActive());
+  EXPECT_EQ(program.Form2().LinkLabel()->text(), QStringLiteral("设备未连接"));
+  EXPECT_EQ(program.Form1().pages().link_label()->text(), QStringLiteral("设备未连接"));
+
+  program.Form4().Logon1()->trigger();
+  EXPECT_TRUE(program.Form2().isVisible());
+  EXPECT_TRUE(program.Form3().Timer1().isActive());
+  EXPECT_EQ(program.Form2().LinkLabel()->text(), QStringLiteral("设备搜索..."));
+}
+
+TEST(Menu, ExitClosesTheMainWindow) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  QCoreApplication::processEvents();
+  program.Form4().N5()->trigger();
+  EXPECT_FALSE(program.Form4().isVisible());
+}
+
+TEST(Windows, FramesSizesAndCaptions) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  TForm1& editor = program.Form1();
+  EXPECT_EQ(editor.size(), QSize(1106, 579));
+  EXPECT_TRUE(editor.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_TRUE(editor.windowFlags() & Qt::WindowStaysOnTopHint);
+
+  TForm2& status = program.Form2();
+  EXPECT_EQ(status.size(), QSize(306, 85));
+  EXPECT_EQ(status.windowTitle(), QStringLiteral("设备状态"));
+  EXPECT_TRUE(status.windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_FALSE(status.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_EQ(status.Label1()->text(), QStringLiteral("请稍等,可能需要几秒钟才能完成操作！"));
+
+  TForm3& link_window = program.Form3();
+  EXPECT_EQ(link_window.windowTitle(), QStringLiteral("系统"));
+  EXPECT_EQ(link_window.Timer1().interval(), 600);
+  EXPECT_EQ(link_window.Timer2().interval(), 100);
+  EXPECT_EQ(link_window.HoldTimer().interval(), 20);
+  link_window.close();  // asked to close, it stays hidden and alive
+  EXPECT_FALSE(link_window.isVisible());
+}
+
+TEST(StatusBox, ShowsTextAndPercentClamped) {
+  TForm2 status;
+  struct Case {
+    int percent;
+    int shown;
+  };
+  for (const Case c : {Case{0, 0}, Case{33, 33}, Case{100, 100}, Case{-5, 0}, Case{250, 100}}) {
+    status.SetStatus(QStringLiteral("连接中..."), c.percent);
+    EXPECT_EQ(status.RzProgressStatus1()->value(), c.shown) << c.percent;
+  }
+  EXPECT_EQ(status.RzProgressStatus1()->text(), QStringLiteral("100%"));
+  EXPECT_EQ(status.LinkLabel()->text(), QStringLiteral("连接中..."));
+}
+
+TEST(EditorWindow, OnlyTheFreePartOfTheTabStripMovesTheWindow) {
+  struct Case {
+    QPoint pos;
+    bool moves;
+  };
+  const std::vector<Case> cases = {
+      {{795, 0}, true},   {{900, 15}, true},  {{1006, 30}, true}, {{794, 10}, false},
+      {{1007, 10}, false}, {{900, 31}, false}, {{100, 5}, false},  {{900, -1}, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TForm1::StartsMove(c.pos), c.moves) << c.pos.x() << "," << c.pos.y();
+  }
+}
+
+// An object whose events fail, as a handler with an uncaught error does.
+class FailingObject : public QObject {
+ public:
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::User) throw std::runtime_error("Invalid port write");
+    return QObject::event(event);
+  }
+};
+
+TEST(ErrorReport, ShowsTheErrorTextAndCarriesOnWithoutNestingBoxes) {
+  auto* app = qobject_cast<Application*>(QCoreApplication::instance());
+  ASSERT_NE(app, nullptr);
+  ScriptedMessageBoxes boxes;
+  app->SetErrorReport(&boxes);
+  const int before = app->errors_reported();
+  FailingObject failing;
+
+  QEvent first(QEvent::User);
+  EXPECT_FALSE(QCoreApplication::sendEvent(&failing, &first));
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Invalid port write"));
+
+  // While the report is open another handler fails: it is counted, not shown in a second box.
+  boxes.on_show = [&failing](const ScriptedMessageBoxes::Shown&) {
+    QEvent again(QEvent::User);
+    QCoreApplication::sendEvent(&failing, &again);
+  };
+  QEvent second(QEvent::User);
+  QCoreApplication::sendEvent(&failing, &second);
+  EXPECT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(app->errors_reported(), before + 3);
+
+  // Events that do not fail go through as before.
+  boxes.on_show = nullptr;
+  QEvent fine(QEvent::None);
+  QCoreApplication::sendEvent(&failing, &fine);
+  EXPECT_EQ(boxes.shown.size(), 2u);
+  app->SetErrorReport(nullptr);
+}
+
+}  // namespace
+}  // namespace kc

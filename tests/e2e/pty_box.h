@@ -1,0 +1,74 @@
+// Helpers of the end-to-end tests: a pseudo-terminal served in this process by the box model
+// (so a test can see what the box received), the box-sim program, and waiting on the event loop.
+#pragma once
+
+// The box model goes first: one of its fields is named like a Qt keyword macro.
+#include "box-sim/box_model.h"
+// clang-format off
+#include <QProcess>
+#include <QSocketNotifier>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+// clang-format on
+
+namespace kc::e2e {
+
+// Runs the event loop until pred is true or timeout_ms have passed; returns pred().
+bool WaitFor(const std::function<bool()>& pred, int timeout_ms);
+
+// Runs the event loop for ms milliseconds, sleeping while nothing happens.
+void RunEventLoopFor(int ms);
+
+// CPU time (user + system) this process has used, in seconds.
+double ProcessCpuSeconds();
+
+// A pseudo-terminal whose other end is the box model, answered from the event loop.
+class PtyBox {
+ public:
+  PtyBox();
+  ~PtyBox();
+  PtyBox(const PtyBox&) = delete;
+  PtyBox& operator=(const PtyBox&) = delete;
+
+  bool ok() const { return master_ >= 0; }
+  const std::string& path() const { return path_; }
+  boxsim::BoxModel& model() { return model_; }
+  // When false, what the PC writes is collected but not answered.
+  void set_answering(bool on) { answering_ = on; }
+  // Everything the PC wrote so far.
+  const std::vector<uint8_t>& received() const { return received_; }
+  // Writes bytes to the PC as the box would.
+  void Send(const std::vector<uint8_t>& bytes);
+  // Hangs up: closes the box's end and the terminal side it kept open.
+  void HangUp();
+
+ private:
+  void OnReadable();
+
+  int master_ = -1;
+  int slave_keep_ = -1;
+  std::string path_;
+  boxsim::BoxModel model_;
+  std::unique_ptr<QSocketNotifier> notifier_;
+  std::vector<uint8_t> received_;
+  bool answering_ = true;
+};
+
+// The box-sim program, started with the given switches; its pseudo-terminal path is read from
+// its first line of output.
+class BoxSimProcess {
+ public:
+  explicit BoxSimProcess(const QStringList& args = {});
+  ~BoxSimProcess();
+  bool ok() const { return !path_.empty(); }
+  const std::string& path() const { return path_; }
+  void Kill();
+
+ private:
+  QProcess process_;
+  std::string path_;
+};
+
+}  // namespace kc::e2e
