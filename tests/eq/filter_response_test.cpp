@@ -278,6 +278,35 @@ TEST(BandResponseTest, AgreesWithDirectFormulasOverRandomBands) {
   EXPECT_LT(worst, 1e-3);
 }
 
+TEST(BandResponseTest, RatiosBeyondSingleRangeStillAgree) {
+  // Gains far outside the box's range give magnitude ratios no single can hold (and, in the
+  // single-precision coefficients, points of exactly zero magnitude): those points take the
+  // slow path and must still agree with the plain evaluation, infinities and
+  // undefined results included.
+  for (const float gain : {400.0f, -400.0f, 800.0f, -800.0f}) {
+    for (const uint8_t code : {0, 1, 2}) {
+      ResponseArray r;
+      ComputeBandResponse(r, 1000, code, 1.0f, gain);
+      const ResponseArray direct = DirectResponse(1000, code, 1.0f, gain);
+      int beyond_single = 0;
+      for (int i = 0; i < kResponsePoints; ++i) {
+        if (std::fabs(direct[i]) > 380.0f) ++beyond_single;
+        if (std::isfinite(direct[i])) {
+          ASSERT_NEAR(r[i], direct[i], 0.01 + 1e-6 * std::fabs(direct[i]))
+              << int(code) << " " << gain << " at " << i;
+        } else if (std::isnan(direct[i])) {
+          ASSERT_TRUE(std::isnan(r[i])) << int(code) << " " << gain << " at " << i;
+        } else {
+          ASSERT_EQ(r[i], direct[i]) << int(code) << " " << gain << " at " << i;
+        }
+      }
+      if (code == 0) {
+        EXPECT_GT(beyond_single, 0) << gain;
+      }
+    }
+  }
+}
+
 TEST(SectionResponseTest, FlatSectionSumsToZero) {
   SectionResponse section;
   std::vector<BandSlot> slots(10, BandSlot{kCodePeaking, 1000.0f, 0.0f, 1.4f});
