@@ -1,0 +1,274 @@
+// box-sim: serves the simulated box on a pseudo-terminal until SIGINT or SIGTERM.
+//
+// The program opens a pseudo-terminal, prints the path of its terminal side on stdout and answers
+// whatever the PC writes there as the box would. It keeps the terminal side open itself, so that
+// the PC may close and reopen the port (it does so while scanning) without the line hanging up.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "box-sim/box_model.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) { g_stop = 1; }
+
+constexpr const char kUsage[] =
+    "Usage: box-sim [options]\n"
+    "Serves a simulated effects box on a pseudo-terminal and prints the terminal's path.\n"
+    "\n"
+    "  --link PATH          also place a symbolic link to the terminal at PATH (removed on exit)\n"
+    "  --silent-after N     handle N frames, then answer nothing more\n"
+    "  --drop-ack-every K   leave out every K-th acknowledgement\n"
+    "  --corrupt-every K    send every K-th frame with a wrong checksum\n"
+    "  --split              deliver answers in pieces of a few bytes\n"
+    "  --noise N            put N noise bytes (never 0xFC or 0xFE) before every answer\n"
+    "  --seed N             seed of the noise bytes (default 1)\n"
+    "  --delay-ms N         wait N milliseconds before every answer\n"
+    "  --verbose            log every exchange in hexadecimal on stderr\n"
+    "  --help               show this text\n";
+
+// Bytes per piece and pause between pieces when answers are split.
+constexpr std::size_t kSplitPiece = 3;
+constexpr int kSplitPauseMs = 2;
+// Poll interval while idle; the program wakes this often only to notice a stop request.
+constexpr int kIdlePollMs = 500;
+// Pause before polling again after the terminal side reported a hang-up.
+constexpr int kHangupPauseMs = 100;
+// How long a write may wait for room before the rest of an answer is dropped.
+constexpr int kWriteWaitMs = 200;
+
+struct Options {
+  std::string link_path;
+  kc::boxsim::Faults faults;
+  bool verbose = false;
+};
+
+void SleepMs(int ms) {
+  if (ms <= 0) return;
+  timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR && !g_stop) {
+  }
+}
+
+bool ParseCount(const char* text, int* out) {
+  const char* end = text + std::strlen(text);
+  int value = 0;
+  const auto [ptr, ec] = std::from_chars(text, end, value);
+  if (ec != std::errc() || ptr != end || value < 0) return false;
+  *out = value;
+  return true;
+}
+
+// Returns 0 to run, 1 after --help, 2 on a bad command line.
+int ParseOptions(int argc, char** argv, Options* opt) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto count = [&](int* out) {
+      if (i + 1 >= argc || !ParseCount(argv[i + 1], out)) {
+        std::fprintf(stderr, "box-sim: %s needs a non-negative number\n", arg.c_str());
+        return false;
+      }
+      ++i;
+      return true;
+    };
+    int seed = 0;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 1;
+    } else if (arg == "--link") {
+      if (i + 1 >= argc) {
+        std::fputs("box-sim: --link needs a path\n", stderr);
+        return 2;
+      }
+      opt->link_path = argv[++i];
+    } else if (arg == "--silent-after") {
+      if (!count(&opt->faults.silent_after_frames)) return 2;
+    } else if (arg == "--drop-ack-every") {
+      if (!count(&opt->faults.drop_ack_every)) return 2;
+    } else if (arg == "--corrupt-every") {
+      if (!count(&opt->faults.corrupt_checksum_every)) return 2;
+    } else if (arg == "--split") {
+      opt->faults.split_writes = true;
+    } else if (arg == "--noise") {
+      if (!count(&opt->faults.noise_bytes)) return 2;
+    } else if (arg == "--seed") {
+      if (!count(&seed)) return 2;
+      opt->faults.noise_seed = static_cast<uint32_t>(seed);
+    } else if (arg == "--delay-ms") {
+      if (!count(&opt->faults.answer_delay_ms)) return 2;
+    } else if (arg == "--verbose" || arg == "-v") {
+      opt->verbose = true;
+    } else {
+      std::fprintf(stderr, "box-sim: unknown option %s\n%s", arg.c_str(), kUsage);
+      return 2;
+    }
+  }
+  return 0;
+}
+
+void LogHex(const char* what, const uint8_t* data, std::size_t size) {
+  std::string line = what;
+  char hex[4];
+  for (std::size_t i = 0; i < size; ++i) {
+    std::snprintf(hex, sizeof hex, " %02X", data[i]);
+    line += hex;
+  }
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// Writes all bytes to the non-blocking master; when nobody drains the line for a while, the rest
+// is dropped, as a line with no listener loses what is sent on it.
+void WriteAll(int fd, const uint8_t* data, std::size_t size) {
+  while (size > 0 && !g_stop) {
+    const ssize_t n = write(fd, data, size);
+    if (n > 0) {
+      data += n;
+      size -= static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd, POLLOUT, 0};
+      if (poll(&p, 1, kWriteWaitMs) > 0) continue;
+    }
+    return;
+  }
+}
+
+void Answer(int fd, const std::vector<uint8_t>& bytes, const kc::boxsim::Faults& faults) {
+  SleepMs(faults.answer_delay_ms);
+  if (!faults.split_writes) {
+    WriteAll(fd, bytes.data(), bytes.size());
+    return;
+  }
+  bool first = true;
+  for (const auto& piece : kc::boxsim::SplitIntoPieces(bytes, kSplitPiece)) {
+    if (!first) SleepMs(kSplitPauseMs);
+    first = false;
+    WriteAll(fd, piece.data(), piece.size());
+  }
+}
+
+// Puts the terminal side into raw mode at the box's line speed: no echo, no line editing, no
+// XON/XOFF (the probe carries 0x11), no CR/LF translation.
+bool MakeRaw(int fd) {
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return false;
+  cfmakeraw(&t);
+  t.c_cflag |= CLOCAL | CREAD;
+  cfsetispeed(&t, B57600);
+  cfsetospeed(&t, B57600);
+  return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  const int parsed = ParseOptions(argc, argv, &opt);
+  if (parsed == 1) return 0;
+  if (parsed == 2) return 2;
+
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    std::perror("box-sim: cannot open a pseudo-terminal");
+    return 1;
+  }
+  const char* name = ptsname(master);
+  if (name == nullptr) {
+    std::perror("box-sim: ptsname");
+    return 1;
+  }
+  const std::string slave_path = name;
+  const int slave = open(slave_path.c_str(), O_RDWR | O_NOCTTY);
+  if (slave < 0 || !MakeRaw(slave)) {
+    std::perror("box-sim: cannot set up the terminal side");
+    return 1;
+  }
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+  if (!opt.link_path.empty()) {
+    struct stat st{};
+    // Replace a stale link from an earlier run, but never a real file.
+    if (lstat(opt.link_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      unlink(opt.link_path.c_str());
+    }
+    if (symlink(slave_path.c_str(), opt.link_path.c_str()) != 0) {
+      std::fprintf(stderr, "box-sim: cannot create link %s: %s\n", opt.link_path.c_str(),
+                   std::strerror(errno));
+      return 1;
+    }
+  }
+
+  struct sigaction sa{};
+  sa.sa_handler = OnStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  std::printf("%s\n", slave_path.c_str());
+  std::fflush(stdout);
+
+  kc::boxsim::BoxModel box;
+  box.faults() = opt.faults;
+  std::vector<uint8_t> buffer(4096);
+  int status = 0;
+  while (!g_stop) {
+    pollfd p{master, POLLIN, 0};
+    const int ready = poll(&p, 1, kIdlePollMs);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      std::perror("box-sim: poll");
+      status = 1;
+      break;
+    }
+    if (ready == 0) continue;
+    if ((p.revents & POLLIN) == 0) {
+      // Hang-up with no data: nobody holds the terminal side. Wait instead of spinning.
+      SleepMs(kHangupPauseMs);
+      continue;
+    }
+    const ssize_t n = read(master, buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+      if (errno == EIO) {
+        SleepMs(kHangupPauseMs);
+        continue;
+      }
+      std::perror("box-sim: read");
+      status = 1;
+      break;
+    }
+    if (n == 0) {
+      SleepMs(kHangupPauseMs);
+      continue;
+    }
+    if (opt.verbose) LogHex("pc  ->", buffer.data(), static_cast<std::size_t>(n));
+    const std::vector<uint8_t> answer = box.Feed(buffer.data(), static_cast<std::size_t>(n));
+    if (answer.empty()) continue;
+    if (opt.verbose) LogHex("box ->", answer.data(), answer.size());
+    Answer(master, answer, box.faults());
+  }
+
+  if (!opt.link_path.empty()) unlink(opt.link_path.c_str());
+  close(slave);
+  close(master);
+  return status;
+}
