@@ -152,8 +152,10 @@ void PlaceSection(ResponseArray& out, const Section& section, Spread spread, int
   const int right = std::clamp(c - kTemplateCentre + kTemplatePlaced, left, kResponsePoints);
   // (Point 0 is evaluated whenever left > 0, point 511 whenever right < 513.)
   if (left > 0) std::fill(out.begin(), out.begin() + left, tmpl[0]);
-  std::copy(tmpl.begin() + (kTemplateCentre + left - c),
-            tmpl.begin() + (kTemplateCentre + right - c), out.begin() + left);
+  if (right > left) {
+    std::copy(tmpl.begin() + (kTemplateCentre + left - c),
+              tmpl.begin() + (kTemplateCentre + right - c), out.begin() + left);
+  }
   if (right < kResponsePoints) std::fill(out.begin() + right, out.end(), tmpl[kTemplatePlaced - 1]);
 }
 
