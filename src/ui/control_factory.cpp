@@ -13,9 +13,7 @@
 
 namespace kc {
 
-int TagOf(const QObject* control) {
-  return control ? control->property(kTagProperty).toInt() : 0;
-}
+int TagOf(const QObject* control) { return control ? control->property(kTagProperty).toInt() : 0; }
 
 void SetTag(QObject* control, int tag) { control->setProperty(kTagProperty, tag); }
 
@@ -123,9 +121,8 @@ QPushButton* ControlFactory::Button(QWidget* parent, const QString& name, const 
   return button;
 }
 
-QPushButton* ControlFactory::TwoState(QWidget* parent, const QString& name,
-                                      const QRect& geometry, const QString& caption,
-                                      const QString& hint, int tag) {
+QPushButton* ControlFactory::TwoState(QWidget* parent, const QString& name, const QRect& geometry,
+                                      const QString& caption, const QString& hint, int tag) {
   QPushButton* button = Button(parent, name, geometry, caption, hint, tag);
   button->setCheckable(true);
   return button;

@@ -31,17 +31,17 @@ struct TabSpec {
 
 // In strip order; the free part of the strip between 795 and 1007 moves the window.
 constexpr TabSpec kTabs[] = {
-    {"FormTabBtn1", "音 乐", 0, 0},      {"FormTabBtn2", "麦克风A", 99, 1},
-    {"FormTabBtn9", "麦克风B", 198, 8},  {"FormTabBtn3", "效 果", 298, 2},
-    {"FormTabBtn4", "主输出", 397, 3},   {"FormTabBtn7", "后置输出", 497, 6},
-    {"FormTabBtn5", "中 置", 596, 4},    {"FormTabBtn6", "超低音", 696, 5},
+    {"FormTabBtn1", "音 乐", 0, 0},       {"FormTabBtn2", "麦克风A", 99, 1},
+    {"FormTabBtn9", "麦克风B", 198, 8},   {"FormTabBtn3", "效 果", 298, 2},
+    {"FormTabBtn4", "主输出", 397, 3},    {"FormTabBtn7", "后置输出", 497, 6},
+    {"FormTabBtn5", "中 置", 596, 4},     {"FormTabBtn6", "超低音", 696, 5},
     {"FormTabBtn8", "系统设定", 1007, 7},
 };
 constexpr int kTabWidth = 99;
 constexpr int kTabHeight = 31;
 
-constexpr const char* kSheetCaptions[EditorPages::kPageCount] = {
-    "音乐", "话筒", "效果", "主输出", "中置", "超低音", "后置", "系统"};
+constexpr const char* kSheetCaptions[EditorPages::kPageCount] = {"音乐", "话筒",   "效果", "主输出",
+                                                                 "中置", "超低音", "后置", "系统"};
 
 constexpr char kTabStyle[] =
     "QPushButton { border: 1px solid rgb(90,90,90); color: black;"
@@ -198,8 +198,8 @@ void EditorPages::BuildGraphPanel(ControlFactory& make) {
   blank.fill(Rgb(kGraphBackgroundRgb));
   graph_image_->setPixmap(blank);
 
-  QLabel* readout = make.Label(inner, "EQlabel", QRect(480, 110, 90, 48),
-                               "+12dB\nQ:128.00\n12000.00Hz");
+  QLabel* readout =
+      make.Label(inner, "EQlabel", QRect(480, 110, 90, 48), "+12dB\nQ:128.00\n12000.00Hz");
   QFont bold = readout->font();
   bold.setBold(true);
   readout->setFont(bold);
@@ -326,11 +326,10 @@ void EditorPages::BuildHidden(ControlFactory& make) {
       make.Slider(this, "MusEQTrackBar1", QRect(0, 0, 100, 20), 361, 0),
       make.Button(this, "MusEQBmpBtn1", QRect(0, 0, 60, 20), "频率"),
   };
-  for (QWidget* hidden :
-       {static_cast<QWidget*>(link_label_), static_cast<QWidget*>(link_button_),
-        static_cast<QWidget*>(unlink_button_), static_cast<QWidget*>(port_list_),
-        static_cast<QWidget*>(memo1), static_cast<QWidget*>(memo2_),
-        static_cast<QWidget*>(files)}) {
+  for (QWidget* hidden : {static_cast<QWidget*>(link_label_), static_cast<QWidget*>(link_button_),
+                          static_cast<QWidget*>(unlink_button_), static_cast<QWidget*>(port_list_),
+                          static_cast<QWidget*>(memo1), static_cast<QWidget*>(memo2_),
+                          static_cast<QWidget*>(files)}) {
     hidden->hide();
   }
   for (QWidget* hidden : placeholders) hidden->hide();

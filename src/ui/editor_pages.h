@@ -76,16 +76,16 @@ class EditorPages : public QWidget {
   const std::array<QLabel*, kPointHandleCount>& point_handles() const { return handles_; }
 
   // Hidden controls the link and the application use.
-  QPlainTextEdit* diagnostic_log() const { return memo2_; }  // Memo2
-  QLabel* link_label() const { return link_label_; }          // LinkLabel
-  QLabel* device_id_label() const { return device_id_; }      // DeviceIDLabel
-  QComboBox* port_list() const { return port_list_; }         // ComComboBox1
-  QPushButton* link_button() const { return link_button_; }   // LinkBtn
+  QPlainTextEdit* diagnostic_log() const { return memo2_; }      // Memo2
+  QLabel* link_label() const { return link_label_; }             // LinkLabel
+  QLabel* device_id_label() const { return device_id_; }         // DeviceIDLabel
+  QComboBox* port_list() const { return port_list_; }            // ComComboBox1
+  QPushButton* link_button() const { return link_button_; }      // LinkBtn
   QPushButton* unlink_button() const { return unlink_button_; }  // UnLinkBtn
 
   // Shared areas, for tests and handlers.
-  QGroupBox* volume_panel() const { return volume_panel_; }    // MainVolGropBox
-  QGroupBox* scene_strip() const { return scene_strip_; }      // SingleDiscoGrop
+  QGroupBox* volume_panel() const { return volume_panel_; }      // MainVolGropBox
+  QGroupBox* scene_strip() const { return scene_strip_; }        // SingleDiscoGrop
   QGroupBox* single_band_panel() const { return single_band_; }  // EQCotrolGrop
 
  signals:

@@ -15,18 +15,18 @@ namespace kc {
 namespace {
 
 struct EqSectionSpec {
-  const char* band;     // prefix of the band controls (MusFreEdit1, EchoEQGainBar1, ...)
-  const char* frame;    // prefix of the frames and spin buttons (MIcFreGrop1 on page 1)
-  const char* label;    // prefix of the band-number labels (EffEQPointLabel1 on page 2)
-  const char* pan;      // prefix of the scroll slider and scroll box
-  const char* group;    // name of the EQ group
-  const char* bypass;   // the EQ bypass button
-  const char* reset;    // the EQ reset button
+  const char* band;    // prefix of the band controls (MusFreEdit1, EchoEQGainBar1, ...)
+  const char* frame;   // prefix of the frames and spin buttons (MIcFreGrop1 on page 1)
+  const char* label;   // prefix of the band-number labels (EffEQPointLabel1 on page 2)
+  const char* pan;     // prefix of the scroll slider and scroll box
+  const char* group;   // name of the EQ group
+  const char* bypass;  // the EQ bypass button
+  const char* reset;   // the EQ reset button
   int bands;
-  int scroll_max;       // range of the scroll slider
-  int visible;          // band columns in view
-  int x;                // left of the group in page coordinates
-  int label_tag;        // block of the page, carried by the band-number labels
+  int scroll_max;          // range of the scroll slider
+  int visible;             // band columns in view
+  int x;                   // left of the group in page coordinates
+  int label_tag;           // block of the page, carried by the band-number labels
   const char* label_hint;  // index of band 1's frequency field
 };
 
@@ -34,14 +34,14 @@ struct EqSectionSpec {
 constexpr EqSectionSpec kEqSections[] = {
     {"Mus", "Mus", "Mus", "Mus", "MusEQGrop", "MusEQAllpassBtn", "EQResetBtn", 10, 5, 10, 172, 0,
      "5"},
-    {"Mic", "MIc", "Mic", "Mic", "MicEQGropx", "MicEQAllpassBtn", "RzBmpButton6", 15, 5, 10, 172,
-     1, "5"},
-    {"Echo", "Echo", "Eff", "Eff", "AdvGroupBox2", "EchoEQAllpassBtn", "RzBmpButton8", 3, 0, 3,
-     652, 3, "14"},
+    {"Mic", "MIc", "Mic", "Mic", "MicEQGropx", "MicEQAllpassBtn", "RzBmpButton6", 15, 5, 10, 172, 1,
+     "5"},
+    {"Echo", "Echo", "Eff", "Eff", "AdvGroupBox2", "EchoEQAllpassBtn", "RzBmpButton8", 3, 0, 3, 652,
+     3, "14"},
     {"Main", "Main", "Main", "Main", "MainEQGrop", "MainEQAllpassBtn", "RzBmpButton12", 5, 2, 5,
      514, 5, "31"},
-    {"Center", "Center", "Center", "Center", "CenterEQGrop", "CenterEQAllpassBtn",
-     "RzBmpButton13", 5, 2, 5, 514, 7, "29"},
+    {"Center", "Center", "Center", "Center", "CenterEQGrop", "CenterEQAllpassBtn", "RzBmpButton13",
+     5, 2, 5, 514, 7, "29"},
     {"Sub", "Sub", "Sub", "Sub", "SubEQGrop", "SubEQAllpassBtn", "RzBmpButton14", 3, 0, 3, 652, 6,
      "29"},
     {"Sur", "Sur", "Sur", "Sur", "SurEQGrop", "SurEQAllpassBtn", "RzBmpButton15", 5, 2, 5, 514, 8,
@@ -87,9 +87,8 @@ QLineEdit* FramedEdit(ControlFactory& make, QWidget* column_parent, const QStrin
                       const QString& edit_name, const QRect& frame_rect, const QString& text,
                       const QString& hint) {
   QGroupBox* frame = make.Group(column_parent, frame_name, frame_rect, QString());
-  QLineEdit* edit = make.Edit(frame, edit_name,
-                              QRect(1, 2, frame_rect.width() - 2, frame_rect.height() - 4), text,
-                              hint);
+  QLineEdit* edit = make.Edit(
+      frame, edit_name, QRect(1, 2, frame_rect.width() - 2, frame_rect.height() - 4), text, hint);
   edit->setFrame(false);
   edit->setAlignment(Qt::AlignCenter);
   return edit;
@@ -105,8 +104,9 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionSpec
   // The microphone bands 1 and 2 start as high and low shelves at 0 dB.
   const bool first_two = band <= 2;
   const int gain_position = (page_index == 1 && first_two) ? 120 : 0;
-  QSlider* gain = make.Slider(content, b + "EQGainBar" + n, QRect(x0 + 1, 2, kGainBarWidth, kGainBarHeight),
-                              180, gain_position, Qt::Vertical);
+  QSlider* gain =
+      make.Slider(content, b + "EQGainBar" + n, QRect(x0 + 1, 2, kGainBarWidth, kGainBarHeight),
+                  180, gain_position, Qt::Vertical);
   SetHint(gain, "0");
 
   QLabel* point = make.Label(content, QString::fromLatin1(spec.label) + "EQPointLabel" + n,
@@ -125,13 +125,14 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionSpec
     const char* role;
     const char* caption;
   };
-  static constexpr TypeButton kTypeButtons[] = {{"PEQBtn", "P"}, {"LSQBtn", "LS"}, {"HSQBtn", "HS"}};
+  static constexpr TypeButton kTypeButtons[] = {
+      {"PEQBtn", "P"}, {"LSQBtn", "LS"}, {"HSQBtn", "HS"}};
   for (int t = 0; t < 3; ++t) {
     const int w = kFrameWidth / 3;
-    make.Button(content, b + kTypeButtons[t].role + n,
-                QRect(x0 + kFrameLeft + t * w, kTypeButtonsTop, w + (t == 2 ? kFrameWidth % 3 : 0),
-                      14),
-                QString::fromLatin1(kTypeButtons[t].caption), QString::number(t));
+    make.Button(
+        content, b + kTypeButtons[t].role + n,
+        QRect(x0 + kFrameLeft + t * w, kTypeButtonsTop, w + (t == 2 ? kFrameWidth % 3 : 0), 14),
+        QString::fromLatin1(kTypeButtons[t].caption), QString::number(t));
   }
   QComboBox* mode = make.DropDown(content, b + "ModeBox" + n,
                                   QRect(x0 + kFrameLeft, kModeBoxTop, kFrameWidth, 20),
@@ -143,18 +144,18 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionSpec
   }
 
   const QRect fre_rect(x0 + kFrameLeft, kFreFrameTop, kFrameWidth, kFrameHeight);
-  QLineEdit* fre = FramedEdit(make, content, f + "FreGrop" + n, b + "FreEdit" + n, fre_rect,
-                              "20000.00", "2");
+  QLineEdit* fre =
+      FramedEdit(make, content, f + "FreGrop" + n, b + "FreEdit" + n, fre_rect, "20000.00", "2");
   make.Spin(fre->parentWidget(), f + "FreUpDownBtn" + n,
             QRect(kFrameWidth - 12, 2, 10, kFrameHeight - 4), Qt::Vertical)
       ->hide();
 
   make.Spin(content, f + "QUpDownBtn" + n, QRect(x0 + 1, kQRowTop, kColumnWidth - 2, kFrameHeight),
             Qt::Horizontal);
-  FramedEdit(make, content, f + "QGrop" + n, b + "QEdit" + n,
-             QRect(x0 + 1 + kQFrameInset, kQRowTop, kColumnWidth - 2 - 2 * kQFrameInset,
-                   kFrameHeight),
-             "128.00", "4");
+  FramedEdit(
+      make, content, f + "QGrop" + n, b + "QEdit" + n,
+      QRect(x0 + 1 + kQFrameInset, kQRowTop, kColumnWidth - 2 - 2 * kQFrameInset, kFrameHeight),
+      "128.00", "4");
 }
 
 }  // namespace
@@ -197,8 +198,8 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
   }
 
   make.Slider(group, pan + "PanScrollBar",
-              QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18),
-              spec.scroll_max, 0);
+              QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18), spec.scroll_max,
+              0);
 
   // EQ strip at the bottom left of the page, below the graph panel.
   make.TwoState(page, QString::fromLatin1(spec.bypass), QRect(6, 522, 96, 20), "EQ 旁通", "0");

@@ -25,8 +25,8 @@ struct ValueRow {
   const char* caption;
   const char* slider;  // the pane is the slider's name with "Bar" replaced by "Pane"
   int max;
-  int kind;           // display kind, the pane's Hint
-  const char* text;   // starting text of the pane
+  int kind;            // display kind, the pane's Hint
+  const char* text;    // starting text of the pane
   bool phase = false;  // a "+" phase button to the right
   int position = 1;    // starting position of the slider
 };

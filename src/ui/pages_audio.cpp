@@ -34,7 +34,8 @@ QString PhaseNameOf(const QString& slider) {
 
 QWidget* AddValueRow(ControlFactory& make, QWidget* group, const ValueRow& row,
                      const QString& prefix, int y, int group_width) {
-  const QString slider_name = QString::fromLatin1(row.slider).arg(prefix);
+  QString slider_name = QString::fromLatin1(row.slider);
+  slider_name.replace("%1", prefix);
   const int extra = row.phase ? kPhaseSize + 4 : 0;
   const int slider_width = group_width - 6 - 2 - kPaneWidth - extra - 6;
   make.Label(group, QString(), QRect(8, y, group_width - 12, 15), QString::fromUtf8(row.caption));
@@ -69,8 +70,8 @@ void AddRowGroup(ControlFactory& make, QWidget* page, const QRect& rect,
 }
 
 void BuildMusicPage(ControlFactory& make, QWidget* page) {
-  QGroupBox* input = make.Group(page, QString(), QRect(2, kSectionTop, 166, kSectionHeight),
-                                "音乐输入");
+  QGroupBox* input =
+      make.Group(page, QString(), QRect(2, kSectionTop, 166, kSectionHeight), "音乐输入");
   make.Label(input, QString(), QRect(10, 24, 150, 16), "音乐输入端口：");
   auto* port_group = new QButtonGroup(input);
   make.Radio(input, port_group, "SysInput", QRect(20, 46, 56, 22), "1", "0", 0)->setChecked(true);
@@ -94,20 +95,20 @@ void BuildMusicPage(ControlFactory& make, QWidget* page) {
 }
 
 void BuildMicrophonePage(ControlFactory& make, QWidget* page) {
-  QGroupBox* group = make.Group(page, QString(), QRect(2, kSectionTop, 166, kSectionHeight),
-                                QString());
+  QGroupBox* group =
+      make.Group(page, QString(), QRect(2, kSectionTop, 166, kSectionHeight), QString());
   make.Label(group, QString(), QRect(10, 10, 150, 16), "麦克风反馈抑制：");
   auto* fbe = new QButtonGroup(group);
   static constexpr const char* kFbeCaptions[] = {"OFF", "1", "2", "3"};
   for (int i = 0; i < 4; ++i) {
     QRadioButton* radio =
-        make.Radio(group, fbe, QString("MicFBERadioBtn%1").arg(i + 1), QRect(8 + 38 * i, 30, 38, 20),
-                   kFbeCaptions[i], QString::number(i), 257);
+        make.Radio(group, fbe, QString("MicFBERadioBtn%1").arg(i + 1),
+                   QRect(8 + 38 * i, 30, 38, 20), kFbeCaptions[i], QString::number(i), 257);
     if (i == 0) radio->setChecked(true);
   }
 
-  static constexpr ValueRow kHighPass = {"麦克风高通：", "MicHPFreBar", 143, 6, "500.0Hz", false,
-                                         100};
+  static constexpr ValueRow kHighPass = {"麦克风高通：", "MicHPFreBar", 143, 6,
+                                         "500.0Hz",      false,         100};
   AddValueRow(make, group, kHighPass, QString(), 60, 166);
 
   make.Label(group, QString(), QRect(10, 112, 150, 16), "麦克风(组选择):");

@@ -68,8 +68,7 @@ constexpr int kChannelX = 310;
 constexpr int kChannelWidth = 200;
 
 // A row of one or two captions, each with a "静音" mute button; returns the next free y.
-int AddMuteRow(ControlFactory& make, QWidget* group, const std::array<MuteSpec, 2>& mutes,
-               int y) {
+int AddMuteRow(ControlFactory& make, QWidget* group, const std::array<MuteSpec, 2>& mutes, int y) {
   for (int i = 0; i < 2; ++i) {
     if (!mutes[i].name) continue;
     const int x = 8 + i * 92;
@@ -80,9 +79,8 @@ int AddMuteRow(ControlFactory& make, QWidget* group, const std::array<MuteSpec, 
 }
 
 void BuildChannelGroup(ControlFactory& make, QWidget* page, const ChannelSpec& spec) {
-  QGroupBox* group =
-      make.Group(page, QString(), QRect(kChannelX, kSectionTop, kChannelWidth, kSectionHeight),
-                 QString());
+  QGroupBox* group = make.Group(
+      page, QString(), QRect(kChannelX, kSectionTop, kChannelWidth, kSectionHeight), QString());
   int y = AddMuteRow(make, group, spec.mutes, 18);
   for (const ValueRow& row : spec.delays) {
     if (!row.slider) continue;
@@ -109,8 +107,7 @@ void BuildOutputPage(ControlFactory& make, QWidget* page, int page_index) {
     const QString prefix = QString::fromLatin1(spec.prefix);
     AddRowGroup(make, page, QRect(kLevelX, kSectionTop, kLevelWidth, kSectionHeight), kLevelRows,
                 prefix);
-    AddRowGroup(make, page,
-                QRect(kCompressorX, kSectionTop, kCompressorWidth, kSectionHeight),
+    AddRowGroup(make, page, QRect(kCompressorX, kSectionTop, kCompressorWidth, kSectionHeight),
                 kCompressorRows, prefix);
     BuildChannelGroup(make, page, spec);
   }

@@ -44,7 +44,8 @@ void AddPasswordFields(ControlFactory& make, QWidget* group, const PasswordField
 
 void BuildNotesAndDeviceModes(ControlFactory& make, QWidget* page) {
   make.Label(page, QString(), QRect(14, 10, 320, 16), "使用注意：");
-  make.Label(page, QString(), QRect(14, 32, 330, 16), "1、连接机器请使用质量可靠的USB转串口连接线。");
+  make.Label(page, QString(), QRect(14, 32, 330, 16),
+             "1、连接机器请使用质量可靠的USB转串口连接线。");
   make.Label(page, QString(), QRect(14, 52, 330, 16), "2、修改完所有数据后，请点下方的");
   QLabel* save = make.Label(page, QString(), QRect(34, 70, 200, 16), "“保存模式”。");
   save->setStyleSheet("color: rgb(200,0,0);");
