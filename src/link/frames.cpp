@@ -154,7 +154,9 @@ void FrameWriter::SendEqBandFrame(const ParameterStore& store, int block, int ba
   if (info == nullptr || band < 0 || band >= info->eq_bands) return;
   PutValue(&payload_[0], band);
   for (int field = 0; field < 5; ++field) {
-    PutValue(&payload_[2 + 2 * field], store.Working(block, info->first_eq + 5 * band + field));
+    const int index = info->first_eq + 5 * band + field;
+    PutValue(&payload_[2 + 2 * field],
+             store.Device(block, DeviceSlot(block, index, store.disco())));
   }
   SendVariableFrame(kWriteAccess, info->band_address, 12);
 }

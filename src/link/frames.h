@@ -89,8 +89,10 @@ class FrameWriter {
   // One request of a whole-block transfer. Download step 9 expects (mode number, 0) in the
   // payload buffer already; an upload step writes block `step` from the store's device image.
   void SendTransferStep(int step, TransferDirection direction, const ParameterStore& store);
-  // The set-EQ-band command for one band of a block, its five values read from the working
-  // table now.
+  // The set-EQ-band command for one band of a block, its five values read now from the block's
+  // own row of the device image (which the working table mirrors). Reading the row of the band's
+  // block rather than the working table keeps a band of microphone group A that is still queued
+  // when the user switches to group B from going out with group B's values.
   void SendEqBandFrame(const ParameterStore& store, int block, int band);
 
  private:

@@ -32,6 +32,8 @@
 // - the first request of a transfer gets the same time-out as every later step, and an
 //   acknowledgement that overwrites the wait of a download step does not stop its time-out;
 // - a new download starts the mode names from mode 0 even after an interrupted one;
+// - a full queue folds its repeated entries before it drops one, so that a long burst of edits
+//   still leaves the box with the latest value of every parameter and band;
 // - a recall or store that was never acknowledged is forgotten on Lost, Disconnect and a new
 //   download, so it cannot complete (and report "保存成功!") on a later connection.
 
@@ -326,7 +328,8 @@ void Link::SendParam(int id, int32_t value) {
     params_[param_count_].second = value;
     return;
   }
-  // Full: the newest entry takes the last place and the one there is dropped.
+  if (param_count_ > kParamSlots - 2) CompactParams();
+  // Still full (31 different parameters waiting): the newest entry takes the last place.
   param_count_ = param_count_ <= kParamSlots - 2 ? param_count_ + 1 : kParamSlots - 2;
   params_[param_count_] = {wire_id, value};
 }
@@ -351,8 +354,37 @@ void Link::SendEqBand(int id, int32_t value) {
     flags.clear_to_send = false;
     return;
   }
+  if (band_count_ > kBandSlots - 2) CompactBands();
   band_count_ = band_count_ <= kBandSlots - 2 ? band_count_ + 1 : kBandSlots - 2;
   bands_[band_count_] = entry;
+}
+
+// A full queue first folds its repeats, so that reaching the limit drops no parameter whose
+// latest value has not been sent: each parameter keeps its newest value, at the place of its
+// newest entry.
+void Link::CompactParams() {
+  int kept = 0;
+  for (int slot = 1; slot <= param_count_; ++slot) {
+    bool newer_waits = false;
+    for (int later = slot + 1; later <= param_count_ && !newer_waits; ++later) {
+      newer_waits = params_[later].first == params_[slot].first;
+    }
+    if (!newer_waits) params_[++kept] = params_[slot];
+  }
+  param_count_ = kept;
+}
+
+// Band entries read their values when sent, so one waiting entry per band carries every edit.
+void Link::CompactBands() {
+  int kept = 0;
+  for (int slot = 1; slot <= band_count_; ++slot) {
+    bool waits = false;
+    for (int earlier = 1; earlier <= kept && !waits; ++earlier) {
+      waits = bands_[earlier] == bands_[slot];
+    }
+    if (!waits) bands_[++kept] = bands_[slot];
+  }
+  band_count_ = kept;
 }
 
 void Link::HoldTimerTimer() {

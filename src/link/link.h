@@ -116,6 +116,8 @@ class Link {
   void UpdateStatusBox(bool visible);
   void EmptyQueues();
   void EmptyParamQueue();
+  void CompactParams();
+  void CompactBands();
   void StartTransfer(int length, TransferDirection direction);
   void SendStep();
   void SendParamFrame(const Entry& entry);

@@ -217,11 +217,11 @@ TEST(FramesTest, UploadStepsCarryTheDeviceImageRow) {
   EXPECT_EQ(port.writes.size(), writes);
 }
 
-TEST(FramesTest, EqBandFrameReadsTheWorkingTableNow) {
+TEST(FramesTest, EqBandFrameReadsTheBandsRowNow) {
   ParameterStore store;
   // Music band 3 occupies indices 19..23.
   const int32_t fields[] = {0, 41, 120, 16, 10};
-  for (int f = 0; f < 5; ++f) store.SetWorking(0, 19 + f, fields[f]);
+  for (int f = 0; f < 5; ++f) store.SetDevice(0, 19 + f, fields[f]);  // Sing set
   FakeSerialPort port;
   port.ForceOpen();
   FrameWriter writer(port);
@@ -238,12 +238,17 @@ TEST(FramesTest, EqBandFrameReadsTheWorkingTableNow) {
                                        0x0A, 0x00,  // shelf Q step 10
                                        0xD2}));
   // Rear block 8 band 4: address 0x081A, fields at 48..52.
-  store.SetWorking(8, 50, 300);
+  store.set_disco(1);  // the Rear EQ bands are shared by Sing and Disco
+  store.SetDevice(8, 50, 300);
   writer.SendEqBandFrame(store, 8, 4);
   const Bytes& rear = port.writes.back();
   EXPECT_EQ(rear[4] * 256 + rear[5], 0x081A);
   EXPECT_EQ(rear[6], 4);
   EXPECT_EQ(rear[12] + 256 * rear[13], 300);
+  // With Disco on, a Music band is read from the Disco set (slots 54..105).
+  store.SetDevice(0, 19 + 52 + 2, 33);
+  writer.SendEqBandFrame(store, 0, 3);
+  EXPECT_EQ(port.writes.back()[12], 33);  // gain
   // A band the block does not have is not sent.
   const std::size_t writes = port.writes.size();
   writer.SendEqBandFrame(store, 8, 5);

@@ -242,21 +242,49 @@ TEST_F(LinkTest, QueueOverflowKeepsTheNewestLast) {
   ConnectReady();
   answering = false;
   link.SendParam(0x0300, 0);  // in flight
-  for (int i = 1; i <= 31; ++i) link.SendParam(0x0300 + (i % 28), i);
+  for (int i = 1; i <= 31; ++i) link.SendParam(0x0500 + i, i);
   ASSERT_EQ(link.WaitingParams().size(), 31u);
   link.SendParam(0x0405, 99);
   std::vector<Link::Entry> waiting = link.WaitingParams();
   ASSERT_EQ(waiting.size(), 30u);
   EXPECT_EQ(waiting.back(), (Link::Entry{0x0405, 99}));
-  EXPECT_EQ(waiting[28], (Link::Entry{0x0300 + 29 % 28, 29}));
+  EXPECT_EQ(waiting[28], (Link::Entry{0x0500 + 29, 29}));
 
-  // Bands: never merged; 49 waiting plus one leaves 48, the newest last.
-  for (int i = 0; i < 49; ++i) link.SendEqBand(0x0004 + 5 * (i % 10), i);
+  // Bands: 49 different bands waiting plus one leaves 48, the newest last.
+  struct Band {
+    int block;
+    int count;
+  };
+  int queued = 0;
+  for (Band b : {Band{0, 10}, Band{1, 15}, Band{2, 15}, Band{3, 3}, Band{5, 5}, Band{6, 3},
+                 Band{7, 5}, Band{8, 5}}) {
+    const BlockInfo* info = InfoOfBlock(b.block);
+    for (int k = 0; k < b.count && queued < 49; ++k, ++queued) {
+      link.SendEqBand(MakeId(b.block, info->first_eq + 5 * k + 2), 100);
+    }
+  }
   ASSERT_EQ(link.WaitingBands().size(), 49u);
-  link.SendEqBand(0x0524, 7);  // Main band 1 (indices 35..39)
+  link.SendEqBand(0x0824, 7);  // Rear band 1 (indices 33..37)
   std::vector<Link::Entry> bands = link.WaitingBands();
   ASSERT_EQ(bands.size(), 48u);
-  EXPECT_EQ(bands.back(), (Link::Entry{0x051C, 1}));
+  EXPECT_EQ(bands.back(), (Link::Entry{0x081A, 1}));
+}
+
+TEST_F(LinkTest, FullQueuesFoldRepeatsInsteadOfDroppingEdits) {
+  ConnectReady();
+  answering = false;
+  link.SendParam(0x0300, 0);  // in flight
+  // 31 waiting entries that name only three parameters (no merge: they alternate).
+  for (int i = 1; i <= 31; ++i) link.SendParam(0x0501 + i % 3, i);
+  ASSERT_EQ(link.WaitingParams().size(), 31u);
+  link.SendParam(0x0405, 99);
+  EXPECT_EQ(link.WaitingParams(),
+            (std::vector<Link::Entry>{{0x0503, 29}, {0x0501, 30}, {0x0502, 31}, {0x0405, 99}}));
+  // Bands: 49 entries naming two bands fold to one entry each.
+  for (int i = 0; i < 49; ++i) link.SendEqBand(i % 2 ? 0x0006 : 0x000B, i);
+  ASSERT_EQ(link.WaitingBands().size(), 49u);
+  link.SendEqBand(0x0824, 7);
+  EXPECT_EQ(link.WaitingBands(), (std::vector<Link::Entry>{{0x0002, 1}, {0x0002, 0}, {0x081A, 1}}));
 }
 
 TEST_F(LinkTest, ParametersGoBeforeBandsAndBandsCarryTheLatestValues) {
@@ -283,6 +311,28 @@ TEST_F(LinkTest, ParametersGoBeforeBandsAndBandsCarryTheLatestValues) {
   EXPECT_EQ(band[12] + 256 * band[13], 150);  // gain
   EXPECT_EQ(host.log[0], "2:3 0");
   EXPECT_EQ(link.WaitingBands().size(), 0u);
+}
+
+TEST_F(LinkTest, QueuedBandOfGroupAKeepsGroupAValuesAfterASwitchToGroupB) {
+  ConnectReady();
+  host.store_to_rebuild = &store;
+  answering = false;
+  link.SendParam(0x0301, 1);     // in flight
+  link.SendEqBand(0x0006, 130);  // Music band 0 gain: waits (a first entry)
+  link.SendEqBand(0x0106, 140);  // microphone A band 0 gain: waits
+  store.set_mic_group(1);
+  store.RebuildWorkingTable();   // the switch refreshes the page from row 2
+  link.SendEqBand(0x0106, 150);  // microphone B band 0 gain: waits
+  answering = true;
+  port.Feed(AckBytes());
+  HoldTicks(10);
+  std::vector<std::pair<int, int>> sent;  // (band address, gain)
+  for (const Bytes& w : port.writes) {
+    if (w.size() == 19) sent.push_back({IdOf(w), w[12] + 256 * w[13]});
+  }
+  EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{0x0002, 130}, {0x0102, 140}, {0x0202, 150}}));
+  EXPECT_EQ(store.Device(1, 6), 140);
+  EXPECT_EQ(store.Device(2, 6), 150);
 }
 
 TEST_F(LinkTest, EditsAreStoredButNotSentWhenSuppressedOrNotReady) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/link_host.h"
+#include "model/parameter_store.h"
 
 namespace kc::testing {
 
@@ -21,7 +22,10 @@ class RecordingLinkHost : public LinkHost {
   }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ShowEditor() override { ++editor_shown; }
-  void RefreshPages(int selection) override { refreshes.push_back(selection); }
+  void RefreshPages(int selection) override {
+    refreshes.push_back(selection);
+    if (store_to_rebuild != nullptr) store_to_rebuild->RebuildWorkingTable();
+  }
   void ModeNamesChanged() override { ++mode_names_changed; }
   void DeviceIdChanged() override { ++device_id_changed; }
   void SetTimers(bool scan, bool transfer, bool hold) override {
@@ -41,6 +45,8 @@ class RecordingLinkHost : public LinkHost {
   bool transfer_on = false;
   bool hold_on = false;
   std::vector<std::string> log;
+  // When set, a page refresh rebuilds this store's working table as the editor's refresh does.
+  ParameterStore* store_to_rebuild = nullptr;
 };
 
 }  // namespace kc::testing
