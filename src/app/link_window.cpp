@@ -73,8 +73,10 @@ void TForm3::ShowStatus(const std::string& text, int percent, bool visible) {
   if (!status_) return;
   status_->SetStatus(status_text, percent);
   if (visible) {
-    if (!status_->isVisible()) status_->show();
-    status_->raise();
+    if (!status_->isVisible()) {
+      status_->show();
+      status_->raise();
+    }
   } else if (status_->isVisible()) {
     status_->hide();
   }

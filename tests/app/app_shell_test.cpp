@@ -51,9 +51,8 @@ TEST(StartUp, WindowsComeUpInTheirStatesAndAnEmptyPortListFailsOnTheFirstScanTic
 
 TEST(StartUp, PortListThatFailsStartsNoConnection) {
   ScriptedMessageBoxes boxes;
-  Program program(&boxes, []() -> std::vector<std::string> {
-    throw std::runtime_error("no ports");
-  });
+  Program program(&boxes,
+                  []() -> std::vector<std::string> { throw std::runtime_error("no ports"); });
   EXPECT_FALSE(program.Form2().isVisible());
   EXPECT_FALSE(program.Form3().Timer1().isActive());
   EXPECT_TRUE(boxes.shown.empty());
@@ -82,7 +81,7 @@ TEST(OfflineItem, ShowsTheEditorOnceAndIsThenDisabled) {
 
   program.Form1().close();
   EXPECT_FALSE(program.Form1().isVisible());
-  offline->trigger();               // disabled: ignored
+  offline->trigger();                 // disabled: ignored
   program.Form4().OffLineBtnClick();  // and the marker stops it even when called directly
   EXPECT_FALSE(program.Form1().isVisible());
 }
@@ -101,9 +100,8 @@ TEST(Menu, ItemsCarryTheirNamesAndCaptions) {
     const char* name;
     const char* caption;  // nullptr for a separator
   };
-  const std::vector<Item> device = {{"Logon1", "连接"}, {"N1", "断开"}, {"N2", nullptr},
-                                    {"OffLineBtn", "离线设备"}, {"N4", nullptr},
-                                    {"N5", "退出"}};
+  const std::vector<Item> device = {{"Logon1", "连接"},         {"N1", "断开"},  {"N2", nullptr},
+                                    {"OffLineBtn", "离线设备"}, {"N4", nullptr}, {"N5", "退出"}};
   const QList<QAction*> items = menus[0]->menu()->actions();
   ASSERT_EQ(items.size(), static_cast<qsizetype>(device.size()));
   for (std::size_t i = 0; i < device.size(); ++i) {
@@ -197,7 +195,7 @@ TEST(EditorWindow, OnlyTheFreePartOfTheTabStripMovesTheWindow) {
     bool moves;
   };
   const std::vector<Case> cases = {
-      {{795, 0}, true},   {{900, 15}, true},  {{1006, 30}, true}, {{794, 10}, false},
+      {{795, 0}, true},    {{900, 15}, true},  {{1006, 30}, true}, {{794, 10}, false},
       {{1007, 10}, false}, {{900, 31}, false}, {{100, 5}, false},  {{900, -1}, false},
   };
   for (const auto& c : cases) {

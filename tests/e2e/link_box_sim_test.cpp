@@ -1,0 +1,221 @@
+// The link over the QSerialPort adapter, driven by real QTimers, against the box-sim program on
+// a pseudo-terminal: connect, download, edits, reload, disconnect, and the loss of the box.
+#include "pty_box.h"  // first: see there
+// clang-format off
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "link/link.h"
+#include "link/qt/qt_serial_port.h"
+#include "model/parameter_store.h"
+// clang-format on
+
+namespace kc {
+namespace {
+
+using e2e::BoxSimProcess;
+using e2e::WaitFor;
+
+// Download of 42 requests at one per 100 ms tick, plus the tick that ends it, with 5 % margin.
+constexpr qint64 kDownloadBoundMs = 4300 * 105 / 100;
+
+// The link's host in a test: records what the link shows and runs its timers as the program does.
+class TimedHost : public LinkHost {
+ public:
+  explicit TimedHost(ParameterStore& store) : store_(store) {
+    for (QTimer* t : {&scan_, &transfer_, &hold_}) t->setTimerType(Qt::PreciseTimer);
+    scan_.setInterval(600);
+    transfer_.setInterval(100);
+    hold_.setInterval(20);
+  }
+
+  void Bind(Link& link, QtSerialPort& port) {
+    QObject::connect(&scan_, &QTimer::timeout, [&link] { link.Timer1Timer(); });
+    QObject::connect(&transfer_, &QTimer::timeout, [&link] { link.Timer2Timer(); });
+    QObject::connect(&hold_, &QTimer::timeout, [&link] { link.HoldTimerTimer(); });
+    port.SetReceiveHandler([&link](int count) { link.ComPortRxChar(count); });
+    port.SetLogHandler([this](const std::string& line) { log.push_back(line); });
+  }
+
+  void ShowStatus(const std::string& text, int percent, bool visible) override {
+    status = text;
+    this->percent = percent;
+    status_visible = visible;
+  }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    message_at_ms = clock_.isValid() ? clock_.elapsed() : -1;
+  }
+  void ShowEditor() override {
+    ++editor_shown;
+    if (transfer_clock_.isValid()) transfer_ms = transfer_clock_.elapsed();
+    clock_.start();
+  }
+  void RefreshPages(int) override { store_.RebuildWorkingTable(); }
+  void ModeNamesChanged() override {}
+  void DeviceIdChanged() override {}
+  void SetTimers(bool scan, bool transfer, bool hold) override {
+    if (transfer && !transfer_.isActive()) transfer_clock_.start();
+    Mirror(scan_, scan);
+    Mirror(transfer_, transfer);
+    Mirror(hold_, hold);
+  }
+  void AppendLog(const std::string& line) override { log.push_back(line); }
+
+  bool AnyTimerRunning() const {
+    return scan_.isActive() || transfer_.isActive() || hold_.isActive();
+  }
+
+  std::string status;
+  int percent = 0;
+  bool status_visible = false;
+  std::vector<std::string> messages;
+  std::vector<std::string> log;
+  int editor_shown = 0;
+  qint64 transfer_ms = -1;
+  // Time from the last editor show to the last message.
+  qint64 message_at_ms = -1;
+
+ private:
+  static void Mirror(QTimer& timer, bool on) {
+    if (on && !timer.isActive()) timer.start();
+    if (!on && timer.isActive()) timer.stop();
+  }
+
+  ParameterStore& store_;
+  QTimer scan_;
+  QTimer transfer_;
+  QTimer hold_;
+  QElapsedTimer transfer_clock_;
+  QElapsedTimer clock_;
+};
+
+struct Rig {
+  Rig() : host(store), link(port, store, host) { host.Bind(link, port); }
+
+  // Connects to the named port and waits for the download to end.
+  bool ConnectTo(const std::string& path) {
+    link.SetPortNames({path});
+    link.Connect();
+    return WaitFor([this] { return host.editor_shown > 0 || !host.messages.empty(); }, 20000) &&
+           host.editor_shown > 0;
+  }
+
+  ParameterStore store;
+  QtSerialPort port;
+  TimedHost host;
+  Link link;
+};
+
+std::string HexOf(const std::array<uint8_t, 4>& bytes) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X", bytes[0], bytes[1], bytes[2], bytes[3]);
+  return text;
+}
+
+TEST(LinkAgainstBoxSim, DownloadsTheWholeBoxThenEditsComeBackOnReload) {
+  BoxSimProcess sim;
+  ASSERT_TRUE(sim.ok());
+  Rig rig;
+  ASSERT_TRUE(rig.ConnectTo(sim.path()));
+
+  std::printf("download against box-sim: %lld ms (bound %lld ms)\n",
+              static_cast<long long>(rig.host.transfer_ms),
+              static_cast<long long>(kDownloadBoundMs));
+  EXPECT_LE(rig.host.transfer_ms, kDownloadBoundMs);
+  EXPECT_EQ(rig.link.state(), LinkState::kReady);
+  EXPECT_EQ(rig.host.status, "设备已连接");
+  EXPECT_FALSE(rig.host.status_visible);
+  EXPECT_TRUE(rig.host.messages.empty());
+
+  // The store now holds what the box holds as it leaves the factory.
+  const boxsim::BoxModel factory;
+  for (int block = 0; block < boxsim::kAudioBlocks; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      ASSERT_EQ(rig.store.Device(block, slot), factory.Slot(block, slot))
+          << "block " << block << " slot " << slot;
+    }
+  }
+  for (int item : {3, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0x20, 0x21, 0x22}) {
+    EXPECT_EQ(rig.store.Device(kSystemBlock, item), factory.Slot(kSystemBlock, item)) << item;
+  }
+  for (int k = 0; k < boxsim::kModeCount; ++k) {
+    EXPECT_EQ(rig.link.mode_names()[static_cast<std::size_t>(k)], factory.ModeName(k)) << k;
+  }
+  EXPECT_EQ(rig.link.system_password(), factory.system_password());
+  EXPECT_EQ(rig.link.keylock_password(), factory.keylock_password());
+  EXPECT_EQ(rig.link.device_id(), HexOf(factory.identity()));
+
+  // Edit a plain parameter and a field of an EQ band, then let the box acknowledge them.
+  const int plain_id = MakeId(3, 0);
+  const int32_t plain_value = rig.store.Working(plain_id) ^ 1;
+  const int gain_id = MakeId(0, InfoOfBlock(0)->first_eq + 2);  // gain of band 0 of Music
+  const int32_t gain_value = rig.store.Working(gain_id) == 120 ? 125 : 120;
+  rig.link.SendParam(plain_id, plain_value);
+  rig.link.SendEqBand(gain_id, gain_value);
+  e2e::RunEventLoopFor(400);
+  EXPECT_EQ(rig.link.state(), LinkState::kReady);
+
+  // Spoil the local copies, reload, and the box's values come back.
+  rig.store.StoreValue(plain_id, 7777);
+  rig.store.StoreValue(gain_id, 7777);
+  rig.link.LinkEvent(LinkEventKind::kReload);
+  EXPECT_TRUE(WaitFor([&] { return rig.host.status == "加载中..."; }, 1000));
+  ASSERT_TRUE(WaitFor([&] { return rig.host.editor_shown == 2; }, 10000));
+  EXPECT_EQ(rig.store.Working(plain_id), plain_value);
+  EXPECT_EQ(rig.store.Working(gain_id), gain_value);
+  EXPECT_EQ(rig.host.status, "设备已连接");
+
+  rig.link.Disconnect();
+  EXPECT_EQ(rig.link.state(), LinkState::kNotReady);
+  EXPECT_EQ(rig.host.status, "设备未连接");
+  EXPECT_FALSE(rig.host.AnyTimerRunning());
+  EXPECT_TRUE(rig.port.IsOpen());  // a disconnect leaves the port open
+  EXPECT_TRUE(rig.host.messages.empty());
+}
+
+TEST(LinkAgainstBoxSim, ABoxThatFallsSilentIsReportedLostAfterElevenSeconds) {
+  // Probe plus the 42 download requests, then nothing more is answered.
+  BoxSimProcess sim({QStringLiteral("--silent-after"), QStringLiteral("43")});
+  ASSERT_TRUE(sim.ok());
+  Rig rig;
+  ASSERT_TRUE(rig.ConnectTo(sim.path()));
+  ASSERT_TRUE(WaitFor([&] { return !rig.host.messages.empty(); }, 20000));
+  EXPECT_EQ(rig.host.messages, (std::vector<std::string>{"已断开连接!"}));
+  std::printf("loss reported %lld ms after the download\n",
+              static_cast<long long>(rig.host.message_at_ms));
+  EXPECT_GE(rig.host.message_at_ms, 10000);
+  EXPECT_LE(rig.host.message_at_ms, 14000);
+  EXPECT_EQ(rig.link.state(), LinkState::kNotReady);
+  EXPECT_EQ(rig.host.status, "设备未连接");
+  EXPECT_FALSE(rig.host.AnyTimerRunning());
+}
+
+TEST(LinkAgainstBoxSim, ABoxThatGoesAwayClosesThePortQuietlyAndIsReportedLost) {
+  auto sim = std::make_unique<BoxSimProcess>();
+  ASSERT_TRUE(sim->ok());
+  Rig rig;
+  ASSERT_TRUE(rig.ConnectTo(sim->path()));
+  sim->Kill();
+  ASSERT_TRUE(WaitFor([&] { return !rig.port.IsOpen(); }, 3000));
+
+  // The hold timer keeps ticking, but the port no longer spins on its errors.
+  const double cpu_before = e2e::ProcessCpuSeconds();
+  e2e::RunEventLoopFor(1000);
+  const double cpu_used = e2e::ProcessCpuSeconds() - cpu_before;
+  std::printf("CPU time in the second after box-sim was killed: %.3f s\n", cpu_used);
+  EXPECT_LT(cpu_used, 0.1);
+  EXPECT_EQ(rig.port.failures(), 1);
+
+  ASSERT_TRUE(WaitFor([&] { return !rig.host.messages.empty(); }, 15000));
+  EXPECT_EQ(rig.host.messages, (std::vector<std::string>{"已断开连接!"}));
+  EXPECT_EQ(rig.link.state(), LinkState::kNotReady);
+}
+
+}  // namespace
+}  // namespace kc
