@@ -18,8 +18,8 @@ constexpr int kShelfQDefault = 10;  // Q 0.71
 
 // Room and genre names; "Rock" and "Live" sit at places 9 and 10 of the panel list.
 constexpr std::array<const char*, kModeCount> kModeNames = {
-    "Standard", "Pop",   "Ballad", "Jazz",       "Classic",    "KTV Room", "Party",   "Studio",
-    "Rock",     "Live",  "Hall",   "Small Room", "Large Room", "Disco",    "Outdoor"};
+    "Standard", "Pop",  "Ballad", "Jazz",       "Classic",    "KTV Room", "Party",  "Studio",
+    "Rock",     "Live", "Hall",   "Small Room", "Large Room", "Disco",    "Outdoor"};
 
 // The Disco mode starts with Disco switched on.
 constexpr int kDiscoMode = 13;
@@ -71,7 +71,7 @@ std::vector<int32_t> MusicRow(int mode) {
 std::vector<int32_t> MicRow(int mode, int group) {
   std::vector<int32_t> row(LayoutOf(1)->slots, 0);
   row[0] = Clamp(24 + Wobble(mode, 7 + group, 10), 0, 143);  // high-pass
-  row[1] = 1 + (mode + group) % 3;                            // feedback suppression
+  row[1] = 1 + (mode + group) % 3;                           // feedback suppression
   row[3] = 0;
   FillBands(row, 4, 15, 5, 24, false, mode, 300 + group * 40);
   return row;

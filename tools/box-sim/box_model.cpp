@@ -10,16 +10,16 @@ namespace {
 
 // Block layouts: parameters, slots, EQ bands, first EQ index, band address index.
 constexpr std::array<BlockLayout, 10> kLayouts = {{
-    {54, 106, 10, 4, 2},   // 0 Music (Sing and Disco sets)
-    {79, 79, 15, 4, 2},    // 1 Microphone A
-    {79, 79, 15, 4, 2},    // 2 Microphone B
-    {28, 28, 3, 13, 11},   // 3 Echo
-    {8, 8, 0, 0, -1},      // 4 Reverb (its band address 0x0408 names no band)
-    {55, 55, 5, 30, 28},   // 5 Main output
-    {43, 43, 3, 28, 26},   // 6 Subwoofer
-    {53, 53, 5, 28, 26},   // 7 Centre
-    {53, 53, 5, 28, 26},   // 8 Rear
-    {35, 35, 0, 0, -1},    // 9 System items
+    {54, 106, 10, 4, 2},  // 0 Music (Sing and Disco sets)
+    {79, 79, 15, 4, 2},   // 1 Microphone A
+    {79, 79, 15, 4, 2},   // 2 Microphone B
+    {28, 28, 3, 13, 11},  // 3 Echo
+    {8, 8, 0, 0, -1},     // 4 Reverb (its band address 0x0408 names no band)
+    {55, 55, 5, 30, 28},  // 5 Main output
+    {43, 43, 3, 28, 26},  // 6 Subwoofer
+    {53, 53, 5, 28, 26},  // 7 Centre
+    {53, 53, 5, 28, 26},  // 8 Rear
+    {35, 35, 0, 0, -1},   // 9 System items
 }};
 
 constexpr int kMusicSetOffset = 52;

@@ -18,10 +18,10 @@
 
 namespace kc::boxsim {
 
-inline constexpr int kAudioBlocks = 9;    // blocks 0..8
-inline constexpr int kSystemBlock = 9;    // system items
-inline constexpr int kModeCount = 15;     // modes 1..15 on the panel, 0..14 on the wire
-inline constexpr int kModeNameMax = 20;   // characters of a mode name
+inline constexpr int kAudioBlocks = 9;   // blocks 0..8
+inline constexpr int kSystemBlock = 9;   // system items
+inline constexpr int kModeCount = 15;    // modes 1..15 on the panel, 0..14 on the wire
+inline constexpr int kModeNameMax = 20;  // characters of a mode name
 inline constexpr int kSystemPasswordLength = 6;
 inline constexpr int kKeylockPasswordLength = 4;
 

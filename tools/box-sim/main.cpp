@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
   fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
   if (!opt.link_path.empty()) {
-    struct stat st{};
+    struct stat st {};
     // Replace a stale link from an earlier run, but never a real file.
     if (lstat(opt.link_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
       unlink(opt.link_path.c_str());
@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_handler = OnStopSignal;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);

@@ -1,0 +1,170 @@
+// Runs the box-sim program and talks to it over its pseudo-terminal with plain POSIX I/O.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::vector<uint8_t> kProbe = {0xFC, 0xB1, 0x06, 0xA7, 0x09, 0x30, 0x11, 0x00, 0x5C};
+const std::vector<uint8_t> kReadIdentity = {0xFC, 0xB1, 0x04, 0xA0, 0x09, 0x40, 0x54};
+
+// Reads until `want` bytes arrived or the deadline passed; waits in poll, never sleeps.
+std::vector<uint8_t> ReadFor(int fd, std::size_t want, int timeout_ms) {
+  std::vector<uint8_t> got;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (got.size() < want) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    uint8_t buf[256];
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n > 0) got.insert(got.end(), buf, buf + n);
+  }
+  return got;
+}
+
+// The program with its stdout on a pipe; stopped with SIGTERM when the test ends.
+class BoxSimProcess {
+ public:
+  explicit BoxSimProcess(std::vector<std::string> args) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    args.insert(args.begin(), KC_BOX_SIM_PROGRAM);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, KC_BOX_SIM_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    stdout_ = out[0];
+  }
+  ~BoxSimProcess() {
+    Stop();
+    if (stdout_ >= 0) close(stdout_);
+  }
+
+  // First line of the program's output: the terminal's path.
+  std::string ReadPath() {
+    std::string line;
+    for (uint8_t b : ReadUntilNewline()) line.push_back(static_cast<char>(b));
+    return line;
+  }
+
+  // Sends SIGTERM and waits for the exit; returns the exit status, or -1.
+  int Stop() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    return Wait();
+  }
+
+  // Waits for the program to end by itself; returns the exit status, or -1.
+  int Wait() {
+    if (pid_ <= 0) return -1;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  bool running() const { return pid_ > 0; }
+
+ private:
+  // One byte at a time, so nothing after the line is taken from the pipe.
+  std::vector<uint8_t> ReadUntilNewline() {
+    std::vector<uint8_t> line;
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    while (Clock::now() < deadline) {
+      pollfd p{stdout_, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      uint8_t b = 0;
+      if (read(stdout_, &b, 1) != 1 || b == '\n') break;
+      line.push_back(b);
+    }
+    return line;
+  }
+
+  pid_t pid_ = -1;
+  int stdout_ = -1;
+};
+
+std::vector<uint8_t> Exchange(const std::string& path, const std::vector<uint8_t>& request,
+                              std::size_t want) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+  if (fd < 0) return {};
+  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
+    close(fd);
+    return {};
+  }
+  std::vector<uint8_t> answer = ReadFor(fd, want, 2000);
+  close(fd);
+  return answer;
+}
+
+TEST(BoxSimProgramTest, AnswersOverThePseudoTerminalAcrossReopens) {
+  const std::string link = ::testing::TempDir() + "/box-sim-test-link";
+  unlink(link.c_str());
+  BoxSimProcess sim({"--link", link});
+  ASSERT_TRUE(sim.running());
+  const std::string path = sim.ReadPath();
+  ASSERT_FALSE(path.empty());
+
+  // The probe carries 0x11, which a terminal left in cooked mode would swallow.
+  EXPECT_EQ(Exchange(path, kProbe, 2), (std::vector<uint8_t>{0xFE, 0xBB}));
+  // The port closed and opened again, as during a scan, and through the link this time.
+  char target[256] = {};
+  ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), path);
+  EXPECT_EQ(Exchange(link, kProbe, 2), (std::vector<uint8_t>{0xFE, 0xBB}));
+  const std::vector<uint8_t> identity = Exchange(path, kReadIdentity, 11);
+  ASSERT_EQ(identity.size(), 11u);
+  EXPECT_EQ(identity[5], 0x40);
+
+  EXPECT_EQ(sim.Stop(), 0);
+  struct stat st {};
+  EXPECT_NE(lstat(link.c_str(), &st), 0);  // the link is gone
+}
+
+TEST(BoxSimProgramTest, FaultSwitchesReachTheModel) {
+  BoxSimProcess sim({"--drop-ack-every", "2", "--split", "--noise", "3"});
+  const std::string path = sim.ReadPath();
+  ASSERT_FALSE(path.empty());
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, kProbe.data(), kProbe.size()), 9);
+  const std::vector<uint8_t> first = ReadFor(fd, 5, 2000);
+  ASSERT_EQ(first.size(), 5u);  // three noise bytes, then the acknowledgement
+  EXPECT_EQ(first[3], 0xFE);
+  EXPECT_EQ(first[4], 0xBB);
+  ASSERT_EQ(write(fd, kProbe.data(), kProbe.size()), 9);  // second acknowledgement is dropped
+  EXPECT_TRUE(ReadFor(fd, 1, 300).empty());
+  close(fd);
+}
+
+TEST(BoxSimProgramTest, RejectsUnknownOptions) {
+  BoxSimProcess sim({"--no-such-switch"});
+  ASSERT_TRUE(sim.running());
+  EXPECT_EQ(sim.Wait(), 2);
+}
+
+}  // namespace
