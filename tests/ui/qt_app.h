@@ -1,19 +1,12 @@
-// One QApplication for the whole test program, created on first use (offscreen platform).
+// One QApplication for the whole test program (offscreen platform), made before the first test
+// and destroyed after the last one, while Qt's own globals still exist.
 #pragma once
 
 #include <QApplication>
 
 namespace kc::test {
 
-inline QApplication& EnsureApplication() {
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-  qputenv("QT_QPA_PLATFORM",
-          qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-  static int argc = 1;
-  static char name[] = "ui_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+// The application; created by the test environment, or on first use by a test that runs first.
+QApplication& EnsureApplication();
 
 }  // namespace kc::test

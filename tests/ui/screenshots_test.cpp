@@ -19,7 +19,7 @@ TEST(EditorScreenshots, SavesEveryPageWhenAsked) {
   EditorPages editor;
   editor.show();
   for (int page = 0; page < EditorPages::kPageCount; ++page) {
-    editor.ShowPage(page);
+    editor.SelectTab(page);  // tab Tags 0..7 lead to pages 0..7
     const QString file = QDir(dir).filePath(QString("page%1.png").arg(page));
     EXPECT_TRUE(editor.grab().save(file)) << file.toStdString();
   }
