@@ -1,6 +1,8 @@
 #include "app/program.h"
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
 
 namespace kc {
 
@@ -17,6 +19,10 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports) {
   boxes_ = boxes;
 
   form4_ = std::make_unique<TForm4>();
+  // Without a window manager (a bare X server) maximising does nothing: cover the screen first.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    form4_->setGeometry(screen->availableGeometry());
+  }
   form4_->showMaximized();
   times_.main_window_shown_ms = clock.elapsed();
 
