@@ -28,7 +28,7 @@
 // Disconnect leads from every state to Idle (release sent, port left open); Connect from every
 // state to Scanning. Neither Lost nor Failed closes the port: the next scan closes it first.
 //
-// Mended against the first implementation of this state machine:
+// Safeguards of this state machine:
 // - the first request of a transfer gets the same time-out as every later step, and an
 //   acknowledgement that overwrites the wait of a download step does not stop its time-out;
 // - a new download starts the mode names from mode 0 even after an interrupted one;
