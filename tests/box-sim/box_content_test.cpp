@@ -59,7 +59,7 @@ TEST(BoxContentTest, EveryModeHoldsVariedValuesWithinTheirRanges) {
       SCOPED_TRACE(b);
       const BlockLayout& layout = *LayoutOf(b);
       const std::vector<int32_t>& row = content.mode_images[m][b];
-      ASSERT_EQ(static_cast<int>(row.size()), layout.slots);
+      ASSERT_EQ(static_cast<int>(row.size()), layout.slot_count);
       const std::vector<int>& maxima = SlotMaxima()[b];
       for (std::size_t s = 0; s < maxima.size(); ++s) {
         EXPECT_GE(row[s], 0) << "slot " << s;
@@ -97,7 +97,7 @@ TEST(BoxContentTest, BoxStartsInItsCurrentMode) {
   ASSERT_GE(current, 0);
   ASSERT_LT(current, kModeCount);
   for (int b = 0; b < kAudioBlocks; ++b) {
-    for (int s = 0; s < LayoutOf(b)->slots; ++s) {
+    for (int s = 0; s < LayoutOf(b)->slot_count; ++s) {
       ASSERT_EQ(box.Slot(b, s), box.StoredSlot(current, b, s));
     }
   }

@@ -2,16 +2,14 @@
 // (so a test can see what the box received), the box-sim program, and waiting on the event loop.
 #pragma once
 
-// The box model goes first: one of its fields is named like a Qt keyword macro.
-#include "box-sim/box_model.h"
-// clang-format off
 #include <QProcess>
 #include <QSocketNotifier>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-// clang-format on
+
+#include "box-sim/box_model.h"
 
 namespace kc::e2e {
 

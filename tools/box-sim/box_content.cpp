@@ -57,7 +57,7 @@ void Pair(std::vector<int32_t>& row, int i, int sing, int disco) {
 }
 
 std::vector<int32_t> MusicRow(int mode) {
-  std::vector<int32_t> row(LayoutOf(0)->slots, 0);
+  std::vector<int32_t> row(LayoutOf(0)->slot_count, 0);
   row[0] = mode % 3 == 2 ? 1 : 0;  // Auto or Manual
   row[1] = mode == kDiscoMode ? 1 : 0;
   row[3] = 0;  // EQ in use
@@ -69,7 +69,7 @@ std::vector<int32_t> MusicRow(int mode) {
 }
 
 std::vector<int32_t> MicRow(int mode, int group) {
-  std::vector<int32_t> row(LayoutOf(1)->slots, 0);
+  std::vector<int32_t> row(LayoutOf(1)->slot_count, 0);
   row[0] = Clamp(24 + Wobble(mode, 7 + group, 10), 0, 143);  // high-pass
   row[1] = 1 + (mode + group) % 3;                           // feedback suppression
   row[3] = 0;
@@ -78,7 +78,7 @@ std::vector<int32_t> MicRow(int mode, int group) {
 }
 
 std::vector<int32_t> EchoRow(int mode) {
-  std::vector<int32_t> row(LayoutOf(3)->slots, 0);
+  std::vector<int32_t> row(LayoutOf(3)->slot_count, 0);
   row[0] = 1;
   row[1] = Clamp(65 + Wobble(mode, 1, 15), 0, 100);
   row[2] = 1;
@@ -96,7 +96,7 @@ std::vector<int32_t> EchoRow(int mode) {
 }
 
 std::vector<int32_t> ReverbRow(int mode) {
-  std::vector<int32_t> row(LayoutOf(4)->slots, 0);
+  std::vector<int32_t> row(LayoutOf(4)->slot_count, 0);
   row[0] = 1;
   row[1] = Clamp(55 + Wobble(mode, 11, 20), 0, 100);
   row[2] = 1;
@@ -119,7 +119,7 @@ void FillCompressor(std::vector<int32_t>& row, int at, int mode, int salt) {
 // Main output (block 5), Centre (7) and Rear (8): levels, phases and the music high-pass as
 // Sing/Disco pairs, then compressor, delays, mutes and EQ.
 std::vector<int32_t> OutputRow(int block, int mode) {
-  std::vector<int32_t> row(LayoutOf(block)->slots, 0);
+  std::vector<int32_t> row(LayoutOf(block)->slot_count, 0);
   const int salt = block * 20;
   const int music = Clamp(85 + Wobble(mode, salt, 10), 0, 100);
   Pair(row, 0, music, Clamp(music + 8, 0, 100));
@@ -157,7 +157,7 @@ std::vector<int32_t> OutputRow(int block, int mode) {
 }
 
 std::vector<int32_t> SubwooferRow(int mode) {
-  std::vector<int32_t> row(LayoutOf(6)->slots, 0);
+  std::vector<int32_t> row(LayoutOf(6)->slot_count, 0);
   const int music = Clamp(150 + Wobble(mode, 60, 30), 0, 200);
   Pair(row, 0, music, Clamp(music + 20, 0, 200));
   Pair(row, 2, 1, 1);
@@ -194,7 +194,7 @@ FactoryContent MakeFactoryContent() {
     image[7] = OutputRow(7, m);
     image[8] = OutputRow(8, m);
   }
-  content.system_items.assign(LayoutOf(kSystemBlock)->slots, 0);
+  content.system_items.assign(LayoutOf(kSystemBlock)->slot_count, 0);
   auto& sys = content.system_items;
   sys[kItemRecallMode] = 0;  // mode 1 is current
   sys[3] = 1;                // music input level 3 dB

@@ -43,7 +43,7 @@ inline constexpr uint16_t kLinkRelease = 0xAA;
 // How the box lays out one block.
 struct BlockLayout {
   int parameters;  // indices the PC addresses, 0..parameters-1
-  int slots;       // length of the block's row in the box
+  int slot_count;  // length of the block's row in the box
   int eq_bands;
   int first_eq;    // index of field 0 of band 0
   int band_index;  // index of the band address (whole-band writes); -1 for none
