@@ -22,7 +22,7 @@
 namespace kc {
 namespace {
 
-struct TabSpec {
+struct TabLayout {
   const char* name;
   const char* caption;
   int x;
@@ -30,7 +30,7 @@ struct TabSpec {
 };
 
 // In strip order; the free part of the strip between 795 and 1007 moves the window.
-constexpr TabSpec kTabs[] = {
+constexpr TabLayout kTabs[] = {
     {"FormTabBtn1", "音 乐", 0, 0},       {"FormTabBtn2", "麦克风A", 99, 1},
     {"FormTabBtn9", "麦克风B", 198, 8},   {"FormTabBtn3", "效 果", 298, 2},
     {"FormTabBtn4", "主输出", 397, 3},    {"FormTabBtn7", "后置输出", 497, 6},
@@ -166,7 +166,7 @@ void EditorPages::BuildTabStrip(ControlFactory& make) {
   tab_font.setFamilies({"宋体", "WenQuanYi Zen Hei"});
   tab_font.setPointSize(12);
   auto* group = new QButtonGroup(this);
-  for (const TabSpec& tab : kTabs) {
+  for (const TabLayout& tab : kTabs) {
     QPushButton* button = make.TwoState(this, tab.name, QRect(tab.x, 0, kTabWidth, kTabHeight),
                                         QString::fromUtf8(tab.caption), QString(), tab.tag);
     button->setFont(tab_font);
@@ -235,12 +235,12 @@ void EditorPages::BuildGraphPanel(ControlFactory& make) {
 
 void EditorPages::BuildVolumePanel(ControlFactory& make) {
   volume_panel_ = make.Group(this, "MainVolGropBox", QRect(918, 38, 186, 204), " 音量控制  ");
-  struct VolumeSpec {
+  struct VolumeLayout {
     const char* slider;
     const char* caption;
     int position;
   };
-  static constexpr VolumeSpec kVolumes[] = {
+  static constexpr VolumeLayout kVolumes[] = {
       {"SysMusNormalVolBar", "音乐", 0},
       {"SysMicNormalVolBar", "话筒", 60},
       {"SysEffNormalVolBar", "效果", 10},
@@ -277,10 +277,10 @@ void EditorPages::BuildSceneStrip(ControlFactory& make) {
   };
   QButtonGroup* pair = nullptr;
   for (int i = 0; i < 4; ++i) {
-    const SceneButton& spec = kButtons[i];
+    const SceneButton& entry = kButtons[i];
     if (i % 2 == 0) pair = new QButtonGroup(scene_strip_);
-    QPushButton* button = make.TwoState(scene_strip_, spec.name, QRect(spec.x, 1, 70, 20),
-                                        spec.caption, spec.hint, spec.tag);
+    QPushButton* button = make.TwoState(scene_strip_, entry.name, QRect(entry.x, 1, 70, 20),
+                                        entry.caption, entry.hint, entry.tag);
     pair->addButton(button);
   }
   Find<QPushButton>("AutoModeBtn")->setChecked(true);

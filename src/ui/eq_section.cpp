@@ -14,7 +14,7 @@
 namespace kc {
 namespace {
 
-struct EqSectionSpec {
+struct EqSectionLayout {
   const char* band;    // prefix of the band controls (MusFreEdit1, EchoEQGainBar1, ...)
   const char* frame;   // prefix of the frames and spin buttons (MIcFreGrop1 on page 1)
   const char* label;   // prefix of the band-number labels (EffEQPointLabel1 on page 2)
@@ -31,7 +31,7 @@ struct EqSectionSpec {
 };
 
 // Index = page 0..6.
-constexpr EqSectionSpec kEqSections[] = {
+constexpr EqSectionLayout kEqSections[] = {
     {"Mus", "Mus", "Mus", "Mus", "MusEQGrop", "MusEQAllpassBtn", "EQResetBtn", 10, 5, 10, 172, 0,
      "5"},
     {"Mic", "MIc", "Mic", "Mic", "MicEQGropx", "MicEQAllpassBtn", "RzBmpButton6", 15, 5, 10, 172, 1,
@@ -94,11 +94,11 @@ QLineEdit* FramedEdit(ControlFactory& make, QWidget* column_parent, const QStrin
   return edit;
 }
 
-void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionSpec& spec,
+void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionLayout& entry,
                      int page_index, int band) {
   const QString n = QString::number(band);
-  const QString b = QString::fromLatin1(spec.band);
-  const QString f = QString::fromLatin1(spec.frame);
+  const QString b = QString::fromLatin1(entry.band);
+  const QString f = QString::fromLatin1(entry.frame);
   const int x0 = (band - 1) * kColumnWidth;
 
   // The microphone bands 1 and 2 start as high and low shelves at 0 dB.
@@ -109,13 +109,13 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionSpec
                   180, gain_position, Qt::Vertical);
   SetHint(gain, "0");
 
-  QLabel* point = make.Label(content, QString::fromLatin1(spec.label) + "EQPointLabel" + n,
+  QLabel* point = make.Label(content, QString::fromLatin1(entry.label) + "EQPointLabel" + n,
                              QRect(x0 + kFrameLeft + kFrameWidth - 16, 1, 16, 14), n);
   point->setAlignment(Qt::AlignCenter);
   point->setStyleSheet("background: rgb(68,134,255); color: white;");
   point->setAutoFillBackground(false);
-  SetTag(point, spec.label_tag);
-  SetHint(point, QString::fromLatin1(spec.label_hint));
+  SetTag(point, entry.label_tag);
+  SetHint(point, QString::fromLatin1(entry.label_hint));
   point->hide();
 
   FramedEdit(make, content, f + "GainGrop" + n, b + "GainEdit" + n,
@@ -161,12 +161,12 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionSpec
 }  // namespace
 
 void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
-  const EqSectionSpec& spec = kEqSections[page_index];
-  const QString pan = QString::fromLatin1(spec.pan);
-  const int view_width = spec.visible * kColumnWidth + 2;
+  const EqSectionLayout& entry = kEqSections[page_index];
+  const QString pan = QString::fromLatin1(entry.pan);
+  const int view_width = entry.visible * kColumnWidth + 2;
   const int width = kCaptionWidth + view_width + 8;
-  QGroupBox* group = make.Group(page, QString::fromLatin1(spec.group),
-                                QRect(spec.x, kSectionTop, width, kSectionHeight), "EQ");
+  QGroupBox* group = make.Group(page, QString::fromLatin1(entry.group),
+                                QRect(entry.x, kSectionTop, width, kSectionHeight), "EQ");
 
   struct RowCaption {
     const char* text;
@@ -190,20 +190,20 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
   box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   box->setFrameShape(QFrame::StyledPanel);
   auto* content = new QWidget;
-  content->setFixedSize(spec.bands * kColumnWidth, kColumnHeight);
+  content->setFixedSize(entry.bands * kColumnWidth, kColumnHeight);
   content->setStyleSheet(kColumnStyle);
   box->setWidget(content);
-  for (int band = 1; band <= spec.bands; ++band) {
-    BuildBandColumn(make, content, spec, page_index, band);
+  for (int band = 1; band <= entry.bands; ++band) {
+    BuildBandColumn(make, content, entry, page_index, band);
   }
 
   make.Slider(group, pan + "PanScrollBar",
-              QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18), spec.scroll_max,
+              QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18), entry.scroll_max,
               0);
 
   // EQ strip at the bottom left of the page, below the graph panel.
-  make.TwoState(page, QString::fromLatin1(spec.bypass), QRect(6, 522, 96, 20), "EQ 旁通", "0");
-  make.Button(page, QString::fromLatin1(spec.reset), QRect(108, 522, 96, 20), "EQ重置");
+  make.TwoState(page, QString::fromLatin1(entry.bypass), QRect(6, 522, 96, 20), "EQ 旁通", "0");
+  make.Button(page, QString::fromLatin1(entry.reset), QRect(108, 522, 96, 20), "EQ重置");
 }
 
 }  // namespace kc

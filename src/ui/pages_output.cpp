@@ -26,21 +26,21 @@ constexpr ValueRow kCompressorRows[] = {
     {"压缩比例：", "%1RmsRatioBar", 40, 15, "100.0"},
 };
 
-struct MuteSpec {
+struct MuteLayout {
   const char* caption;
   const char* name;  // nullptr: no button
 };
 
 // The channel group of the Main output, Centre and Rear pages.
-struct ChannelSpec {
+struct ChannelLayout {
   int page;
   const char* prefix;
-  std::array<MuteSpec, 2> mutes;
+  std::array<MuteLayout, 2> mutes;
   std::array<ValueRow, 2> delays;  // slider nullptr: no row
   const char* slope;               // first button of the high-pass slope pair, or nullptr
 };
 
-constexpr ChannelSpec kChannels[] = {
+constexpr ChannelLayout kChannels[] = {
     {3,
      "Main",
      {{{"左：", "MainLmuteBtn"}, {"右：", "MainRmuteBtn"}}},
@@ -68,7 +68,7 @@ constexpr int kChannelX = 310;
 constexpr int kChannelWidth = 200;
 
 // A row of one or two captions, each with a "静音" mute button; returns the next free y.
-int AddMuteRow(ControlFactory& make, QWidget* group, const std::array<MuteSpec, 2>& mutes, int y) {
+int AddMuteRow(ControlFactory& make, QWidget* group, const std::array<MuteLayout, 2>& mutes, int y) {
   for (int i = 0; i < 2; ++i) {
     if (!mutes[i].name) continue;
     const int x = 8 + i * 92;
@@ -78,38 +78,38 @@ int AddMuteRow(ControlFactory& make, QWidget* group, const std::array<MuteSpec, 
   return y + 26;
 }
 
-void BuildChannelGroup(ControlFactory& make, QWidget* page, const ChannelSpec& spec) {
+void BuildChannelGroup(ControlFactory& make, QWidget* page, const ChannelLayout& entry) {
   QGroupBox* group = make.Group(
       page, QString(), QRect(kChannelX, kSectionTop, kChannelWidth, kSectionHeight), QString());
-  int y = AddMuteRow(make, group, spec.mutes, 18);
-  for (const ValueRow& row : spec.delays) {
+  int y = AddMuteRow(make, group, entry.mutes, 18);
+  for (const ValueRow& row : entry.delays) {
     if (!row.slider) continue;
     AddValueRow(make, group, row, QString(), y, kChannelWidth);
     y += kValueRowHeight;
   }
-  if (spec.slope) {
+  if (entry.slope) {
     make.Label(group, QString(), QRect(8, y + 4, 84, 16), "波特率斜率：");
     auto* slope = new QButtonGroup(group);
-    const QString first = QString::fromLatin1(spec.slope);
+    const QString first = QString::fromLatin1(entry.slope);
     make.Radio(group, slope, first, QRect(92, y + 2, 52, 20), "12dB", "0", 0)->setChecked(true);
     make.Radio(group, slope, first + "2", QRect(144, y + 2, 52, 20), "24dB", "1", 0);
     y += 26;
   }
   const ValueRow high_pass = {"高通：", "%1MusHPFreBar", 143, 6, "500.0Hz"};
-  AddValueRow(make, group, high_pass, QString::fromLatin1(spec.prefix), y, kChannelWidth);
+  AddValueRow(make, group, high_pass, QString::fromLatin1(entry.prefix), y, kChannelWidth);
 }
 
 }  // namespace
 
 void BuildOutputPage(ControlFactory& make, QWidget* page, int page_index) {
-  for (const ChannelSpec& spec : kChannels) {
-    if (spec.page != page_index) continue;
-    const QString prefix = QString::fromLatin1(spec.prefix);
+  for (const ChannelLayout& entry : kChannels) {
+    if (entry.page != page_index) continue;
+    const QString prefix = QString::fromLatin1(entry.prefix);
     AddRowGroup(make, page, QRect(kLevelX, kSectionTop, kLevelWidth, kSectionHeight), kLevelRows,
                 prefix);
     AddRowGroup(make, page, QRect(kCompressorX, kSectionTop, kCompressorWidth, kSectionHeight),
                 kCompressorRows, prefix);
-    BuildChannelGroup(make, page, spec);
+    BuildChannelGroup(make, page, entry);
   }
   BuildEqSection(make, page, page_index);
   AddDivider(page);
@@ -135,7 +135,7 @@ void BuildSubwooferPage(ControlFactory& make, QWidget* page) {
               kCompressorRows, "Sub");
 
   // High-pass and low-pass groups: frequency, user Q and filter type.
-  struct FilterSpec {
+  struct FilterLayout {
     const char* frequency_caption;
     const char* frequency;
     const char* user_q;
@@ -143,14 +143,14 @@ void BuildSubwooferPage(ControlFactory& make, QWidget* page) {
     int type_index;
     int x;
   };
-  static constexpr FilterSpec kFilters[] = {
+  static constexpr FilterLayout kFilters[] = {
       {"高通频点：", "SubMusHPFreBar", "SubMusHPuserQBar", "SubMusHPType", 1, 310},
       {"低通频点：", "SubMusLPFreBar", "SubMusLPuserQBar", "SubMusLPType", 0, 480},
   };
   static const QStringList kFilterTypes = {"Besell 24dB", "Butterworth 24dB", "Link Riley 24dB",
                                            "USER 12dB", "USER 24dB"};
   constexpr int kFilterWidth = 166;
-  for (const FilterSpec& filter : kFilters) {
+  for (const FilterLayout& filter : kFilters) {
     QGroupBox* group = make.Group(
         page, QString(), QRect(filter.x, kSectionTop, kFilterWidth, kSectionHeight), QString());
     const ValueRow frequency = {filter.frequency_caption, filter.frequency, 143, 6, "500.0Hz"};
