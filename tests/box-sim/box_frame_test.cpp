@@ -6,21 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "box_test_util.h"
+
 namespace kc::boxsim {
 namespace {
 
-std::vector<uint8_t> Hex(const std::string& text) {
-  std::vector<uint8_t> out;
-  for (std::size_t i = 0; i + 1 < text.size();) {
-    if (text[i] == ' ') {
-      ++i;
-      continue;
-    }
-    out.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
-    i += 2;
-  }
-  return out;
-}
+using testing::Hex;
 
 // Golden frames of the command set, as the PC writes them.
 struct Golden {
