@@ -19,7 +19,8 @@ namespace {
 constexpr std::uintmax_t kMaxModeFileBytes = 8u << 20;
 
 std::string PlatformError(int error_number, std::string_view fallback) {
-  if (error_number != 0) return std::system_category().message(error_number);
+  // errno values are generic codes; the system category would read them as the platform's own.
+  if (error_number != 0) return std::generic_category().message(error_number);
   return std::string(fallback);
 }
 
@@ -254,8 +255,9 @@ bool IsValidModeName(std::string_view name) {
     if (byte < 0x20 || byte == 0x7F) return false;
     if (std::string_view("/\\<>:\"|?*").find(c) != std::string_view::npos) return false;
   }
-  // Covers "." and "..", and names the platform would silently cut short.
-  if (name.back() == '.' || name.back() == ' ') return false;
+  // ".Nddt" follows the name, so a trailing dot or space is no end of a file name; only the two
+  // names that read as folders are refused.
+  if (name == "." || name == "..") return false;
   return !IsDeviceName(name);
 }
 
@@ -316,14 +318,23 @@ ModeStatus ModeFiles::SaveModeFile(std::string_view name) {
   }
   // The old file of this name is replaced only by a complete new one: write a temporary file
   // beside it, then rename it over the old one.
+  const fs::path target = PathOf(name);
+  std::error_code ec;
+  // A rename replaces even a write-protected file; such a file must stay as it is.
+  const fs::file_status status = fs::status(target, ec);
+  constexpr fs::perms kAnyWrite =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  if (!ec && fs::is_regular_file(status) && (status.permissions() & kAnyWrite) == fs::perms::none) {
+    return Fail(ModeStatus::kWriteFailed,
+                std::make_error_code(std::errc::permission_denied).message());
+  }
   const fs::path temp = library_ / kModeTempName;
   std::string error;
-  std::error_code ec;
   if (!writer_ || !writer_(temp, text, &error)) {
     fs::remove(temp, ec);
     return Fail(ModeStatus::kWriteFailed, error);
   }
-  fs::rename(temp, PathOf(name), ec);
+  fs::rename(temp, target, ec);
   if (ec) {
     std::error_code ignored;
     fs::remove(temp, ignored);

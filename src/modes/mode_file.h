@@ -98,8 +98,8 @@ ModeStatus LoadModeText(std::string_view text, ParameterStore& store, const Mode
 
 // False for a name that would not be a plain file in the library folder: one holding "/" or "\",
 // control characters or any of <>:"|?*, "." and "..", device names (CON, PRN, AUX, NUL, COM1-9,
-// LPT1-9, with or without an extension, any letter case), and names ending in a dot or a space.
-// The empty name is accepted: it stores the file ".Nddt".
+// LPT1-9, with or without an extension, any letter case). A trailing dot or space is kept, as
+// ".Nddt" follows it. The empty name is accepted: it stores the file ".Nddt".
 bool IsValidModeName(std::string_view name);
 
 // The three places of the mode files.

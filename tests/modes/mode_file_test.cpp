@@ -9,6 +9,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "modes/scramble.h"
@@ -383,14 +384,14 @@ TEST_F(ModeFileTest, MissingFileSaysSoAndChangesNothing) {
 
 TEST(IsValidModeName, RefusesPathsAndDeviceNames) {
   for (const char* name :
-       {"../x", "a/b",     "a\\b",   ".",         "..",        "/etc/passwd", "CON",
-        "con",  "Nul.txt", "AUX .x", "COM1",      "lpt9.Nddt", "COM\xC2\xB9", "conout$",
-        "a.",   "a ",      "tab\tx", "new\nline", "a:b",       "a*",          "a?",
-        "<a>",  "a|b",     "\"q\"",  "del\x7F"}) {
+       {"../x",        "a/b",     "a\\b",    ".",         "..",     "/etc/passwd",
+        "CON",         "con",     "Nul.txt", "AUX .x",    "COM1",   "lpt9.Nddt",
+        "COM\xC2\xB9", "conout$", "tab\tx",  "new\nline", "a:b",    "a*",
+        "a?",          "<a>",     "a|b",     "\"q\"",     "del\x7F"}) {
     EXPECT_FALSE(IsValidModeName(name)) << name;
   }
   for (const char* name : {"", "Rock", "Rock.old", "摇滚模式", "COM10", "COM0", "CONSOLE", "CON-1",
-                           " lead", "a b", ".hidden", "-x"}) {
+                           " lead", "a b", ".hidden", "-x", "a.", "a ", "...", "KTV 1. "}) {
     EXPECT_TRUE(IsValidModeName(name)) << name;
   }
 }
@@ -422,6 +423,12 @@ TEST_F(ModeFileTest, EmptyAndChineseNamesAndReplacingAFile) {
   ModeFiles files(library_, store);
   ASSERT_EQ(files.SaveModeFile(""), ModeStatus::kOk);
   EXPECT_TRUE(fs::is_regular_file(library_ / ".Nddt"));
+
+  // A trailing space or dot stays part of the name.
+  ASSERT_EQ(files.SaveModeFile("KTV "), ModeStatus::kOk);
+  EXPECT_TRUE(fs::is_regular_file(library_ / "KTV .Nddt"));
+  ASSERT_EQ(files.SaveModeFile("v2."), ModeStatus::kOk);
+  EXPECT_TRUE(fs::is_regular_file(library_ / "v2..Nddt"));
 
   ASSERT_EQ(files.SaveModeFile("摇滚"), ModeStatus::kOk);
   EXPECT_TRUE(fs::is_regular_file(library_ / fs::path(u8"摇滚.Nddt")));
@@ -467,6 +474,15 @@ TEST_F(ModeFileTest, FailedWriteKeepsTheOldFile) {
   ModeFiles lost(dir_.path() / "missing", store, recorder.Hooks());
   EXPECT_EQ(lost.SaveModeFile("Live"), ModeStatus::kWriteFailed);
   EXPECT_EQ(recorder.messages.size(), 3u);
+
+  // A write-protected file is reported and kept, whoever runs the program.
+  WriteBytes(library_ / "Locked.Nddt", old_bytes);
+  fs::permissions(library_ / "Locked.Nddt", fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(files.SaveModeFile("Locked"), ModeStatus::kWriteFailed);
+  ASSERT_EQ(recorder.messages.size(), 4u);
+  EXPECT_EQ(recorder.messages[3], std::make_error_code(std::errc::permission_denied).message());
+  EXPECT_EQ(ReadBytes(library_ / "Locked.Nddt"), old_bytes);
+  EXPECT_FALSE(fs::exists(library_ / kModeTempName));
 }
 
 TEST(PrepareModeFolders, CreatesUnderTheProgramFolderOrFallsBack) {
