@@ -1,6 +1,6 @@
 #include "model/parameter_store.h"
 
-#include <cmath>
+#include "model/rounding.h"
 
 namespace kc {
 namespace {
@@ -150,8 +150,7 @@ void ParameterStore::ResetEq(int selection) {
     for (int k = 0; k < n; ++k) {
       for (int f = 0; f < 5; ++f) {
         const int index = info.first_eq + 5 * k + f;
-        const int32_t value =
-            f == 1 ? static_cast<int32_t>(std::nearbyint(360.0 / n * k)) + 5 : kBandDefaults[f];
+        const int32_t value = f == 1 ? RoundHalfEven(360.0 / n * k) + 5 : kBandDefaults[f];
         if (selection == kAllBlocks && block == 0) {
           SetDevice(0, DeviceSlot(0, index, 0), value);
           SetDevice(0, DeviceSlot(0, index, 1), f == 1 ? 11 + 24 * k : value);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace kc {
@@ -146,6 +147,25 @@ TEST(ParameterStoreTest, ResetOfGroupBSendsBlockTwoOnly) {
   EXPECT_EQ(store.Device(2, 5), 5);
   EXPECT_EQ(store.Device(1, 5), 99);
   EXPECT_EQ(refreshed, 1);  // a refresh of block 2 is a refresh of the Microphone page
+}
+
+TEST(ParameterStoreTest, ResetOfMusicWithDiscoOnResetsTheDiscoSetOnly) {
+  ParameterStore store;
+  store.SetDevice(0, 5, 77);  // Sing set, band 0 frequency
+  store.set_disco(1);
+  std::vector<std::pair<int, int32_t>> sent;
+  store.send_eq_band = [&](int id, int32_t value) { sent.emplace_back(id, value); };
+  store.ResetEq(0);
+  EXPECT_EQ(store.Device(0, 5), 77);
+  for (int k = 0; k < 10; ++k) {
+    EXPECT_EQ(store.Device(0, 56 + 5 * k + 1), 5 + 36 * k) << k;
+    EXPECT_EQ(store.Working(0, 4 + 5 * k + 1), 5 + 36 * k) << k;
+    EXPECT_EQ(store.Working(0, 4 + 5 * k + 3), 16) << k;
+  }
+  ASSERT_EQ(sent.size(), 10u);
+  for (int k = 0; k < 10; ++k) {
+    EXPECT_EQ(sent[k], std::make_pair(4 + 5 * k + 4, int32_t{10})) << k;
+  }
 }
 
 TEST(ParameterStoreTest, WritesOutsideTheTablesAreRefused) {
