@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/eq/direct_response.h"
 #include "eq/filter_response.h"
 
 namespace {
@@ -19,84 +20,7 @@ using kc::ResponseArray;
 
 // The plain evaluation: coefficients of the family, then every template point at once.
 void DirectResponse(ResponseArray& out, int frequency, int code, float q, float gain) {
-  const double pi = 3.141592653589793;
-  const float w0 = static_cast<float>(pi / 2);
-  const double sn = std::sin(static_cast<double>(w0)), cs = std::cos(static_cast<double>(w0));
-  auto idx = [](double f) { return (std::log10(std::max(f, 1.0)) - 1) / kc::kGridDecades * 512; };
-  double snapped =
-      std::nearbyint(std::pow(10.0, 1 + std::nearbyint(idx(frequency)) * kc::kGridDecades / 512));
-  snapped = std::max(snapped, 10.0);
-  q = std::max(q, 0.1f);
-  const int c = static_cast<int>(std::nearbyint(idx(snapped)));
-
-  float b[3], a[3];
-  auto set = [&](double b0, double b1, double b2, double a0, double a1, double a2) {
-    b[0] = b0, b[1] = b1, b[2] = b2, a[0] = a0, a[1] = a1, a[2] = a2;
-  };
-  const int group = code / 100, kind = code % 10;
-  int t = 0;
-  if (group == 0) {
-    const double big_a = std::pow(10.0, (code <= 2 ? gain : 0.0f) / 40);
-    if (code == 1 || code == 2) {
-      t = 120;
-      const double s = std::min(q, 4.0f) + 0.001;
-      const double alpha = sn / 2 * std::sqrt(std::fabs((big_a + 1 / big_a) * (1 / s - 1) + 2));
-      const double r = 2 * std::sqrt(big_a) * alpha, ap = big_a + 1, am = big_a - 1;
-      if (code == 1) {
-        set(big_a * (ap - am * cs + r), 2 * big_a * (am - ap * cs), big_a * (ap - am * cs - r),
-            ap + am * cs + r, -2 * (am + ap * cs), ap + am * cs - r);
-      } else {
-        set(big_a * (ap + am * cs + r), -2 * big_a * (am + ap * cs), big_a * (ap + am * cs - r),
-            ap - am * cs + r, 2 * (am - ap * cs), ap - am * cs - r);
-      }
-    } else {
-      const double alpha = sn / (2 * ((q + 0.01) * 2.8));
-      set(1 + alpha * big_a, -2 * cs, 1 - alpha * big_a, 1 + alpha / big_a, -2 * cs,
-          1 - alpha / big_a);
-    }
-  } else {
-    t = 140;
-    const double qu = std::min(q, 4.0f) + 0.001;
-    double alpha = sn / 1.414;
-    if (kind == 1) alpha = sn / (2 / std::sqrt(3.0));
-    if (kind == 2) alpha = sn / (2 / std::sqrt(2.0));
-    if (kind >= 3 && kind <= 5) alpha = sn / (2 * qu);
-    if (group == 1) {
-      set((1 + cs) / 2, -(1 + cs), (1 + cs) / 2, 1 + alpha, -2 * cs, 1 - alpha);
-    } else {
-      set((1 - cs) / 2, 1 - cs, (1 - cs) / 2, 1 + alpha, -2 * cs, 1 - alpha);
-    }
-    if (group == 2 && kind == 3) {
-      const double e = 2 * std::cos(pi / 8), d = 2 + e;
-      set(1 / d, 2 / d, 1 / d, 1, 0, (2 - e) / d);
-    }
-    if (group == 1 && kind >= 6) set(1.0 / 3, -2.0 / 3, 1.0 / 3, 1, 0, 1.0 / 3);
-    if (kind == 0) set(1, 0, 0, 1, 0, 0);
-  }
-  auto p = [](const float* x, double s) {
-    const double x0 = x[0], x1 = x[1], x2 = x[2];
-    return s * (s * x0 * x2 - ((x0 + x2) * x1 + 4 * x0 * x2)) + (x0 + x1 + x2) * (x0 + x1 + x2);
-  };
-  float tmpl[513];
-  for (int j = 0; j <= 512; ++j) {
-    double u = j;
-    if (t != 0) {
-      const double width = 256 - t;
-      if (j <= 256) {
-        u = (t == 120 ? j >= t : j > t) ? (j - t) * 256.0 / width : 1;
-      } else {
-        u = j <= 512 - t ? 256 + (j - 256) * 256.0 / width : 511;
-      }
-    }
-    const double h = 2 * std::sin(u * pi / 512 / 2);
-    const double pb = p(b, h * h), pa = p(a, h * h);
-    if (group == 2 && (pb == 0 || pa == 0)) {
-      tmpl[j] = j > 0 ? tmpl[j - 1] : 0.0f;
-    } else {
-      tmpl[j] = static_cast<float>(10 * std::log10(pb) - 10 * std::log10(pa));
-    }
-  }
-  for (int i = 0; i <= 512; ++i) out[i] = tmpl[std::clamp(256 + i - c, 0, 511)];
+  out = kc::DirectResponse(frequency, code, q, gain);
 }
 
 struct Band {
