@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "model/rounding.h"
+
 namespace kc {
 namespace {
 
@@ -16,12 +18,6 @@ constexpr float kOmega0 = static_cast<float>(kPi / 2);
 constexpr int kTemplateCentre = 256;
 // Template points 0..511 are placed; point 512 would never be.
 constexpr int kTemplatePlaced = 512;
-
-double RoundHalfEven(double x) {
-  const double r = std::round(x);
-  if (std::fabs(x - std::trunc(x)) == 0.5) return 2.0 * std::round(x / 2.0);
-  return r;
-}
 
 // How a family spreads the angular frequencies 0..π over the template points.
 enum class Spread { kPeaking, kShelf, kPass };
@@ -253,9 +249,9 @@ double GridFrequency(int point) {
 }
 
 int64_t SnapToGrid(int frequency_hz) {
-  const int c0 = static_cast<int>(RoundHalfEven(GridIndexOf(frequency_hz)));
-  // At most about 2.2e9 for the largest int: held in 64 bits.
-  const auto snapped = static_cast<int64_t>(RoundHalfEven(GridFrequency(c0)));
+  const int c0 = RoundHalfEven(GridIndexOf(frequency_hz));
+  // Far beyond the grid the rounding saturates at the largest int, still beyond point 512.
+  const int64_t snapped = RoundHalfEven(GridFrequency(c0));
   return std::max<int64_t>(snapped, 10);
 }
 
@@ -266,7 +262,7 @@ void ComputeBandResponse(ResponseArray& response, int frequency_hz, uint8_t code
   const int64_t frequency = SnapToGrid(frequency_hz);
   // Negated so that a NaN q is raised to the floor as well.
   if (!(q > 0.1f)) q = 0.1f;
-  const int c = static_cast<int>(RoundHalfEven(GridIndexOf(static_cast<double>(frequency))));
+  const int c = RoundHalfEven(GridIndexOf(static_cast<double>(frequency)));
 
   if (group == 0) {
     switch (code) {
@@ -296,7 +292,7 @@ namespace {
 // Round(frequency) of a slot, kept inside int for any stored single.
 int SlotFrequency(float frequency) {
   if (!(frequency > 0.0f)) return 0;
-  return static_cast<int>(RoundHalfEven(std::min(static_cast<double>(frequency), 1e9)));
+  return RoundHalfEven(std::min(static_cast<double>(frequency), 1e9));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "eq/filter_response.h"
+#include "model/rounding.h"
 
 namespace kc {
 namespace {
@@ -38,10 +39,7 @@ int RoundCoordinate(double value) {
   // Coordinates far outside any image are held to a range where the conversion is defined.
   if (!(value > -1e9)) value = -1e9;
   if (value > 1e9) value = 1e9;
-  const double r = std::round(value);
-  if (std::fabs(value - std::trunc(value)) == 0.5)
-    return static_cast<int>(2.0 * std::round(value / 2.0));
-  return static_cast<int>(r);
+  return RoundHalfEven(value);
 }
 
 std::vector<GridLine> FrameLines(int width, int height) {
