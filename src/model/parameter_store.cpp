@@ -116,7 +116,8 @@ int ParameterStore::DeviceRowOf(int id) const {
 void ParameterStore::StoreValue(int id, int32_t value) {
   const int block = BlockOf(id);
   const int index = IndexOf(id);
-  if (block >= kBlockCount || index >= kWorkingColumns) return;
+  // An identifier is 16 bits; anything wider would alias a cell of another identifier.
+  if (id < 0 || id > 0xFFFF || block >= kBlockCount || index >= kWorkingColumns) return;
   const int row = DeviceRowOf(id);
   SetWorking(block, index, value);
   SetWorking(row, index, value);

@@ -175,8 +175,12 @@ TEST(ParameterStoreTest, WritesOutsideTheTablesAreRefused) {
   EXPECT_FALSE(store.SetDevice(0, kDeviceColumns, 1));
   EXPECT_FALSE(store.SetWorking(0, kWorkingColumns, 1));
   EXPECT_TRUE(store.SetDevice(9, 34, 1));
-  store.StoreValue(0xFF00, 5);  // block 255: ignored
-  store.StoreValue(0x09FF, 5);  // index past the table: ignored
+  store.StoreValue(0xFF00, 5);   // block 255: ignored
+  store.StoreValue(0x09FF, 5);   // index past the table: ignored
+  store.StoreValue(0x10005, 5);  // wider than 16 bits: not identifier 0x0005
+  store.StoreValue(-0xFFFB, 5);  // negative: its low bits would read 0x0005 too
+  EXPECT_EQ(store.Working(0, 5), 0);
+  EXPECT_EQ(store.Device(0, 5), 0);
   EXPECT_EQ(store.Device(9, 0), 0);
   EXPECT_EQ(store.Working(0xFF00), 0);
   EXPECT_EQ(store.Device(12, 3), 0);
