@@ -99,11 +99,14 @@ void BuildMicrophonePage(ControlFactory& make, QWidget* page) {
       make.Group(page, QString(), QRect(2, kSectionTop, 166, kSectionHeight), QString());
   make.Label(group, QString(), QRect(10, 10, 150, 16), "麦克风反馈抑制：");
   auto* fbe = new QButtonGroup(group);
+  // "OFF" needs a wider button than the digits.
   static constexpr const char* kFbeCaptions[] = {"OFF", "1", "2", "3"};
+  static constexpr int kFbeX[] = {8, 60, 96, 132};
+  static constexpr int kFbeWidth[] = {50, 34, 34, 34};
   for (int i = 0; i < 4; ++i) {
     QRadioButton* radio =
         make.Radio(group, fbe, QString("MicFBERadioBtn%1").arg(i + 1),
-                   QRect(8 + 38 * i, 30, 38, 20), kFbeCaptions[i], QString::number(i), 257);
+                   QRect(kFbeX[i], 30, kFbeWidth[i], 20), kFbeCaptions[i], QString::number(i), 257);
     if (i == 0) radio->setChecked(true);
   }
 

@@ -68,7 +68,8 @@ constexpr int kChannelX = 310;
 constexpr int kChannelWidth = 200;
 
 // A row of one or two captions, each with a "静音" mute button; returns the next free y.
-int AddMuteRow(ControlFactory& make, QWidget* group, const std::array<MuteLayout, 2>& mutes, int y) {
+int AddMuteRow(ControlFactory& make, QWidget* group, const std::array<MuteLayout, 2>& mutes,
+               int y) {
   for (int i = 0; i < 2; ++i) {
     if (!mutes[i].name) continue;
     const int x = 8 + i * 92;
@@ -88,11 +89,11 @@ void BuildChannelGroup(ControlFactory& make, QWidget* page, const ChannelLayout&
     y += kValueRowHeight;
   }
   if (entry.slope) {
-    make.Label(group, QString(), QRect(8, y + 4, 84, 16), "波特率斜率：");
+    make.Label(group, QString(), QRect(8, y + 4, 76, 16), "波特率斜率：");
     auto* slope = new QButtonGroup(group);
     const QString first = QString::fromLatin1(entry.slope);
-    make.Radio(group, slope, first, QRect(92, y + 2, 52, 20), "12dB", "0", 0)->setChecked(true);
-    make.Radio(group, slope, first + "2", QRect(144, y + 2, 52, 20), "24dB", "1", 0);
+    make.Radio(group, slope, first, QRect(84, y + 2, 56, 20), "12dB", "0", 0)->setChecked(true);
+    make.Radio(group, slope, first + "2", QRect(140, y + 2, 56, 20), "24dB", "1", 0);
     y += 26;
   }
   const ValueRow high_pass = {"高通：", "%1MusHPFreBar", 143, 6, "500.0Hz"};

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
@@ -206,6 +207,27 @@ TEST_F(EditorPagesTest, StartingTextsAreNotCutOff) {
         << w->objectName().toStdString() << " \"" << text.toStdString() << "\"";
   }
   EXPECT_GT(checked, 400);
+}
+
+// Every shown radio button has room for its mark and caption and covers none of its neighbours.
+TEST_F(EditorPagesTest, RadioButtonsFitAndDoNotOverlapTheirNeighbours) {
+  EditorPages editor;
+  editor.show();
+  int checked = 0;
+  for (QRadioButton* radio : editor.findChildren<QRadioButton*>()) {
+    if (radio->isHidden()) continue;
+    SCOPED_TRACE(radio->objectName().toStdString());
+    radio->ensurePolished();
+    ++checked;
+    EXPECT_LE(radio->sizeHint().width(), radio->width());
+    for (QObject* sibling : radio->parentWidget()->children()) {
+      auto* w = qobject_cast<QWidget*>(sibling);
+      if (!w || w == radio || w->isHidden()) continue;
+      EXPECT_FALSE(radio->geometry().intersects(w->geometry()))
+          << "covers " << w->metaObject()->className() << " " << w->objectName().toStdString();
+    }
+  }
+  EXPECT_EQ(checked, 14);  // 17 radio buttons, of which the three input-gain buttons are hidden
 }
 
 }  // namespace
