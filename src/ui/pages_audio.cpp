@@ -78,8 +78,9 @@ void BuildMusicPage(ControlFactory& make, QWidget* page) {
   make.Radio(input, port_group, "SysInput2", QRect(86, 46, 56, 22), "2", "1", 2318);
 
   make.Label(input, QString(), QRect(10, 84, 150, 16), "音乐输入增益：");
-  // Enabled only in administrator mode.
+  // Enabled only in administrator mode; the window starts in user mode.
   QGroupBox* sign = make.Group(input, "SignRzGroup", QRect(8, 104, 150, 40), QString());
+  sign->setEnabled(false);
   make.DropDown(sign, "SysMusInputLevelBox", QRect(10, 9, 100, 22), {"0dB", "3dB", "6dB"}, 0);
   auto* level_group = new QButtonGroup(sign);
   static constexpr const char* kLevelNames[] = {"SysMusInputLevel", "SysMusInputLevel2",

@@ -447,9 +447,10 @@ TEST_F(InventoryTest, NamesAreUniqueAndRegistryMatchesTheWidgetTree) {
 
 TEST_F(InventoryTest, StartingStateOfSystemPageAndHiddenControls) {
   EditorPages editor;
-  // Only the old-password fields are usable at first; storing a mode needs administrator mode.
+  // Only the old-password fields are usable at first; storing a mode and the music input gain
+  // need administrator mode, and the window starts in user mode.
   for (const char* name : {"NewSysPassLabel1", "NewSysPassLabel2", "NewPassLabel1", "NewPassLabel2",
-                           "RzBmpButton138"}) {
+                           "RzBmpButton138", "SignRzGroup"}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(editor.FindControl(name)->isEnabled());
   }
