@@ -11,7 +11,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -228,6 +231,32 @@ TEST_F(EditorPagesTest, RadioButtonsFitAndDoNotOverlapTheirNeighbours) {
     }
   }
   EXPECT_EQ(checked, 14);  // 17 radio buttons, of which the three input-gain buttons are hidden
+}
+
+// The microphone bands scroll by 69 pixels per step of MicPanScrollBar; its last position
+// brings band 15 wholly into view, and in every position ten whole columns are shown.
+TEST_F(EditorPagesTest, MicrophonePanRangeReachesEveryBand) {
+  EditorPages editor;
+  editor.show();
+  editor.SelectTab(1);
+  auto* box = editor.Find<QScrollArea>("MicScrollBox");
+  auto* pan = editor.Find<QSlider>("MicPanScrollBar");
+  ASSERT_NE(box, nullptr);
+  ASSERT_NE(pan, nullptr);
+  const int view = box->viewport()->width();
+  for (int p = pan->minimum(); p <= pan->maximum(); ++p) {
+    SCOPED_TRACE(p);
+    box->horizontalScrollBar()->setValue(69 * p);
+    const int offset = box->horizontalScrollBar()->value();
+    EXPECT_EQ(offset, 69 * p);
+    for (int band = p + 1; band <= p + 10; ++band) {
+      QWidget* frame = editor.FindControl(QString("MIcQGrop%1").arg(band));
+      ASSERT_NE(frame, nullptr) << band;
+      const QRect column = frame->geometry();
+      EXPECT_GE(column.left() - offset, 0) << band;
+      EXPECT_LE(column.right() - offset, view - 1) << band;
+    }
+  }
 }
 
 }  // namespace
