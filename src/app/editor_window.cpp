@@ -2,12 +2,14 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <exception>
@@ -58,6 +60,7 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   // Start on the Music page, as a click on its tab does.
   pages_->SelectTab(0);
   ConnectAtStartUp(list_ports);
+  PrepareModeFolders();
   startup_complete_ = true;
 }
 
@@ -80,6 +83,36 @@ void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
   } catch (...) {
     // A failed start of the connection leaves the link idle; the menu can connect again.
   }
+}
+
+void TForm1::PrepareModeFolders() {
+  // The mode root belongs below the program's folder; a system-wide install cannot write there
+  // and keeps it in the user's data folder instead.
+  const auto as_path = [](const QString& folder) {
+    return std::filesystem::path(folder.toStdU16String());
+  };
+  const QString user_folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  std::string error;
+  mode_folders_ = kc::PrepareModeFolders(
+      as_path(QCoreApplication::applicationDirPath()),
+      user_folder.isEmpty() ? std::filesystem::path() : as_path(user_folder), &error);
+  if (!mode_folders_) {
+    // Without a folder no mode can be stored on the PC; the box itself works as before.
+    AppendLog(QStringLiteral("mode folders not available: ") + QString::fromStdString(error));
+    return;
+  }
+  ModeHooks hooks;
+  hooks.show_message = [this](const std::string& text) {
+    boxes_.Information(kHintCaption, QString::fromStdString(text));
+  };
+  hooks.clear_log = [this] {
+    if (QPlainTextEdit* log = pages_->diagnostic_log()) log->clear();
+  };
+  hooks.append_log = [this](const std::string& line) { AppendLog(QString::fromStdString(line)); };
+  hooks.start_upload = [this] {
+    if (link_window_.attached()) link_window_.link().LinkEvent(LinkEventKind::kStartUpload);
+  };
+  mode_files_ = std::make_unique<ModeFiles>(mode_folders_->library, store_, std::move(hooks));
 }
 
 QPushButton* TForm1::LinkBtn() const { return pages_->link_button(); }

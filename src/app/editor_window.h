@@ -6,10 +6,13 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "model/parameter_store.h"
+#include "modes/mode_file.h"
 
 class QPushButton;
 
@@ -41,6 +44,10 @@ class TForm1 : public QWidget {
   ParameterStore& store() { return store_; }
   MessageBoxes& message_boxes() { return boxes_; }
   bool startup_complete() const { return startup_complete_; }
+  // The mode folders prepared at start-up and the mode files of their library folder; empty and
+  // nullptr when no folder could hold them.
+  const std::optional<ModeFolders>& mode_folders() const { return mode_folders_; }
+  ModeFiles* mode_files() { return mode_files_.get(); }
 
   // The hidden connect and disconnect buttons; LinkBtnClick tells them apart.
   QPushButton* LinkBtn() const;
@@ -74,12 +81,15 @@ class TForm1 : public QWidget {
  private:
   void FormCreate(const PortLister& list_ports);
   void ConnectAtStartUp(const PortLister& list_ports);
+  void PrepareModeFolders();
 
   TForm3& link_window_;
   MessageBoxes& boxes_;
   ParameterStore store_;
   EditorPages* pages_;
   std::function<void(int)> page_refresher_;
+  std::optional<ModeFolders> mode_folders_;
+  std::unique_ptr<ModeFiles> mode_files_;
   bool startup_complete_ = false;
   bool exiting_ = false;
   bool centred_ = false;

@@ -2,11 +2,14 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <filesystem>
 #include <stdexcept>
 
 #include "app/application.h"
@@ -65,6 +68,39 @@ TEST(StartUp, EditorStartsOnTheMusicPageWithThePortsListed) {
   EXPECT_EQ(program.Form1().pages().current_page(), 0);
   EXPECT_EQ(program.Form3().link().port_names(),
             (std::vector<std::string>{"/dev/nonexistent-a", "b"}));
+}
+
+TEST(StartUp, PreparesTheModeFoldersBelowTheProgramFolderAndWiresTheModeFiles) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  TForm1& editor = program.Form1();
+  ASSERT_TRUE(editor.mode_folders().has_value());
+  const std::filesystem::path program_folder(
+      QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdU16String());
+  EXPECT_EQ(editor.mode_folders()->root, program_folder / "Mode");
+  EXPECT_EQ(editor.mode_folders()->library, program_folder / "Mode" / "QT415Mode");
+  EXPECT_TRUE(std::filesystem::is_directory(editor.mode_folders()->library));
+  ASSERT_NE(editor.mode_files(), nullptr);
+  EXPECT_EQ(editor.mode_files()->library(), editor.mode_folders()->library);
+
+  // A failed load speaks through the editor's message boxes.
+  EXPECT_EQ(editor.mode_files()->LoadModeFile("no such mode"), ModeStatus::kFileMissing);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("提示"));
+  EXPECT_EQ(boxes.shown[0].text, QStringLiteral("文件不存在"));
+
+  // A load while not connected fills the store and the diagnostic log and sends nothing.
+  const std::string name = "app-shell-" + std::to_string(QCoreApplication::applicationPid());
+  const int32_t saved = editor.store().Device(5, 3);
+  ASSERT_EQ(editor.mode_files()->SaveModeFile(name), ModeStatus::kOk);
+  editor.store().SetDevice(5, 3, saved + 1);
+  EXPECT_EQ(editor.mode_files()->LoadModeFile(name), ModeStatus::kOk);
+  std::filesystem::remove(editor.mode_files()->PathOf(name));
+  EXPECT_EQ(editor.store().Device(5, 3), saved);
+  EXPECT_EQ(editor.pages().diagnostic_log()->document()->blockCount(), ModeEntryCount());
+  EXPECT_EQ(program.Form3().link().state(), LinkState::kNotReady);
+  EXPECT_FALSE(program.Form3().Timer2().isActive());
+  EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
 TEST(OfflineItem, ShowsTheEditorOnceAndIsThenDisabled) {

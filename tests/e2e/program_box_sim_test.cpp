@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/program.h"
 #include "app/resident_memory.h"
@@ -85,6 +87,24 @@ TEST_F(ProgramAgainstPtyBox, ExitWhileConnectedSendsNoRelease) {
   program_->Form1().close();
   e2e::RunEventLoopFor(200);
   EXPECT_EQ(box_.model().releases(), 0);
+}
+
+TEST_F(ProgramAgainstPtyBox, AModeFileLoadedWhileConnectedIsUploadedToTheBox) {
+  TForm1& editor = program_->Form1();
+  ASSERT_NE(editor.mode_files(), nullptr);
+  const std::string name = "e2e-upload-" + std::to_string(QCoreApplication::applicationPid());
+  const int32_t kept = editor.store().Device(5, 3);
+  ASSERT_EQ(editor.mode_files()->SaveModeFile(name), ModeStatus::kOk);
+  // The box drifts away from the file; the upload puts the file's value back.
+  box_.model().SetSlot(5, 3, kept == 0 ? 1 : 0);
+
+  EXPECT_EQ(editor.mode_files()->LoadModeFile(name), ModeStatus::kOk);
+  std::filesystem::remove(editor.mode_files()->PathOf(name));
+  EXPECT_EQ(program_->Form3().link().direction(), TransferDirection::kUpload);
+  ASSERT_TRUE(WaitFor([&] { return program_->Form3().transfers_done() == 2; }, 20000));
+  EXPECT_EQ(box_.model().Slot(5, 3), kept);
+  EXPECT_EQ(program_->Form3().link().state(), LinkState::kReady);
+  EXPECT_TRUE(boxes_.shown.empty());
 }
 
 TEST_F(ProgramAgainstPtyBox, MenuDisconnectReleasesAndConnectDownloadsAgain) {
