@@ -7,7 +7,9 @@
 
 namespace kc {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) { SetIdentity(); }
+
+void Application::SetIdentity() {
   setApplicationName(QStringLiteral("karaoke-controller"));
   setApplicationVersion(QStringLiteral("1.0.8"));
 }

@@ -17,6 +17,9 @@ class Application : public QApplication {
  public:
   Application(int& argc, char** argv);
 
+  // The program's name and version, for the command line and the settings folders.
+  static void SetIdentity();
+
   // Where errors are shown; without one they go to the standard error stream.
   void SetErrorReport(MessageBoxes* boxes) { boxes_ = boxes; }
   int errors_reported() const { return errors_reported_; }

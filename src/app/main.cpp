@@ -1,9 +1,12 @@
 // karaoke-controller: the four windows, the port list and the start-up connection.
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "app/application.h"
@@ -31,13 +34,13 @@ class FirstPaintProbe : public QObject {
   std::function<void()> painted_;
 };
 
-}  // namespace
+struct Options {
+  std::vector<std::string> extra_ports;
+  bool measure = false;
+};
 
-int main(int argc, char** argv) {
-  QElapsedTimer since_start;
-  since_start.start();
-  kc::Application app(argc, argv);
-
+// Reads the command line; --help, --version and unknown options end the program here.
+Options ParseCommandLine(const QCoreApplication& app) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Controller of the karaoke effects box on a serial line (57600 baud, 8N1)."));
@@ -45,7 +48,7 @@ int main(int argc, char** argv) {
   parser.addVersionOption();
   const QCommandLineOption port_option(
       QStringLiteral("port"),
-      QStringLiteral("Probe this serial port as well (repeatable); pseudo-terminals are not "
+      QStringLiteral("Probe this serial port first (repeatable); pseudo-terminals are not "
                      "listed by the system."),
       QStringLiteral("NAME"));
   const QCommandLineOption measure_option(
@@ -56,9 +59,74 @@ int main(int argc, char** argv) {
   parser.addOption(measure_option);
   parser.process(app);
 
-  std::vector<std::string> extra_ports;
-  for (const QString& name : parser.values(port_option)) extra_ports.push_back(name.toStdString());
-  const bool measure = parser.isSet(measure_option);
+  Options options;
+  for (const QString& name : parser.values(port_option)) {
+    options.extra_ports.push_back(name.toStdString());
+  }
+  options.measure = parser.isSet(measure_option);
+  return options;
+}
+
+// False when the windows could not appear anywhere: a Unix desktop platform without a display
+// server to talk to. Qt would abort there with a message about reinstalling.
+bool DisplayConfigured(int argc, char** argv) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
+      return true;
+    }
+  }
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+  (void)argc;
+  (void)argv;
+  return true;
+#endif
+}
+
+constexpr const char* kNoScreenHint =
+    "Start it from a desktop session, or on a virtual screen with \"xvfb-run "
+    "karaoke-controller\".\n";
+
+QtMessageHandler previous_handler = nullptr;
+
+// While the application object starts: a display that cannot be reached is Qt's fatal error,
+// which would end in an abort and a core dump. Say what it means and end plainly.
+void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (previous_handler) previous_handler(type, context, text);
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "karaoke-controller: cannot open its windows on this display.\n%s",
+                 kNoScreenHint);
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QElapsedTimer since_start;
+  since_start.start();
+
+  if (!DisplayConfigured(argc, argv)) {
+    // --help and --version still work; anything else needs a screen.
+    QCoreApplication core(argc, argv);
+    kc::Application::SetIdentity();
+    ParseCommandLine(core);
+    std::fprintf(stderr,
+                 "karaoke-controller: no display to show its windows on (neither DISPLAY nor "
+                 "WAYLAND_DISPLAY is set).\n%s",
+                 kNoScreenHint);
+    return 1;
+  }
+
+  previous_handler = qInstallMessageHandler(StartUpMessages);
+  kc::Application app(argc, argv);
+  qInstallMessageHandler(previous_handler);
+  const Options options = ParseCommandLine(app);
+  const std::vector<std::string>& extra_ports = options.extra_ports;
+  const bool measure = options.measure;
 
   const qint64 before_windows_ms = since_start.elapsed();
   kc::Program program(
