@@ -1,6 +1,7 @@
 #include "app/status_box.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
@@ -49,6 +50,15 @@ void TForm2::showEvent(QShowEvent* event) {
     }
   }
   QDialog::showEvent(event);
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+  // Only the connection logic shows and hides the box: Escape does not dismiss it.
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 }  // namespace kc

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -223,6 +224,16 @@ TEST(StatusBox, ShowsTextAndPercentClamped) {
   }
   EXPECT_EQ(status.RzProgressStatus1()->text(), QStringLiteral("100%"));
   EXPECT_EQ(status.LinkLabel()->text(), QStringLiteral("连接中..."));
+}
+
+TEST(StatusBox, EscapeDoesNotDismissIt) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  TForm2& status = program.Form2();
+  ASSERT_TRUE(status.isVisible());
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(&status, &escape);
+  EXPECT_TRUE(status.isVisible());
 }
 
 TEST(EditorWindow, OnlyTheFreePartOfTheTabStripMovesTheWindow) {
