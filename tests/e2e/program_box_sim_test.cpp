@@ -6,7 +6,9 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 
@@ -85,6 +87,24 @@ TEST_F(ProgramAgainstPtyBox, ExitWhileConnectedSendsNoRelease) {
   program_->Form4().N5()->trigger();
   // Ending the program closes the remaining windows, the editor among them.
   program_->Form1().close();
+  e2e::RunEventLoopFor(200);
+  EXPECT_EQ(box_.model().releases(), 0);
+}
+
+TEST_F(ProgramAgainstPtyBox, ExitFromTheMenuEndsTheEventLoopWithoutARelease) {
+  // As in the program: the event loop ends when the main window, the last window that counts,
+  // has closed.
+  QGuiApplication::setQuitOnLastWindowClosed(true);
+  QTimer::singleShot(0, [this] { program_->Form4().N5()->trigger(); });
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+  guard.start(5000);
+  const int result = QCoreApplication::exec();
+  QGuiApplication::setQuitOnLastWindowClosed(false);
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(program_->Form4().isVisible());
+  EXPECT_FALSE(program_->Form1().isVisible());
   e2e::RunEventLoopFor(200);
   EXPECT_EQ(box_.model().releases(), 0);
 }
