@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -41,13 +42,20 @@ std::vector<uint8_t> ReadFor(int fd, std::size_t want, int timeout_ms) {
 // The program with its stdout on a pipe; stopped with SIGTERM when the test ends.
 class BoxSimProcess {
  public:
-  explicit BoxSimProcess(std::vector<std::string> args) {
+  // With `capture_log`, the program's stderr (its --verbose log) is kept for ReadLogLine.
+  explicit BoxSimProcess(std::vector<std::string> args, bool capture_log = false) {
     int out[2];
     if (pipe(out) != 0) return;
+    int err[2] = {-1, -1};
+    if (capture_log && pipe(err) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
+    if (capture_log) {
+      posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+      posix_spawn_file_actions_addclose(&actions, err[0]);
+    }
     args.insert(args.begin(), KC_BOX_SIM_PROGRAM);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -58,18 +66,21 @@ class BoxSimProcess {
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     stdout_ = out[0];
+    if (capture_log) {
+      close(err[1]);
+      stderr_ = err[0];
+    }
   }
   ~BoxSimProcess() {
     Stop();
     if (stdout_ >= 0) close(stdout_);
+    if (stderr_ >= 0) close(stderr_);
   }
 
   // First line of the program's output: the terminal's path.
-  std::string ReadPath() {
-    std::string line;
-    for (uint8_t b : ReadUntilNewline()) line.push_back(static_cast<char>(b));
-    return line;
-  }
+  std::string ReadPath() { return ReadLine(stdout_); }
+  // Next line of the captured log; empty when none came within three seconds.
+  std::string ReadLogLine() { return ReadLine(stderr_); }
 
   // Sends SIGTERM and waits for the exit; returns the exit status, or -1.
   int Stop() {
@@ -91,14 +102,15 @@ class BoxSimProcess {
 
  private:
   // One byte at a time, so nothing after the line is taken from the pipe.
-  std::vector<uint8_t> ReadUntilNewline() {
-    std::vector<uint8_t> line;
+  static std::string ReadLine(int fd) {
+    std::string line;
+    if (fd < 0) return line;
     const auto deadline = Clock::now() + std::chrono::seconds(3);
     while (Clock::now() < deadline) {
-      pollfd p{stdout_, POLLIN, 0};
+      pollfd p{fd, POLLIN, 0};
       if (poll(&p, 1, 100) <= 0) continue;
-      uint8_t b = 0;
-      if (read(stdout_, &b, 1) != 1 || b == '\n') break;
+      char b = 0;
+      if (read(fd, &b, 1) != 1 || b == '\n') break;
       line.push_back(b);
     }
     return line;
@@ -106,6 +118,7 @@ class BoxSimProcess {
 
   pid_t pid_ = -1;
   int stdout_ = -1;
+  int stderr_ = -1;
 };
 
 std::vector<uint8_t> Exchange(const std::string& path, const std::vector<uint8_t>& request,
@@ -122,7 +135,7 @@ std::vector<uint8_t> Exchange(const std::string& path, const std::vector<uint8_t
 }
 
 TEST(BoxSimProgramTest, AnswersOverThePseudoTerminalAcrossReopens) {
-  const std::string link = ::testing::TempDir() + "/box-sim-test-link";
+  const std::string link = ::testing::TempDir() + "/box-sim-test-link-" + std::to_string(getpid());
   unlink(link.c_str());
   BoxSimProcess sim({"--link", link});
   ASSERT_TRUE(sim.running());
@@ -159,6 +172,43 @@ TEST(BoxSimProgramTest, FaultSwitchesReachTheModel) {
   ASSERT_EQ(write(fd, kProbe.data(), kProbe.size()), 9);  // second acknowledgement is dropped
   EXPECT_TRUE(ReadFor(fd, 1, 300).empty());
   close(fd);
+}
+
+TEST(BoxSimProgramTest, AnswersMeantForAClosedPortDoNotReachTheNextOpener) {
+  BoxSimProcess sim({"--verbose"}, /*capture_log=*/true);
+  const std::string path = sim.ReadPath();
+  ASSERT_FALSE(path.empty());
+  // The PC probes and closes the port before the acknowledgement can be read.
+  int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, kProbe.data(), kProbe.size()), 9);
+  close(fd);
+  // Wait until the log shows both the probe heard and the port closed, in either order: when
+  // the close is noticed first, the answer is never sent.
+  const std::string heard = "pc  -> FC B1 06 A7 09 30 11 00 5C";
+  const std::string closed = "port closed, unread answers dropped";
+  std::vector<std::string> log;
+  for (std::string line = sim.ReadLogLine(); !line.empty(); line = sim.ReadLogLine()) {
+    log.push_back(line);
+    if (std::count(log.begin(), log.end(), heard) + std::count(log.begin(), log.end(), closed) ==
+        2) {
+      break;
+    }
+  }
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front(), "port opened");
+  EXPECT_EQ(std::count(log.begin(), log.end(), heard), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), closed), 1);
+
+  // Whoever opens the port next gets only the answers to its own requests, as on a serial line,
+  // where bytes that arrive while a port is closed are lost.
+  fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, kReadIdentity.data(), kReadIdentity.size()), 7);
+  const std::vector<uint8_t> answer = ReadFor(fd, 13, 1000);
+  close(fd);
+  EXPECT_EQ(answer, (std::vector<uint8_t>{0xFC, 0xB1, 0x08, 0xA0, 0x09, 0x40, 0x4B, 0x31, 0x07,
+                                          0xE5, 0xFC}));
 }
 
 TEST(BoxSimProgramTest, RejectsUnknownOptions) {

@@ -3,9 +3,11 @@
 // The program opens a pseudo-terminal, prints the path of its terminal side on stdout and answers
 // whatever the PC writes there as the box would. It keeps the terminal side open itself, so that
 // the PC may close and reopen the port (it does so while scanning) without the line hanging up.
+// What the box sends while the PC's port is closed is lost, as it is on a serial line.
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -40,7 +42,8 @@ constexpr const char kUsage[] =
     "  --noise N            put N noise bytes (never 0xFC or 0xFE) before every answer\n"
     "  --seed N             seed of the noise bytes (default 1)\n"
     "  --delay-ms N         wait N milliseconds before every answer\n"
-    "  --verbose            log every exchange in hexadecimal on stderr\n"
+    "  --verbose            log every exchange in hexadecimal, and the port being opened and\n"
+    "                       closed, on stderr\n"
     "  --help               show this text\n";
 
 // Bytes per piece and pause between pieces when answers are split.
@@ -165,6 +168,63 @@ void Answer(int fd, const std::vector<uint8_t>& bytes, const kc::boxsim::Faults&
   }
 }
 
+// Follows whether the PC holds the terminal side open, through the open and close
+// notifications of the terminal's device file. On a serial line, bytes that arrive while the
+// PC's port is closed are lost; on a pseudo-terminal that the simulator keeps open they would
+// wait for whoever opens it next and reach a later session. So when the PC's last handle
+// closes, whatever the box sent and nobody read is discarded, and answers to requests heard
+// while nobody listens are not sent.
+class PortWatch {
+ public:
+  PortWatch(const std::string& path, int slave, bool verbose) : slave_(slave), verbose_(verbose) {
+    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE) < 0) Disable();
+  }
+  ~PortWatch() { Disable(); }
+  PortWatch(const PortWatch&) = delete;
+  PortWatch& operator=(const PortWatch&) = delete;
+
+  // -1 when notifications are not available.
+  int fd() const { return fd_; }
+  // Without notifications the simulator takes the PC to be always listening.
+  bool listening() const { return fd_ < 0 || opens_ > 0; }
+
+  // Takes the notifications queued so far.
+  void Drain() {
+    alignas(inotify_event) char events[4096];
+    while (fd_ >= 0) {
+      const ssize_t n = read(fd_, events, sizeof events);
+      if (n <= 0) return;
+      for (ssize_t at = 0; at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        if ((e->mask & (IN_Q_OVERFLOW | IN_IGNORED)) != 0) {
+          Disable();  // the count is lost; fall back to always listening
+          return;
+        }
+        if ((e->mask & IN_OPEN) != 0 && ++opens_ == 1 && verbose_) {
+          std::fputs("port opened\n", stderr);
+        }
+        if ((e->mask & IN_CLOSE) != 0 && opens_ > 0 && --opens_ == 0) {
+          tcflush(slave_, TCIFLUSH);
+          if (verbose_) std::fputs("port closed, unread answers dropped\n", stderr);
+        }
+      }
+    }
+  }
+
+ private:
+  void Disable() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+
+  int slave_;
+  bool verbose_;
+  int fd_ = -1;
+  int opens_ = 0;  // handles of the terminal side open besides the simulator's own
+};
+
 // Puts the terminal side into raw mode at the box's line speed: no echo, no line editing, no
 // XON/XOFF (the probe carries 0x11), no CR/LF translation.
 bool MakeRaw(int fd) {
@@ -223,6 +283,8 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
+  // Watched from before the path is printed, so the PC's first open is seen.
+  PortWatch watch(slave_path, slave, opt.verbose);
   std::printf("%s\n", slave_path.c_str());
   std::fflush(stdout);
 
@@ -231,8 +293,8 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> buffer(4096);
   int status = 0;
   while (!g_stop) {
-    pollfd p{master, POLLIN, 0};
-    const int ready = poll(&p, 1, kIdlePollMs);
+    pollfd p[2] = {{master, POLLIN, 0}, {watch.fd(), POLLIN, 0}};
+    const int ready = poll(p, watch.fd() >= 0 ? 2 : 1, kIdlePollMs);
     if (ready < 0) {
       if (errno == EINTR) continue;
       std::perror("box-sim: poll");
@@ -240,31 +302,32 @@ int main(int argc, char** argv) {
       break;
     }
     if (ready == 0) continue;
-    if ((p.revents & POLLIN) == 0) {
-      // Hang-up with no data: nobody holds the terminal side. Wait instead of spinning.
-      SleepMs(kHangupPauseMs);
-      continue;
-    }
-    const ssize_t n = read(master, buffer.data(), buffer.size());
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      if (errno == EIO) {
-        SleepMs(kHangupPauseMs);
-        continue;
+    ssize_t n = 0;
+    if ((p[0].revents & POLLIN) != 0) {
+      n = read(master, buffer.data(), buffer.size());
+      if (n < 0) {
+        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+        if (errno != EIO) {
+          std::perror("box-sim: read");
+          status = 1;
+          break;
+        }
+        n = 0;
       }
-      std::perror("box-sim: read");
-      status = 1;
-      break;
     }
+    // Bytes just read were written after every open and close queued so far, so the PC's
+    // comings and goings are taken before its requests are answered.
+    watch.Drain();
     if (n == 0) {
-      SleepMs(kHangupPauseMs);
+      // Hang-up with no data: nobody holds the terminal side. Wait instead of spinning.
+      if (p[0].revents != 0) SleepMs(kHangupPauseMs);
       continue;
     }
     if (opt.verbose) LogHex("pc  ->", buffer.data(), static_cast<std::size_t>(n));
     const std::vector<uint8_t> answer = box.Feed(buffer.data(), static_cast<std::size_t>(n));
     if (answer.empty()) continue;
     if (opt.verbose) LogHex("box ->", answer.data(), answer.size());
-    Answer(master, answer, box.faults());
+    if (watch.listening()) Answer(master, answer, box.faults());
   }
 
   if (!opt.link_path.empty()) unlink(opt.link_path.c_str());
