@@ -174,6 +174,44 @@ TEST(BoxSimProgramTest, FaultSwitchesReachTheModel) {
   close(fd);
 }
 
+TEST(BoxSimProgramTest, SilenceCorruptionAndDelaySwitchesTakeEffect) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::vector<uint8_t>> answers;  // to the probe, then to the identity read
+    int min_ms;                                 // the two exchanges take at least this long
+  };
+  const std::vector<uint8_t> ack = {0xFE, 0xBB};
+  const std::vector<uint8_t> identity = {0xFC, 0xB1, 0x08, 0xA0, 0x09, 0x40,
+                                         0x4B, 0x31, 0x07, 0xE5, 0xFC};
+  std::vector<uint8_t> damaged = identity;
+  damaged.back() ^= 0xFF;
+  const std::vector<Case> cases = {
+      {{"--silent-after", "1"}, {ack, {}}, 0},
+      {{"--corrupt-every", "1"}, {ack, damaged}, 0},
+      {{"--delay-ms", "250"}, {ack, identity}, 500},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    BoxSimProcess sim(c.args);
+    const std::string path = sim.ReadPath();
+    ASSERT_FALSE(path.empty());
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    const auto start = Clock::now();
+    std::vector<std::vector<uint8_t>> answers;
+    for (const auto* request : {&kProbe, &kReadIdentity}) {
+      ASSERT_EQ(write(fd, request->data(), request->size()), static_cast<ssize_t>(request->size()));
+      const std::size_t want = request == &kProbe ? 2 : 11;
+      answers.push_back(ReadFor(fd, want, 1000));
+    }
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    close(fd);
+    EXPECT_EQ(answers, c.answers);
+    EXPECT_GE(elapsed, c.min_ms);
+  }
+}
+
 TEST(BoxSimProgramTest, AnswersMeantForAClosedPortDoNotReachTheNextOpener) {
   BoxSimProcess sim({"--verbose"}, /*capture_log=*/true);
   const std::string path = sim.ReadPath();
