@@ -338,6 +338,7 @@ void Link::SendEqBand(int id, int32_t value) {
   store_.StoreValue(id, value);
   const int wire_id = MakeId(store_.DeviceRowOf(id), IndexOf(id));
   if (send_suppress_ || state_ != LinkState::kReady) return;
+  hold_tick_ = 0;  // every edit puts the keepalive off, whether or not it names a band
   const int block = BlockOf(wire_id);
   const BlockInfo* info = block <= 8 ? InfoOfBlock(block) : nullptr;
   const int index = IndexOf(wire_id);
@@ -345,7 +346,6 @@ void Link::SendEqBand(int id, int32_t value) {
   if (info == nullptr || index < info->first_eq || index >= info->first_eq + 5 * info->eq_bands) {
     return;
   }
-  hold_tick_ = 0;
   const Entry entry{info->band_address, LocateBand(wire_id) >> 8};
   LinkFlags& flags = receiver_.flags();
   if (flags.clear_to_send && band_count_ == 0) {

@@ -378,6 +378,36 @@ TEST_F(LinkTest, KeepaliveEveryFiftyHoldTicksUnlessEditing) {
   for (const Bytes& w : port.writes) EXPECT_EQ(IdOf(w), 0x0301);
 }
 
+TEST_F(LinkTest, EveryEditPutsTheKeepaliveOff) {
+  struct Case {
+    const char* name;
+    int id;
+    bool band;
+  };
+  const Case cases[] = {
+      {"parameter", 0x0301, false},
+      {"band field", 0x0005, true},
+      {"id that names no band", 0x0100, true},
+  };
+  for (const Case& c : cases) {
+    ConnectReady();
+    HoldTicks(45);
+    if (c.band) {
+      link.SendEqBand(c.id, 1);
+    } else {
+      link.SendParam(c.id, 1);
+    }
+    HoldTicks(49);
+    int keepalives = 0;
+    for (const Bytes& w : port.writes) keepalives += IdOf(w) == kLinkControlId;
+    EXPECT_EQ(keepalives, 0) << c.name;
+    HoldTicks(1);
+    keepalives = 0;
+    for (const Bytes& w : port.writes) keepalives += IdOf(w) == kLinkControlId;
+    EXPECT_EQ(keepalives, 1) << c.name;
+  }
+}
+
 TEST_F(LinkTest, SilentBoxIsLostAfterElevenSeconds) {
   ConnectReady();
   answering = false;
