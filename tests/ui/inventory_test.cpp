@@ -403,9 +403,15 @@ TEST_F(InventoryTest, EveryControlHasItsClassRangeStartingTextTagAndHint) {
     ASSERT_NE(w, nullptr) << "missing control";
     EXPECT_EQ(w->objectName().toStdString(), e.name);
     EXPECT_TRUE(KindMatches(w, e.kind)) << "class " << w->metaObject()->className();
-    if (e.text) EXPECT_EQ(TextOf(w).toStdString(), *e.text);
-    if (e.hint) EXPECT_EQ(HintOf(w).toStdString(), *e.hint);
-    if (e.tag) EXPECT_EQ(TagOf(w), *e.tag);
+    if (e.text) {
+      EXPECT_EQ(TextOf(w).toStdString(), *e.text);
+    }
+    if (e.hint) {
+      EXPECT_EQ(HintOf(w).toStdString(), *e.hint);
+    }
+    if (e.tag) {
+      EXPECT_EQ(TagOf(w), *e.tag);
+    }
     if (e.max >= 0) {
       auto* s = qobject_cast<QSlider*>(w);
       ASSERT_NE(s, nullptr);
@@ -418,7 +424,9 @@ TEST_F(InventoryTest, EveryControlHasItsClassRangeStartingTextTagAndHint) {
       ASSERT_NE(box, nullptr);
       EXPECT_EQ(ItemsOf(box).toStdString(), *e.items);
     }
-    if (e.hidden) EXPECT_EQ(w->isHidden(), *e.hidden);
+    if (e.hidden) {
+      EXPECT_EQ(w->isHidden(), *e.hidden);
+    }
   }
   // Families counted by the handler tables: 46 bands, 59 value sliders of pages 1 to 6, 18 phase
   // buttons, 17 radio buttons.
