@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   kc::ParameterStore store;
   for (int block = 0; block < kc::kBlockCount; ++block) {
-    for (int slot = 0; slot < kc::kDeviceColumns; ++slot) store.SetDevice(block, slot, slot - block);
+    for (int slot = 0; slot < kc::kDeviceColumns; ++slot)
+      store.SetDevice(block, slot, slot - block);
   }
   const kc::ParameterStore before = store;
 

@@ -198,8 +198,8 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
   }
 
   make.Slider(group, pan + "PanScrollBar",
-              QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18), entry.scroll_max,
-              0);
+              QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18),
+              entry.scroll_max, 0);
 
   // EQ strip at the bottom left of the page, below the graph panel.
   make.TwoState(page, QString::fromLatin1(entry.bypass), QRect(6, 522, 96, 20), "EQ 旁通", "0");
