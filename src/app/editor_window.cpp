@@ -18,6 +18,7 @@
 #include "app/message_box.h"
 #include "app/status_box.h"
 #include "ui/editor_pages.h"
+#include "ui/page_refresh.h"
 
 namespace kc {
 
@@ -54,6 +55,23 @@ void TForm1::FormCreate(const PortLister& list_ports) {
     store_.send_eq_band = [this](int id, int32_t value) {
       link_window_.link().SendEqBand(id, value);
     };
+  }
+  // Bind every parameter to its controls before the first refresh paints them.
+  control_map_ = BuildControlMap(*pages_);
+  RefreshHooks hooks;
+  hooks.send_suppress = [this] {
+    return link_window_.attached() && link_window_.link().send_suppress();
+  };
+  hooks.set_send_suppress = [this](bool raised) {
+    if (link_window_.attached()) link_window_.link().set_send_suppress(raised);
+  };
+  hooks.mode_name = [this](int number) {
+    if (!link_window_.attached() || number < 1 || number > 15) return std::string();
+    return link_window_.link().mode_names()[static_cast<std::size_t>(number - 1)];
+  };
+  refresher_ = std::make_unique<PageRefresher>(*pages_, store_, control_map_, std::move(hooks));
+  if (!page_refresher_) {
+    page_refresher_ = [this](int selection) { refresher_->RefreshPages(selection); };
   }
   // Every EQ band to its defaults; this also refreshes every page.
   store_.ResetEq(kAllBlocks);

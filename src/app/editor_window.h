@@ -13,6 +13,7 @@
 
 #include "model/parameter_store.h"
 #include "modes/mode_file.h"
+#include "ui/control_map.h"
 
 class QPushButton;
 
@@ -20,6 +21,7 @@ namespace kc {
 
 class EditorPages;
 class MessageBoxes;
+class PageRefresher;
 class TForm2;
 class TForm3;
 
@@ -42,6 +44,10 @@ class TForm1 : public QWidget {
 
   EditorPages& pages() { return *pages_; }
   ParameterStore& store() { return store_; }
+  // The controls of every parameter, built at creation, and the repaint of the pages from the
+  // store that the editor installs as its page refresher.
+  const ControlMap& control_map() const { return control_map_; }
+  PageRefresher& page_refresher() { return *refresher_; }
   MessageBoxes& message_boxes() { return boxes_; }
   bool startup_complete() const { return startup_complete_; }
   // The mode folders prepared at start-up and the mode files of their library folder; empty and
@@ -87,6 +93,8 @@ class TForm1 : public QWidget {
   MessageBoxes& boxes_;
   ParameterStore store_;
   EditorPages* pages_;
+  ControlMap control_map_;
+  std::unique_ptr<PageRefresher> refresher_;
   std::function<void(int)> page_refresher_;
   std::optional<ModeFolders> mode_folders_;
   std::unique_ptr<ModeFiles> mode_files_;
