@@ -14,10 +14,13 @@
 #include <QWindow>
 #include <exception>
 
+#include "app/link_edit_adapter.h"
 #include "app/link_window.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
+#include "ui/edit_session.h"
 #include "ui/editor_pages.h"
+#include "ui/handlers.h"
 #include "ui/page_refresh.h"
 
 namespace kc {
@@ -69,14 +72,25 @@ void TForm1::FormCreate(const PortLister& list_ports) {
     if (!link_window_.attached() || number < 1 || number > 15) return std::string();
     return link_window_.link().mode_names()[static_cast<std::size_t>(number - 1)];
   };
+  hooks.set_eq_bypass = [this](int block, int state) {
+    if (session_) session_->set_eq_bypass(block, state);
+  };
+  hooks.redraw_curve = [this] {
+    if (session_) session_->DrawSectionCurve(20, session_->block());
+  };
   refresher_ = std::make_unique<PageRefresher>(*pages_, store_, control_map_, std::move(hooks));
+  edit_link_ = std::make_unique<LinkEditAdapter>(link_window_, store_);
+  session_ = std::make_unique<EditSession>(*pages_, store_, control_map_, *refresher_, *edit_link_);
+  session_->show_message = [this](const QString& text) { boxes_.Information(kHintCaption, text); };
+  handlers_ = std::make_unique<EditorHandlers>(*session_);
+  handlers_->Connect();
   if (!page_refresher_) {
     page_refresher_ = [this](int selection) { refresher_->RefreshPages(selection); };
   }
   // Every EQ band to its defaults; this also refreshes every page.
   store_.ResetEq(kAllBlocks);
-  // Start on the Music page, as a click on its tab does.
-  pages_->SelectTab(0);
+  // Start on the Music page through the path a click on its tab takes.
+  if (QPushButton* music = pages_->tab_button(0)) music->click();
   ConnectAtStartUp(list_ports);
   PrepareModeFolders();
   startup_complete_ = true;

@@ -19,6 +19,9 @@ class QPushButton;
 
 namespace kc {
 
+class EditLink;
+class EditSession;
+class EditorHandlers;
 class EditorPages;
 class MessageBoxes;
 class PageRefresher;
@@ -48,6 +51,10 @@ class TForm1 : public QWidget {
   // store that the editor installs as its page refresher.
   const ControlMap& control_map() const { return control_map_; }
   PageRefresher& page_refresher() { return *refresher_; }
+  // The editing state (current edit box, page on show, last change, ...) and the handlers of
+  // every control family.
+  EditSession& session() { return *session_; }
+  EditorHandlers& handlers() { return *handlers_; }
   MessageBoxes& message_boxes() { return boxes_; }
   bool startup_complete() const { return startup_complete_; }
   // The mode folders prepared at start-up and the mode files of their library folder; empty and
@@ -95,6 +102,9 @@ class TForm1 : public QWidget {
   EditorPages* pages_;
   ControlMap control_map_;
   std::unique_ptr<PageRefresher> refresher_;
+  std::unique_ptr<EditLink> edit_link_;
+  std::unique_ptr<EditSession> session_;
+  std::unique_ptr<EditorHandlers> handlers_;
   std::function<void(int)> page_refresher_;
   std::optional<ModeFolders> mode_folders_;
   std::unique_ptr<ModeFiles> mode_files_;

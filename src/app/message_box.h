@@ -6,22 +6,11 @@
 #include <QString>
 #include <functional>
 
+#include "ui/message_boxes.h"
+
 class QWidget;
 
 namespace kc {
-
-class MessageBoxes {
- public:
-  virtual ~MessageBoxes() = default;
-  virtual void Information(const QString& caption, const QString& text) = 0;
-  // True for Yes.
-  virtual bool YesNo(const QString& caption, const QString& text) = 0;
-  // True for OK.
-  virtual bool OkCancel(const QString& caption, const QString& text) = 0;
-};
-
-// Caption of the ordinary messages of the program.
-inline const QString kHintCaption = QStringLiteral("提示");
 
 class QtMessageBoxes : public MessageBoxes {
  public:

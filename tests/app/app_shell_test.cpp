@@ -15,7 +15,7 @@
 
 #include "app/application.h"
 #include "app/program.h"
-#include "app/scripted_message_boxes.h"
+#include "ui/scripted_message_boxes.h"
 #include "ui/editor_pages.h"
 
 namespace kc {

@@ -14,7 +14,7 @@
 
 #include "app/program.h"
 #include "app/resident_memory.h"
-#include "app/scripted_message_boxes.h"
+#include "ui/scripted_message_boxes.h"
 #include "ui/editor_pages.h"
 // clang-format on
 

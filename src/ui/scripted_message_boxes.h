@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/message_box.h"
+#include "ui/message_boxes.h"
 
 namespace kc {
 
