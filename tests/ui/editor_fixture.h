@@ -1,0 +1,80 @@
+// The editor's editing stack on real pages, without the windows around it: pages, store, control
+// map, repaint, session and handlers, with a recording link in place of the box.
+#pragma once
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "qt_app.h"
+#include "recording_edit_link.h"
+#include "ui/control_map.h"
+#include "ui/edit_session.h"
+#include "ui/editor_pages.h"
+#include "ui/handlers.h"
+#include "ui/page_refresh.h"
+
+namespace kc::test {
+
+class EditorFixture {
+ public:
+  EditorFixture() : link(store) {
+    EnsureApplication();
+    map = BuildControlMap(pages);
+    RefreshHooks hooks;
+    hooks.send_suppress = [this] { return link.send_suppress(); };
+    hooks.set_send_suppress = [this](bool raised) { link.set_send_suppress(raised); };
+    hooks.mode_name = [this](int n) { return link.mode_name(n); };
+    hooks.set_eq_bypass = [this](int block, int state) { session->set_eq_bypass(block, state); };
+    hooks.redraw_curve = [this] { session->DrawSectionCurve(20, session->block()); };
+    refresher = std::make_unique<PageRefresher>(pages, store, map, hooks);
+    session = std::make_unique<EditSession>(pages, store, map, *refresher, link);
+    session->draw_section_curve = [this](int selection, int block) {
+      draws.emplace_back(selection, block);
+    };
+    session->show_message = [this](const QString& text) { messages.push_back(text); };
+    handlers = std::make_unique<EditorHandlers>(*session);
+    handlers->Connect();
+    store.send_eq_band = [this](int id, int32_t value) { link.SendEqBand(id, value); };
+    store.refresh_pages = [this](int selection) { refresher->RefreshPages(selection); };
+    store.ResetEq(kAllBlocks);
+    pages.show();
+    pages.tab_button(0)->click();
+    link.sent.clear();
+    draws.clear();
+  }
+
+  template <class T = QWidget>
+  T* W(const char* name) const {
+    return pages.Find<T>(QString::fromLatin1(name));
+  }
+  QString Text(const char* name) const {
+    QWidget* w = W(name);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
+    return QStringLiteral("<no text>");
+  }
+  // Puts a value in the store and repaints every page from it, as a download does.
+  void Load(int id, int value) {
+    store.StoreValue(id, value);
+    refresher->RefreshPages(kAllBlocks);
+    link.sent.clear();
+  }
+
+  EditorPages pages;
+  ParameterStore store;
+  ControlMap map;
+  RecordingEditLink link;
+  std::unique_ptr<PageRefresher> refresher;
+  std::unique_ptr<EditSession> session;
+  std::unique_ptr<EditorHandlers> handlers;
+  std::vector<std::pair<int, int>> draws;
+  std::vector<QString> messages;
+};
+
+}  // namespace kc::test
