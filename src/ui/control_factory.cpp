@@ -5,9 +5,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QToolButton>
 #include <QtDebug>
 
@@ -22,6 +25,55 @@ QString HintOf(const QObject* control) {
 }
 
 void SetHint(QObject* control, const QString& hint) { control->setProperty(kHintProperty, hint); }
+
+QFont ValueFont(const QFont& base) {
+  QFont font = base;
+  font.setFamilies({kValueFontFamily, kCjkFontFamily});
+  font.setPixelSize(kValueFontPixelSize);
+  return font;
+}
+
+namespace {
+
+// A plain light face of fixed colours, so that the black sign reads on any desktop palette; a
+// disabled button keeps its sign and shows a paler frame.
+constexpr char kSignButtonStyle[] =
+    "QPushButton { border: 1px solid rgb(128,128,128); background: rgb(240,240,240);"
+    " padding: 0px; }"
+    "QPushButton:pressed { background: rgb(200,200,200); }"
+    "QPushButton:disabled { border-color: rgb(192,192,192); }";
+
+}  // namespace
+
+SignButton::SignButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
+  setStyleSheet(kSignButtonStyle);
+}
+
+void SignButton::paintEvent(QPaintEvent* event) {
+  const QString caption = text();
+  const bool plus = caption == QLatin1String("+");
+  if (!plus && caption != QLatin1String("-")) {
+    QPushButton::paintEvent(event);
+    return;
+  }
+  QStylePainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  option.text.clear();
+  painter.drawControl(QStyle::CE_PushButton, option);
+
+  // Strokes of even length and width, so that the plus is symmetric about its centre: 8 x 2
+  // pixels on a 15-pixel face, leaving the frame and a margin of three pixels clear.
+  const int side = qMin(width(), height());
+  const int length = qMax(2, side * 3 / 5) & ~1;
+  const int thickness = side >= 12 ? 2 : 1;
+  const QRect bar((width() - length) / 2, (height() - thickness) / 2, length, thickness);
+  painter.fillRect(bar, Qt::black);
+  if (plus) {
+    const QRect stem((width() - thickness) / 2, (height() - length) / 2, thickness, length);
+    painter.fillRect(stem, Qt::black);
+  }
+}
 
 SpinButtons::SpinButtons(Qt::Orientation orientation, QWidget* parent)
     : QWidget(parent),
@@ -87,6 +139,7 @@ QLabel* ControlFactory::Pane(QWidget* parent, const QString& name, const QRect& 
   pane->setAlignment(Qt::AlignCenter);
   pane->setAutoFillBackground(true);
   pane->setProperty("role", "pane");
+  pane->setFont(ValueFont(pane->font()));
   return pane;
 }
 
@@ -116,6 +169,16 @@ QPushButton* ControlFactory::Button(QWidget* parent, const QString& name, const 
   Register(button, name);
   SetHint(button, hint);
   SetTag(button, tag);
+  button->setGeometry(geometry);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+QPushButton* ControlFactory::Sign(QWidget* parent, const QString& name, const QRect& geometry,
+                                  const QString& caption, const QString& hint) {
+  auto* button = new SignButton(caption, parent);
+  Register(button, name);
+  SetHint(button, hint);
   button->setGeometry(geometry);
   button->setFocusPolicy(Qt::NoFocus);
   return button;

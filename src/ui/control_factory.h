@@ -9,7 +9,7 @@
 //   drop-down list  QComboBox (fixed items, not editable)
 //   group / frame   QGroupBox (the frames around EQ edit boxes have no title)
 //   bitmap button   QPushButton; two-state ones (mute, EQ bypass, the exclusive pairs, the tabs)
-//                   are checkable
+//                   are checkable; the phase buttons are kc::SignButton (a QPushButton)
 //   radio button    QRadioButton, the buttons of one group share an exclusive QButtonGroup and
 //                   the first of a group has Hint "0"
 //   spin buttons    kc::SpinButtons (a pair of arrow buttons, no text field of its own)
@@ -19,7 +19,9 @@
 //   hidden list     QPlainTextEdit / QListWidget
 #pragma once
 
+#include <QFont>
 #include <QHash>
+#include <QPushButton>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -30,7 +32,6 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 class QSlider;
 class QToolButton;
@@ -49,6 +50,27 @@ int TagOf(const QObject* control);
 void SetTag(QObject* control, int tag);
 QString HintOf(const QObject* control);
 void SetHint(QObject* control, const QString& hint);
+
+// Font of the value texts (value panes and EQ edit boxes). A narrow Latin face at 11 px (8 pt)
+// puts the widest texts, "20600.0Hz" and "18000.0Hz", inside the 46 pixels that a 48- or 50-pixel
+// box leaves for text; the CJK face stands in for any character the narrow face lacks.
+inline constexpr char kValueFontFamily[] = "Liberation Sans Narrow";
+inline constexpr char kCjkFontFamily[] = "WenQuanYi Zen Hei";
+inline constexpr int kValueFontPixelSize = 11;
+QFont ValueFont(const QFont& base);
+
+// A small button whose caption "+" or "-" (the phase buttons) is drawn as a black sign of fixed
+// strokes centred on a plain face: at 15 x 15 pixels a font's plus or hyphen is a few grey
+// pixels, or is clipped away by a style's padding. Any other caption is drawn as usual.
+class SignButton : public QPushButton {
+  Q_OBJECT
+
+ public:
+  explicit SignButton(const QString& caption, QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
 
 // A pair of arrow buttons. Vertical: up above down, filling the widget. Horizontal: the left arrow
 // at the left edge and the right arrow at the right edge, so that the pair can lie around a frame
@@ -93,6 +115,9 @@ class ControlFactory {
                       const QStringList& items, int index, const QString& hint = QString());
   QPushButton* Button(QWidget* parent, const QString& name, const QRect& geometry,
                       const QString& caption, const QString& hint = QString(), int tag = 0);
+  // A 15 x 15 phase button showing "+" or "-".
+  QPushButton* Sign(QWidget* parent, const QString& name, const QRect& geometry,
+                    const QString& caption, const QString& hint = QString());
   // A checkable button that is shown pressed while checked.
   QPushButton* TwoState(QWidget* parent, const QString& name, const QRect& geometry,
                         const QString& caption, const QString& hint = QString(), int tag = 0);

@@ -51,7 +51,30 @@ constexpr char kTabStyle[] =
     " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(96,96,96),"
     " stop:1 rgb(40,40,40)); }";
 
+// Grey of the window border and of the separator line under the tab strip.
+constexpr int kFrameLineRgb[3] = {128, 128, 128};
+
 QColor Rgb(const int (&rgb)[3]) { return QColor(rgb[0], rgb[1], rgb[2]); }
+
+// The window's 1-pixel border. The editor fills the frameless window, and its tab strip and
+// page area reach every edge, so the border is a child above all of them: it paints and takes
+// only the outermost ring of pixels, and lets every mouse event through to what lies beneath.
+class WindowBorder : public QWidget {
+ public:
+  explicit WindowBorder(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(parent->rect());
+    const QRegion whole(rect());
+    setMask(whole.subtracted(QRegion(rect().adjusted(1, 1, -1, -1))));
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setPen(Rgb(kFrameLineRgb));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+};
 
 void FillBackground(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();
@@ -85,6 +108,13 @@ EditorPages::EditorPages(QWidget* parent) : QWidget(parent) {
 
   auto* separator = make.Group(this, "RzGroupBox1", QRect(-2, 32, 1111, 5), QString());
   separator->setFlat(true);
+  // Its frame line: grey with a white line beneath, an etched line between strip and pages.
+  const QColor line_colours[] = {Rgb(kFrameLineRgb), Qt::white};
+  for (int i = 0; i < 2; ++i) {
+    auto* line = new QWidget(separator);
+    line->setGeometry(0, 1 + i, separator->width(), 1);
+    FillBackground(line, line_colours[i]);
+  }
 
   pages_ = new QStackedWidget(this);
   make.Register(pages_, "RzPageControl1");
@@ -112,6 +142,7 @@ EditorPages::EditorPages(QWidget* parent) : QWidget(parent) {
   BuildSceneStrip(make);
   BuildHidden(make);
   device_id_ = Find<QLabel>("DeviceIDLabel");
+  border_ = new WindowBorder(this);
 
   SelectTab(0);
 }
@@ -130,6 +161,7 @@ void EditorPages::ShowPage(int page) {
   graph_outer_->setVisible(audio);
   single_band_->setVisible(audio);
   scene_strip_->setVisible(page == 0 || (page >= 3 && page <= 6));
+  border_->raise();  // stays above whatever a page switch brings forward
 }
 
 QPushButton* EditorPages::tab_button(int tag) const {

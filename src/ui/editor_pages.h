@@ -120,6 +120,7 @@ class EditorPages : public QWidget {
   QGroupBox* volume_panel_ = nullptr;
   QGroupBox* scene_strip_ = nullptr;
   QGroupBox* single_band_ = nullptr;
+  QWidget* border_ = nullptr;  // the 1-pixel window border, above every other child
 };
 
 }  // namespace kc

@@ -66,12 +66,14 @@ constexpr int kQRowTop = 126;
 constexpr int kQFrameInset = 11;
 
 // Look of the band columns: frames in the normal (not highlighted) frame colour, borderless
-// edit boxes, type buttons in their unselected colours, compact type lists.
+// edit boxes in the narrow value face (a 50-pixel box keeps 46 pixels for "18000.0Hz"), type
+// buttons in their unselected colours, compact type lists.
 constexpr char kColumnStyle[] =
-    "* { font-family: \"WenQuanYi Zen Hei\"; font-size: 10px; }"
+    "* { font-family: \"%2\"; font-size: 10px; }"
     "QGroupBox { border: 1px solid rgb(206,98,0); margin: 0px; padding: 0px;"
     " background: white; }"
-    "QLineEdit { padding: 0px; border: none; background: white; }"
+    "QLineEdit { padding: 0px; border: none; background: white;"
+    " font-family: \"%1\"; font-size: %3px; }"
     "QPushButton { padding: 0px; border: 1px solid rgb(201,203,203);"
     " background: rgb(161,161,161); color: white; font-size: 9px; }"
     "QComboBox { padding: 0px 0px 0px 3px; }"
@@ -191,7 +193,9 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
   box->setFrameShape(QFrame::StyledPanel);
   auto* content = new QWidget;
   content->setFixedSize(entry.bands * kColumnWidth, kColumnHeight);
-  content->setStyleSheet(kColumnStyle);
+  content->setStyleSheet(QString::fromLatin1(kColumnStyle)
+                             .arg(QLatin1String(kValueFontFamily), QLatin1String(kCjkFontFamily))
+                             .arg(kValueFontPixelSize));
   box->setWidget(content);
   for (int band = 1; band <= entry.bands; ++band) {
     BuildBandColumn(make, content, entry, page_index, band);

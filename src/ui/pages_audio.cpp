@@ -45,8 +45,8 @@ QWidget* AddValueRow(ControlFactory& make, QWidget* group, const ValueRow& row,
   make.Pane(group, PaneNameOf(slider_name), QRect(pane_x, y + 15, kPaneWidth, 18),
             QString::fromLatin1(row.text), QString::number(row.kind));
   if (row.phase) {
-    make.Button(group, PhaseNameOf(slider_name),
-                QRect(pane_x + kPaneWidth + 4, y + 16, kPhaseSize, kPhaseSize), "+", "0");
+    make.Sign(group, PhaseNameOf(slider_name),
+              QRect(pane_x + kPaneWidth + 4, y + 16, kPhaseSize, kPhaseSize), "+", "0");
   }
   return slider;
 }
