@@ -1,0 +1,312 @@
+// Frame, section layout and curve of the EQ graph. The point dragging and the timer are in
+// eq_drag.cpp.
+#include "eq/view/eq_graph.h"
+
+#include <QEvent>
+#include <QFont>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
+#include <QPixmap>
+#include <QWidget>
+#include <algorithm>
+
+#include "eq/graph_axes.h"
+#include "eq/view/cardinal_spline.h"
+#include "model/rounding.h"
+
+namespace kc {
+namespace {
+
+// The dynamic property that carries a control's Tag (the same name the editor's controls use).
+constexpr char kTag[] = "Tag";
+
+constexpr double kCurvePenWidth = 1.8;
+// The frame's one-pixel lines and the curve are drawn half a pixel in, so that a line at whole
+// coordinate k covers pixel k, as the grid's pixel rows and columns are counted.
+constexpr double kPixelCentre = 0.5;
+
+QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+QString LabelStyle(const QColor& colour) {
+  return QStringLiteral("color: rgb(%1,%2,%3); background: transparent;")
+      .arg(colour.red())
+      .arg(colour.green())
+      .arg(colour.blue());
+}
+
+}  // namespace
+
+EqGraph::EqGraph(GraphWidgets widgets, GraphHost& host, QObject* parent)
+    : QObject(parent), widgets_(widgets), host_(host) {
+  timer1_.setInterval(10);
+  connect(&timer1_, &QTimer::timeout, this, &EqGraph::Timer1Timer);
+  for (int i = 0; i < kHandleCount; ++i) {
+    QLabel* handle = widgets_.handles[i];
+    if (handle == nullptr) continue;
+    handle->setProperty(kTag, i);
+    handle->installEventFilter(this);
+  }
+  // The inner panel's resizes rebuild the frame at the new size.
+  if (widgets_.inner != nullptr) widgets_.inner->installEventFilter(this);
+  curve_points_.reserve(kResponsePoints);
+  EnsureBitmap();
+  DrawGraphFrame(true);
+}
+
+EqGraph::~EqGraph() = default;
+
+int EqGraph::Width() const { return widgets_.image->width(); }
+int EqGraph::Height() const { return widgets_.image->height(); }
+
+double EqGraph::FrequencyToX(double frequency_hz) const {
+  return kc::FrequencyToX(frequency_hz, scale_);
+}
+double EqGraph::XToFrequency(double x) const { return kc::XToFrequency(x, scale_); }
+double EqGraph::GainToY(double gain_db) const { return kc::GainToY(gain_db, Height()); }
+double EqGraph::YToGain(double y) const { return kc::YToGain(y, Height()); }
+
+QLabel* EqGraph::axis_label(int i) const {
+  return i >= 0 && i < static_cast<int>(axis_labels_.size()) ? axis_labels_[i] : nullptr;
+}
+
+SlotControls EqGraph::controls_of_handle(int handle) const {
+  return handle >= 0 && handle < kHandleCount ? handle_controls_[handle] : SlotControls{};
+}
+
+void EqGraph::EnsureBitmap() {
+  const QSize size(std::max(Width(), 1), std::max(Height(), 1));
+  if (bitmap_.size() != size) bitmap_ = QImage(size, QImage::Format_RGB32);
+}
+
+void EqGraph::Publish() { widgets_.image->setPixmap(QPixmap::fromImage(bitmap_)); }
+
+// ---------------------------------------------------------------------------------------------
+// Frame
+
+void EqGraph::DrawGraphFrame(bool create_labels) {
+  PaintFrame();
+  BuildAxisLabels(create_labels);
+  Publish();
+}
+
+void EqGraph::PaintFrame() {
+  EnsureBitmap();
+  const int width = Width();
+  const int height = Height();
+  scale_ = ScaleForWidth(width);
+  QPainter painter(&bitmap_);
+  painter.fillRect(0, 0, width, height, ToQColor(kGraphBackground));
+  painter.translate(kPixelCentre, kPixelCentre);
+  QPen pen;
+  pen.setWidth(1);
+  pen.setCapStyle(Qt::FlatCap);
+  for (const GridLine& line : FrameLines(width, height)) {
+    pen.setColor(ToQColor(line.colour));
+    painter.setPen(pen);
+    painter.drawLine(line.x1, line.y1, line.x2, line.y2);
+  }
+}
+
+void EqGraph::BuildAxisLabels(bool create) {
+  if (create && axis_labels_.empty() && widgets_.outer != nullptr) {
+    for (int i = 0; i <= kLastFrequencyLabel; ++i) {
+      auto* label = new QLabel(widgets_.outer);
+      label->setObjectName(QString::fromStdString(AxisLabelName(i)));
+      const bool gain = i < kFirstFrequencyLabel;
+      label->resize(gain ? 32 : 36, 13);
+      label->setAlignment(gain ? (Qt::AlignRight | Qt::AlignVCenter) : Qt::AlignCenter);
+      QFont font = label->font();
+      font.setBold(true);
+      label->setFont(font);
+      label->setAutoFillBackground(false);
+      label->setStyleSheet(LabelStyle(ToQColor(kAxisLabelColour)));
+      axis_labels_.push_back(label);
+    }
+  }
+  if (axis_labels_.empty()) return;
+  const QPoint panel = widgets_.inner->pos();
+  const int height = Height();
+  for (int i = 0; i <= kLastFrequencyLabel; ++i) {
+    QLabel* label = axis_labels_[i];
+    label->setText(QString::fromStdString(AxisLabelText(i)));
+    label->adjustSize();
+    const LabelPlace place =
+        i < kFirstFrequencyLabel
+            ? GainLabelPlace(i, panel.x(), panel.y(), height, label->width(), label->height())
+            : FrequencyLabelPlace(i, panel.x(), panel.y(), height, scale_, label->width());
+    label->move(place.left, place.top);
+    label->show();
+  }
+}
+
+void EqGraph::Rebuild() {
+  if (widgets_.inner != nullptr) widgets_.image->setGeometry(widgets_.inner->rect());
+  EnsureBitmap();
+  DrawGraphFrame(false);
+  const int selector = host_.page_selector();
+  const int block = selector >> 8;
+  DrawSectionCurve(kAllSlots, block);
+  DrawSectionCurve(host_.current_band(selector & 0xFF), block);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Section and curve
+
+int EqGraph::LoadSectionLayout(int block) {
+  handle_controls_.fill(SlotControls{});
+  const std::optional<SectionLayout> layout = ReadSectionLayout(host_.store(), block);
+  if (!layout) return -1;
+  layout_ = *layout;
+  responses_.SetExtraInUse(layout_.extra_high_pass, layout_.extra_low_pass);
+  const int b = layout_.block;
+  for (int i = 0; i < layout_.eq_bands; ++i) {
+    const int frequency = layout_.frequency_index[i];
+    handle_controls_[i] = {host_.PrimaryOf(MakeId(b, frequency)),
+                           host_.PrimaryOf(MakeId(b, frequency + 1)),
+                           host_.PrimaryOf(MakeId(b, frequency + 2))};
+  }
+  for (int k = layout_.eq_bands; k <= layout_.LastSlot(); ++k) {
+    const int handle = HandleOfSlot(k, layout_.band_slots[k].code);
+    if (handle < 0) continue;
+    handle_controls_[handle] = {host_.SecondaryOf(MakeId(b, layout_.frequency_index[k])), nullptr,
+                                nullptr};
+  }
+  return layout_.Packed();
+}
+
+void EqGraph::DrawSectionCurve(int selection, int block) {
+  if (host_.bulk_refresh() || block < 0 || block >= kSystemBlock) return;
+  const std::optional<int> section = SectionBlockOf(block);
+  if (!section) return;
+  responses_.SetExtraInUse(false, false);
+  widgets_.pass_label->setVisible(host_.eq_bypass(*section) != 0);
+  const int packed = LoadSectionLayout(*section);
+  if (packed < 0) return;
+  PaintFrame();
+  BuildAxisLabels(false);
+
+  const int bands = packed % 100 + 1;
+  const int passes = packed / 100;
+  for (int h = bands; h < kHandleCount; ++h) widgets_.handles[h]->hide();
+  if (passes >= 1) widgets_.handles[kHighPassHandle]->show();
+  if (passes >= 2) widgets_.handles[kLowPassHandle]->show();
+  const int last = layout_.LastSlot();
+  for (int k = 0; k <= last; ++k) {
+    if (selection != kAllSlots && selection != k) continue;
+    responses_.ComputeSlot(k, layout_.band_slots[k]);
+    PlaceHandle(HandleOfSlot(k, layout_.band_slots[k].code), layout_.band_slots[k]);
+  }
+  // A selection outside the section has no values of this section to show.
+  if (selection >= 0 && selection <= last) FillEqLabel(selection);
+  PaintCurve(last);
+  Publish();
+}
+
+void EqGraph::PlaceHandle(int handle, const BandSlot& slot) {
+  if (handle < 0) return;
+  QLabel* h = widgets_.handles[handle];
+  const int half = h->height() / 2;
+  h->move(RoundCoordinate(FrequencyToX(slot.frequency) - half),
+          RoundCoordinate(GainToY(slot.gain) - half));
+  h->show();
+}
+
+void EqGraph::FillEqLabel(int slot) {
+  const BandSlot& s = layout_.band_slots[slot];
+  const int handle = HandleOfSlot(slot, s.code);
+  if (handle < 0) return;
+  QLabel* label = widgets_.eq_label;
+  const QColor colour = host_.label_colour();
+  if (colour != applied_label_colour_) {
+    label->setStyleSheet(LabelStyle(colour));
+    applied_label_colour_ = colour;
+  }
+  std::string text;
+  if (s.code < kCodeHighPass) {
+    // Three lines: gain, Q, frequency.
+    text = FormatPattern(s.gain, 1) + "dB\nQ:" + FormatPattern(s.q, 2) + "\n" +
+           FormatPattern(s.frequency, 2) + "Hz";
+  } else if (s.code == kCodeHighPass || s.code == kCodeLowPass) {
+    text = "OFF";
+  } else {
+    text = FormatPattern(s.frequency, 2) + "Hz";
+  }
+  label->setText(QString::fromStdString(text));
+  label->adjustSize();
+  const QLabel* h = widgets_.handles[handle];
+  const int left = h->x() - label->width() / 2 + h->width() / 2;
+  int top;
+  if (s.code >= kCodeHighPass) {
+    top = h->y() + h->height() - 5;
+  } else if (s.gain >= 0) {
+    top = h->y() + h->height();
+  } else {
+    top = h->y() - label->height() - 1;
+  }
+  label->move(left, top);
+}
+
+void EqGraph::PaintCurve(int last) {
+  responses_.Sum(last, sum_);
+  const int width = Width();
+  const int height = Height();
+  curve_points_.clear();
+  for (int i = 0; i < kResponsePoints; ++i) {
+    // i * width is whole before the division.
+    const int x = RoundCoordinate(static_cast<double>(i * width) / kResponseIntervals);
+    const int y = RoundCoordinate(kc::GainToY(sum_[i], height));
+    curve_points_.emplace_back(x, y);
+  }
+  QPainter painter(&bitmap_);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.translate(kPixelCentre, kPixelCentre);
+  QColor colour = host_.curve_colour();
+  colour.setAlpha(255);
+  QPen pen(colour, kCurvePenWidth, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawPath(CardinalSplinePath(curve_points_, kCurveTension));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events
+
+bool EqGraph::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == widgets_.inner) {
+    if (event->type() == QEvent::Resize && widgets_.inner->size() != widgets_.image->size()) {
+      Rebuild();
+    }
+    return false;
+  }
+  const int index = HandleIndexOf(watched);
+  if (index < 0) return false;
+  auto* point = static_cast<QLabel*>(watched);
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      EP1MouseDown(point, static_cast<QMouseEvent*>(event)->position().toPoint());
+      return true;
+    case QEvent::MouseMove:
+      EP1MouseMove(point, static_cast<QMouseEvent*>(event)->position().toPoint());
+      return true;
+    case QEvent::MouseButtonRelease:
+      EP1MouseUp(point);
+      return true;
+    default:
+      return false;
+  }
+}
+
+int EqGraph::HandleIndexOf(const QObject* point) const {
+  for (int i = 0; i < kHandleCount; ++i) {
+    if (widgets_.handles[i] != point || point == nullptr) continue;
+    bool ok = false;
+    const int tag = point->property(kTag).toInt(&ok);
+    return ok && tag >= 0 && tag < kHandleCount ? tag : -1;
+  }
+  return -1;
+}
+
+}  // namespace kc

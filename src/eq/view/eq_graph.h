@@ -1,0 +1,188 @@
+// The EQ graph of the editor window: the frame (background, grid and axis labels), the summed
+// response curve of the section on show with one point per band and pass filter, the label of
+// the selected band, the dragging of the points and the 10 ms timer that transmits dragged
+// values and redraws the curve after any EQ change.
+//
+// The graph draws on widgets the editor already owns (GraphWidgets) and reaches the rest of the
+// editor only through GraphHost: the working table, the control map, ApplyValue, the page on
+// show and the band selection. It knows nothing of the editor's pages.
+//
+// Coordinates: everything is in Image1's pixels, Image1 sitting at (0, 0) of the inner panel.
+// x follows frequency on a logarithmic axis with the scale latched at the last frame build
+// (width / 512), y follows gain from +12 dB (row 0) to -24 dB (row height - 1).
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QPointF>
+#include <QTimer>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "eq/filter_response.h"
+#include "eq/view/section_layout.h"
+#include "model/parameter_store.h"
+
+class QLabel;
+class QWidget;
+
+namespace kc {
+
+struct GraphWidgets {
+  QWidget* outer;                             // AdvPanel1: parent of the 21 axis labels
+  QWidget* inner;                             // AdvPanel2
+  QLabel* image;                              // Image1: the drawing surface, filling AdvPanel2
+  std::array<QLabel*, kHandleCount> handles;  // EP1..EP15, HPF, LPF; Tag = position
+  QLabel* eq_label;                           // EQlabel
+  QLabel* pass_label;                         // EQPassLabel
+};
+
+// What the graph needs from the editor; the editor implements it, tests fake it.
+class GraphHost {
+ public:
+  virtual ~GraphHost() = default;
+  virtual const ParameterStore& store() const = 0;  // working table
+  // Control-map primary control of an identifier; nullptr for none.
+  virtual QWidget* PrimaryOf(int id) const = 0;
+  // Control-map secondary control (a slider's value pane); nullptr for none.
+  virtual QWidget* SecondaryOf(int id) const = 0;
+  // The editor's ApplyValue(control, step, display_only, x): shows, stores, sends, and records
+  // the last change. The graph never passes a null control.
+  virtual void ApplyValue(QWidget* control, int step, bool display_only, double x) = 0;
+  virtual int page_selector() const = 0;  // block * 256 + page of the page on show
+  virtual int current_band(int page) const = 0;
+  virtual bool bulk_refresh() const = 0;       // nothing is drawn while it is raised
+  virtual int eq_bypass(int block) const = 0;  // EQPassLabel shown while set
+  virtual QColor curve_colour() const = 0;
+  virtual QColor label_colour() const = 0;
+  // (id, value) recorded by ApplyValue; id -1 before any.
+  virtual std::pair<int, int> last_change() const = 0;
+  // A press on band point `band` (0-based) of a page: select the band as a click on its
+  // numbered point label does.
+  virtual void SelectBand(int page, int band) = 0;
+  virtual bool ready() const = 0;  // editor creation finished; points do nothing before
+};
+
+// Controls bound to the values of a point: frequency, gain and Q (none for the gain and Q of a
+// pass filter).
+struct SlotControls {
+  QWidget* frequency = nullptr;
+  QWidget* gain = nullptr;
+  QWidget* q = nullptr;
+};
+
+// The state of a point drag; one for the window.
+struct DragState {
+  bool dragging = false;
+  int pressed_index = -1;  // handle index of the pressed point, -1 for none
+  QPoint press_position;   // in the point's own coordinates
+  float frequency = 0.0f;  // Hz under the point's centre, 19..20600
+  float gain = 0.0f;       // dB under the point's centre, -24..+12
+  int dragged_index = -1;  // handle whose indices are pending
+  float pending_frequency_index = 0.0f;
+  float pending_gain_index = 0.0f;
+  float applied_frequency_index = 0.0f;
+  float applied_gain_index = 0.0f;
+};
+
+class EqGraph : public QObject {
+  Q_OBJECT
+
+ public:
+  // Gives the handles their Tags, watches their mouse events and the inner panel's size, and
+  // builds the frame with its axis labels. The timer is left stopped until Start().
+  EqGraph(GraphWidgets widgets, GraphHost& host, QObject* parent = nullptr);
+  ~EqGraph() override;
+  EqGraph(const EqGraph&) = delete;
+  EqGraph& operator=(const EqGraph&) = delete;
+
+  // Background, grid and axis labels over the whole image; the axis labels are created on the
+  // first call with create_labels and only moved afterwards.
+  void DrawGraphFrame(bool create_labels);
+  // Image1 made to fill the inner panel, a new bitmap of its size, the frame, then the section
+  // on show: every slot, then the page's current band. Runs by itself when the inner panel
+  // changes size.
+  void Rebuild();
+
+  // Fills the slots of a block's section and returns (EQ bands - 1) + 100 * pass slots; -1 for a
+  // block without a section (Reverb, System).
+  int LoadSectionLayout(int block);
+  // Redraws the section of a block: selection 0..16 recomputes that slot and shows its values
+  // in EQlabel, kAllSlots (20) recomputes every slot and leaves EQlabel alone.
+  void DrawSectionCurve(int selection, int block);
+
+  // The 10 ms tick: the drag transmission step, then the redraw check.
+  void Timer1Timer();
+  QTimer& Timer1() { return timer1_; }
+  void Start() { timer1_.start(); }
+  // First step of a tick: applies the pending indices of the dragged point that differ from
+  // the applied ones, one band transmission at most.
+  void DragTransmission();
+  // Second step of a tick: redraws the changed band's section when the last change recorded by
+  // ApplyValue differs from the last one drawn.
+  void RedrawCheck();
+
+  // Mouse handlers of the 17 points, reached through the event filter.
+  void EP1MouseDown(QLabel* point, QPoint position);
+  void EP1MouseMove(QLabel* point, QPoint position);
+  void EP1MouseUp(QLabel* point);
+
+  // The mappings at the last frame build's scale and the image's current height.
+  double scale() const { return scale_; }
+  double FrequencyToX(double frequency_hz) const;
+  double XToFrequency(double x) const;
+  double GainToY(double gain_db) const;
+  double YToGain(double y) const;
+
+  // What was drawn, for tests and benchmarks.
+  const QImage& bitmap() const { return bitmap_; }
+  const SectionLayout& layout() const { return layout_; }
+  const SectionResponse& responses() const { return responses_; }
+  const std::vector<QPointF>& curve_points() const { return curve_points_; }
+  const DragState& drag() const { return drag_; }
+  SlotControls controls_of_handle(int handle) const;
+  std::pair<int, int> last_drawn() const { return last_drawn_; }
+  QLabel* axis_label(int i) const;
+  const GraphWidgets& widgets() const { return widgets_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  int Width() const;
+  int Height() const;
+  void EnsureBitmap();
+  void PaintFrame();
+  void BuildAxisLabels(bool create);
+  void PlaceHandle(int handle, const BandSlot& slot);
+  void FillEqLabel(int slot);
+  void PaintCurve(int last);
+  void Publish();
+  int HandleIndexOf(const QObject* point) const;
+  bool AutomaticEq() const;
+  // The page rules of a move; false when the whole move is ignored.
+  bool ApplyPageRules(int index, double p, int half, int& dx, int& dy, int& left) const;
+
+  GraphWidgets widgets_;
+  GraphHost& host_;
+  QTimer timer1_;
+
+  QImage bitmap_;
+  double scale_ = 1.0;
+  std::vector<QLabel*> axis_labels_;
+
+  SectionLayout layout_;
+  SectionResponse responses_;
+  ResponseArray sum_{};
+  std::vector<QPointF> curve_points_;
+  std::array<SlotControls, kHandleCount> handle_controls_{};
+  QColor applied_label_colour_;
+
+  DragState drag_;
+  std::pair<int, int> last_drawn_{-1, 0};
+};
+
+}  // namespace kc

@@ -1,0 +1,34 @@
+#include "qt_app.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kc::test {
+namespace {
+
+int argc = 1;
+char name[] = "eq_view_tests";
+char* argv[] = {name, nullptr};
+std::unique_ptr<QApplication> application;
+
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { EnsureApplication(); }
+  void TearDown() override { application.reset(); }
+};
+
+[[maybe_unused]] ::testing::Environment* const environment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+QApplication& EnsureApplication() {
+  if (!application) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    application = std::make_unique<QApplication>(argc, argv);
+  }
+  return *application;
+}
+
+}  // namespace kc::test
