@@ -147,6 +147,7 @@ struct GraphWindow {
     outer = new QFrame(window.get());
     outer->setObjectName("AdvPanel1");
     outer->setGeometry(2, 2, 1104, 311);
+    outer->setStyleSheet("QFrame#AdvPanel1, QFrame#AdvPanel2 { background: rgb(21,21,21); }");
     inner = new QFrame(outer);
     inner->setObjectName("AdvPanel2");
     inner->setGeometry(40, 13, 1049, 273);
@@ -160,6 +161,9 @@ struct GraphWindow {
     pass_label = new QLabel("EQ PASS", inner);
     pass_label->setObjectName("EQPassLabel");
     pass_label->setGeometry(420, 100, 220, 60);
+    pass_label->setAlignment(Qt::AlignCenter);
+    pass_label->setStyleSheet(
+        "color: white; background: transparent; font-weight: bold; font-size: 36px;");
     pass_label->hide();
     for (int i = 0; i < kHandleCount; ++i) {
       const bool band = i < 15;
@@ -167,7 +171,8 @@ struct GraphWindow {
       auto* handle = new QLabel(inner);
       handle->setObjectName(band ? QString("EP%1").arg(i + 1) : (i == 15 ? "HPF" : "LPF"));
       handle->setGeometry(20 + i * 60, 120, size, size);
-      handle->setStyleSheet(band ? "background: rgb(0,204,255);" : "background: rgb(255,177,106);");
+      handle->setStyleSheet(band ? "background: rgb(0,204,255); border-radius: 7px;"
+                                 : "background: rgb(255,177,106); border-radius: 12px;");
       handle->hide();
       handles[i] = handle;
     }

@@ -105,7 +105,6 @@ int main(int argc, char** argv) {
     kc::EqGraph graph(window.widgets(), host);
     shot.set(host);
     host.page = shot.page;
-    window.window->setStyleSheet("background: rgb(21,21,21);");
     window.window->show();
     if (!shot.size.isEmpty()) {
       window.outer->resize(shot.size.width() + 55, shot.size.height() + 38);

@@ -1,0 +1,123 @@
+// Speed of the EQ graph at the design size (1049 x 273), offscreen: a full redraw of a section
+// (frame, every slot computed, the summed curve, the points) and one drag tick (a point moved,
+// its band applied, that one slot computed again, summed and redrawn). Both run inside the
+// graph's 10 ms timer tick, so the share of the tick is printed at the end.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cstdio>
+
+#include "../tests/eq/view/fake_graph_host.h"
+#include "eq/view/eq_graph.h"
+
+namespace {
+
+using kc::test::FakeGraphHost;
+using kc::test::GraphWindow;
+
+// A busy section: every band of the block with its own frequency, gain and Q, and the pass
+// filters on (24 dB where the section has them).
+void FillSection(FakeGraphHost& host, int block) {
+  const kc::BlockInfo& info = *kc::InfoOfBlock(block);
+  for (int k = 0; k < info.eq_bands; ++k) {
+    const int a = info.first_eq + 5 * k;
+    host.Set(block, a, k % 3);
+    host.Set(block, a + 1, 10 + (340 * k) / info.eq_bands);
+    host.Set(block, a + 2, 60 + (k * 37) % 120);
+    host.Set(block, a + 3, 10 + (k * 7) % 40);
+    host.Set(block, a + 4, 5 + k % 20);
+  }
+  host.Set(1, 0, 40);
+  host.Set(3, 4, 30);
+  host.Set(3, 5, 100);
+  host.Set(5, 16, 30);
+  host.Set(5, 18, 1);
+  host.Set(6, 8, 1);
+  host.Set(6, 10, 30);
+  host.Set(6, 14, 2);
+  host.Set(6, 16, 120);
+}
+
+struct Bench {
+  explicit Bench(int page) {
+    host.page = page;
+    block = kc::test::BlockOfPage(page);
+    FillSection(host, block);
+    window.window->show();
+    graph.DrawSectionCurve(kc::kAllSlots, block);
+  }
+  GraphWindow window;
+  FakeGraphHost host;
+  kc::EqGraph graph{window.widgets(), host};
+  int block = 0;
+};
+
+void BM_Redraw(benchmark::State& state) {
+  Bench b(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    b.graph.DrawSectionCurve(kc::kAllSlots, b.block);
+    benchmark::DoNotOptimize(b.graph.bitmap().constBits());
+  }
+}
+// Pages: 0 Music (10 bands), 1 Microphone (15 bands and a high-pass), 5 Subwoofer (3 bands and
+// two 24 dB pass filters).
+BENCHMARK(BM_Redraw)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(5)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(10)
+    ->DisplayAggregatesOnly(true);
+
+// One tick of a drag: the point is moved (both of its values change), then the tick sends the
+// band and redraws the section with that band selected.
+void BM_Drag(benchmark::State& state) {
+  Bench b(static_cast<int>(state.range(0)));
+  const int band = 2;
+  QLabel* point = b.window.handles[band];
+  const QPoint grip(7, 7);
+  b.graph.EP1MouseDown(point, grip);
+  b.graph.Timer1Timer();
+  int step = 0;
+  for (auto _ : state) {
+    // Back and forth by 15 pixels across and down, so that both table indices change.
+    const QPoint offset = (++step % 2 == 0) ? QPoint(15, 15) : QPoint(-15, -15);
+    b.graph.EP1MouseMove(point, grip + offset);
+    b.graph.Timer1Timer();
+    benchmark::DoNotOptimize(b.graph.bitmap().constBits());
+  }
+  b.graph.EP1MouseUp(point);
+  if (b.host.transmissions == 0) state.SkipWithError("the drag sent nothing");
+}
+BENCHMARK(BM_Drag)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(10)
+    ->DisplayAggregatesOnly(true);
+
+// Prints each median as a share of the graph's 10 ms tick.
+class TickShareReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.aggregate_name != "median") continue;
+      const double microseconds = run.GetAdjustedRealTime();  // in the benchmark's unit (us)
+      std::printf("  %-24s median %8.1f us = %5.1f %% of the 10 ms tick\n",
+                  run.run_name.str().c_str(), microseconds, microseconds / 100.0);
+    }
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  TickShareReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
