@@ -22,6 +22,7 @@
 #include "ui/editor_pages.h"
 #include "ui/handlers.h"
 #include "ui/page_refresh.h"
+#include "ui/system_page.h"
 
 namespace kc {
 
@@ -93,6 +94,8 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   if (QPushButton* music = pages_->tab_button(0)) music->click();
   ConnectAtStartUp(list_ports);
   PrepareModeFolders();
+  // The System page's groups; this also lists the PC mode library.
+  system_page_ = std::make_unique<SystemPage>(*session_, boxes_, mode_files_.get());
   startup_complete_ = true;
 }
 
@@ -180,21 +183,12 @@ void TForm1::RefreshPages(int selection) {
 
 void TForm1::ModeNamesChanged() {
   // The device mode list of the System page: "1-name" .. "15-name", keeping the selection.
-  auto* box = pages_->Find<QComboBox>(QStringLiteral("SysModeBox"));
-  if (box == nullptr || !link_window_.attached()) return;
-  const auto& names = link_window_.link().mode_names();
-  const int selected = box->currentIndex();
-  const QSignalBlocker quiet(box);
-  box->clear();
-  for (int k = 1; k <= static_cast<int>(names.size()); ++k) {
-    box->addItem(QString::number(k) + QLatin1Char('-') +
-                 QString::fromStdString(names[static_cast<std::size_t>(k - 1)]));
-  }
-  box->setCurrentIndex(selected < box->count() ? selected : -1);
+  if (system_page_) system_page_->ModeNamesChanged();
 }
 
 void TForm1::SetDeviceId(const QString& text) {
   if (QLabel* label = pages_->device_id_label()) label->setText(text);
+  if (system_page_) system_page_->ShowIdentity();
 }
 
 void TForm1::SetLinkText(const QString& text) {

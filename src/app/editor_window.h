@@ -25,6 +25,7 @@ class EditorHandlers;
 class EditorPages;
 class MessageBoxes;
 class PageRefresher;
+class SystemPage;
 class TForm2;
 class TForm3;
 
@@ -55,6 +56,8 @@ class TForm1 : public QWidget {
   // every control family.
   EditSession& session() { return *session_; }
   EditorHandlers& handlers() { return *handlers_; }
+  // The System page's mode, library and password groups.
+  SystemPage& system_page() { return *system_page_; }
   MessageBoxes& message_boxes() { return boxes_; }
   bool startup_complete() const { return startup_complete_; }
   // The mode folders prepared at start-up and the mode files of their library folder; empty and
@@ -105,6 +108,7 @@ class TForm1 : public QWidget {
   std::unique_ptr<EditLink> edit_link_;
   std::unique_ptr<EditSession> session_;
   std::unique_ptr<EditorHandlers> handlers_;
+  std::unique_ptr<SystemPage> system_page_;
   std::function<void(int)> page_refresher_;
   std::optional<ModeFolders> mode_folders_;
   std::unique_ptr<ModeFiles> mode_files_;
