@@ -104,6 +104,7 @@ void EqGraph::EP1MouseDown(QLabel* point, QPoint position) {
   }
   switch (block) {
     case 1:
+    case 2:  // the Microphone page draws block 1 for either group
       DrawSectionCurve(kHighPassHandle, 1);
       break;
     case 3:
