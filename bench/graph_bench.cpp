@@ -3,6 +3,7 @@
 // its band applied, that one slot computed again, summed and redrawn). Both run inside the
 // graph's 10 ms timer tick, so the share of the tick is printed at the end.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <cstdio>
@@ -99,6 +100,8 @@ BENCHMARK(BM_Drag)
 // Prints each median as a share of the graph's 10 ms tick.
 class TickShareReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal.
+  TickShareReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_None) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
