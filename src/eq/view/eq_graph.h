@@ -84,6 +84,7 @@ struct DragState {
   int dragged_index = -1;  // handle whose indices are pending
   float pending_frequency_index = 0.0f;
   float pending_gain_index = 0.0f;
+  // The indices applied last; -1 from a press until that drag's first tick applies its own.
   float applied_frequency_index = 0.0f;
   float applied_gain_index = 0.0f;
 };
