@@ -18,8 +18,10 @@
 #include "app/link_window.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
+#include "eq/view/eq_graph.h"
 #include "ui/edit_session.h"
 #include "ui/editor_pages.h"
+#include "ui/graph_binding.h"
 #include "ui/handlers.h"
 #include "ui/page_refresh.h"
 #include "ui/system_page.h"
@@ -76,8 +78,10 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   hooks.set_eq_bypass = [this](int block, int state) {
     if (session_) session_->set_eq_bypass(block, state);
   };
+  // Every slot of the section on show, then its current band: the band label would otherwise
+  // keep the values of the mode that was on show before the refresh.
   hooks.redraw_curve = [this] {
-    if (session_) session_->DrawSectionCurve(20, session_->block());
+    if (session_) session_->RedrawSection();
   };
   refresher_ = std::make_unique<PageRefresher>(*pages_, store_, control_map_, std::move(hooks));
   edit_link_ = std::make_unique<LinkEditAdapter>(link_window_, store_);
@@ -85,6 +89,13 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   session_->show_message = [this](const QString& text) { boxes_.Information(kHintCaption, text); };
   handlers_ = std::make_unique<EditorHandlers>(*session_);
   handlers_->Connect();
+  // The graph's frame and labels come first; the first page shown then draws its curve.
+  graph_host_ = std::make_unique<SessionGraphHost>(*session_, *handlers_,
+                                                   [this] { return startup_complete_; });
+  graph_ = std::make_unique<EqGraph>(GraphWidgetsOf(*pages_), *graph_host_);
+  session_->draw_section_curve = [this](int selection, int block) {
+    graph_->DrawSectionCurve(selection, block);
+  };
   if (!page_refresher_) {
     page_refresher_ = [this](int selection) { refresher_->RefreshPages(selection); };
   }
@@ -97,6 +108,7 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   // The System page's groups; this also lists the PC mode library.
   system_page_ = std::make_unique<SystemPage>(*session_, boxes_, mode_files_.get());
   startup_complete_ = true;
+  graph_->Start();
 }
 
 void TForm1::ConnectAtStartUp(const PortLister& list_ports) {

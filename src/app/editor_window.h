@@ -23,6 +23,8 @@ class EditLink;
 class EditSession;
 class EditorHandlers;
 class EditorPages;
+class EqGraph;
+class SessionGraphHost;
 class MessageBoxes;
 class PageRefresher;
 class SystemPage;
@@ -58,6 +60,8 @@ class TForm1 : public QWidget {
   EditorHandlers& handlers() { return *handlers_; }
   // The System page's mode, library and password groups.
   SystemPage& system_page() { return *system_page_; }
+  // The EQ graph below the pages, with its 10 ms timer.
+  EqGraph& graph() { return *graph_; }
   MessageBoxes& message_boxes() { return boxes_; }
   bool startup_complete() const { return startup_complete_; }
   // The mode folders prepared at start-up and the mode files of their library folder; empty and
@@ -109,6 +113,8 @@ class TForm1 : public QWidget {
   std::unique_ptr<EditSession> session_;
   std::unique_ptr<EditorHandlers> handlers_;
   std::unique_ptr<SystemPage> system_page_;
+  std::unique_ptr<SessionGraphHost> graph_host_;
+  std::unique_ptr<EqGraph> graph_;
   std::function<void(int)> page_refresher_;
   std::optional<ModeFolders> mode_folders_;
   std::unique_ptr<ModeFiles> mode_files_;

@@ -1,0 +1,44 @@
+// The EQ graph's view of the editor: the working table, the control map, ApplyValue, the page
+// on show, the flags and colours of the editing session, and band selection through the
+// numbered band labels, exactly as a click on a label selects a band.
+#pragma once
+
+#include <functional>
+
+#include "eq/view/eq_graph.h"
+
+namespace kc {
+
+class EditSession;
+class EditorHandlers;
+class EditorPages;
+
+class SessionGraphHost : public GraphHost {
+ public:
+  // ready tells whether the editor's creation has finished.
+  SessionGraphHost(EditSession& session, EditorHandlers& handlers, std::function<bool()> ready);
+
+  const ParameterStore& store() const override;
+  QWidget* PrimaryOf(int id) const override;
+  QWidget* SecondaryOf(int id) const override;
+  void ApplyValue(QWidget* control, int step, bool display_only, double x) override;
+  int page_selector() const override;
+  int current_band(int page) const override;
+  bool bulk_refresh() const override;
+  int eq_bypass(int block) const override;
+  QColor curve_colour() const override;
+  QColor label_colour() const override;
+  std::pair<int, int> last_change() const override;
+  void SelectBand(int page, int band) override;
+  bool ready() const override { return ready_ && ready_(); }
+
+ private:
+  EditSession& session_;
+  EditorHandlers& handlers_;
+  std::function<bool()> ready_;
+};
+
+// The graph's widgets as the editor's pages hold them.
+GraphWidgets GraphWidgetsOf(EditorPages& pages);
+
+}  // namespace kc
