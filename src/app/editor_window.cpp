@@ -19,6 +19,7 @@
 #include "app/message_box.h"
 #include "app/status_box.h"
 #include "eq/view/eq_graph.h"
+#include "ui/edit_history.h"
 #include "ui/edit_session.h"
 #include "ui/editor_pages.h"
 #include "ui/graph_binding.h"
@@ -56,7 +57,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::FormCreate(const PortLister& list_ports) {
-  store_.refresh_pages = [this](int selection) { RefreshPages(selection); };
+  store_.refresh_pages = [this](int selection) { RepaintPages(selection); };
   if (!store_.send_eq_band) {
     store_.send_eq_band = [this](int id, int32_t value) {
       link_window_.link().SendEqBand(id, value);
@@ -89,6 +90,7 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   session_->show_message = [this](const QString& text) { boxes_.Information(kHintCaption, text); };
   handlers_ = std::make_unique<EditorHandlers>(*session_);
   handlers_->Connect();
+  history_ = std::make_unique<EditHistory>(*session_);
   // The graph's frame and labels come first; the first page shown then draws its curve.
   graph_host_ = std::make_unique<SessionGraphHost>(*session_, *handlers_,
                                                    [this] { return startup_complete_; });
@@ -189,6 +191,11 @@ void TForm1::ShowEditor() {
 }
 
 void TForm1::RefreshPages(int selection) {
+  if (history_) history_->Clear();
+  RepaintPages(selection);
+}
+
+void TForm1::RepaintPages(int selection) {
   store_.RebuildWorkingTable();
   if (page_refresher_) page_refresher_(selection);
 }

@@ -19,6 +19,7 @@ class QPushButton;
 
 namespace kc {
 
+class EditHistory;
 class EditLink;
 class EditSession;
 class EditorHandlers;
@@ -60,6 +61,8 @@ class TForm1 : public QWidget {
   EditorHandlers& handlers() { return *handlers_; }
   // The System page's mode, library and password groups.
   SystemPage& system_page() { return *system_page_; }
+  // Undo and redo of the user's edits.
+  EditHistory& history() { return *history_; }
   // The EQ graph below the pages, with its 10 ms timer.
   EqGraph& graph() { return *graph_; }
   MessageBoxes& message_boxes() { return boxes_; }
@@ -77,7 +80,8 @@ class TForm1 : public QWidget {
 
   // Makes the editor visible and brings it to the front.
   void ShowEditor();
-  // Repaints the pages from the store (selection: a block 0..8 or kAllBlocks).
+  // Repaints the pages from the store after the link brought a whole mode (a download, a recall
+  // or an upload; selection: a block 0..8 or kAllBlocks); the edit history starts anew.
   void RefreshPages(int selection);
   // Installs the whole-mode repaint of the controls, run after every refresh of the store.
   void SetPageRefresher(std::function<void(int selection)> refresher) {
@@ -102,6 +106,8 @@ class TForm1 : public QWidget {
   void FormCreate(const PortLister& list_ports);
   void ConnectAtStartUp(const PortLister& list_ports);
   void PrepareModeFolders();
+  // Repaints the pages from the store without touching the edit history.
+  void RepaintPages(int selection);
 
   TForm3& link_window_;
   MessageBoxes& boxes_;
@@ -113,6 +119,7 @@ class TForm1 : public QWidget {
   std::unique_ptr<EditSession> session_;
   std::unique_ptr<EditorHandlers> handlers_;
   std::unique_ptr<SystemPage> system_page_;
+  std::unique_ptr<EditHistory> history_;
   std::unique_ptr<SessionGraphHost> graph_host_;
   std::unique_ptr<EqGraph> graph_;
   std::function<void(int)> page_refresher_;

@@ -10,6 +10,7 @@
 
 #include "app/editor_window.h"
 #include "app/message_box.h"
+#include "ui/edit_history.h"
 
 namespace kc {
 namespace {
@@ -50,6 +51,22 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   off_line_btn_->setProperty("Hint", QStringLiteral("0"));
   device->addSeparator()->setObjectName(QStringLiteral("N4"));
   n5_ = AddItem(device, "N5", QStringLiteral("退出"));
+  // Edit menu: undo and redo of the editor's edits, and the comparison with a mode file. The
+  // shortcuts work from the editor window too, which is a window of its own.
+  QMenu* edit = bar->addMenu(QStringLiteral("编辑"));
+  edit->setObjectName(QStringLiteral("EditMenu"));
+  undo_ = AddItem(edit, "UndoItem", QStringLiteral("撤销"));
+  undo_->setShortcut(QKeySequence::Undo);
+  redo_ = AddItem(edit, "RedoItem", QStringLiteral("重做"));
+  redo_->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  for (QAction* action : {undo_, redo_}) {
+    action->setShortcutContext(Qt::ApplicationShortcut);
+    action->setEnabled(false);
+  }
+  edit->addSeparator();
+  compare_ = AddItem(edit, "CompareItem", QStringLiteral("与模式文件比较..."));
+  compare_->setEnabled(false);
   QMenu* help = bar->addMenu(QStringLiteral("帮助"));
   help->setObjectName(QStringLiteral("HelpMenu"));
   aborat1_ = AddItem(help, "aborat1", QStringLiteral("关于"));
@@ -59,6 +76,18 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   connect(off_line_btn_, &QAction::triggered, this, &TForm4::OffLineBtnClick);
   connect(n5_, &QAction::triggered, this, &TForm4::N5Click);
   connect(aborat1_, &QAction::triggered, this, &TForm4::aborat1Click);
+}
+
+void TForm4::SetEditor(TForm1* editor) {
+  editor_ = editor;
+  if (editor_ == nullptr) return;
+  EditHistory& history = editor_->history();
+  connect(undo_, &QAction::triggered, &history, &EditHistory::Undo);
+  connect(redo_, &QAction::triggered, &history, &EditHistory::Redo);
+  connect(&history.stack(), &QUndoStack::canUndoChanged, undo_, &QAction::setEnabled);
+  connect(&history.stack(), &QUndoStack::canRedoChanged, redo_, &QAction::setEnabled);
+  undo_->setEnabled(history.stack().canUndo());
+  redo_->setEnabled(history.stack().canRedo());
 }
 
 QAction* TForm4::AddItem(QMenu* menu, const char* name, const QString& caption) {

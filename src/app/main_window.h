@@ -22,13 +22,17 @@ class TForm4 : public QMainWindow {
   explicit TForm4(QWidget* parent = nullptr);
 
   // The editor the menu commands act on; set once the editor exists.
-  void SetEditor(TForm1* editor) { editor_ = editor; }
+  void SetEditor(TForm1* editor);
 
   QAction* Logon1() const { return logon1_; }
   QAction* N1() const { return n1_; }
   QAction* OffLineBtn() const { return off_line_btn_; }
   QAction* N5() const { return n5_; }
   QAction* aborat1() const { return aborat1_; }
+  // The edit menu "编辑": undo "撤销", redo "重做", and the comparison with a mode file.
+  QAction* UndoItem() const { return undo_; }
+  QAction* RedoItem() const { return redo_; }
+  QAction* CompareItem() const { return compare_; }
 
   // Menu handlers.
   void Logon1Click();
@@ -54,6 +58,9 @@ class TForm4 : public QMainWindow {
   QAction* off_line_btn_;
   QAction* n5_;
   QAction* aborat1_;
+  QAction* undo_;
+  QAction* redo_;
+  QAction* compare_;
 };
 
 }  // namespace kc

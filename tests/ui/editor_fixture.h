@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -59,6 +60,8 @@ class EditorFixture {
     if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
     return QStringLiteral("<no text>");
   }
+  // Clicks tab button n (FormTabBtn1..9).
+  void ClickTab(int n) { QTest::mouseClick(pages.tab_button(n - 1), Qt::LeftButton); }
   // Puts a value in the store and repaints every page from it, as a download does.
   void Load(int id, int value) {
     store.StoreValue(id, value);

@@ -18,9 +18,6 @@ using Sent = test::RecordingEditLink::Sent;
 
 class HandlersTest : public ::testing::Test, public test::EditorFixture {
  protected:
-  void ClickTab(int n) {
-    QTest::mouseClick(W<QPushButton>(("FormTabBtn" + std::to_string(n)).c_str()), Qt::LeftButton);
-  }
   void Click(const char* name) { QTest::mouseClick(W(name), Qt::LeftButton); }
   // Clicks into an edit box, replaces its text by typing and presses Enter.
   void Type(const char* name, const char* keys) {
