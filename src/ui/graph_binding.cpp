@@ -1,7 +1,10 @@
 #include "ui/graph_binding.h"
 
 #include <QLabel>
+#include <QLineEdit>
 
+#include "model/value_scales.h"
+#include "ui/control_factory.h"
 #include "ui/edit_session.h"
 #include "ui/editor_pages.h"
 #include "ui/handlers.h"
@@ -42,6 +45,34 @@ std::pair<int, int> SessionGraphHost::last_change() const {
 
 void SessionGraphHost::SelectBand(int page, int band) {
   handlers_.MusEQPointLabel1Click(session_.map().BandLabel(page, band + 1));
+}
+
+int SessionGraphHost::BandFrequencyId(int page, int band) const {
+  const QLabel* label = session_.map().BandLabel(page, band + 1);
+  if (label == nullptr) return -1;
+  return TagOf(label) * 256 + band * 5 + HintOf(label).toInt();
+}
+
+void SessionGraphHost::StepBandQ(int page, int band, bool up) {
+  const int frequency = BandFrequencyId(page, band);
+  if (frequency < 0) return;
+  // A band's two Q fields (peaking and shelf) share one edit box and one pair of spin buttons.
+  QWidget* spin = session_.map().Of(frequency + 2).tertiary;
+  QWidget* edit = session_.map().Of(frequency + 2).primary;
+  if (session_.map().IsPlaceholder(spin) || !spin->isEnabled()) return;
+  if (qobject_cast<QLineEdit*>(edit) == nullptr || !edit->isEnabled()) return;
+  handlers_.MusFreUpDownBtn1Click(spin, up);
+}
+
+void SessionGraphHost::SetBandGainToZero(int page, int band) {
+  const int frequency = BandFrequencyId(page, band);
+  if (frequency < 0) return;
+  QWidget* gain = session_.map().Of(frequency + 1).primary;
+  if (qobject_cast<QLineEdit*>(gain) == nullptr || session_.map().IsPlaceholder(gain) ||
+      !gain->isEnabled()) {
+    return;
+  }
+  session_.ApplyValue(gain, kStepSet, false, ParseEditValue(kKindGain, 0.0));
 }
 
 GraphWidgets GraphWidgetsOf(EditorPages& pages) {

@@ -1,6 +1,7 @@
 // The EQ graph's view of the editor: the working table, the control map, ApplyValue, the page
 // on show, the flags and colours of the editing session, and band selection through the
-// numbered band labels, exactly as a click on a label selects a band.
+// numbered band labels, exactly as a click on a label selects a band. The wheel and the double
+// click on a band point reach the band's own Q spin buttons and gain edit box.
 #pragma once
 
 #include <functional>
@@ -30,9 +31,17 @@ class SessionGraphHost : public GraphHost {
   QColor label_colour() const override;
   std::pair<int, int> last_change() const override;
   void SelectBand(int page, int band) override;
+  // The band's Q spin buttons, up or down: one Q table step committed from the Q edit box.
+  void StepBandQ(int page, int band, bool up) override;
+  // ApplyValue on the band's gain edit box with 0 dB (step 120), transmitted.
+  void SetBandGainToZero(int page, int band) override;
   bool ready() const override { return ready_ && ready_(); }
 
  private:
+  // Identifier of a band's frequency value on a page (0..6), band counted from 0, read from the
+  // page's numbered band label as a click on the label reads it; -1 for none.
+  int BandFrequencyId(int page, int band) const;
+
   EditSession& session_;
   EditorHandlers& handlers_;
   std::function<bool()> ready_;

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
 
 #include "eq/graph_axes.h"
 #include "eq/view/cardinal_spline.h"
@@ -50,6 +51,13 @@ EqGraph::EqGraph(GraphWidgets widgets, GraphHost& host, QObject* parent)
   }
   // The inner panel's resizes rebuild the frame at the new size.
   if (widgets_.inner != nullptr) widgets_.inner->installEventFilter(this);
+  // Image1's mouse moves feed the readout, also with no button held; so do the points'.
+  widgets_.image->installEventFilter(this);
+  widgets_.image->setMouseTracking(true);
+  for (QLabel* handle : widgets_.handles) {
+    if (handle != nullptr) handle->setMouseTracking(true);
+  }
+  CreateReadout();
   curve_points_.reserve(kResponsePoints);
   EnsureBitmap();
   DrawGraphFrame(true);
@@ -75,9 +83,20 @@ SlotControls EqGraph::controls_of_handle(int handle) const {
   return handle >= 0 && handle < kHandleCount ? handle_controls_[handle] : SlotControls{};
 }
 
+qreal EqGraph::DevicePixelRatio() const {
+  const qreal ratio = widgets_.image->devicePixelRatioF();
+  return ratio > 0 ? ratio : 1.0;
+}
+
 void EqGraph::EnsureBitmap() {
-  const QSize size(std::max(Width(), 1), std::max(Height(), 1));
-  if (bitmap_.size() != size) bitmap_ = QImage(size, QImage::Format_RGB32);
+  const qreal ratio = DevicePixelRatio();
+  // Whole device pixels covering the whole logical area.
+  const QSize size(static_cast<int>(std::ceil(std::max(Width(), 1) * ratio)),
+                   static_cast<int>(std::ceil(std::max(Height(), 1) * ratio)));
+  if (bitmap_.size() != size || bitmap_.devicePixelRatio() != ratio) {
+    bitmap_ = QImage(size, QImage::Format_RGB32);
+    bitmap_.setDevicePixelRatio(ratio);
+  }
 }
 
 void EqGraph::Publish() { widgets_.image->setPixmap(QPixmap::fromImage(bitmap_)); }
@@ -96,8 +115,9 @@ void EqGraph::PaintFrame() {
   const int width = Width();
   const int height = Height();
   scale_ = ScaleForWidth(width);
+  // Every device pixel, also the fraction of a logical pixel that a fractional ratio leaves.
+  bitmap_.fill(ToQColor(kGraphBackground));
   QPainter painter(&bitmap_);
-  painter.fillRect(0, 0, width, height, ToQColor(kGraphBackground));
   painter.translate(kPixelCentre, kPixelCentre);
   QPen pen;
   pen.setWidth(1);
@@ -202,6 +222,8 @@ void EqGraph::DrawSectionCurve(int selection, int block) {
   if (selection >= 0 && selection <= last) FillEqLabel(selection);
   PaintCurve(last);
   Publish();
+  // A readout on show follows the new curve under the resting mouse.
+  if (readout_->isVisible()) ShowReadout(readout_x_);
 }
 
 void EqGraph::PlaceHandle(int handle, const BandSlot& slot) {
@@ -250,6 +272,7 @@ void EqGraph::FillEqLabel(int slot) {
 
 void EqGraph::PaintCurve(int last) {
   responses_.Sum(last, sum_);
+  curve_drawn_ = true;
   const int width = Width();
   const int height = Height();
   curve_points_.clear();
@@ -280,22 +303,33 @@ bool EqGraph::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
+  if (watched == widgets_.image) return FilterImageEvent(event);
   const int index = HandleIndexOf(watched);
   if (index < 0) return false;
   auto* point = static_cast<QLabel*>(watched);
   switch (event->type()) {
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
       EP1MouseDown(point, static_cast<QMouseEvent*>(event)->position().toPoint());
       return true;
-    case QEvent::MouseMove:
-      EP1MouseMove(point, static_cast<QMouseEvent*>(event)->position().toPoint());
+    case QEvent::MouseButtonDblClick: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      EP1MouseDown(point, mouse->position().toPoint());
+      if (mouse->button() == Qt::LeftButton) EP1DblClick(point);
       return true;
+    }
+    case QEvent::MouseMove: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      FilterPointEvent(point, event);
+      // Moves with no button held come only from the readout's mouse tracking; a drag sees
+      // exactly the moves it saw before tracking was on.
+      if (mouse->buttons() != Qt::NoButton) EP1MouseMove(point, mouse->position().toPoint());
+      return true;
+    }
     case QEvent::MouseButtonRelease:
       EP1MouseUp(point);
       return true;
     default:
-      return false;
+      return FilterPointEvent(point, event);
   }
 }
 

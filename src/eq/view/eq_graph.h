@@ -7,7 +7,13 @@
 // editor only through GraphHost: the working table, the control map, ApplyValue, the page on
 // show and the band selection. It knows nothing of the editor's pages.
 //
-// Coordinates: everything is in Image1's pixels, Image1 sitting at (0, 0) of the inner panel.
+// While the mouse is over the graph, a small readout (EQReadout) shows the frequency under the
+// cursor and the summed response there. The wheel over a band point steps its Q, a double click
+// puts its gain to 0 dB; both go through the host, so the editor's own controls do the edit.
+//
+// Coordinates: everything is in Image1's logical pixels, Image1 sitting at (0, 0) of the inner
+// panel. The bitmap has Image1's size times the screen's device pixel ratio and is painted in
+// logical coordinates, so the geometry is the same on every screen and only the detail grows.
 // x follows frequency on a logarithmic axis with the scale latched at the last frame build
 // (width / 512), y follows gain from +12 dB (row 0) to -24 dB (row height - 1).
 #pragma once
@@ -64,6 +70,12 @@ class GraphHost {
   // numbered point label does.
   virtual void SelectBand(int page, int band) = 0;
   virtual bool ready() const = 0;  // editor creation finished; points do nothing before
+  // The mouse wheel over band point `band` (0-based) of a page: one Q table step up or down, as
+  // a click on that band's Q spin buttons does, within the band's Q limit.
+  virtual void StepBandQ(int /*page*/, int /*band*/, bool /*up*/) {}
+  // A double click on band point `band` of a page: the band's gain to 0 dB through its gain edit
+  // box, shown, stored and sent as any edit of that box.
+  virtual void SetBandGainToZero(int /*page*/, int /*band*/) {}
 };
 
 // Controls bound to the values of a point: frequency, gain and Q (none for the gain and Q of a
@@ -130,6 +142,19 @@ class EqGraph : public QObject {
   void EP1MouseDown(QLabel* point, QPoint position);
   void EP1MouseMove(QLabel* point, QPoint position);
   void EP1MouseUp(QLabel* point);
+  // The wheel over a point, angle_delta in eighths of a degree (120 a notch); true when the point
+  // took it (a band point that answers). Part notches add up until they make a whole one.
+  bool EP1MouseWheel(QLabel* point, int angle_delta);
+  // A double click on a point (after its press): a band point that answers goes to 0 dB and the
+  // double click starts no drag. True when the gain was set.
+  bool EP1DblClick(QLabel* point);
+
+  // The readout: shown for a mouse at x of Image1 (once a curve has been drawn), hidden when the
+  // mouse leaves the graph. ResponseAt is the summed response at x, between grid points linear.
+  void ShowReadout(double x);
+  void HideReadout();
+  double ResponseAt(double x) const;
+  QLabel* readout() const { return readout_; }
 
   // The mappings at the last frame build's scale and the image's current height.
   double scale() const { return scale_; }
@@ -139,6 +164,7 @@ class EqGraph : public QObject {
   double YToGain(double y) const;
 
   // What was drawn, for tests and benchmarks.
+  // The bitmap in device pixels; bitmap().devicePixelRatio() is the ratio it was painted for.
   const QImage& bitmap() const { return bitmap_; }
   const SectionLayout& layout() const { return layout_; }
   const SectionResponse& responses() const { return responses_; }
@@ -155,6 +181,7 @@ class EqGraph : public QObject {
  private:
   int Width() const;
   int Height() const;
+  qreal DevicePixelRatio() const;
   void EnsureBitmap();
   void PaintFrame();
   void BuildAxisLabels(bool create);
@@ -164,6 +191,13 @@ class EqGraph : public QObject {
   void Publish();
   int HandleIndexOf(const QObject* point) const;
   bool AutomaticEq() const;
+  // A band point of the section on show that may be edited now: the editor is ready and, on the
+  // Music page, the EQ is manual.
+  bool BandPointAnswers(int index) const;
+  void CreateReadout();
+  // Readout and wheel/double-click handling of the event filter; true when consumed.
+  bool FilterImageEvent(QEvent* event);
+  bool FilterPointEvent(QLabel* point, QEvent* event);
   // The page rules of a move; false when the whole move is ignored.
   bool ApplyPageRules(int index, double p, int half, int& dx, int& dy, int& left) const;
 
@@ -184,6 +218,12 @@ class EqGraph : public QObject {
 
   DragState drag_;
   std::pair<int, int> last_drawn_{-1, 0};
+
+  QLabel* readout_ = nullptr;
+  double readout_x_ = 0.0;
+  bool curve_drawn_ = false;
+  int wheel_handle_ = -1;
+  int wheel_remainder_ = 0;
 };
 
 }  // namespace kc
