@@ -14,6 +14,9 @@ namespace kc {
 namespace {
 
 constexpr int kSingDiscoId = 0x0001;
+// The user/administrator choice needs the system password each time; no undo or redo may
+// switch it.
+constexpr int kAccessIndex = 12;
 
 // The working identifier that writes a cell of the box's image under a Sing/Disco set; -1 when
 // no identifier does (a cell of the other set).
@@ -93,6 +96,7 @@ void EditHistory::EndGesture() {
   std::vector<ChangedCell> cells;
   for (int row = 0; row < kBlockCount; ++row) {
     for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      if (row == kSystemBlock && slot == DeviceSlot(kSystemBlock, kAccessIndex, 0)) continue;
       if (before_[row][slot] != after[row][slot]) {
         cells.push_back({row, slot, before_[row][slot], after[row][slot]});
       }

@@ -134,5 +134,13 @@ TEST_F(EditHistoryTest, AGroupBEditIsUndoneOnGroupBWhileGroupAIsShown) {
   EXPECT_NE(store.Working(0x0106), 150);
 }
 
+TEST_F(EditHistoryTest, TheAdministratorChoiceIsNeverUndoneOrRedone) {
+  ClickTab(8);
+  W("SysUserMangerGrop")->setEnabled(true);  // as a correct unlock leaves it
+  Click("SysManagerBtn");
+  EXPECT_EQ(store.Working(0x090C), 1);
+  EXPECT_EQ(history.stack().count(), 0);
+}
+
 }  // namespace
 }  // namespace kc
