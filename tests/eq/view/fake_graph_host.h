@@ -96,6 +96,8 @@ class FakeGraphHost : public GraphHost {
     last = {id, store_.Working(id)};
   }
   bool ready() const override { return is_ready; }
+  void StepBandQ(int p, int band, bool up) override { q_steps.push_back({p, band, up}); }
+  void SetBandGainToZero(int p, int band) override { zeroed.push_back({p, band}); }
 
   // Test side.
   ParameterStore& mutable_store() { return store_; }
@@ -109,6 +111,13 @@ class FakeGraphHost : public GraphHost {
   std::vector<AppliedCall> calls;
   int transmissions = 0;
   std::vector<std::pair<int, int>> selections;
+  struct QStep {
+    int page, band;
+    bool up;
+    bool operator==(const QStep&) const = default;
+  };
+  std::vector<QStep> q_steps;
+  std::vector<std::pair<int, int>> zeroed;
   int page = 0;
   std::array<int, 8> bands{};
   bool bulk = false;
