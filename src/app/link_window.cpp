@@ -36,11 +36,16 @@ TForm3::TForm3(MessageBoxes& boxes, QWidget* parent) : QWidget(parent), boxes_(b
 
 TForm3::~TForm3() { Detach(); }
 
+void TForm3::RecordTo(LineRecorder& recorder) {
+  recording_port_ = std::make_unique<RecordingSerialPort>(com_port_, recorder);
+}
+
 void TForm3::Attach(ParameterStore& store, TForm1& editor, TForm2& status) {
   Detach();
   editor_ = &editor;
   status_ = &status;
-  link_ = std::make_unique<Link>(com_port_, store, *this);
+  SerialPort& port = recording_port_ ? static_cast<SerialPort&>(*recording_port_) : com_port_;
+  link_ = std::make_unique<Link>(port, store, *this);
   connect(&timer1_, &QTimer::timeout, this, [this] { link_->Timer1Timer(); });
   connect(&timer2_, &QTimer::timeout, this, [this] { link_->Timer2Timer(); });
   connect(&hold_timer_, &QTimer::timeout, this, [this] { link_->HoldTimerTimer(); });

@@ -12,6 +12,7 @@
 #include "link/link.h"
 #include "link/link_host.h"
 #include "link/qt/qt_serial_port.h"
+#include "link/recording_serial_port.h"
 
 namespace kc {
 
@@ -32,6 +33,9 @@ class TForm3 : public QWidget, public LinkHost {
   explicit TForm3(MessageBoxes& boxes, QWidget* parent = nullptr);
   ~TForm3() override;
 
+  // Records every frame of the line (--record); call before Attach. Without it the link talks
+  // to ComPort directly.
+  void RecordTo(LineRecorder& recorder);
   // Creates the link over the editor's store; the editor calls this while it is being created.
   void Attach(ParameterStore& store, TForm1& editor, TForm2& status);
   // Ends the link before the editor and its store go away.
@@ -65,6 +69,7 @@ class TForm3 : public QWidget, public LinkHost {
  private:
   MessageBoxes& boxes_;
   QtSerialPort com_port_;
+  std::unique_ptr<RecordingSerialPort> recording_port_;
   QTimer timer1_;
   QTimer timer2_;
   QTimer hold_timer_;

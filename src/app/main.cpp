@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 
 #include "app/application.h"
@@ -37,6 +38,7 @@ class FirstPaintProbe : public QObject {
 struct Options {
   std::vector<std::string> extra_ports;
   bool measure = false;
+  QString record_path;
 };
 
 // Reads the command line; --help, --version and unknown options end the program here.
@@ -55,8 +57,14 @@ Options ParseCommandLine(const QCoreApplication& app) {
       QStringLiteral("measure"),
       QStringLiteral("Print start-up, download and memory figures after the first download, "
                      "then quit."));
+  const QCommandLineOption record_option(
+      QStringLiteral("record"),
+      QStringLiteral("Write every frame sent to and received from the box, with a time stamp "
+                     "and direction, one per line, to FILE (readable by karaoke-ctl decode)."),
+      QStringLiteral("FILE"));
   parser.addOption(port_option);
   parser.addOption(measure_option);
+  parser.addOption(record_option);
   parser.process(app);
 
   Options options;
@@ -64,6 +72,7 @@ Options ParseCommandLine(const QCoreApplication& app) {
     options.extra_ports.push_back(name.toStdString());
   }
   options.measure = parser.isSet(measure_option);
+  options.record_path = parser.value(record_option);
   return options;
 }
 
@@ -128,9 +137,20 @@ int main(int argc, char** argv) {
   const std::vector<std::string>& extra_ports = options.extra_ports;
   const bool measure = options.measure;
 
+  std::ofstream record;
+  if (!options.record_path.isEmpty()) {
+    record.open(options.record_path.toStdString(), std::ios::out | std::ios::trunc);
+    if (!record.is_open()) {
+      std::fprintf(stderr, "karaoke-controller: cannot write the recording %s\n",
+                   qPrintable(options.record_path));
+      return 2;
+    }
+  }
+
   const qint64 before_windows_ms = since_start.elapsed();
   kc::Program program(
-      nullptr, [extra_ports] { return kc::MergePortNames(kc::SystemPortNames(), extra_ports); });
+      nullptr, [extra_ports] { return kc::MergePortNames(kc::SystemPortNames(), extra_ports); },
+      record.is_open() ? &record : nullptr);
   app.SetErrorReport(&program.message_boxes());
   const qint64 main_window_ms = before_windows_ms + program.times().main_window_shown_ms;
 

@@ -6,7 +6,7 @@
 
 namespace kc {
 
-Program::Program(MessageBoxes* boxes, PortLister list_ports) {
+Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* record) {
   QElapsedTimer clock;
   clock.start();
   if (boxes == nullptr) {
@@ -27,6 +27,14 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports) {
   times_.main_window_shown_ms = clock.elapsed();
 
   form3_ = std::make_unique<TForm3>(*boxes_);
+  if (record != nullptr) {
+    recorder_ = std::make_unique<LineRecorder>(*record, [] {
+      static QElapsedTimer since;
+      if (!since.isValid()) since.start();
+      return since.nsecsElapsed() / 1000;
+    });
+    form3_->RecordTo(*recorder_);
+  }
   form2_ = std::make_unique<TForm2>();
 
   QElapsedTimer editor_clock;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 
 #include "app/editor_window.h"
 #include "app/link_window.h"
@@ -21,7 +22,8 @@ class Program {
  public:
   // boxes: where messages go; nullptr shows QMessageBoxes owned by the editor (or the main
   // window while the editor is hidden). list_ports gives the ports to probe at start-up.
-  Program(MessageBoxes* boxes, PortLister list_ports);
+  // record, when given, receives a line for every frame sent and received (--record).
+  Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* record = nullptr);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -34,6 +36,7 @@ class Program {
   const StartUpTimes& times() const { return times_; }
 
  private:
+  std::unique_ptr<LineRecorder> recorder_;
   std::unique_ptr<MessageBoxes> own_boxes_;
   MessageBoxes* boxes_;
   std::unique_ptr<TForm4> form4_;

@@ -7,84 +7,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <span>
 
+#include "model/parameter_table.h"
 #include "ui/control_factory.h"
 #include "ui/editor_pages.h"
 
 namespace kc {
 namespace {
-
-// A control bound to one index outside the EQ bands. A slider's pane is found from its name
-// (Bar -> Pane); other secondaries are named here.
-struct Binding {
-  int index;
-  const char* primary;
-  const char* secondary = nullptr;
-};
-
-constexpr Binding kMusic[] = {
-    {0, "AutoModeBtn", "ManulModeBtn"},
-    {1, "DiscoModeBtn", "SingModeBtn"},
-    {3, "MusEQAllpassBtn"},
-};
-constexpr Binding kMicrophone[] = {
-    {0, "MicHPFreBar"},
-    {1, "MicFBERadioBtn1"},
-    {3, "MicEQAllpassBtn"},
-};
-constexpr Binding kEcho[] = {
-    {0, "EchoEffPhaseBtn"},    {1, "EchoEffLevelBar"},   {2, "EchoDirectPhaseBtn"},
-    {3, "EchoDirectLevelBar"}, {4, "EchoHPFreBar"},      {5, "EchoLPFreBar"},
-    {6, "EchoPreDelayBar"},    {7, "EchoTimeBar"},       {8, "EchoRepeatBar"},
-    {9, "EchoRTimeBar"},       {10, "EchoRPreDelayBar"}, {12, "EchoEQAllpassBtn"},
-};
-constexpr Binding kReverb[] = {
-    {0, "RvbEffPhaseBtn"},    {1, "RvbEffLevelBar"}, {2, "RvbDirectPhaseBtn"},
-    {3, "RvbDirectLevelBar"}, {4, "RvbTimeBar"},     {5, "RvbPreDelayBar"},
-    {6, "RvbHPFreBar"},       {7, "RvbLPFreBar"},
-};
-constexpr Binding kSubwoofer[] = {
-    {0, "SubMusLevelBar"},    {2, "SubMusPhaseBtn"},   {4, "SubMicLevelBar"},
-    {6, "SubMicPhaseBtn"},    {8, "SubMusHPType"},     {10, "SubMusHPFreBar"},
-    {12, "SubMusHPuserQBar"}, {14, "SubMusLPType"},    {16, "SubMusLPFreBar"},
-    {18, "SubMusLPuserQBar"}, {20, "SubRmsAttackBar"}, {21, "SubRmsReleaseBar"},
-    {22, "SubRmsLevelBar"},   {23, "SubRmsRatioBar"},  {24, "SubdelayBar"},
-    {25, "SubmuteBtn"},       {27, "SubEQAllpassBtn"},
-};
-constexpr Binding kSystem[] = {
-    {2, "SysModeBox"},          {3, "SysMusInputLevelBox"}, {6, "SysMusStartVolBar"},
-    {7, "SysMusMaxVolBar"},     {8, "SysMicStartVolBar"},   {9, "SysMicMaxVolBar"},
-    {10, "SysEffStartVolBar"},  {11, "SysEffMaxVolBar"},    {12, "SysUserBtn"},
-    {13, "SysPanelBtn1"},       {14, "SysInput"},           {32, "SysMusNormalVolBar"},
-    {33, "SysMicNormalVolBar"}, {34, "SysEffNormalVolBar"},
-};
-
-// Main output, Centre and Rear are named alike (%1 = Main, Center, Sur); the index of each
-// control in the three blocks, -1 where the block has no such control.
-struct OutputBinding {
-  const char* primary;
-  std::array<int, 3> index;  // Main (5), Centre (7), Rear (8)
-  const char* secondary = nullptr;
-};
-constexpr OutputBinding kOutputs[] = {
-    {"%1MusLevelBar", {0, 0, 0}},     {"%1MusPhaseBtn", {2, 2, 2}},
-    {"%1MicLevelBar", {4, 4, 4}},     {"%1MicPhaseBtn", {6, 6, 6}},
-    {"%1EchoLevelBar", {8, 8, 8}},    {"%1EchoPhaseBtn", {10, 10, 10}},
-    {"%1RvbLevelBar", {12, 12, 12}},  {"%1RvbPhaseBtn", {14, 14, 14}},
-    {"%1MusHPFreBar", {16, 16, 16}},  {"%1MusHPslope", {18, 18, -1}, "%1MusHPslope2"},
-    {"%1RmsAttackBar", {20, 20, 18}}, {"%1RmsReleaseBar", {21, 21, 19}},
-    {"%1RmsLevelBar", {22, 22, 20}},  {"%1RmsRatioBar", {23, 23, 21}},
-    {"%1LdelayBar", {24, -1, 22}},    {"%1RdelayBar", {25, -1, 23}},
-    {"%1delayBar", {-1, 24, -1}},     {"%1LmuteBtn", {26, -1, 24}},
-    {"%1RmuteBtn", {27, -1, 25}},     {"%1muteBtn", {-1, 25, -1}},
-    {"%1EQAllpassBtn", {29, 27, 27}},
-};
-struct OutputBlock {
-  int block;
-  const char* prefix;
-};
-constexpr OutputBlock kOutputBlocks[] = {{5, "Main"}, {7, "Center"}, {8, "Sur"}};
 
 // Name prefixes of the EQ band controls by page 0..6: the band controls (MusFreEdit1), their
 // frames and spin buttons (MIcFreGrop1 on the Microphone page), the point labels
@@ -196,60 +125,41 @@ ControlMap BuildControlMap(EditorPages& pages, bool* bulk_refresh) {
   for (auto& row : map.entries_) row.fill(map.placeholder_entry_);
   Filler fill(pages, map.placeholder_, map.missing_);
 
-  const auto bind_list = [&](int block, std::span<const Binding> list) {
-    for (const Binding& b : list) {
-      fill.Bind(map.entries_[block][b.index], QString::fromLatin1(b.primary),
-                b.secondary ? QString::fromLatin1(b.secondary) : QString());
+  // Every parameter the table lists is bound to the control of its name. The EQ band fields
+  // also bring the frame, spin buttons, gain slider and type buttons of their band.
+  for (const ParameterInfo& p : ParameterTable()) {
+    ControlEntry& entry = map.entries_[p.block][p.index];
+    if (p.band < 0) {
+      fill.Bind(entry, QString::fromStdString(p.name), QString::fromStdString(p.secondary));
+      continue;
     }
-  };
-  bind_list(0, kMusic);
-  bind_list(1, kMicrophone);
-  bind_list(3, kEcho);
-  bind_list(4, kReverb);
-  bind_list(6, kSubwoofer);
-  bind_list(9, kSystem);
-  for (int column = 0; column < 3; ++column) {
-    const OutputBlock& out = kOutputBlocks[column];
-    const QString prefix = QString::fromLatin1(out.prefix);
-    for (const OutputBinding& b : kOutputs) {
-      const int index = b.index[column];
-      if (index < 0) continue;
-      fill.Bind(map.entries_[out.block][index], QString::fromLatin1(b.primary).arg(prefix),
-                b.secondary ? QString::fromLatin1(b.secondary).arg(prefix) : QString());
-    }
-  }
-
-  // The EQ bands: the same five fields in every block with bands (block 2 excepted).
-  for (int block = 0; block <= 8; ++block) {
-    const BlockInfo* info = InfoOfBlock(block);
-    if (block == 2 || info == nullptr || info->eq_bands == 0) continue;
-    const EqNames& names = kEqNames[info->page];
+    const EqNames& names = kEqNames[p.page];
     const QString b = QString::fromLatin1(names.band);
     const QString f = QString::fromLatin1(names.frame);
-    for (int k = 0; k < info->eq_bands; ++k) {
-      const QString n = QString::number(k + 1);
-      ControlEntry* field = &map.entries_[block][info->first_eq + 5 * k];
-      field[0].primary = fill.Find(b + "ModeBox" + n);
-      field[0].type_buttons = {fill.Find(b + "PEQBtn" + n), fill.Find(b + "LSQBtn" + n),
-                               fill.Find(b + "HSQBtn" + n)};
-      if (block == 0 && k == 0) {
-        field[0].secondary = fill.Find(QStringLiteral("MusModeBtn1"));
-        field[0].tertiary = fill.Find(QStringLiteral("MusEQBmpBtn1"));
-      }
-      field[1] = {fill.Find(b + "FreEdit" + n),
-                  fill.Find(f + "FreGrop" + n),
-                  fill.Find(f + "FreUpDownBtn" + n),
-                  {}};
-      field[2] = {fill.Find(b + "GainEdit" + n),
-                  fill.Find(f + "GainGrop" + n),
-                  fill.Find(b + "EQGainBar" + n),
-                  {}};
-      // Both Q fields share one box; the type of the band decides which one it shows.
-      field[3] = {fill.Find(b + "QEdit" + n),
-                  fill.Find(f + "QGrop" + n),
-                  fill.Find(f + "QUpDownBtn" + n),
-                  {}};
-      field[4] = field[3];
+    const QString n = QString::number(p.band + 1);
+    const QString name = QString::fromStdString(p.name);
+    switch (p.field) {
+      case 0:
+        entry.primary = fill.Find(name);
+        entry.type_buttons = {fill.Find(b + "PEQBtn" + n), fill.Find(b + "LSQBtn" + n),
+                              fill.Find(b + "HSQBtn" + n)};
+        if (p.block == 0 && p.band == 0) {
+          entry.secondary = fill.Find(QStringLiteral("MusModeBtn1"));
+          entry.tertiary = fill.Find(QStringLiteral("MusEQBmpBtn1"));
+        }
+        break;
+      case 1:
+        entry = {
+            fill.Find(name), fill.Find(f + "FreGrop" + n), fill.Find(f + "FreUpDownBtn" + n), {}};
+        break;
+      case 2:
+        entry = {
+            fill.Find(name), fill.Find(f + "GainGrop" + n), fill.Find(b + "EQGainBar" + n), {}};
+        break;
+      default:
+        // Both Q fields share one box; the type of the band decides which one it shows.
+        entry = {fill.Find(name), fill.Find(f + "QGrop" + n), fill.Find(f + "QUpDownBtn" + n), {}};
+        break;
     }
   }
 

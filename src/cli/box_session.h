@@ -1,0 +1,96 @@
+// One box served by karaoke-ctl: its own port, store, Link and three timers in the one event
+// loop, doing what the editor does (the same scan, download and upload with the same pacing)
+// with no window. Several sessions run side by side, one per port; one that fails ends alone.
+//
+//   Download:  connect (probe) -> download 42 requests -> release -> done
+//   Restore:   connect -> download -> file into the device image -> upload blocks 0..8
+//              -> read blocks 0..8 back -> release -> done (the caller compares)
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/link.h"
+#include "link/link_host.h"
+#include "link/qt/qt_serial_port.h"
+#include "link/recording_serial_port.h"
+#include "model/parameter_store.h"
+#include "modes/mode_file.h"
+
+namespace kc::cli {
+
+class BoxSession : public QObject, public LinkHost {
+  Q_OBJECT
+
+ public:
+  enum class Phase { kIdle, kScanning, kDownloading, kUploading, kReadingBack, kDone };
+
+  // recorder may be nullptr (no recording).
+  BoxSession(std::string port, LineRecorder* recorder, QObject* parent = nullptr);
+  ~BoxSession() override;
+
+  // Called once when the session has ended, well or not.
+  void SetFinished(std::function<void(BoxSession&)> finished) { finished_ = std::move(finished); }
+
+  void StartDownload();
+  // Uploads these entries (a checked mode file) after the download, then reads the box back.
+  void StartRestore(std::vector<ModeEntry> entries);
+
+  const std::string& port() const { return port_name_; }
+  bool done() const { return phase_ == Phase::kDone; }
+  bool ok() const { return done() && failure_.empty(); }
+  const std::string& failure() const { return failure_; }
+  const ParameterStore& store() const { return store_; }
+  const Link& link() const { return *link_; }
+  // Milliseconds from the start to the end of the session and of each transfer.
+  qint64 total_ms() const { return total_ms_; }
+  qint64 download_ms() const { return download_ms_; }
+  qint64 upload_ms() const { return upload_ms_; }
+  qint64 readback_ms() const { return readback_ms_; }
+
+  // LinkHost.
+  void ShowStatus(const std::string& text, int percent, bool visible) override;
+  void ShowMessage(const std::string& text) override;
+  void ShowEditor() override;
+  void RefreshPages(int selection) override;
+  void ModeNamesChanged() override {}
+  void DeviceIdChanged() override {}
+  void SetTimers(bool scan, bool transfer, bool hold) override;
+  void AppendLog(const std::string& line) override { (void)line; }
+
+ private:
+  void Begin();
+  void TransferFinished();
+  void Finish(std::string failure);
+
+  std::string port_name_;
+  QtSerialPort com_port_;
+  std::unique_ptr<RecordingSerialPort> recording_port_;
+  ParameterStore store_;
+  std::unique_ptr<Link> link_;
+  QTimer timer1_;
+  QTimer timer2_;
+  QTimer hold_timer_;
+  std::function<void(BoxSession&)> finished_;
+  Phase phase_ = Phase::kIdle;
+  bool restore_ = false;
+  std::vector<ModeEntry> entries_;
+  std::string failure_;
+  QElapsedTimer clock_;
+  qint64 phase_start_ms_ = 0;
+  qint64 total_ms_ = 0;
+  qint64 download_ms_ = 0;
+  qint64 upload_ms_ = 0;
+  qint64 readback_ms_ = 0;
+};
+
+// A value no transfer writes: rows filled with it before a read-back show which slots the box
+// did not send.
+inline constexpr int32_t kNotReadBack = -1;
+
+}  // namespace kc::cli

@@ -1,0 +1,149 @@
+// What karaoke-ctl prints about a mode: the rows of show, the differences of diff, and the
+// meaning decode gives a frame.
+#include "cli/mode_view.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/frame_meaning.h"
+#include "link/frames.h"
+
+namespace kc::cli {
+namespace {
+
+// A store with a few realistic values: band 1 of Music a low shelf at 99.0 Hz.
+ParameterStore SampleStore() {
+  ParameterStore store;
+  store.SetDevice(0, 4, 1);    // band 1 type LSEQ
+  store.SetDevice(0, 5, 84);   // 99.0Hz
+  store.SetDevice(0, 6, 120);  // 0.0dB
+  store.SetDevice(0, 7, 16);   // PEQ Q 1.00 (not in force)
+  store.SetDevice(0, 8, 10);   // shelf Q 0.71
+  return store;
+}
+
+TEST(ModeDiff, OneEditIsExactlyOneLineWithTheEditorsTexts) {
+  const ParameterStore a = SampleStore();
+  EXPECT_TRUE(Diff(a, a, false).empty());
+
+  ParameterStore b = a;
+  b.SetDevice(3, 7, 125);  // echo delay
+  const std::vector<Difference> one = Diff(a, b, false);
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].page, "Effect");
+  EXPECT_EQ(one[0].name, "EchoTimeBar");
+  EXPECT_EQ(one[0].a, "0ms");
+  EXPECT_EQ(one[0].b, "250ms");
+  EXPECT_EQ(FormatDifferences(one), "Effect\tEchoTimeBar\t0ms\t250ms\n");
+}
+
+TEST(ModeDiff, EverySetAndEverySlotIsCompared) {
+  struct Case {
+    int block;
+    int slot;
+    int32_t value;
+    const char* page;
+    const char* name;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0, 6 + 52, 130, "Music (Disco)", "MusGainEdit1", "2.0dB"},    // the Disco set
+      {2, 16, 100, "Microphone B", "MicGainEdit3", "-4.0dB"},        // group B
+      {5, 1, 50, "Main output (Disco)", "MainMusLevelBar", "100%"},  // Disco twin
+      {0, 2, 7, "Music", "slot 0.2", "7"},                           // band address, no control
+      {8, 53, 9, "Rear", "slot 8.53", "9"},                          // the slot past the block
+  };
+  const ParameterStore a = SampleStore();
+  for (const Case& c : cases) {
+    ParameterStore b = a;
+    b.SetDevice(c.block, c.slot, c.value);
+    const std::vector<Difference> d = Diff(a, b, false);
+    ASSERT_EQ(d.size(), 1u) << c.name;
+    EXPECT_EQ(d[0].page, c.page);
+    EXPECT_EQ(d[0].name, c.name);
+    EXPECT_EQ(d[0].b, c.text);
+  }
+  // What a transfer carries ends before the extra slot of a mode file.
+  ParameterStore b = a;
+  b.SetDevice(8, 53, 9);
+  EXPECT_TRUE(Diff(a, b, false, 0).empty());
+}
+
+TEST(ModeDiff, ABandTypeChangeShowsTheOtherQField) {
+  const ParameterStore a = SampleStore();
+  ParameterStore b = a;
+  b.SetDevice(0, 4, 0);  // LSEQ -> PEQ
+  const std::vector<Difference> d = Diff(a, b, false);
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(d[0].name, "MusModeBox1");
+  EXPECT_EQ(d[0].a, "LSEQ");
+  EXPECT_EQ(d[0].b, "PEQ");
+  EXPECT_EQ(d[1].name, "MusQEdit1");
+  EXPECT_EQ(d[1].a, "[1.00]");
+  EXPECT_EQ(d[1].b, "1.00");
+  EXPECT_EQ(d[2].a, "0.71");
+  EXPECT_EQ(d[2].b, "[0.71]");
+}
+
+TEST(ModeShow, RowsAndJson) {
+  ParameterStore store = SampleStore();
+  store.SetDevice(9, 12, 1);
+  const std::string text = FormatShow(store, true);
+  EXPECT_NE(text.find("Music\tMusFreEdit1\t84\t99.0Hz\n"), std::string::npos);
+  EXPECT_NE(text.find("System\tSysUserBtn\t1\t管理员\n"), std::string::npos);
+  EXPECT_EQ(FormatShow(store, false).find("System"), std::string::npos);
+  const std::string json = FormatShowJson(store, false, "a \"b\".Nddt");
+  EXPECT_NE(json.find("\"source\": \"a \\\"b\\\".Nddt\""), std::string::npos);
+  EXPECT_NE(json.find("{\"page\": \"Music\", \"name\": \"MusFreEdit1\", \"label\": \"band 1 "
+                      "frequency\", \"block\": 0, \"index\": 5, \"slot\": 5, \"raw\": 84, "
+                      "\"text\": \"99.0Hz\"}"),
+            std::string::npos);
+  EXPECT_EQ(JsonString("a\tb"), "\"a\\u0009b\"");
+}
+
+struct MeaningCase {
+  std::vector<uint8_t> frame;
+  bool sent;
+  const char* meaning;
+};
+
+TEST(FrameMeaning, CommandsIdentifiersValuesAndBlocks) {
+  std::vector<uint8_t> band(12, 0);
+  band[0] = 2;     // band 3
+  band[6] = 0x66;  // field 2, the gain: 102
+  const MeaningCase cases[] = {
+      {{0xFC, 0xB1, 0x06, 0xA7, 0x09, 0x30, 0x11, 0x00, 0x5C},
+       true,
+       "probe (link control) [0x0930]"},
+      {{0xFC, 0xB1, 0x06, 0xA0, 0x09, 0x00, 0x02, 0x00, 0x16}, true, "read mode name 2 [0x0900]"},
+      {{0xFC, 0xB1, 0x04, 0xA0, 0x09, 0x40, 0x54}, true, "read device identity [0x0940]"},
+      {BuildFixedFrame(kReadAccess, kReadBlockId, 3), true, "read block 3 [0x0910]"},
+      {{0xFC, 0xB1, 0x06, 0xA7, 0x01, 0x05, 0x2C, 0x01, 0x67},
+       true,
+       "set parameter 0x0105 (block 1): MicFreEdit1 = 300 (6350.0Hz) [0x0105]"},
+      {BuildVariableFrame(kWriteAccess, 0x030B, band.data(), band.size()), true,
+       "set EQ band: block 3 band 3, fields 0 0 102 0 0 [0x030B]"},
+      {BuildFixedFrame(kWriteAccess, kRecallModeId, 4), true, "recall mode 4 [0x0902]"},
+      {{0xFE, 0xAA}, false, "acknowledgement"},
+      {BuildVariableFrame(kReadAccess, 0x0940, std::vector<uint8_t>{0x12, 0xAB, 0, 0xFF}.data(), 4),
+       false, "device identity 12AB00FF [0x0940]"},
+      {BuildFixedFrame(kReadAccess, 0x090C, 1), false,
+       "system item 0x090C: SysUserBtn = 1 (管理员) [0x090C]"},
+      {{0xFC, 0xB1, 0x06, 0xA0, 0x09, 0x10, 0x03, 0x00, 0x00},
+       true,
+       "read block 3 [0x0910] (checksum wrong)"},
+      {{0x01, 0x02}, false, "stray bytes (dropped by the receiver)"},
+  };
+  for (const MeaningCase& c : cases) {
+    EXPECT_EQ(DescribeFrame(c.frame, c.sent), c.meaning);
+  }
+  std::vector<uint8_t> block3(4 + 56, 0);
+  EXPECT_EQ(DescribeFrame(BuildVariableFrame(kReadAccess, 0x0300, block3.data(), 56), false),
+            "block 3 data from slot 0, 28 values [0x0300]");
+  EXPECT_TRUE(IsReadRequest(BuildFixedFrame(kReadAccess, kReadBlockId, 0)));
+  EXPECT_FALSE(IsReadRequest(BuildFixedFrame(kWriteAccess, kLinkControlId, kProbe)));
+  EXPECT_FALSE(ParseRecordedLine("# comment").has_value());
+  EXPECT_FALSE(ParseRecordedLine("0.1 COM3 TX FC ZZ").has_value());
+}
+
+}  // namespace
+}  // namespace kc::cli
