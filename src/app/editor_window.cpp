@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -19,6 +20,7 @@
 #include "app/message_box.h"
 #include "app/status_box.h"
 #include "eq/view/eq_graph.h"
+#include "ui/compare_window.h"
 #include "ui/edit_history.h"
 #include "ui/edit_session.h"
 #include "ui/editor_pages.h"
@@ -109,6 +111,7 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   PrepareModeFolders();
   // The System page's groups; this also lists the PC mode library.
   system_page_ = std::make_unique<SystemPage>(*session_, boxes_, mode_files_.get());
+  compare_ = std::make_unique<CompareWindow>(*session_, boxes_);
   startup_complete_ = true;
   graph_->Start();
 }
@@ -162,6 +165,26 @@ void TForm1::PrepareModeFolders() {
     if (link_window_.attached()) link_window_.link().LinkEvent(LinkEventKind::kStartUpload);
   };
   mode_files_ = std::make_unique<ModeFiles>(mode_folders_->library, store_, std::move(hooks));
+}
+
+void TForm1::CompareWithModeFile() {
+  if (mode_files_ == nullptr) {
+    boxes_.Information(kHintCaption, kNoLibraryText);
+    return;
+  }
+  system_page_->ListModeLibrary();
+  QStringList names;
+  for (const QString& name : system_page_->library_names()) names << name;
+  if (names.isEmpty()) {
+    boxes_.Information(kHintCaption, QStringLiteral("电脑中没有模式文件!"));
+    return;
+  }
+  bool chosen = false;
+  const QString name =
+      QInputDialog::getItem(this, QStringLiteral("与模式文件比较"), QStringLiteral("模式文件："),
+                            names, 0, false, &chosen);
+  if (!chosen) return;
+  compare_->CompareWith(mode_files_->PathOf(name.toStdString()), name);
 }
 
 QPushButton* TForm1::LinkBtn() const { return pages_->link_button(); }

@@ -19,6 +19,7 @@ class QPushButton;
 
 namespace kc {
 
+class CompareWindow;
 class EditHistory;
 class EditLink;
 class EditSession;
@@ -63,6 +64,10 @@ class TForm1 : public QWidget {
   SystemPage& system_page() { return *system_page_; }
   // Undo and redo of the user's edits.
   EditHistory& history() { return *history_; }
+  // The comparison with a mode file of the library.
+  CompareWindow& compare_window() { return *compare_; }
+  // Asks which mode file of the library to compare with, then shows the comparison.
+  void CompareWithModeFile();
   // The EQ graph below the pages, with its 10 ms timer.
   EqGraph& graph() { return *graph_; }
   MessageBoxes& message_boxes() { return boxes_; }
@@ -120,6 +125,7 @@ class TForm1 : public QWidget {
   std::unique_ptr<EditorHandlers> handlers_;
   std::unique_ptr<SystemPage> system_page_;
   std::unique_ptr<EditHistory> history_;
+  std::unique_ptr<CompareWindow> compare_;
   std::unique_ptr<SessionGraphHost> graph_host_;
   std::unique_ptr<EqGraph> graph_;
   std::function<void(int)> page_refresher_;

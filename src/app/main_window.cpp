@@ -86,6 +86,8 @@ void TForm4::SetEditor(TForm1* editor) {
   connect(redo_, &QAction::triggered, &history, &EditHistory::Redo);
   connect(&history.stack(), &QUndoStack::canUndoChanged, undo_, &QAction::setEnabled);
   connect(&history.stack(), &QUndoStack::canRedoChanged, redo_, &QAction::setEnabled);
+  connect(compare_, &QAction::triggered, editor_, &TForm1::CompareWithModeFile);
+  compare_->setEnabled(true);
   undo_->setEnabled(history.stack().canUndo());
   redo_->setEnabled(history.stack().canRedo());
 }

@@ -19,9 +19,9 @@
 
 #include "cli/box_session.h"
 #include "cli/frame_meaning.h"
-#include "cli/mode_view.h"
 #include "link/qt/qt_serial_port.h"
 #include "link/recording_serial_port.h"
+#include "model/mode_view.h"
 #include "modes/mode_file.h"
 
 namespace kc::cli {

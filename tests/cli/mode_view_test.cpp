@@ -1,6 +1,6 @@
 // What karaoke-ctl prints about a mode: the rows of show, the differences of diff, and the
 // meaning decode gives a frame.
-#include "cli/mode_view.h"
+#include "model/mode_view.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "cli/mode_view.h"
+#include "model/mode_view.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <set>
 #include <utility>
 
-namespace kc::cli {
+namespace kc {
 namespace {
 
 constexpr int kModeBlocks = 9;
@@ -164,4 +164,4 @@ std::string FormatShowJson(const ParameterStore& store, bool with_system,
   return out + "\n  ]\n}\n";
 }
 
-}  // namespace kc::cli
+}  // namespace kc

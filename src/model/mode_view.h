@@ -15,7 +15,7 @@
 #include "model/parameter_store.h"
 #include "model/parameter_table.h"
 
-namespace kc::cli {
+namespace kc {
 
 struct ViewRow {
   std::string page;
@@ -55,4 +55,4 @@ std::string FormatShowJson(const ParameterStore& store, bool with_system,
 // A JSON string literal of UTF-8 text.
 std::string JsonString(const std::string& text);
 
-}  // namespace kc::cli
+}  // namespace kc
