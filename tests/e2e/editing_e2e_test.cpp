@@ -1,7 +1,7 @@
 // Edits made with mouse and keys on the running program reach the box: after each family of
 // controls has been worked, the box's image equals the store's device image, and a repaint of
 // the pages sends nothing.
-#include "pty_box.h"  // first: see there
+#include "journey.h"  // first: see there
 // clang-format off
 #include <gtest/gtest.h>
 
@@ -10,55 +10,18 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
-#include <memory>
-#include <sstream>
 
-#include "app/program.h"
-#include "model/parameter_store.h"
-#include "ui/editor_pages.h"
-#include "ui/scripted_message_boxes.h"
 // clang-format on
 
 namespace kc {
 namespace {
 
+using e2e::ImageDifferences;
 using e2e::WaitFor;
 
-// Where the box's image of blocks 0..9 differs from the store's device image; empty when equal.
-std::string ImageDifferences(const ParameterStore& store, const boxsim::BoxModel& box) {
-  std::ostringstream out;
-  for (int block = 0; block <= kSystemBlock; ++block) {
-    for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
-      if (store.Device(block, slot) != box.Slot(block, slot)) {
-        out << "block " << block << " slot " << slot << ": store " << store.Device(block, slot)
-            << ", box " << box.Slot(block, slot) << "\n";
-      }
-    }
-  }
-  return out.str();
-}
-
-class EditingAgainstBox : public ::testing::Test {
+class EditingAgainstBox : public e2e::ProgramOnBox {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(box_.ok());
-    const std::string path = box_.path();
-    program_ =
-        std::make_unique<Program>(&boxes_, [path] { return std::vector<std::string>{path}; });
-    ASSERT_TRUE(WaitFor([&] { return program_->Form1().isVisible(); }, 20000));
-  }
-  EditorPages& pages() { return program_->Form1().pages(); }
-  QWidget* W(const char* name) { return pages().FindControl(QString::fromLatin1(name)); }
-  void Click(const char* name) { QTest::mouseClick(W(name), Qt::LeftButton); }
-  void Tab(int n) { Click(("FormTabBtn" + std::to_string(n)).c_str()); }
-  bool BoxFollows() {
-    return WaitFor(
-        [&] { return ImageDifferences(program_->Form1().store(), box_.model()).empty(); }, 5000);
-  }
-
-  e2e::PtyBox box_;
-  ScriptedMessageBoxes boxes_;
-  std::unique_ptr<Program> program_;
+  void SetUp() override { Start(); }
 };
 
 TEST_F(EditingAgainstBox, EveryFamilyOfControlsChangesTheBox) {

@@ -1,7 +1,7 @@
 // The System page's mode groups and passwords, used through the editor's own controls against the
 // simulated box over a pseudo-terminal: modes stored and recalled on the box, mode files saved on
 // the PC and sent back, both passwords changed, and the unlock of administrator mode.
-#include "pty_box.h"  // first: see there
+#include "journey.h"  // first: see there
 // clang-format off
 #include <gtest/gtest.h>
 
@@ -37,78 +37,12 @@ namespace {
 
 using e2e::WaitFor;
 
-constexpr int kTransferWaitMs = 20000;
-
-class ModesAgainstPtyBox : public ::testing::Test {
+class ModesAgainstPtyBox : public e2e::ProgramOnBox {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(box_.ok());
-    const std::string path = box_.path();
-    program_ =
-        std::make_unique<Program>(&boxes_, [path] { return std::vector<std::string>{path}; });
-    ASSERT_TRUE(WaitFor([&] { return program_->Form1().isVisible(); }, kTransferWaitMs));
+    Start();
     ASSERT_NE(Editor().mode_files(), nullptr);
     Editor().pages().SelectTab(EditorPages::kSystemPage);
-  }
-
-  void TearDown() override {
-    if (!program_ || Editor().mode_files() == nullptr) return;
-    std::error_code ec;
-    for (const std::string& name : files_) {
-      std::filesystem::remove(Editor().mode_files()->PathOf(name), ec);
-    }
-  }
-
-  TForm1& Editor() { return program_->Form1(); }
-  Link& TheLink() { return program_->Form3().link(); }
-  boxsim::BoxModel& Box() { return box_.model(); }
-
-  template <class T = QWidget>
-  T* W(const char* name) {
-    T* control = Editor().pages().Find<T>(QString::fromLatin1(name));
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
-  void Click(const char* name) {
-    QWidget* control = W(name);
-    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(8, control->height() / 2));
-  }
-  void Type(const char* name, const QString& text) { QTest::keyClicks(W<QLineEdit>(name), text); }
-  void Enter(const char* name) { QTest::keyClick(W<QLineEdit>(name), Qt::Key_Return); }
-
-  // Waits for the transfer that the last action started to end with the link Ready again.
-  bool WaitForTransfer(int done_before) {
-    return WaitFor(
-        [&] {
-          return program_->Form3().transfers_done() > done_before &&
-                 TheLink().state() == LinkState::kReady;
-        },
-        kTransferWaitMs);
-  }
-
-  // "调用模式" on the item of mode index (0..14), answered Yes; waits for the reload.
-  bool Recall(int index) {
-    W<QComboBox>("SysModeBox")->setCurrentIndex(index);
-    boxes_.answers.push_back(true);
-    const int before = program_->Form3().transfers_done();
-    Click("RzBmpButton121");
-    return WaitForTransfer(before);
-  }
-
-  // "存储到电脑" under a name of this test.
-  void SaveFile(const std::string& name) {
-    files_.push_back(name);
-    W<QLineEdit>("FileEdit")->setText(QString::fromStdString(name));
-    Click("RzBmpButton120");
-  }
-
-  // "上传到设备" of a file, answered Yes; waits for the upload.
-  bool SendFile(const std::string& name) {
-    W<QLineEdit>("FileEdit")->setText(QString::fromStdString(name));
-    boxes_.answers.push_back(true);
-    const int before = program_->Form3().transfers_done();
-    Click("RzBmpButton119");
-    return WaitForTransfer(before);
   }
 
   // The values of blocks 0..8 that a mode file holds, entry by entry.
@@ -158,29 +92,12 @@ class ModesAgainstPtyBox : public ::testing::Test {
     }
     return off;
   }
-
-  void UnlockAsAdministrator() {
-    Type("SysPassEdit", QString::fromStdString(Box().system_password()));
-    Click("RzBmpButton118");
-    ASSERT_TRUE(W<QGroupBox>("SysUserMangerGrop")->isEnabled());
-    Click("SysManagerBtn");
-    ASSERT_TRUE(WaitFor([&] { return Box().Slot(9, 0x0C) == 1; }, 3000));
-  }
-
-  std::string Unique(const std::string& stem) {
-    return "e2e-" + stem + "-" + std::to_string(QCoreApplication::applicationPid());
-  }
-
-  e2e::PtyBox box_;
-  ScriptedMessageBoxes boxes_;
-  std::unique_ptr<Program> program_;
-  std::vector<std::string> files_;
 };
 
 TEST_F(ModesAgainstPtyBox, UnlockSwitchesToAdministratorAndStoresMode3UnderANewName) {
   EXPECT_FALSE(W<QPushButton>("RzBmpButton138")->isEnabled());
   EXPECT_FALSE(W<QGroupBox>("SysUserMangerGrop")->isEnabled());
-  UnlockAsAdministrator();
+  ASSERT_TRUE(UnlockAsAdministrator());
   EXPECT_TRUE(W<QPushButton>("RzBmpButton138")->isEnabled());
   EXPECT_FALSE(W<QGroupBox>("SysUserMangerGrop")->isEnabled()) << "each choice needs an unlock";
   EXPECT_EQ(Editor().store().Working(0x090C), 1);
