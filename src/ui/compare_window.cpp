@@ -93,7 +93,9 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   if (in) text << in.rdbuf();
-  const ModeCheck check = in ? CheckModeText(text.str()) : ModeCheck{ModeStatus::kFileMissing};
+  ModeCheck check;
+  check.status = ModeStatus::kFileMissing;
+  if (in) check = CheckModeText(text.str());
   if (check.status != ModeStatus::kOk) {
     boxes_.Information(kHintCaption, Text(std::string(ModeStatusChinese(check.status))));
     return false;

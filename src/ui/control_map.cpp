@@ -104,6 +104,17 @@ int ControlMap::BoundCount(int block) const {
   return count;
 }
 
+void ControlMap::ForEachBound(
+    const std::function<void(int id, const ControlEntry& entry)>& fn) const {
+  for (int block = 0; block < kBlockCount; ++block) {
+    const BlockInfo* info = InfoOfBlock(block);
+    for (int index = 0; index < info->parameters; ++index) {
+      const ControlEntry& entry = At(block, index);
+      if (!IsPlaceholder(entry.primary)) fn(MakeId(block, index), entry);
+    }
+  }
+}
+
 QLabel* ControlMap::BandLabel(int page, int band) const {
   if (page < 0 || page >= kEqPages || band < 1 || band > kMaxBandsOfPage) return nullptr;
   return band_labels_[page][band - 1];

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 
 #include "model/parameter_store.h"
 
@@ -53,6 +54,10 @@ class ControlMap {
   bool IsPlaceholder(const QWidget* control) const {
     return control == nullptr || control == placeholder_;
   }
+
+  // Calls fn(id, entry) for every index of every block whose primary control is a real control,
+  // block by block in index order.
+  void ForEachBound(const std::function<void(int id, const ControlEntry& entry)>& fn) const;
 
   // Indices of a block whose primary control is a real control.
   int BoundCount(int block) const;

@@ -32,8 +32,8 @@ int IdOfCell(int row, int slot, int disco) {
 
 class GestureStep : public QUndoCommand {
  public:
-  GestureStep(EditHistory& history, std::vector<ChangedCell> cells, int disco, int mic_group)
-      : history_(history), cells_(std::move(cells)), disco_(disco), mic_group_(mic_group) {}
+  GestureStep(EditHistory& history, std::vector<ChangedCell> cells, int disco)
+      : history_(history), cells_(std::move(cells)), disco_(disco) {}
 
   // The gesture itself has already happened when the step is pushed.
   void redo() override {
@@ -41,15 +41,14 @@ class GestureStep : public QUndoCommand {
       first_ = false;
       return;
     }
-    history_.Apply(cells_, true, disco_, mic_group_);
+    history_.Apply(cells_, true, disco_);
   }
-  void undo() override { history_.Apply(cells_, false, disco_, mic_group_); }
+  void undo() override { history_.Apply(cells_, false, disco_); }
 
  private:
   EditHistory& history_;
   std::vector<ChangedCell> cells_;
   int disco_;
-  int mic_group_;
   bool first_ = true;
 };
 
@@ -84,7 +83,6 @@ void EditHistory::BeginGesture() {
   spoiled_ = false;
   before_ = Snapshot();
   disco_ = session_.store().disco();
-  mic_group_ = session_.store().mic_group();
 }
 
 void EditHistory::EndGesture() {
@@ -102,7 +100,7 @@ void EditHistory::EndGesture() {
       }
     }
   }
-  if (!cells.empty()) stack_.push(new GestureStep(*this, std::move(cells), disco_, mic_group_));
+  if (!cells.empty()) stack_.push(new GestureStep(*this, std::move(cells), disco_));
 }
 
 void EditHistory::Undo() {
@@ -123,8 +121,7 @@ void EditHistory::Clear() {
   stack_.clear();
 }
 
-void EditHistory::Apply(const std::vector<ChangedCell>& cells, bool after, int disco,
-                        int mic_group) {
+void EditHistory::Apply(const std::vector<ChangedCell>& cells, bool after, int disco) {
   ParameterStore& store = session_.store();
   EditLink& link = session_.link();
   applying_ = true;

@@ -53,8 +53,9 @@ class EditHistory : public QObject {
   void EndGesture();
   bool gesture_open() const { return open_; }
 
-  // Sends a set of cells as values and repaints; used by the steps.
-  void Apply(const std::vector<ChangedCell>& cells, bool after, int disco, int mic_group);
+  // Sends a set of cells as values (the microphone group each cell's row belongs to, the
+  // Sing/Disco set the gesture worked on) and repaints; used by the steps.
+  void Apply(const std::vector<ChangedCell>& cells, bool after, int disco);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -71,7 +72,6 @@ class EditHistory : public QObject {
   bool spoiled_ = false;
   Image before_{};
   int disco_ = 0;
-  int mic_group_ = 0;
 };
 
 }  // namespace kc

@@ -46,63 +46,57 @@ int ToggledState(const QAbstractButton* button) { return HintOf(button) == "1" ?
 }  // namespace
 
 void EditorHandlers::ConnectButtons() {
-  const ControlMap& map = session_.map();
-  for (int block = 0; block < kBlockCount; ++block) {
-    const BlockInfo* info = InfoOfBlock(block);
-    for (int index = 0; index < info->parameters; ++index) {
-      const ControlEntry& entry = map.At(block, index);
-      if (map.IsPlaceholder(entry.primary)) continue;
-      const int id = MakeId(block, index);
-      if (auto* box = qobject_cast<QComboBox*>(entry.primary)) {
-        if (entry.type_buttons[0] != nullptr) {
-          connect(box, &QComboBox::currentIndexChanged, this,
-                  [this, box] { MusModeBox1Change(box); });
-          for (QWidget* widget : entry.type_buttons) {
-            auto* button = qobject_cast<QAbstractButton*>(widget);
-            connect(button, &QAbstractButton::clicked, this,
-                    [this, button] { MainPEQBtn1Click(button); });
-          }
-          if (auto* small = qobject_cast<QAbstractButton*>(entry.secondary)) {
-            connect(small, &QAbstractButton::clicked, this,
-                    [this, small] { MusModeBtn1Click(small); });
-          }
-        } else if (block != kSystemBlock || index == 3) {
-          // SubMusHPType, SubMusLPType and SysMusInputLevelBox; the mode list of the System
-          // page has handling of its own.
-          connect(box, &QComboBox::currentIndexChanged, this,
-                  [this, box] { SubMusHPTypeChange(box); });
+  session_.map().ForEachBound([this](int id, const ControlEntry& entry) {
+    const int block = BlockOf(id);
+    if (auto* box = qobject_cast<QComboBox*>(entry.primary)) {
+      if (entry.type_buttons[0] != nullptr) {
+        connect(box, &QComboBox::currentIndexChanged, this,
+                [this, box] { MusModeBox1Change(box); });
+        for (QWidget* widget : entry.type_buttons) {
+          auto* button = qobject_cast<QAbstractButton*>(widget);
+          connect(button, &QAbstractButton::clicked, this,
+                  [this, button] { MainPEQBtn1Click(button); });
         }
-        continue;
-      }
-      if (auto* radio = qobject_cast<QRadioButton*>(entry.primary)) {
-        const QList<QAbstractButton*> group =
-            radio->group() ? radio->group()->buttons() : QList<QAbstractButton*>{radio};
-        for (QAbstractButton* button : group) {
-          connect(button, &QAbstractButton::clicked, this,
-                  [this, button, id] { SysMusInputLevelClick(button, id); });
+        if (auto* small = qobject_cast<QAbstractButton*>(entry.secondary)) {
+          connect(small, &QAbstractButton::clicked, this,
+                  [this, small] { MusModeBtn1Click(small); });
         }
-        continue;
+      } else if (block != kSystemBlock || IndexOf(id) == 3) {
+        // SubMusHPType, SubMusLPType and SysMusInputLevelBox; the mode list of the System
+        // page has handling of its own.
+        connect(box, &QComboBox::currentIndexChanged, this,
+                [this, box] { SubMusHPTypeChange(box); });
       }
-      auto* button = qobject_cast<QAbstractButton*>(entry.primary);
-      if (button == nullptr) continue;
-      switch (FamilyOf(button)) {
-        case ButtonFamily::kPhase:
-          connect(button, &QAbstractButton::clicked, this,
-                  [this, button] { EchoEffPhaseBtnClick(button); });
-          break;
-        case ButtonFamily::kMute:
-          connect(button, &QAbstractButton::clicked, this,
-                  [this, button] { MainLmuteBtnClick(button); });
-          break;
-        case ButtonFamily::kBypass:
-          connect(button, &QAbstractButton::clicked, this,
-                  [this, button] { MusEQAllpassBtnClick(button); });
-          break;
-        case ButtonFamily::kNone:
-          break;
-      }
+      return;
     }
-  }
+    if (auto* radio = qobject_cast<QRadioButton*>(entry.primary)) {
+      const QList<QAbstractButton*> group =
+          radio->group() ? radio->group()->buttons() : QList<QAbstractButton*>{radio};
+      for (QAbstractButton* button : group) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button, id] { SysMusInputLevelClick(button, id); });
+      }
+      return;
+    }
+    auto* button = qobject_cast<QAbstractButton*>(entry.primary);
+    if (button == nullptr) return;
+    switch (FamilyOf(button)) {
+      case ButtonFamily::kPhase:
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button] { EchoEffPhaseBtnClick(button); });
+        break;
+      case ButtonFamily::kMute:
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button] { MainLmuteBtnClick(button); });
+        break;
+      case ButtonFamily::kBypass:
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button] { MusEQAllpassBtnClick(button); });
+        break;
+      case ButtonFamily::kNone:
+        break;
+    }
+  });
 }
 
 void EditorHandlers::MusModeBox1Change(QComboBox* box) {

@@ -47,38 +47,33 @@ void LimitTo(QSlider* slider, int limit) {
 }  // namespace
 
 void EditorHandlers::ConnectValues() {
-  const ControlMap& map = session_.map();
-  for (int block = 0; block < kBlockCount; ++block) {
-    const BlockInfo* info = InfoOfBlock(block);
-    for (int index = 0; index < info->parameters; ++index) {
-      const ControlEntry& entry = map.At(block, index);
-      if (map.IsPlaceholder(entry.primary)) continue;
-      if (auto* slider = qobject_cast<QSlider*>(entry.primary)) {
-        if (block == kSystemBlock) {
-          connect(slider, &QSlider::valueChanged, this,
-                  [this, slider] { SysMusNormalVolBarChange(slider); });
-        } else if (qobject_cast<QLabel*>(entry.secondary) != nullptr) {
-          connect(slider, &QSlider::valueChanged, this,
-                  [this, slider] { MicHPFreBarChange(slider); });
-        }
-        continue;
+  session_.map().ForEachBound([this](int id, const ControlEntry& entry) {
+    const int block = BlockOf(id);
+    if (auto* slider = qobject_cast<QSlider*>(entry.primary)) {
+      if (block == kSystemBlock) {
+        connect(slider, &QSlider::valueChanged, this,
+                [this, slider] { SysMusNormalVolBarChange(slider); });
+      } else if (qobject_cast<QLabel*>(entry.secondary) != nullptr) {
+        connect(slider, &QSlider::valueChanged, this,
+                [this, slider] { MicHPFreBarChange(slider); });
       }
-      auto* edit = qobject_cast<QLineEdit*>(entry.primary);
-      if (edit == nullptr) continue;
-      // A Q box serves two indices; connect it once.
-      if (edit->property("EditConnected").toBool()) continue;
-      edit->setProperty("EditConnected", true);
-      edit->installEventFilter(this);
-      if (auto* gain = qobject_cast<QSlider*>(entry.tertiary)) {
-        connect(gain, &QSlider::valueChanged, this, [this, gain] { MainEQGainBar1Change(gain); });
-      } else if (auto* spin = qobject_cast<SpinButtons*>(entry.tertiary)) {
-        connect(spin, &SpinButtons::DownLeftClick, this,
-                [this, spin] { MusFreUpDownBtn1Click(spin, false); });
-        connect(spin, &SpinButtons::UpRightClick, this,
-                [this, spin] { MusFreUpDownBtn1Click(spin, true); });
-      }
+      return;
     }
-  }
+    auto* edit = qobject_cast<QLineEdit*>(entry.primary);
+    if (edit == nullptr) return;
+    // A Q box serves two indices; connect it once.
+    if (edit->property("EditConnected").toBool()) return;
+    edit->setProperty("EditConnected", true);
+    edit->installEventFilter(this);
+    if (auto* gain = qobject_cast<QSlider*>(entry.tertiary)) {
+      connect(gain, &QSlider::valueChanged, this, [this, gain] { MainEQGainBar1Change(gain); });
+    } else if (auto* spin = qobject_cast<SpinButtons*>(entry.tertiary)) {
+      connect(spin, &SpinButtons::DownLeftClick, this,
+              [this, spin] { MusFreUpDownBtn1Click(spin, false); });
+      connect(spin, &SpinButtons::UpRightClick, this,
+              [this, spin] { MusFreUpDownBtn1Click(spin, true); });
+    }
+  });
 }
 
 void EditorHandlers::MicHPFreBarChange(QSlider* slider) {

@@ -144,6 +144,14 @@ TEST_F(HandlersTest, RadioGroupsAndFilterTypes) {
   EXPECT_FALSE(W("SysUserMangerGrop")->isEnabled());
   EXPECT_TRUE(W("RzBmpButton138")->isEnabled());
   EXPECT_TRUE(W("SignRzGroup")->isEnabled());
+
+  // The music input level list sends; choosing a mode in the mode list sends nothing (only the
+  // recall button does, after its question).
+  W<QComboBox>("SysMusInputLevelBox")->setCurrentIndex(2);
+  EXPECT_EQ(link.sent.back(), (Sent{Sent::kParam, 0x0903, 2, {}}));
+  const std::size_t sent = link.sent.size();
+  W<QComboBox>("SysModeBox")->setCurrentIndex(4);
+  EXPECT_EQ(link.sent.size(), sent);
 }
 
 TEST_F(HandlersTest, TypeButtonSendsTheBandOnceAndShowsItsQ) {
