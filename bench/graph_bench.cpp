@@ -1,7 +1,8 @@
 // Speed of the EQ graph at the design size (1049 x 273), offscreen: a full redraw of a section
-// (frame, every slot computed, the summed curve, the points) and one drag tick (a point moved,
-// its band applied, that one slot computed again, summed and redrawn). Both run inside the
-// graph's 10 ms timer tick, so the share of the tick is printed at the end.
+// (frame, every slot computed, the summed curve, the points), one drag tick (a point moved, its
+// band applied, that one slot computed again, summed and redrawn) and one readout update. The
+// first two run inside the graph's 10 ms timer tick, so the share of the tick is printed at the
+// end. Run with QT_SCALE_FACTOR=2 for a high-resolution screen (four times the pixels).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -97,6 +98,19 @@ BENCHMARK(BM_Drag)
     ->Repetitions(10)
     ->DisplayAggregatesOnly(true);
 
+// One mouse move over the graph with the readout on show: frequency and response under the
+// cursor, the label's text and place.
+void BM_Readout(benchmark::State& state) {
+  Bench b(0);
+  int x = 0;
+  for (auto _ : state) {
+    x = (x + 37) % 1049;
+    b.graph.ShowReadout(x);
+    benchmark::DoNotOptimize(b.graph.readout()->text().size());
+  }
+}
+BENCHMARK(BM_Readout)->Unit(benchmark::kMicrosecond)->Repetitions(10)->DisplayAggregatesOnly(true);
+
 // Prints each median as a share of the graph's 10 ms tick.
 class TickShareReporter : public benchmark::ConsoleReporter {
  public:
@@ -118,6 +132,7 @@ class TickShareReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  std::printf("device pixel ratio %.1f\n", app.devicePixelRatio());
   benchmark::Initialize(&argc, argv);
   TickShareReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

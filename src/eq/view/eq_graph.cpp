@@ -30,6 +30,15 @@ constexpr double kPixelCentre = 0.5;
 
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
+// The curve runs through whole pixels of the bitmap: a logical coordinate v is put on the device
+// pixel whose centre is nearest to v's own centre (v * ratio + ratio / 2), and given back in
+// logical units before the half-pixel shift. At ratio 1 that is Round(v); at ratio 2 the
+// points lie on half logical pixels, within a quarter pixel of v.
+double SnapToDevicePixel(double v, double ratio) {
+  const int pixel = RoundCoordinate(v * ratio + (ratio - 1) / 2);
+  return (pixel + kPixelCentre) / ratio - kPixelCentre;
+}
+
 QString LabelStyle(const QColor& colour) {
   return QStringLiteral("color: rgb(%1,%2,%3); background: transparent;")
       .arg(colour.red())
@@ -275,11 +284,12 @@ void EqGraph::PaintCurve(int last) {
   curve_drawn_ = true;
   const int width = Width();
   const int height = Height();
+  const double ratio = bitmap_.devicePixelRatio();
   curve_points_.clear();
   for (int i = 0; i < kResponsePoints; ++i) {
     // i * width is whole before the division.
-    const int x = RoundCoordinate(static_cast<double>(i * width) / kResponseIntervals);
-    const int y = RoundCoordinate(kc::GainToY(sum_[i], height));
+    const double x = SnapToDevicePixel(static_cast<double>(i * width) / kResponseIntervals, ratio);
+    const double y = SnapToDevicePixel(kc::GainToY(sum_[i], height), ratio);
     curve_points_.emplace_back(x, y);
   }
   QPainter painter(&bitmap_);

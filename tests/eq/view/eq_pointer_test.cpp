@@ -131,7 +131,7 @@ TEST_F(EqPointerTest, ReadoutShowsFrequencyAndSummedResponseUnderTheMouse) {
 }
 
 TEST_F(EqPointerTest, ReadoutLetsTheMouseThroughAndStaysBelowThePoints) {
-  Band(host, 0, 0, 0, 359, 180, 16);  // 19800 Hz, +12 dB: the point sits in the top right corner
+  Band(host, 0, 0, 0, 0, 180, 16);  // 19.7 Hz, +12 dB: the point sits in the top left corner
   ShowPage(0);
   QTest::mouseMove(window.image, QPoint(500, 100));
   QLabel* readout = graph.readout();
@@ -144,9 +144,9 @@ TEST_F(EqPointerTest, ReadoutLetsTheMouseThroughAndStaysBelowThePoints) {
   // The covered point is pressed and dragged as any other.
   QTest::mousePress(point, Qt::LeftButton, {}, QPoint(7, 7));
   EXPECT_EQ(host.selections.size(), 1u);
-  QTest::mouseMove(point, QPoint(-33, 27));
+  QTest::mouseMove(point, QPoint(47, 27));
   QTest::mouseRelease(point, Qt::LeftButton, {}, QPoint(7, 7));
-  EXPECT_EQ(point->pos(), QPoint(RoundHalfEven(graph.FrequencyToX(19800) - 7) - 40, -7 + 20));
+  EXPECT_EQ(point->pos(), QPoint(RoundHalfEven(graph.FrequencyToX(19.7) - 7) + 40, -7 + 20));
 }
 
 TEST_F(EqPointerTest, MovesWithNoButtonHeldNeverDragAPoint) {

@@ -1,6 +1,7 @@
 // Renders the EQ graph offscreen with a few EQ settings and saves each as a PNG file in the folder
 // given on the command line (default: the current folder), to look at the frame, the curve, the
-// points and the labels.
+// points, the labels and the readout under the mouse. Run with QT_SCALE_FACTOR=2 to see the
+// graph on a high-resolution screen (the files then have twice the pixels each way).
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -20,7 +21,8 @@ struct Shot {
   int page;
   int selection;
   std::function<void(FakeGraphHost&)> set;
-  QSize size;  // of the inner panel; empty for the design size
+  QSize size;             // of the inner panel; empty for the design size
+  double readout_hz = 0;  // the mouse rests over this frequency (readout shown); 0 for none
 };
 
 // Band k of a block: type, frequency step, gain step, Q step.
@@ -97,6 +99,17 @@ int main(int argc, char** argv) {
        {}},
       {"music_resized", 0, 0, [](FakeGraphHost& h) { Band(h, 0, 0, 0, 204, 104, 22); },
        QSize(760, 200)},
+      {"music_readout",
+       0,
+       0,
+       [](FakeGraphHost& h) {
+         Band(h, 0, 0, 0, 204, 104, 22);  // 1000 Hz, -3.2 dB, Q 1.40
+         Band(h, 0, 1, 0, 82, 60, 40);    // 99 Hz, -12 dB, Q 4.00
+         Band(h, 0, 2, 2, 320, 150, 16);  // high shelf +6 dB
+         Band(h, 0, 3, 1, 10, 175, 10);   // low shelf 23.9 Hz, +11 dB: under the readout
+       },
+       {},
+       1000},
   };
   int failures = 0;
   for (const Shot& shot : shots) {
@@ -113,13 +126,15 @@ int main(int argc, char** argv) {
     const int block = kc::test::BlockOfPage(shot.page);
     graph.DrawSectionCurve(kc::kAllSlots, block);
     graph.DrawSectionCurve(shot.selection, block);
+    if (shot.readout_hz > 0) graph.ShowReadout(graph.FrequencyToX(shot.readout_hz));
     app.processEvents();
     const QString path = folder.filePath(QString(shot.name) + ".png");
     if (!window.outer->grab().save(path)) {
       std::fprintf(stderr, "could not write %s\n", qPrintable(path));
       ++failures;
     } else {
-      std::printf("%s\n", qPrintable(path));
+      std::printf("%s (device pixel ratio %.1f)\n", qPrintable(path),
+                  window.image->devicePixelRatioF());
     }
   }
   return failures == 0 ? 0 : 1;
