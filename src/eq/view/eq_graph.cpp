@@ -63,6 +63,9 @@ EqGraph::EqGraph(GraphWidgets widgets, GraphHost& host, QObject* parent)
   // Image1's mouse moves feed the readout, also with no button held; so do the points'.
   widgets_.image->installEventFilter(this);
   widgets_.image->setMouseTracking(true);
+  // The bitmap starts at Image1's corner also where a fractional pixel ratio makes it a fraction
+  // of a pixel larger than Image1.
+  widgets_.image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   for (QLabel* handle : widgets_.handles) {
     if (handle != nullptr) handle->setMouseTracking(true);
   }
