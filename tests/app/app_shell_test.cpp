@@ -15,8 +15,8 @@
 
 #include "app/application.h"
 #include "app/program.h"
-#include "ui/scripted_message_boxes.h"
 #include "ui/editor_pages.h"
+#include "ui/scripted_message_boxes.h"
 
 namespace kc {
 namespace {
@@ -129,9 +129,10 @@ TEST(Menu, ItemsCarryTheirNamesAndCaptions) {
   QMenuBar* bar = program.Form4().findChild<QMenuBar*>(QStringLiteral("MainMenu1"));
   ASSERT_NE(bar, nullptr);
   const QList<QAction*> menus = bar->actions();
-  ASSERT_EQ(menus.size(), 2);
+  ASSERT_EQ(menus.size(), 3);
   EXPECT_EQ(menus[0]->text(), QStringLiteral("设备"));
-  EXPECT_EQ(menus[1]->text(), QStringLiteral("帮助"));
+  EXPECT_EQ(menus[1]->text(), QStringLiteral("编辑"));
+  EXPECT_EQ(menus[2]->text(), QStringLiteral("帮助"));
 
   struct Item {
     const char* name;
@@ -149,7 +150,20 @@ TEST(Menu, ItemsCarryTheirNamesAndCaptions) {
       EXPECT_EQ(items[i]->text(), QString::fromUtf8(device[i].caption));
     }
   }
-  const QList<QAction*> help = menus[1]->menu()->actions();
+  // Undo and redo are greyed while there is nothing to undo or redo.
+  const QList<QAction*> edit = menus[1]->menu()->actions();
+  ASSERT_EQ(edit.size(), 4);
+  EXPECT_EQ(edit[0]->text(), QStringLiteral("撤销"));
+  EXPECT_EQ(edit[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+  EXPECT_FALSE(edit[0]->isEnabled());
+  EXPECT_EQ(edit[1]->text(), QStringLiteral("重做"));
+  EXPECT_EQ(edit[1]->shortcuts(),
+            (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                 QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+  EXPECT_FALSE(edit[1]->isEnabled());
+  EXPECT_TRUE(edit[2]->isSeparator());
+  EXPECT_EQ(edit[3]->text(), QStringLiteral("与模式文件比较..."));
+  const QList<QAction*> help = menus[2]->menu()->actions();
   ASSERT_EQ(help.size(), 1);
   EXPECT_EQ(help[0]->objectName(), QStringLiteral("aborat1"));
   EXPECT_EQ(help[0]->text(), QStringLiteral("关于"));
