@@ -150,13 +150,16 @@ void FrameWriter::SendTransferStep(int step, TransferDirection direction,
 }
 
 void FrameWriter::SendEqBandFrame(const ParameterStore& store, int block, int band) {
+  SendEqBandFrame(store, block, band, store.disco());
+}
+
+void FrameWriter::SendEqBandFrame(const ParameterStore& store, int block, int band, int disco) {
   const BlockInfo* info = InfoOfBlock(block);
   if (info == nullptr || band < 0 || band >= info->eq_bands) return;
   PutValue(&payload_[0], band);
   for (int field = 0; field < 5; ++field) {
     const int index = info->first_eq + 5 * band + field;
-    PutValue(&payload_[2 + 2 * field],
-             store.Device(block, DeviceSlot(block, index, store.disco())));
+    PutValue(&payload_[2 + 2 * field], store.Device(block, DeviceSlot(block, index, disco)));
   }
   SendVariableFrame(kWriteAccess, info->band_address, 12);
 }

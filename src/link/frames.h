@@ -94,6 +94,8 @@ class FrameWriter {
   // block rather than the working table keeps a band of microphone group A that is still queued
   // when the user switches to group B from going out with group B's values.
   void SendEqBandFrame(const ParameterStore& store, int block, int band);
+  // The band's values from the given Sing/Disco set (0 Sing, 1 Disco) of the device image.
+  void SendEqBandFrame(const ParameterStore& store, int block, int band, int disco);
 
  private:
   void Write(const std::vector<uint8_t>& frame, bool report_failure);

@@ -48,6 +48,11 @@ constexpr int kHoldPeriodsPerSecond = 50;
 constexpr int kLongWaitTicks = 100;
 constexpr int kWaitTicks = 10;
 constexpr int kModeCount = 15;
+// The Sing/Disco switch of the Music block, on the wire.
+constexpr int kSceneSwitchId = 0x0001;
+// A waiting band entry remembers the Sing/Disco set it was edited in, above its band number.
+constexpr int kBandOfEntry = 0xFF;
+constexpr int kDiscoOfEntry = 8;
 
 const std::string kSearching = "设备搜索...";
 const std::string kConnecting = "连接中...";
@@ -94,7 +99,9 @@ std::vector<Link::Entry> Link::WaitingParams() const {
 }
 
 std::vector<Link::Entry> Link::WaitingBands() const {
-  return {bands_.begin() + 1, bands_.begin() + 1 + band_count_};
+  std::vector<Entry> waiting(bands_.begin() + 1, bands_.begin() + 1 + band_count_);
+  for (Entry& entry : waiting) entry.second &= kBandOfEntry;
+  return waiting;
 }
 
 void Link::SetTimers(bool scan, bool transfer, bool hold) {
@@ -118,6 +125,7 @@ void Link::EmptyParamQueue() {
 void Link::EmptyQueues() {
   EmptyParamQueue();
   band_count_ = 0;
+  scene_barrier_ = 0;
 }
 
 void Link::Connect() {
@@ -300,7 +308,8 @@ void Link::SendParamFrame(const Entry& entry) {
 }
 
 void Link::SendBandFrame(const Entry& entry) {
-  writer_.SendEqBandFrame(store_, BlockOf(entry.first), entry.second);
+  writer_.SendEqBandFrame(store_, BlockOf(entry.first), entry.second & kBandOfEntry,
+                          entry.second >> kDiscoOfEntry);
 }
 
 void Link::SendParam(int id, int32_t value) {
@@ -309,7 +318,10 @@ void Link::SendParam(int id, int32_t value) {
   if (send_suppress_ || state_ != LinkState::kReady) return;
   hold_tick_ = 0;
   LinkFlags& flags = receiver_.flags();
-  if (flags.clear_to_send && param_count_ == 0) {
+  // Bands edited before a Sing/Disco switch must reach the box while it is still in their set:
+  // the switch waits behind them.
+  const bool scene_switch = wire_id == kSceneSwitchId;
+  if (flags.clear_to_send && param_count_ == 0 && !(scene_switch && band_count_ > 0)) {
     params_[0] = {wire_id, value};
     if (wire_id == kRecallModeId) {
       SetStatus(kLoading);
@@ -332,6 +344,7 @@ void Link::SendParam(int id, int32_t value) {
   // Still full (31 different parameters waiting): the newest entry takes the last place.
   param_count_ = param_count_ <= kParamSlots - 2 ? param_count_ + 1 : kParamSlots - 2;
   params_[param_count_] = {wire_id, value};
+  if (scene_switch) scene_barrier_ = band_count_;
 }
 
 void Link::SendEqBand(int id, int32_t value) {
@@ -346,7 +359,8 @@ void Link::SendEqBand(int id, int32_t value) {
   if (info == nullptr || index < info->first_eq || index >= info->first_eq + 5 * info->eq_bands) {
     return;
   }
-  const Entry entry{info->band_address, LocateBand(wire_id) >> 8};
+  const Entry entry{info->band_address,
+                    (LocateBand(wire_id) >> 8) | (store_.disco() << kDiscoOfEntry)};
   LinkFlags& flags = receiver_.flags();
   if (flags.clear_to_send && band_count_ == 0) {
     bands_[0] = entry;
@@ -385,6 +399,7 @@ void Link::CompactBands() {
     if (!waits) bands_[++kept] = bands_[slot];
   }
   band_count_ = kept;
+  scene_barrier_ = std::min(scene_barrier_, band_count_);
 }
 
 void Link::HoldTimerTimer() {
@@ -408,8 +423,11 @@ void Link::HoldTimerTimer() {
     }
   }
 
-  // Waiting parameters go first; the last entry of a burst is sent twice.
-  if (flags.clear_to_send && (param_count_ > 0 || repeat_last_)) {
+  // Waiting parameters go first; the last entry of a burst is sent twice. A Sing/Disco switch
+  // waits for the bands that were edited before it.
+  const bool bands_before_switch = scene_barrier_ > 0 && band_count_ > 0 && param_count_ > 0 &&
+                                   params_[1].first == kSceneSwitchId;
+  if (flags.clear_to_send && (param_count_ > 0 || repeat_last_) && !bands_before_switch) {
     flags.clear_to_send = false;
     silence_ = 0;
     hold_tick_ = 0;
@@ -418,6 +436,14 @@ void Link::HoldTimerTimer() {
       --param_count_;
     }
     repeat_last_ = param_count_ == 0 && !repeat_last_;
+    if (params_[0].first == kRecallModeId) {
+      // A recall that had to wait completes like one sent at once: the box's acknowledgement
+      // reloads the mode. It is not sent a second time.
+      repeat_last_ = false;
+      SetStatus(kLoading);
+      state_ = LinkState::kNotReady;
+      pending_ = PendingAction::kRecall;
+    }
     SendParamFrame(params_[0]);
   }
 
@@ -427,7 +453,9 @@ void Link::HoldTimerTimer() {
     hold_tick_ = 0;
     std::copy(bands_.begin() + 1, bands_.begin() + 1 + band_count_, bands_.begin());
     const int count = band_count_--;
-    host_.AppendLog("2:" + std::to_string(count) + " " + std::to_string(bands_[0].second));
+    if (scene_barrier_ > 0) --scene_barrier_;
+    host_.AppendLog("2:" + std::to_string(count) + " " +
+                    std::to_string(bands_[0].second & kBandOfEntry));
     SendBandFrame(bands_[0]);
   }
 

@@ -107,7 +107,8 @@ class Link {
   Entry param_slot0() const { return params_[0]; }
   std::vector<Entry> WaitingParams() const;
   bool repeat_last() const { return repeat_last_; }
-  Entry band_slot0() const { return bands_[0]; }
+  // Band entries as (band address, band); the Sing/Disco set each remembers is not shown.
+  Entry band_slot0() const { return {bands_[0].first, bands_[0].second & 0xFF}; }
   std::vector<Entry> WaitingBands() const;
 
  private:
@@ -151,6 +152,8 @@ class Link {
   bool repeat_last_ = false;
   std::array<Entry, kBandSlots> bands_{};
   int band_count_ = 0;
+  // Bands at the front of the band queue that were edited before the waiting Sing/Disco switch.
+  int scene_barrier_ = 0;
 
   bool scan_on_ = false;
   bool transfer_on_ = false;

@@ -319,13 +319,10 @@ TEST_F(UserJourney, FaultyLineKeepsWorkingAndTheBoxFollows) {
               line_->corrupted_frames().size());
 }
 
-// Known fault, kept disabled until the link is mended: on a slow line (here 300 ms per answer;
-// a lost acknowledgement stalls the link for three seconds), a Disco band edit still waiting in
-// the band queue when Sing is pressed never reaches the box. The pacing loop sends the waiting
-// Sing/Disco parameter before the waiting band, so the box is back in Sing when the band frame
-// arrives, and the frame carries the Sing set's values read at send time. The store keeps the
-// edit in the Disco set (block 0 slot 58), the box does not.
-TEST_F(UserJourney, DISABLED_ADiscoBandEditWaitingWhenSingIsPressedReachesTheBox) {
+// On a slow line (here 300 ms per answer; a lost acknowledgement stalls the link for three
+// seconds), a Disco band edit can still be waiting in the band queue when Sing is pressed. The
+// switch waits behind it, and the band carries the Disco set's values, so the box keeps the edit.
+TEST_F(UserJourney, ADiscoBandEditWaitingWhenSingIsPressedReachesTheBox) {
   boxsim::Faults faults;
   Start(&faults);
   Click("ManulModeBtn");

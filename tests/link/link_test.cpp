@@ -335,6 +335,44 @@ TEST_F(LinkTest, QueuedBandOfGroupAKeepsGroupAValuesAfterASwitchToGroupB) {
   EXPECT_EQ(store.Device(2, 6), 150);
 }
 
+TEST_F(LinkTest, BandsEditedBeforeASingDiscoSwitchReachTheBoxBeforeIt) {
+  ConnectReady();
+  store.set_disco(1);
+  answering = false;
+  link.SendParam(0x0301, 1);  // in flight
+  port.writes.clear();
+  link.SendEqBand(0x0006, 131);  // Music band 0 gain in the Disco set: waits
+  link.SendParam(0x0001, 0);     // Sing pressed: the switch waits behind that band
+  store.set_disco(0);            // the editor shows the Sing set from here on
+  link.SendEqBand(0x000B, 99);   // Music band 1 gain in the Sing set: after the switch
+  answering = true;
+  port.Feed(AckBytes());
+  HoldTicks(10);
+  std::vector<std::pair<int, int>> sent;  // (id, value): band frames by their gain
+  for (const Bytes& w : port.writes) {
+    sent.push_back({IdOf(w), w.size() == 19 ? w[12] + 256 * w[13] : -1});
+  }
+  ASSERT_GE(sent.size(), 3u);
+  EXPECT_EQ(sent[0], std::make_pair(0x0002, 131));
+  EXPECT_EQ(sent[1].first, 0x0001);
+  EXPECT_EQ(std::count(sent.begin(), sent.end(), std::make_pair(0x0002, 99)), 1);
+}
+
+TEST_F(LinkTest, ARecallThatHadToWaitStillReloadsTheMode) {
+  ConnectReady();
+  answering = false;
+  link.SendParam(0x0301, 1);  // in flight
+  link.SendParam(0x0902, 3);  // recall of mode 4: waits
+  answering = true;
+  port.Feed(AckBytes());
+  HoldTicks(3);
+  EXPECT_EQ(link.pending(), PendingAction::kNone);  // completed by the box's acknowledgement
+  EXPECT_TRUE(link.transfer_timer_on());
+  EXPECT_EQ(link.direction(), TransferDirection::kDownload);
+  const std::vector<int> ids = WrittenIds();
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), 0x0902), 1);
+}
+
 TEST_F(LinkTest, EditsAreStoredButNotSentWhenSuppressedOrNotReady) {
   link.SendParam(0x0301, 9);  // not connected
   EXPECT_EQ(store.Working(0x0301), 9);
