@@ -8,7 +8,7 @@ namespace kc::test {
 namespace {
 
 int argc = 1;
-char name[] = "ui_tests";
+char name[] = "qt_tests";
 char* argv[] = {name, nullptr};
 std::unique_ptr<QApplication> application;
 
@@ -26,6 +26,10 @@ class QtEnvironment : public ::testing::Environment {
 QApplication& EnsureApplication() {
   if (!application) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef KC_TEST_SCALE_FACTOR
+    // A high-resolution screen for the whole program; read once, when the application starts.
+    qputenv("QT_SCALE_FACTOR", KC_TEST_SCALE_FACTOR);
+#endif
     application = std::make_unique<QApplication>(argc, argv);
   }
   return *application;
