@@ -4,7 +4,13 @@
 #include "journey.h"  // first: see there
 // clang-format off
 #include <QDir>
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QPixmap>
+#include <QTest>
+
+#include "ui/compare_window.h"
 // clang-format on
 
 namespace kc::e2e {
@@ -31,6 +37,27 @@ TEST_F(ProgramScreenshots, EveryPageAfterItsTab) {
     if (const char* band = bands[tab - 1]) Click(band);
     shoot(QStringLiteral("%1-tab").arg(tab));
   }
+
+  // The graph's readout under the mouse.
+  Tab(1);
+  QLabel* image = Editor().pages().graph_image();
+  // Sent to the image itself: a window manager's own pointer may lie anywhere on the screen.
+  const QPoint spot = At(1000, 0);
+  QMouseEvent move(QEvent::MouseMove, QPointF(spot), image->mapToGlobal(QPointF(spot)),
+                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(image, &move);
+  shoot("10-readout");
+
+  // The comparison with a mode file saved before two edits.
+  const std::string name = Unique("compare");
+  SaveFile(name);
+  Tab(3);
+  Key("EchoEffLevelBar", Qt::Key_PageUp);
+  Click("EchoEffPhaseBtn");
+  ASSERT_TRUE(Editor().compare_window().CompareWith(Editor().mode_files()->PathOf(name),
+                                                    QString::fromStdString(name)));
+  shoot("11-compare-marks");
+  ASSERT_TRUE(Editor().compare_window().grab().save(folder + "/12-compare-window.png"));
 }
 
 }  // namespace
