@@ -148,6 +148,16 @@ class Recording {
   std::unique_ptr<LineRecorder> recorder_;
 };
 
+// The boxes of one command, each with a link of its own, served together in one event loop.
+struct Sessions {
+  std::vector<std::unique_ptr<BoxSession>> owned;
+  std::vector<BoxSession*> running;
+  void Add(const std::string& port, LineRecorder* recorder) {
+    owned.push_back(std::make_unique<BoxSession>(port, recorder));
+    running.push_back(owned.back().get());
+  }
+};
+
 // Runs the event loop until every session has ended.
 void RunSessions(const std::vector<BoxSession*>& sessions,
                  const std::function<void(BoxSession&)>& each_done) {
@@ -215,15 +225,14 @@ std::optional<Side> SideOf(const QString& argument) {
 
 // Downloads every side that names a port, all at once. False (with messages) when one fails.
 bool DownloadSides(std::vector<Side*> sides, LineRecorder* recorder) {
-  std::vector<std::unique_ptr<BoxSession>> sessions;
-  std::vector<BoxSession*> running;
+  Sessions sessions;
   std::vector<Side*> owners;
   for (Side* side : sides) {
     if (side->port.empty()) continue;
-    sessions.push_back(std::make_unique<BoxSession>(side->port, recorder));
-    running.push_back(sessions.back().get());
+    sessions.Add(side->port, recorder);
     owners.push_back(side);
   }
+  const std::vector<BoxSession*>& running = sessions.running;
   for (BoxSession* session : running) session->StartDownload();
   RunSessions(running, nullptr);
   bool all = true;
@@ -307,12 +316,10 @@ int Backup(const QStringList& args) {
 
   QElapsedTimer wall;
   wall.start();
-  std::vector<std::unique_ptr<BoxSession>> sessions;
-  std::vector<BoxSession*> running;
-  for (const std::string& name : MergePortNames({}, ports)) {
-    sessions.push_back(std::make_unique<BoxSession>(name, recording.recorder()));
-    running.push_back(sessions.back().get());
-  }
+  Sessions sessions;
+  for (const std::string& name : MergePortNames({}, ports))
+    sessions.Add(name, recording.recorder());
+  const std::vector<BoxSession*>& running = sessions.running;
   std::vector<std::string> taken;
   std::vector<std::string> saved;
   std::vector<std::string> failed;
@@ -380,12 +387,10 @@ int Restore(const QStringList& args) {
   ApplyEntries(check->entries, expected);
   QElapsedTimer wall;
   wall.start();
-  std::vector<std::unique_ptr<BoxSession>> sessions;
-  std::vector<BoxSession*> running;
-  for (const std::string& name : MergePortNames({}, ports)) {
-    sessions.push_back(std::make_unique<BoxSession>(name, recording.recorder()));
-    running.push_back(sessions.back().get());
-  }
+  Sessions sessions;
+  for (const std::string& name : MergePortNames({}, ports))
+    sessions.Add(name, recording.recorder());
+  const std::vector<BoxSession*>& running = sessions.running;
   std::vector<std::string> failed;
   for (BoxSession* session : running) session->StartRestore(check->entries);
   RunSessions(running, [&](BoxSession& done) {
