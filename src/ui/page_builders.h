@@ -21,11 +21,11 @@ inline constexpr int kDividerX = 905;
 
 // A slider with a caption above it, a value pane beside it and, for levels, a phase button.
 // Names may hold "%1" for the page prefix (Main, Center, Sur, Sub).
+// The slider's range and the pane's display kind (its Hint) come from the parameter table, by
+// the slider's name.
 struct ValueRow {
   const char* caption;
   const char* slider;  // the pane is the slider's name with "Bar" replaced by "Pane"
-  int max;
-  int kind;            // display kind, the pane's Hint
   const char* text;    // starting text of the pane
   bool phase = false;  // a "+" phase button to the right
   int position = 1;    // starting position of the slider

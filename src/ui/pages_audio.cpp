@@ -9,6 +9,8 @@
 #include <QSlider>
 #include <span>
 
+#include "model/parameter_table.h"
+#include "model/value_scales.h"
 #include "ui/page_builders.h"
 
 namespace kc {
@@ -39,11 +41,15 @@ QWidget* AddValueRow(ControlFactory& make, QWidget* group, const ValueRow& row,
   const int extra = row.phase ? kPhaseSize + 4 : 0;
   const int slider_width = group_width - 6 - 2 - kPaneWidth - extra - 6;
   make.Label(group, QString(), QRect(8, y, group_width - 12, 15), QString::fromUtf8(row.caption));
+  // Every value row shows a parameter of the table; its range and kind are the table's.
+  const ParameterInfo* info = FindParameterByName(slider_name.toStdString());
+  const int max = info != nullptr ? info->max : 0;
+  const int kind = info != nullptr ? info->kind : kKindNone;
   QSlider* slider =
-      make.Slider(group, slider_name, QRect(6, y + 15, slider_width, 18), row.max, row.position);
+      make.Slider(group, slider_name, QRect(6, y + 15, slider_width, 18), max, row.position);
   const int pane_x = 6 + slider_width + 2;
   make.Pane(group, PaneNameOf(slider_name), QRect(pane_x, y + 15, kPaneWidth, 18),
-            QString::fromLatin1(row.text), QString::number(row.kind));
+            QString::fromLatin1(row.text), QString::number(kind));
   if (row.phase) {
     make.Sign(group, PhaseNameOf(slider_name),
               QRect(pane_x + kPaneWidth + 4, y + 16, kPhaseSize, kPhaseSize), "+", "0");
@@ -111,8 +117,7 @@ void BuildMicrophonePage(ControlFactory& make, QWidget* page) {
     if (i == 0) radio->setChecked(true);
   }
 
-  static constexpr ValueRow kHighPass = {"麦克风高通：", "MicHPFreBar", 143, 6,
-                                         "500.0Hz",      false,         100};
+  static constexpr ValueRow kHighPass = {"麦克风高通：", "MicHPFreBar", "500.0Hz", false, 100};
   AddValueRow(make, group, kHighPass, QString(), 60, 166);
 
   make.Label(group, QString(), QRect(10, 112, 150, 16), "麦克风(组选择):");
@@ -129,27 +134,27 @@ void BuildMicrophonePage(ControlFactory& make, QWidget* page) {
 
 void BuildEffectPage(ControlFactory& make, QWidget* page) {
   static constexpr ValueRow kEchoLevels[] = {
-      {"回声效果音量：", "EchoEffLevelBar", 100, 8, "100", true},
-      {"回声直达声音量：", "EchoDirectLevelBar", 100, 8, "100", true},
-      {"回声高通：", "EchoHPFreBar", 241, 13, "500.0Hz"},
-      {"回声低通：", "EchoLPFreBar", 194, 7, "500.0Hz"},
+      {"回声效果音量：", "EchoEffLevelBar", "100", true},
+      {"回声直达声音量：", "EchoDirectLevelBar", "100", true},
+      {"回声高通：", "EchoHPFreBar", "500.0Hz"},
+      {"回声低通：", "EchoLPFreBar", "500.0Hz"},
   };
   static constexpr ValueRow kEchoDelays[] = {
-      {"回声预延时：", "EchoPreDelayBar", 125, 11, "-20"},
-      {"回声延时：", "EchoTimeBar", 250, 11, "90.0"},
-      {"回声重复比率：", "EchoRepeatBar", 90, 8, "32"},
-      {"回声右通道预延时：", "EchoRPreDelayBar", 50, 8, "100.0"},
-      {"回声右通道延时：", "EchoRTimeBar", 100, 10, "100.0"},
+      {"回声预延时：", "EchoPreDelayBar", "-20"},
+      {"回声延时：", "EchoTimeBar", "90.0"},
+      {"回声重复比率：", "EchoRepeatBar", "32"},
+      {"回声右通道预延时：", "EchoRPreDelayBar", "100.0"},
+      {"回声右通道延时：", "EchoRTimeBar", "100.0"},
   };
   static constexpr ValueRow kReverbLevels[] = {
-      {"混响效果音量：", "RvbEffLevelBar", 100, 8, "100", true},
-      {"混响直达声音量：", "RvbDirectLevelBar", 100, 8, "100", true},
-      {"混响高通：", "RvbHPFreBar", 241, 13, "500.0Hz"},
-      {"混响低通：", "RvbLPFreBar", 194, 7, "500.0Hz"},
+      {"混响效果音量：", "RvbEffLevelBar", "100", true},
+      {"混响直达声音量：", "RvbDirectLevelBar", "100", true},
+      {"混响高通：", "RvbHPFreBar", "500.0Hz"},
+      {"混响低通：", "RvbLPFreBar", "500.0Hz"},
   };
   static constexpr ValueRow kReverbTime[] = {
-      {"混响预延时：", "RvbPreDelayBar", 100, 11, "-20"},
-      {"混响时间：", "RvbTimeBar", 80, 12, "90.0"},
+      {"混响预延时：", "RvbPreDelayBar", "-20"},
+      {"混响时间：", "RvbTimeBar", "90.0"},
   };
   constexpr int kWidth = 160;
   AddRowGroup(make, page, QRect(2, kSectionTop, kWidth, kSectionHeight), kEchoLevels);

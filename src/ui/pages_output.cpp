@@ -14,16 +14,16 @@ namespace {
 
 // Level and compressor rows, alike on the four output pages; %1 is the page prefix.
 constexpr ValueRow kLevelRows[] = {
-    {"音乐音量：", "%1MusLevelBar", 100, 9, "100", true},
-    {"直达声音量：", "%1MicLevelBar", 100, 9, "100", true},
-    {"回声效果音量：", "%1EchoLevelBar", 100, 9, "100", true},
-    {"混响效果音量：", "%1RvbLevelBar", 100, 9, "100", true},
+    {"音乐音量：", "%1MusLevelBar", "100", true},
+    {"直达声音量：", "%1MicLevelBar", "100", true},
+    {"回声效果音量：", "%1EchoLevelBar", "100", true},
+    {"混响效果音量：", "%1RvbLevelBar", "100", true},
 };
 constexpr ValueRow kCompressorRows[] = {
-    {"启动电平：", "%1RmsLevelBar", 34, 14, "-20"},
-    {"启动时间：", "%1RmsAttackBar", 15, 17, "90.0"},
-    {"释放时间：", "%1RmsReleaseBar", 7, 16, "32"},
-    {"压缩比例：", "%1RmsRatioBar", 40, 15, "100.0"},
+    {"启动电平：", "%1RmsLevelBar", "-20"},
+    {"启动时间：", "%1RmsAttackBar", "90.0"},
+    {"释放时间：", "%1RmsReleaseBar", "32"},
+    {"压缩比例：", "%1RmsRatioBar", "100.0"},
 };
 
 struct MuteLayout {
@@ -44,19 +44,17 @@ constexpr ChannelLayout kChannels[] = {
     {3,
      "Main",
      {{{"左：", "MainLmuteBtn"}, {"右：", "MainRmuteBtn"}}},
-     {{{"左通道延时时间：", "MainLdelayBar", 500, 18, "100"},
-       {"右通道延时时间：", "MainRdelayBar", 500, 18, "100"}}},
+     {{{"左通道延时时间：", "MainLdelayBar", "100"}, {"右通道延时时间：", "MainRdelayBar", "100"}}},
      "MainMusHPslope"},
     {4,
      "Center",
      {{{"中置：", "CentermuteBtn"}, {nullptr, nullptr}}},
-     {{{"中置延时时间：", "CenterdelayBar", 500, 18, "100"}, {nullptr, nullptr, 0, 0, nullptr}}},
+     {{{"中置延时时间：", "CenterdelayBar", "100"}, {nullptr, nullptr, nullptr}}},
      "CenterMusHPslope"},
     {6,
      "Sur",
      {{{"左：", "SurLmuteBtn"}, {"右：", "SurRmuteBtn"}}},
-     {{{"左通道延时时间：", "SurLdelayBar", 500, 18, "100"},
-       {"右通道延时时间：", "SurRdelayBar", 500, 18, "100"}}},
+     {{{"左通道延时时间：", "SurLdelayBar", "100"}, {"右通道延时时间：", "SurRdelayBar", "100"}}},
      nullptr},
 };
 
@@ -96,7 +94,7 @@ void BuildChannelGroup(ControlFactory& make, QWidget* page, const ChannelLayout&
     make.Radio(group, slope, first + "2", QRect(140, y + 2, 56, 20), "24dB", "1", 0);
     y += 26;
   }
-  const ValueRow high_pass = {"高通：", "%1MusHPFreBar", 143, 6, "500.0Hz"};
+  const ValueRow high_pass = {"高通：", "%1MusHPFreBar", "500.0Hz"};
   AddValueRow(make, group, high_pass, QString::fromLatin1(entry.prefix), y, kChannelWidth);
 }
 
@@ -118,8 +116,8 @@ void BuildOutputPage(ControlFactory& make, QWidget* page, int page_index) {
 
 void BuildSubwooferPage(ControlFactory& make, QWidget* page) {
   static constexpr ValueRow kSubLevels[] = {
-      {"音乐音量：", "SubMusLevelBar", 200, 9, "100", true},
-      {"直达声音量：", "SubMicLevelBar", 200, 9, "100", true},
+      {"音乐音量：", "SubMusLevelBar", "100", true},
+      {"直达声音量：", "SubMicLevelBar", "100", true},
   };
   QGroupBox* levels = make.Group(
       page, QString(), QRect(kLevelX, kSectionTop, kLevelWidth, kSectionHeight), QString());
@@ -129,7 +127,7 @@ void BuildSubwooferPage(ControlFactory& make, QWidget* page) {
     y += kValueRowHeight;
   }
   y = AddMuteRow(make, levels, {{{"超低：", "SubmuteBtn"}, {nullptr, nullptr}}}, y + 2);
-  const ValueRow delay = {"超低延时时间：", "SubdelayBar", 500, 18, "100"};
+  const ValueRow delay = {"超低延时时间：", "SubdelayBar", "100"};
   AddValueRow(make, levels, delay, QString(), y, kLevelWidth);
 
   AddRowGroup(make, page, QRect(kCompressorX, kSectionTop, kCompressorWidth, kSectionHeight),
@@ -154,8 +152,8 @@ void BuildSubwooferPage(ControlFactory& make, QWidget* page) {
   for (const FilterLayout& filter : kFilters) {
     QGroupBox* group = make.Group(
         page, QString(), QRect(filter.x, kSectionTop, kFilterWidth, kSectionHeight), QString());
-    const ValueRow frequency = {filter.frequency_caption, filter.frequency, 143, 6, "500.0Hz"};
-    const ValueRow user_q = {"滤波器Q值：", filter.user_q, 23, 19, "1.0"};
+    const ValueRow frequency = {filter.frequency_caption, filter.frequency, "500.0Hz"};
+    const ValueRow user_q = {"滤波器Q值：", filter.user_q, "1.0"};
     AddValueRow(make, group, frequency, QString(), 18, kFilterWidth);
     AddValueRow(make, group, user_q, QString(), 18 + kValueRowHeight, kFilterWidth);
     make.Label(group, QString(), QRect(8, 18 + 2 * kValueRowHeight + 2, 150, 16), "滤波器类型：");

@@ -140,7 +140,7 @@ void BuildLibraryAndLimits(ControlFactory& make, QWidget* page) {
   QGroupBox* limits = make.Group(page, QString(), QRect(kX, 264, kWidth, 140), "修改设备模式");
   constexpr int kColumnWidth = 200;
   for (int i = 0; i < 6; ++i) {
-    const ValueRow row = {kLimits[i].caption, kLimits[i].slider, 84, 0, "100", false, 50};
+    const ValueRow row = {kLimits[i].caption, kLimits[i].slider, "100", false, 50};
     const int x = (i % 2) * kColumnWidth;
     const int y = 22 + (i / 2) * 38;
     auto* cell = new QWidget(limits);
