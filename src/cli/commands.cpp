@@ -158,6 +158,19 @@ struct Sessions {
   }
 };
 
+// The closing line of a command over several boxes: how many did it, in what time, which
+// failed and why.
+void Summary(const std::string& command, std::size_t done, std::size_t boxes,
+             const std::string& verb, qint64 elapsed_ms, const std::vector<std::string>& failed) {
+  Err(command + ": " + std::to_string(done) + " of " + std::to_string(boxes) + " box(es) " + verb +
+      " in " + Seconds(elapsed_ms));
+  if (!failed.empty()) {
+    Err("; failed:");
+    for (const std::string& f : failed) Err(" " + f + ";");
+  }
+  Err("\n");
+}
+
 // Runs the event loop until every session has ended.
 void RunSessions(const std::vector<BoxSession*>& sessions,
                  const std::function<void(BoxSession&)>& each_done) {
@@ -350,13 +363,7 @@ int Backup(const QStringList& args) {
   for (BoxSession* session : running) {
     if (!session->done()) failed.push_back(session->port() + " (no end)");
   }
-  Err("backup: " + std::to_string(saved.size()) + " of " + std::to_string(running.size()) +
-      " box(es) saved in " + Seconds(wall.elapsed()));
-  if (!failed.empty()) {
-    Err("; failed:");
-    for (const std::string& f : failed) Err(" " + f + ";");
-  }
-  Err("\n");
+  Summary("backup", saved.size(), running.size(), "saved", wall.elapsed(), failed);
   for (const std::string& path : saved) Out(path + "\n");
   if (write_error) return kExitError;
   return failed.empty() ? kExitDone : kExitDiffers;
@@ -419,13 +426,8 @@ int Restore(const QStringList& args) {
   for (BoxSession* session : running) {
     if (!session->done()) failed.push_back(session->port() + " (no end)");
   }
-  Err("restore: " + std::to_string(running.size() - failed.size()) + " of " +
-      std::to_string(running.size()) + " box(es) verified in " + Seconds(wall.elapsed()));
-  if (!failed.empty()) {
-    Err("; failed:");
-    for (const std::string& f : failed) Err(" " + f + ";");
-  }
-  Err("\n");
+  Summary("restore", running.size() - failed.size(), running.size(), "verified", wall.elapsed(),
+          failed);
   return failed.empty() ? kExitDone : kExitDiffers;
 }
 
