@@ -118,6 +118,24 @@ TEST_F(EditHistoryTest, TypedValuesButtonsAndTypesUndoThroughTheirSendPaths) {
   EXPECT_EQ(W<QComboBox>("MusModeBox2")->currentIndex(), 2);
 }
 
+TEST_F(EditHistoryTest, UndoingDiscoShowsTheSingSetAgain) {
+  Click("ManulModeBtn");
+  Type("MusGainEdit1", "-2");  // in the Sing set
+  Click("DiscoModeBtn");
+  ASSERT_EQ(store.disco(), 1);
+  EXPECT_NE(Text("MusGainEdit1"), "-2.0dB");  // the Disco set is on show
+  link.sent.clear();
+  history.Undo();
+  EXPECT_EQ(store.disco(), 0);
+  EXPECT_EQ(store.Working(0x0001), 0);
+  EXPECT_EQ(Text("MusGainEdit1"), "-2.0dB");
+  EXPECT_TRUE(W<QAbstractButton>("SingModeBtn")->isChecked());
+  EXPECT_EQ(link.sent, (std::vector<Sent>{{Sent::kParam, 0x0001, 0, {}}}));
+  history.Redo();
+  EXPECT_EQ(store.disco(), 1);
+  EXPECT_TRUE(W<QAbstractButton>("DiscoModeBtn")->isChecked());
+}
+
 TEST_F(EditHistoryTest, AGroupBEditIsUndoneOnGroupBWhileGroupAIsShown) {
   ClickTab(9);
   Type("MicGainEdit1", "6");
