@@ -30,6 +30,22 @@ bool ShownNow(const ViewRow& row, const ParameterStore& store) {
          DeviceSlot(row.info->block, row.info->index, store.disco()) == row.slot;
 }
 
+// The page of a row as the tab strip names it; the Disco set is marked as the scene strip
+// names it.
+QString PageCaption(const ViewRow& row) {
+  static const char* const kTabs[] = {"音乐", "麦克风A", "效果",     "主输出",
+                                      "中置", "超低音",  "后置输出", "系统设定"};
+  const int page = row.info->page;
+  QString caption = page >= 0 && page < 8 ? QString::fromUtf8(kTabs[page]) : QString();
+  if (row.row == 2) caption = QStringLiteral("麦克风B");
+  const int block = row.info->block;
+  const int index = row.info->index;
+  if (DeviceSlot(block, index, 1) == row.slot && DeviceSlot(block, index, 0) != row.slot) {
+    caption += QStringLiteral("（舞蹈）");
+  }
+  return caption;
+}
+
 }  // namespace
 
 DifferenceMarks::DifferenceMarks(QWidget* pages) : QWidget(pages) {
@@ -115,7 +131,7 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
     if (RowValue(row, editor) == RowValue(row, file)) continue;
     const int at = table_->rowCount();
     table_->insertRow(at);
-    const QString cells[] = {Text(row.page), Text(row.info->label + " (" + row.info->name + ")"),
+    const QString cells[] = {PageCaption(row), Text(row.info->label + " (" + row.info->name + ")"),
                              Text(RowText(row, editor)), Text(RowText(row, file))};
     for (int column = 0; column < 4; ++column) {
       table_->setItem(at, column, new QTableWidgetItem(cells[column]));

@@ -46,8 +46,8 @@ TEST_F(CompareWindowTest, ListsAndMarksExactlyWhatChangedSinceTheFileWasSaved) {
 
   ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
   ASSERT_EQ(window.table()->rowCount(), 2);
-  EXPECT_EQ(Row(0), (QStringList{"Effect", "echo effect phase (EchoEffPhaseBtn)", "+", "-"}));
-  EXPECT_EQ(Row(1), (QStringList{"Effect", "echo effect level (EchoEffLevelBar)",
+  EXPECT_EQ(Row(0), (QStringList{"效果", "echo effect phase (EchoEffPhaseBtn)", "+", "-"}));
+  EXPECT_EQ(Row(1), (QStringList{"效果", "echo effect level (EchoEffLevelBar)",
                                  QString::number(level) + "%", "40%"}));
   EXPECT_EQ(window.marked(), (std::vector<QWidget*>{W("EchoEffPhaseBtn"), W("EchoEffLevelBar")}));
   EXPECT_TRUE(window.isVisible());
@@ -63,6 +63,25 @@ TEST_F(CompareWindowTest, ListsAndMarksExactlyWhatChangedSinceTheFileWasSaved) {
   ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
   EXPECT_EQ(window.table()->rowCount(), 0);
   EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(CompareWindowTest, GroupBAndDiscoRowsAreNamedByTheirTabAndScene) {
+  ClickTab(1);
+  QTest::mouseClick(W("ManulModeBtn"), Qt::LeftButton);
+  QTest::mouseClick(W("DiscoModeBtn"), Qt::LeftButton);
+  ASSERT_EQ(files.SaveModeFile("Room"), ModeStatus::kOk);
+  QTest::keyClick(W("MusEQGainBar1"), Qt::Key_PageUp);  // Music band 1, Disco set
+  ClickTab(9);
+  QTest::keyClick(W("MicEQGainBar1"), Qt::Key_PageUp);  // microphone group B, band 1
+  ClickTab(2);                                          // group A on show
+
+  ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
+  ASSERT_EQ(window.table()->rowCount(), 2);
+  EXPECT_EQ(Row(0).front(), "音乐（舞蹈）");
+  EXPECT_EQ(Row(1).front(), "麦克风B");
+  // Only what the pages show now is marked: the Music gain box of the Disco set in force, not
+  // the microphone box, which shows group A.
+  EXPECT_EQ(window.marked(), (std::vector<QWidget*>{W("MusGainEdit1")}));
 }
 
 TEST_F(CompareWindowTest, AFileThatFailsItsCheckListsNothing) {
