@@ -1,11 +1,12 @@
-// Undo and redo on the running program against the box: the box follows both ways, and a recall
-// of a mode starts a new history.
+// Undo and redo of a slider drag on the running program against the box: one step each way, the
+// box following both, and a recall of a mode starts a new history.
 #include "journey.h"  // first: see there
 // clang-format off
 #include <QAction>
 #include <QSlider>
 
 #include "app/main_window.h"
+#include "slider_drag.h"
 #include "ui/edit_history.h"
 // clang-format on
 
@@ -24,10 +25,11 @@ TEST_F(UndoAgainstBox, TheBoxFollowsUndoAndRedoAndARecallStartsANewHistory) {
   auto* level = W<QSlider>("EchoEffLevelBar");
   const int slot = DeviceSlot(3, 1, Editor().store().disco());
   const int before = level->value();
-  Key("EchoEffLevelBar", before < level->maximum() / 2 ? Qt::Key_PageUp : Qt::Key_PageDown);
+  test::DragSlider(level, before < level->maximum() / 2 ? 40 : -40);
   const int after = level->value();
   ASSERT_NE(after, before);
   ASSERT_TRUE(WaitFor([&] { return Box().Slot(3, slot) == after && undo->isEnabled(); }, 3000));
+  EXPECT_EQ(Editor().history().stack().count(), 1);
 
   undo->trigger();
   EXPECT_EQ(level->value(), before);

@@ -6,11 +6,10 @@
 
 #include <QComboBox>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 
 #include "editor_fixture.h"
+#include "slider_drag.h"
 
 namespace kc {
 namespace {
@@ -33,22 +32,9 @@ class EditHistoryTest : public ::testing::Test, public test::EditorFixture {
     QTest::keyClick(edit, Qt::Key_Return);
     history.EndGesture();
   }
-  // Presses a slider's handle, drags it by dx pixels in several moves and releases it.
+  // A drag of a slider's handle by dx pixels, then the quiet time after its release.
   void DragSlider(QSlider* slider, int dx) {
-    QStyleOptionSlider option;
-    option.initFrom(slider);
-    option.orientation = slider->orientation();
-    option.minimum = slider->minimum();
-    option.maximum = slider->maximum();
-    option.sliderPosition = slider->sliderPosition();
-    option.sliderValue = slider->value();
-    const QPoint grip =
-        slider->style()
-            ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
-            .center();
-    QTest::mousePress(slider, Qt::LeftButton, {}, grip);
-    for (int step = 1; step <= 5; ++step) QTest::mouseMove(slider, grip + QPoint(dx * step / 5, 0));
-    QTest::mouseRelease(slider, Qt::LeftButton, {}, grip + QPoint(dx, 0));
+    test::DragSlider(slider, dx);
     history.EndGesture();
   }
 
