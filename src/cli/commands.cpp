@@ -158,12 +158,18 @@ struct Sessions {
   }
 };
 
-// The closing line of a command over several boxes: how many did it, in what time, which
-// failed and why.
-void Summary(const std::string& command, std::size_t done, std::size_t boxes,
-             const std::string& verb, qint64 elapsed_ms, const std::vector<std::string>& failed) {
-  Err(command + ": " + std::to_string(done) + " of " + std::to_string(boxes) + " box(es) " + verb +
-      " in " + Seconds(elapsed_ms));
+// The closing line of a command over several boxes: how many did it (all that did not fail,
+// unless counted by the command), in what time, which failed and why. A box that never ended
+// counts as failed.
+void Summary(const std::string& command, const std::string& verb,
+             const std::vector<BoxSession*>& boxes, std::optional<std::size_t> done,
+             qint64 elapsed_ms, std::vector<std::string>& failed) {
+  for (BoxSession* session : boxes) {
+    if (!session->done()) failed.push_back(session->port() + " (no end)");
+  }
+  const std::size_t succeeded = done.value_or(boxes.size() - failed.size());
+  Err(command + ": " + std::to_string(succeeded) + " of " + std::to_string(boxes.size()) +
+      " box(es) " + verb + " in " + Seconds(elapsed_ms));
   if (!failed.empty()) {
     Err("; failed:");
     for (const std::string& f : failed) Err(" " + f + ";");
@@ -360,10 +366,7 @@ int Backup(const QStringList& args) {
         path.string() + " (download " + Seconds(done.download_ms()) + ", in all " +
         Seconds(done.total_ms()) + ")\n");
   });
-  for (BoxSession* session : running) {
-    if (!session->done()) failed.push_back(session->port() + " (no end)");
-  }
-  Summary("backup", saved.size(), running.size(), "saved", wall.elapsed(), failed);
+  Summary("backup", "saved", running, saved.size(), wall.elapsed(), failed);
   for (const std::string& path : saved) Out(path + "\n");
   if (write_error) return kExitError;
   return failed.empty() ? kExitDone : kExitDiffers;
@@ -423,11 +426,7 @@ int Restore(const QStringList& args) {
     }
     Out(lines);
   });
-  for (BoxSession* session : running) {
-    if (!session->done()) failed.push_back(session->port() + " (no end)");
-  }
-  Summary("restore", running.size() - failed.size(), running.size(), "verified", wall.elapsed(),
-          failed);
+  Summary("restore", "verified", running, std::nullopt, wall.elapsed(), failed);
   return failed.empty() ? kExitDone : kExitDiffers;
 }
 

@@ -80,7 +80,6 @@ void EditHistory::BeginGesture() {
     EndGesture();
   }
   open_ = true;
-  spoiled_ = false;
   before_ = Snapshot();
   disco_ = session_.store().disco();
 }
@@ -89,7 +88,6 @@ void EditHistory::EndGesture() {
   if (!open_) return;
   open_ = false;
   quiet_.stop();
-  if (spoiled_) return;
   const Image after = Snapshot();
   std::vector<ChangedCell> cells;
   for (int row = 0; row < kBlockCount; ++row) {
@@ -105,13 +103,11 @@ void EditHistory::EndGesture() {
 
 void EditHistory::Undo() {
   EndGesture();
-  spoiled_ = true;
   stack_.undo();
 }
 
 void EditHistory::Redo() {
   EndGesture();
-  spoiled_ = true;
   stack_.redo();
 }
 
@@ -124,7 +120,6 @@ void EditHistory::Clear() {
 void EditHistory::Apply(const std::vector<ChangedCell>& cells, bool after, int disco) {
   ParameterStore& store = session_.store();
   EditLink& link = session_.link();
-  applying_ = true;
   const int shown_group = store.mic_group();
   const int shown_disco = store.disco();
   store.set_disco(disco);
@@ -151,11 +146,9 @@ void EditHistory::Apply(const std::vector<ChangedCell>& cells, bool after, int d
   store.set_disco(new_disco);
   session_.refresher().RefreshPages(kAllBlocks);
   session_.RedrawSection();
-  applying_ = false;
 }
 
 bool EditHistory::eventFilter(QObject* watched, QEvent* event) {
-  if (applying_) return false;
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:

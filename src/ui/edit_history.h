@@ -68,8 +68,6 @@ class EditHistory : public QObject {
   QUndoStack stack_;
   QTimer quiet_;
   bool open_ = false;
-  bool applying_ = false;
-  bool spoiled_ = false;
   Image before_{};
   int disco_ = 0;
 };

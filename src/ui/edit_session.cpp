@@ -72,13 +72,11 @@ int EditSession::eq_bypass(int block) const {
 void EditSession::set_eq_bypass(int block, int state) {
   if (block < 0 || block >= kBlockCount) return;
   eq_bypass_[block] = state ? 1 : 0;
-  if (bypass_changed) bypass_changed(block);
 }
 
 void EditSession::SetCurveColours(bool group_b) {
   curve_colour_ = group_b ? kCurveColourGroupB : kCurveColour;
   label_colour_ = group_b ? kLabelColourGroupB : kLabelColour;
-  if (colours_changed) colours_changed();
 }
 
 void EditSession::DrawSectionCurve(int selection, int block) {

@@ -94,8 +94,6 @@ class EditSession {
   // The band last highlighted on each page (0..7), counted from 0.
   int current_band(int page) const;
   void set_current_band(int page, int band);
-  // The edit box whose frame is highlighted; nullptr for none.
-  QWidget* highlighted_edit() const { return highlighted_edit_; }
 
   // EQ bypass flag of each block (0..9).
   int eq_bypass(int block) const;
@@ -111,10 +109,6 @@ class EditSession {
   std::function<void(int selection, int block)> draw_section_curve;
   // Shows a message box with caption "提示" (an edit box without a display kind says "error").
   std::function<void(const QString& text)> show_message;
-  // Called after the curve colours change, so that the graph can repaint in them.
-  std::function<void()> colours_changed;
-  // Called after the EQ bypass flag of a block changes (the graph shows "EQ PASS").
-  std::function<void(int block)> bypass_changed;
   void DrawSectionCurve(int selection, int block);
   // Every slot of the section on show, then only the current band of the page (which places the
   // band's label).
