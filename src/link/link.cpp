@@ -35,7 +35,10 @@
 // - a full queue folds its repeated entries before it drops one, so that a long burst of edits
 //   still leaves the box with the latest value of every parameter and band;
 // - a recall or store that was never acknowledged is forgotten on Lost, Disconnect and a new
-//   download, so it cannot complete (and report "保存成功!") on a later connection.
+//   download, so it cannot complete (and report "保存成功!") on a later connection;
+// - an answer that fails its checksum is not stored and its step is asked again, up to three
+//   times; a download that fails puts the store back as it was before it started, so a
+//   corrupted or partial image is never shown, saved or sent back.
 
 #include "link/link.h"
 
@@ -129,7 +132,9 @@ void Link::EmptyQueues() {
 }
 
 void Link::Connect() {
+  AbandonTransfer();
   receiver_.flags().answer_seen = false;
+  receiver_.ResetChecksumErrors();
   try_position_ = 0;
   send_suppress_ = false;
   selected_port_ = port_names_.empty() ? -1 : 0;
@@ -142,6 +147,7 @@ void Link::Connect() {
 }
 
 void Link::Disconnect() {
+  AbandonTransfer();
   state_ = LinkState::kNotReady;
   pending_ = PendingAction::kNone;
   SetTimers(false, false, false);
@@ -163,6 +169,7 @@ void Link::Timer1Timer() {
   }
   if (try_position_ > last_position_ + 1 || selected_port_ < 0) {
     try_position_ = 0;
+    failure_ = LinkFailure::kNoAnswer;
     LinkEvent(LinkEventKind::kFailed);
     return;
   }
@@ -184,7 +191,41 @@ void Link::StartTransfer(int length, TransferDirection direction) {
   length_ = length;
   direction_ = direction;
   transfer_tick_ = 0;
+  retries_ = 0;
+  transferring_ = true;
+  receiver_.flags().frame_rejected = false;
+  if (direction == TransferDirection::kDownload) {
+    for (int block = 0; block < kBlockCount; ++block)
+      device_before_[block] = store_.DeviceRow(block);
+    texts_before_ = receiver_.texts();
+  }
   SendStep();
+}
+
+bool Link::RetryStep() {
+  if (retries_ >= kStepRetries) return false;
+  ++retries_;
+  host_.AppendLog("校验错误，重新请求第" + std::to_string(step_) + "步");
+  SendStep();
+  return true;
+}
+
+void Link::AbandonTransfer() {
+  if (transferring_ && direction_ == TransferDirection::kDownload) RestoreBeforeTransfer();
+  transferring_ = false;
+}
+
+void Link::RestoreBeforeTransfer() {
+  for (int block = 0; block < kBlockCount; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      store_.SetDevice(block, slot, device_before_[block][slot]);
+    }
+  }
+  const bool names_changed = receiver_.texts().mode_names != texts_before_.mode_names;
+  const bool id_changed = receiver_.texts().device_id != texts_before_.device_id;
+  receiver_.texts() = texts_before_;
+  if (names_changed) host_.ModeNamesChanged();
+  if (id_changed) host_.DeviceIdChanged();
 }
 
 void Link::SendStep() {
@@ -202,6 +243,17 @@ void Link::Timer2Timer() {
 
   LinkFlags& flags = receiver_.flags();
   const bool upload = direction_ == TransferDirection::kUpload;
+  if (flags.frame_rejected) {
+    flags.frame_rejected = false;
+    if (!upload && flags.wait != WaitState::kFrameReceived) {
+      if (!RetryStep()) {
+        flags.wait = WaitState::kIdle;
+        failure_ = LinkFailure::kChecksum;
+        LinkEvent(LinkEventKind::kFailed);
+      }
+      return;
+    }
+  }
   if (flags.wait == WaitState::kFrameReceived ||
       (flags.wait == WaitState::kAckReceived && upload)) {
     if (step_ >= length_) {
@@ -210,6 +262,7 @@ void Link::Timer2Timer() {
       LinkEvent(LinkEventKind::kTransferDone);
       return;
     }
+    retries_ = 0;
     auto& payload = writer_.payload();
     if (step_ == 9) {
       const int index = receiver_.mode_name_index();
@@ -238,6 +291,7 @@ void Link::Timer2Timer() {
     transfer_tick_ = 0;
   } else if (flags.wait == WaitState::kLongWait && transfer_tick_ >= kLongWaitTicks) {
     flags.wait = WaitState::kIdle;
+    failure_ = LinkFailure::kNoAnswer;
     LinkEvent(LinkEventKind::kFailed);
   }
 }
@@ -269,6 +323,8 @@ void Link::LinkEvent(LinkEventKind event) {
       StartTransfer(8, TransferDirection::kUpload);
       break;
     case LinkEventKind::kTransferDone:
+      transferring_ = false;
+      failure_ = LinkFailure::kNone;
       store_.set_disco(store_.Device(0, 1));
       host_.RefreshPages(kAllBlocks);
       state_ = LinkState::kReady;
@@ -293,13 +349,17 @@ void Link::LinkEvent(LinkEventKind event) {
       UpdateStatusBox(false);
       host_.ShowMessage("已断开连接!");
       break;
-    case LinkEventKind::kFailed:
+    case LinkEventKind::kFailed: {
+      failed_step_ = step_;
+      AbandonTransfer();
       SetTimers(false, false, hold_on_);
       send_suppress_ = false;
       SetStatus(kNotConnected);
       UpdateStatusBox(false);
-      host_.ShowMessage("连接失败!");
+      host_.ShowMessage(failure_ == LinkFailure::kChecksum ? "数据校验错误，连接失败!"
+                                                           : "连接失败!");
       break;
+    }
   }
 }
 

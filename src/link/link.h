@@ -32,6 +32,9 @@ enum class LinkEventKind {
 };
 // What the box's next acknowledgement completes.
 enum class PendingAction { kNone, kRecall, kSave };
+// Why the last transfer or scan failed: no answer in time, or a step whose answers kept failing
+// their checksum.
+enum class LinkFailure { kNone, kNoAnswer, kChecksum };
 
 class Link {
  public:
@@ -39,6 +42,9 @@ class Link {
   using Entry = std::pair<int, int32_t>;
   static constexpr int kParamSlots = 32;
   static constexpr int kBandSlots = 50;
+  // A step whose answer fails its checksum is asked again this many times before the transfer
+  // is given up.
+  static constexpr int kStepRetries = 3;
 
   Link(SerialPort& port, ParameterStore& store, LinkHost& host);
   ~Link();
@@ -74,6 +80,11 @@ class Link {
   void SendPassword(int id, const std::string& digits);
 
   LinkState state() const;
+  // The reason of the last Failed event, and the step it happened at.
+  LinkFailure failure() const { return failure_; }
+  int failed_step() const { return failed_step_; }
+  // Frames that failed their checksum since the last Connect.
+  int checksum_errors() const { return receiver_.checksum_errors(); }
   const std::string& status_text() const;
   bool send_suppress() const;
   void set_send_suppress(bool raised);
@@ -121,6 +132,12 @@ class Link {
   void CompactBands();
   void StartTransfer(int length, TransferDirection direction);
   void SendStep();
+  // Asks for the step again after a damaged answer; false once its retries are used up.
+  bool RetryStep();
+  // Ends a transfer that did not complete; a download's partial image is undone.
+  void AbandonTransfer();
+  // Puts back the device image and texts the store held before a download that failed.
+  void RestoreBeforeTransfer();
   void SendParamFrame(const Entry& entry);
   void SendBandFrame(const Entry& entry);
 
@@ -144,6 +161,13 @@ class Link {
   int length_ = 8;
   TransferDirection direction_ = TransferDirection::kDownload;
   int transfer_tick_ = 0;
+  int retries_ = 0;
+  bool transferring_ = false;
+  LinkFailure failure_ = LinkFailure::kNone;
+  int failed_step_ = 0;
+  // What a download may overwrite, as it was when the download started.
+  std::array<ParameterStore::Row, kBlockCount> device_before_{};
+  SystemTexts texts_before_;
 
   int hold_tick_ = 0;
   int silence_ = 0;

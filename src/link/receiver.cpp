@@ -137,9 +137,14 @@ void Receiver::ReadBody(int count, int budget) {
     return;
   }
   received_ = expected_;
-  ParseFrame(buffer_);
+  const bool applied = ParseFrame(buffer_);
   ResumeHunting();
-  flags_.wait = WaitState::kFrameReceived;
+  // A damaged frame is no answer: the step it answered is still waiting.
+  if (applied) {
+    flags_.wait = WaitState::kFrameReceived;
+  } else {
+    flags_.frame_rejected = true;
+  }
 }
 
 void Receiver::ResumeHunting() {
@@ -153,22 +158,25 @@ void Receiver::Drop(const std::string& why, const std::vector<uint8_t>& bytes) {
   Log("丢弃无效帧(" + why + "): " + HexBytes(bytes));
 }
 
-void Receiver::ParseFrame(const std::vector<uint8_t>& frame) {
+bool Receiver::ParseFrame(const std::vector<uint8_t>& frame) {
   const std::size_t n = frame.size();
   if (n < 7 || static_cast<std::size_t>(frame[2]) + 3 != n) {
     Drop("帧长度不符", frame);
-    return;
+    return false;
   }
   unsigned sum = frame[0];
   for (std::size_t i = 3; i + 1 < n; ++i) sum += frame[i];
   const unsigned computed = (sum & 0xFF) ^ frame[1];
   const unsigned received = frame[n - 1];
   if (computed != received) {
-    // Logged only: the data is stored as received.
+    // A line error: one wrong value in the store would be shown, saved to files and sent back
+    // inside band frames, so nothing of the frame is kept.
+    ++checksum_errors_;
     Log(std::to_string(frame[4]) + "********************");
     Log("校验数据匹配不一致:" + std::to_string(computed) + "得到的验证数据：" +
         std::to_string(received));
     Log("接收到的错误数据：" + HexBytes(frame));
+    return false;
   }
   const int block = frame[4];
   if (block <= 8) {
@@ -178,6 +186,7 @@ void Receiver::ParseFrame(const std::vector<uint8_t>& frame) {
   } else {
     Drop("块号大于9", frame);
   }
+  return true;
 }
 
 void Receiver::ApplyBlockData(const std::vector<uint8_t>& frame) {

@@ -24,6 +24,9 @@ struct LinkFlags {
   bool answer_seen = false;
   bool clear_to_send = false;
   WaitState wait = WaitState::kIdle;
+  // A complete frame arrived but failed its checksum; nothing of it was stored. The transfer
+  // asks for the same step again.
+  bool frame_rejected = false;
 };
 
 // Texts received from the box, kept from one download to the next.
@@ -48,8 +51,12 @@ class Receiver {
 
   // The port's receive notification; count is the number of bytes waiting when it was given.
   void ComPortRxChar(int count);
-  // Checks and applies one complete fixed or variable frame.
-  void ParseFrame(const std::vector<uint8_t>& frame);
+  // Checks and applies one complete fixed or variable frame; false when it failed its checksum
+  // or its length and nothing of it was applied.
+  bool ParseFrame(const std::vector<uint8_t>& frame);
+  // Frames that failed their checksum since the counter was last reset.
+  int checksum_errors() const { return checksum_errors_; }
+  void ResetChecksumErrors() { checksum_errors_ = 0; }
 
   LinkFlags& flags() { return flags_; }
   const LinkFlags& flags() const { return flags_; }
@@ -83,6 +90,7 @@ class Receiver {
   LinkFlags flags_;
   SystemTexts texts_;
   int mode_name_index_ = 0;
+  int checksum_errors_ = 0;
 
   RxState state_ = RxState::kHunting;
   uint16_t expected_ = 0;

@@ -13,6 +13,7 @@ using testing::Append;
 using testing::ChecksumOk;
 using testing::Hex;
 using testing::Read;
+using testing::ReadValue;
 using testing::Set;
 using testing::SplitAnswers;
 
@@ -96,6 +97,52 @@ TEST(BoxFaultsTest, CorruptsTheChecksumOfEveryKthFrame) {
     EXPECT_EQ(box.Feed(kProbe), kAck);
   }
   EXPECT_EQ(good, (std::vector<bool>{true, true, false, true, true, false, true}));
+}
+
+// Line errors that damage what a frame carries: a flipped payload byte under a checksum computed
+// for the true bytes, and a block answered short.
+TEST(BoxFaultsTest, DamagesPayloadsAndShortensBlocksOnRequest) {
+  const std::vector<uint8_t> clean = BoxModel().Feed(Read(0x0940));
+  ASSERT_EQ(clean.size(), 11u);
+  BoxModel box;
+  box.faults().corrupt_payload_every = 2;
+  std::vector<bool> good;
+  for (int i = 0; i < 4; ++i) {
+    std::vector<uint8_t> answer = box.Feed(Read(0x0940));
+    ASSERT_EQ(answer.size(), 11u);
+    good.push_back(ChecksumOk(answer));
+    // Only the first payload byte differs; the checksum is the one of the true frame.
+    EXPECT_EQ(answer[6], i % 2 == 1 ? (clean[6] ^ 0x40) : clean[6]);
+    answer[6] = clean[6];
+    EXPECT_EQ(answer, clean);
+  }
+  EXPECT_EQ(good, (std::vector<bool>{true, false, true, false}));
+
+  struct Case {
+    int short_block, values, read_block;
+    int length_byte;  // of the answer: 4 + 2 per value
+  };
+  for (const Case& c :
+       std::vector<Case>{{3, 10, 3, 4 + 20}, {3, 10, 2, 4 + 2 * 79}, {3, 0, 3, 4}}) {
+    SCOPED_TRACE(c.read_block);
+    BoxModel shorted;
+    shorted.faults().short_block = c.short_block;
+    shorted.faults().short_block_values = c.values;
+    const std::vector<uint8_t> answer = shorted.Feed(ReadValue(0x0910, c.read_block));
+    ASSERT_GE(answer.size(), 3u);
+    EXPECT_EQ(answer[2], c.length_byte);
+    EXPECT_TRUE(ChecksumOk(answer));
+  }
+}
+
+// A pulled cable that is plugged back: deaf for a number of frames, then the box answers again.
+TEST(BoxFaultsTest, ComesBackAfterTheGivenNumberOfUnheardFrames) {
+  BoxModel box;
+  box.faults().silent_after_frames = 1;
+  box.faults().silent_for_frames = 3;
+  std::vector<int> answered;
+  for (int i = 0; i < 6; ++i) answered.push_back(static_cast<int>(box.Feed(kProbe).size()));
+  EXPECT_EQ(answered, (std::vector<int>{2, 0, 0, 0, 2, 2}));
 }
 
 // A receiver that hunts the way the PC does: skip to 0xFE or 0xFC, then take the piece.

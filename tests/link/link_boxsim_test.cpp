@@ -90,6 +90,24 @@ TEST_F(LinkBoxSimTest, DownloadCopiesTheBoxImage) {
   EXPECT_TRUE(host.log.empty() || host.log.back().rfind("缓存长度", 0) == 0);
 }
 
+// Behind a line that damages every seventh frame, in its payload (checksum as sent) or in its
+// checksum, the download still ends with the box's image, value for value.
+TEST_F(LinkBoxSimTest, ADamagingLineStillDownloadsTheBoxImageExactly) {
+  struct Case {
+    int payload_every, checksum_every;
+  };
+  for (const Case& c : {Case{7, 0}, Case{0, 7}, Case{3, 0}}) {
+    SCOPED_TRACE(c.payload_every + 100 * c.checksum_every);
+    box = boxsim::BoxModel();
+    box.faults().corrupt_payload_every = c.payload_every;
+    box.faults().corrupt_checksum_every = c.checksum_every;
+    ConnectReady();
+    ExpectImagesEqual();
+    EXPECT_GT(link.checksum_errors(), 5);
+    EXPECT_TRUE(host.messages.empty());
+  }
+}
+
 // Identifiers the editor edits: every parameter except the Disco switch, the band addresses
 // and the Disco twins; EQ fields go through the band path.
 struct Edit {

@@ -650,5 +650,81 @@ TEST_F(LinkTest, EqResetOfOneBlockSendsItsBandsThroughTheLink) {
   EXPECT_EQ(bands, (std::vector<int>{0, 1, 2}));
 }
 
+// A line that damages answers: a payload byte flipped under the checksum of the true bytes.
+// A damaged answer is never stored; its step is asked again up to three times, and a download
+// that cannot get a good answer fails and leaves the store as it was.
+TEST_F(LinkTest, DamagedAnswersAreAskedAgainAndNeverStored) {
+  struct Case {
+    const char* name;
+    int damaged_id;     // request whose answers are damaged
+    int damaged_value;  // its first payload value (block or mode number), -1 for any
+    int times;          // how many of its answers in a row
+    bool completes;
+  };
+  const Case cases[] = {
+      {"block 6 once", kReadBlockId, 6, 1, true},
+      {"a mode name three times", kReadModeNameId, 4, 3, true},
+      {"the identity three times", kDeviceIdentityId, -1, 3, true},
+      {"block 3 four times", kReadBlockId, 3, 4, false},
+      {"a mode name four times", kReadModeNameId, 9, 4, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeSerialPort line;
+    ParameterStore before;
+    RecordingLinkHost events;
+    Link under_test(line, before, events);
+    for (int slot = 0; slot < kDeviceColumns; ++slot) before.SetDevice(6, slot, 7);
+    int damaged = 0;
+    int asked = 0;
+    line.on_write = [&](const Bytes& request) {
+      Bytes answer = box.Answer(request);
+      const bool match =
+          IdOf(request) == c.damaged_id &&
+          (c.damaged_value < 0 || request.size() < 8 || request[6] == c.damaged_value);
+      if (match) ++asked;
+      if (match && damaged < c.times && answer.size() > 7) {
+        answer[6] ^= 0x40;
+        ++damaged;
+      }
+      line.Feed(answer);
+    };
+    under_test.SetPortNames({"COM1"});
+    under_test.Connect();
+    for (int tick = 0; tick < 2; ++tick) {
+      under_test.Timer1Timer();
+      if (line.BytesWaiting() > 0) under_test.ComPortRxChar(static_cast<int>(line.BytesWaiting()));
+    }
+    for (int tick = 0; tick < 400 && under_test.transfer_timer_on(); ++tick) {
+      if (line.BytesWaiting() > 0) under_test.ComPortRxChar(static_cast<int>(line.BytesWaiting()));
+      under_test.Timer2Timer();
+    }
+    EXPECT_EQ(under_test.checksum_errors(), c.times);
+    if (c.completes) {
+      EXPECT_EQ(asked, c.times + 1);
+      EXPECT_EQ(under_test.state(), LinkState::kReady);
+      EXPECT_TRUE(events.messages.empty());
+      for (int block = 0; block <= 8; ++block) {
+        for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
+          ASSERT_EQ(before.Device(block, slot), box.rows[block][slot]) << block << ":" << slot;
+        }
+      }
+      EXPECT_EQ(under_test.mode_names()[4], "Mode 5              ");
+      EXPECT_EQ(under_test.device_id(), "12AB00FF");
+    } else {
+      EXPECT_EQ(asked, 4);  // the first request and three more
+      EXPECT_EQ(under_test.state(), LinkState::kNotReady);
+      EXPECT_FALSE(under_test.transfer_timer_on());
+      EXPECT_EQ(under_test.failure(), LinkFailure::kChecksum);
+      EXPECT_EQ(events.messages, std::vector<std::string>{"数据校验错误，连接失败!"});
+      // Nothing of the failed download is kept: neither rows received before the bad step nor
+      // the mode names.
+      EXPECT_EQ(before.Device(0, 0), 0);
+      EXPECT_EQ(before.Device(6, 1), 7);
+      EXPECT_EQ(under_test.mode_names()[0], "");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kc

@@ -121,12 +121,17 @@ TEST_F(ReceiverTest, ModeNames) {
   EXPECT_EQ(rx.texts().mode_names[3], "");
 }
 
-TEST_F(ReceiverTest, WrongChecksumIsLoggedAndStoredAnyway) {
+TEST_F(ReceiverTest, WrongChecksumIsLoggedAndNothingIsStored) {
   Bytes frame = BoxFrame(0x0500, Values({321, 654}));
   frame.back() ^= 0x5A;
+  rx.flags().wait = WaitState::kWaiting;
   Arrive(frame);
-  EXPECT_EQ(store.Device(5, 0), 321);
-  EXPECT_EQ(store.Device(5, 1), 654);
+  EXPECT_EQ(store.Device(5, 0), 0);
+  EXPECT_EQ(store.Device(5, 1), 0);
+  // No answer as far as the transfer is concerned, but marked for asking again.
+  EXPECT_EQ(rx.flags().wait, WaitState::kWaiting);
+  EXPECT_TRUE(rx.flags().frame_rejected);
+  EXPECT_EQ(rx.checksum_errors(), 1);
   const std::vector<std::string> lines = LogWithout("缓存长度");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "5********************");

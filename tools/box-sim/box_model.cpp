@@ -124,15 +124,21 @@ int32_t BoxModel::StoredSlot(int mode, int block, int slot) const {
 }
 
 bool BoxModel::silent() const {
-  return faults_.silent_after_frames >= 0 && frames_handled_ >= faults_.silent_after_frames;
+  return faults_.silent_after_frames >= 0 && frames_handled_ >= faults_.silent_after_frames &&
+         (faults_.silent_for_frames < 0 || frames_unheard_ < faults_.silent_for_frames);
 }
 
 std::vector<uint8_t> BoxModel::Feed(const uint8_t* data, std::size_t size) {
   std::vector<uint8_t> out;
-  if (silent()) return out;
+  if (silent() && faults_.silent_for_frames < 0) return out;
   reader_.Push(data, size);
   Frame frame;
   while (reader_.Next(&frame)) {
+    if (silent()) {
+      // The line is back once the PC has sent this many frames into the void.
+      ++frames_unheard_;
+      continue;
+    }
     Handle(frame, &out);
     ++frames_handled_;
     if (silent()) {
@@ -272,7 +278,9 @@ void BoxModel::HandleRead(const Frame& frame, std::vector<uint8_t>* out) {
     case kItemReadBlock: {
       if (frame.payload.size() < 2 || frame.value() >= kAudioBlocks) return;
       const int block = frame.value();
-      for (int32_t v : present_[block]) PutValue(&payload, v);
+      int values = static_cast<int>(present_[block].size());
+      if (block == faults_.short_block) values = std::min(values, faults_.short_block_values);
+      for (int i = 0; i < values; ++i) PutValue(&payload, present_[block][i]);
       SendFrame(EncodeFrame(kAccessRead, static_cast<uint16_t>(block << 8), payload), out);
       return;
     }
@@ -336,6 +344,13 @@ void BoxModel::SendFrame(std::vector<uint8_t> frame, std::vector<uint8_t>* out) 
   ++frames_sent_;
   if (faults_.corrupt_checksum_every > 0 && frames_sent_ % faults_.corrupt_checksum_every == 0) {
     frame.back() ^= 0xFF;
+  }
+  // The payload starts behind FC B1 length access id-high id-low; the checksum stays that of the
+  // bytes as they were meant.
+  constexpr std::size_t kPayloadStart = 6;
+  if (faults_.corrupt_payload_every > 0 && frames_sent_ % faults_.corrupt_payload_every == 0 &&
+      frame.size() > kPayloadStart + 1) {
+    frame[kPayloadStart] ^= 0x40;
   }
   AddNoise(out);
   out->insert(out->end(), frame.begin(), frame.end());

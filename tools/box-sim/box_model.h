@@ -71,6 +71,16 @@ struct Faults {
   int drop_ack_every = 0;
   // Send every k-th outgoing frame with a wrong checksum. 0 for never.
   int corrupt_checksum_every = 0;
+  // Flip one payload byte of every k-th outgoing frame and leave its checksum as computed for
+  // the true bytes, as a real line error does. 0 for never.
+  int corrupt_payload_every = 0;
+  // Answer a read of this block with only the first short_block_values values (a box with a
+  // damaged row, or another program's answers mixed in). -1 for never.
+  int short_block = -1;
+  int short_block_values = 0;
+  // Once silent, stay deaf for this many whole frames of the PC's, then answer again, as a cable
+  // that is pulled and plugged back in. -1 for for ever.
+  int silent_for_frames = -1;
   // Deliver answers in small pieces (done by the front end; see SplitIntoPieces).
   bool split_writes = false;
   // Put this many line-noise bytes before every answer. They are never 0xFC or 0xFE: a receiver
@@ -128,6 +138,7 @@ class BoxModel {
   int checksum_errors() const { return reader_.checksum_errors(); }
   int releases() const { return releases_; }
   bool silent() const;
+  void SetIdentity(const std::array<uint8_t, 4>& identity) { identity_ = identity; }
 
  private:
   struct Mode {
@@ -166,6 +177,7 @@ class BoxModel {
   int frames_handled_ = 0;
   int acks_due_ = 0;
   int frames_sent_ = 0;
+  int frames_unheard_ = 0;
   int releases_ = 0;
 };
 

@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
@@ -38,6 +39,11 @@ constexpr const char kUsage[] =
     "  --silent-after N     handle N frames, then answer nothing more\n"
     "  --drop-ack-every K   leave out every K-th acknowledgement\n"
     "  --corrupt-every K    send every K-th frame with a wrong checksum\n"
+    "  --corrupt-payload-every K\n"
+    "                       flip a payload byte of every K-th frame, checksum left as sent\n"
+    "  --short-block B:N    answer a read of block B with its first N values only\n"
+    "  --silent-for M       once silent (see --silent-after), come back after M frames\n"
+    "  --identity HEX       the box's identity, 8 hexadecimal digits\n"
     "  --split              deliver answers in pieces of a few bytes\n"
     "  --noise N            put N noise bytes (never 0xFC or 0xFE) before every answer\n"
     "  --seed N             seed of the noise bytes (default 1)\n"
@@ -59,6 +65,8 @@ constexpr int kWriteWaitMs = 200;
 struct Options {
   std::string link_path;
   kc::boxsim::Faults faults;
+  std::array<uint8_t, 4> identity{};
+  bool has_identity = false;
   bool verbose = false;
 };
 
@@ -106,6 +114,33 @@ int ParseOptions(int argc, char** argv, Options* opt) {
       if (!count(&opt->faults.drop_ack_every)) return 2;
     } else if (arg == "--corrupt-every") {
       if (!count(&opt->faults.corrupt_checksum_every)) return 2;
+    } else if (arg == "--corrupt-payload-every") {
+      if (!count(&opt->faults.corrupt_payload_every)) return 2;
+    } else if (arg == "--silent-for") {
+      if (!count(&opt->faults.silent_for_frames)) return 2;
+    } else if (arg == "--short-block") {
+      int block = 0;
+      int values = 0;
+      if (i + 1 >= argc || std::sscanf(argv[i + 1], "%d:%d", &block, &values) != 2 || block < 0 ||
+          block > 8 || values < 0) {
+        std::fputs("box-sim: --short-block needs BLOCK:VALUES, block 0 to 8\n", stderr);
+        return 2;
+      }
+      ++i;
+      opt->faults.short_block = block;
+      opt->faults.short_block_values = values;
+    } else if (arg == "--identity") {
+      unsigned long id = 0;
+      char* end = nullptr;
+      if (i + 1 < argc) id = std::strtoul(argv[i + 1], &end, 16);
+      if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || std::strlen(argv[i + 1]) != 8) {
+        std::fputs("box-sim: --identity needs 8 hexadecimal digits\n", stderr);
+        return 2;
+      }
+      ++i;
+      opt->identity = {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16),
+                       static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id)};
+      opt->has_identity = true;
     } else if (arg == "--split") {
       opt->faults.split_writes = true;
     } else if (arg == "--noise") {
@@ -290,6 +325,7 @@ int main(int argc, char** argv) {
 
   kc::boxsim::BoxModel box;
   box.faults() = opt.faults;
+  if (opt.has_identity) box.SetIdentity(opt.identity);
   std::vector<uint8_t> buffer(4096);
   int status = 0;
   while (!g_stop) {
