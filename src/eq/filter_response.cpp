@@ -310,8 +310,12 @@ void SectionResponse::SetExtraInUse(bool high_pass, bool low_pass) {
 
 void SectionResponse::ComputeSlot(int k, const BandSlot& slot) {
   if (k < 0 || k >= kBandSlots) return;
-  // Codes beyond one byte are of no family and leave the slot as it was.
-  if (slot.code < 0 || slot.code > 255) return;
+  // A code of no family draws nothing: the slot is summed, so it must not keep the response of
+  // a band of another section.
+  if (slot.code < 0 || slot.code > 255) {
+    slots_[k].fill(0.0f);
+    return;
+  }
   const int frequency = SlotFrequency(slot.frequency);
   if (slot.code > 210 && extra_low_pass_in_use_) {
     ComputeBandResponse(extra_low_pass_, frequency, kCodeLowPass + 4, kExtraSectionQ, slot.gain);

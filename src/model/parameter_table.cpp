@@ -331,6 +331,17 @@ bool ShownForBandType(const ParameterInfo& info, int32_t band_type) {
   return true;
 }
 
+int32_t ValueInRange(const ParameterInfo& info, int32_t value) {
+  switch (info.form) {
+    case ValueForm::kPair:
+    case ValueForm::kPhase:
+    case ValueForm::kSwitch:
+      return value;
+    default:
+      return std::clamp<int32_t>(value, 0, info.max);
+  }
+}
+
 std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_type) {
   switch (info.form) {
     case ValueForm::kScale: {
@@ -345,8 +356,9 @@ std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_t
     }
     case ValueForm::kBandType:
     case ValueForm::kList:
-      // A drop-down shows the item of the value's last digit.
-      return Choice(info, value % 10);
+      // A drop-down shows the item of the value's last digit; a value beyond the items shows
+      // the nearest item.
+      return Choice(info, ValueInRange(info, value) % 10);
     case ValueForm::kPeqQ:
     case ValueForm::kShelfQ: {
       const std::string text = FormatValue(kKindQ, value).value_or(std::string());

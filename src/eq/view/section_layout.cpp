@@ -1,5 +1,6 @@
 #include "eq/view/section_layout.h"
 
+#include "model/parameter_table.h"
 #include "model/value_scales.h"
 
 namespace kc {
@@ -48,7 +49,13 @@ std::optional<SectionLayout> ReadSectionLayout(const ParameterStore& store, int 
   SectionLayout layout;
   layout.block = b;
   layout.eq_bands = info.eq_bands;
-  auto value = [&](int index) { return static_cast<int>(store.Working(b, index)); };
+  // Values outside their range are drawn as the nearest value inside it, as the pages show
+  // them, so every slot gets a response of its family and a point that can be dragged.
+  auto value = [&](int index) {
+    const int32_t raw = store.Working(b, index);
+    const ParameterInfo* parameter = FindParameter(b, index);
+    return static_cast<int>(parameter != nullptr ? ValueInRange(*parameter, raw) : raw);
+  };
 
   for (int i = 0; i < info.eq_bands; ++i) {
     const int a = info.first_eq + 5 * i;

@@ -175,6 +175,43 @@ TEST_F(EqGraphTest, PointsShowForTheSectionsBandsAndPassFilters) {
                                              RoundHalfEven(graph.GainToY(6) - 7)));
 }
 
+// A value outside its range (a damaged image, a file from elsewhere) is drawn as the nearest
+// value inside it, whatever page was drawn before: no slot keeps another section's response.
+TEST_F(EqGraphTest, OutOfRangeValuesDrawAsTheNearestValueInRange) {
+  struct Case {
+    const char* name;
+    int block, index, raw, in_range;
+    int handle;  // the point that must show for it
+  };
+  const Case cases[] = {
+      {"Subwoofer low-pass type 100", 6, 14, 100, 4, 16},
+      {"Subwoofer low-pass type 7", 6, 14, 7, 4, 16},
+      {"Subwoofer low-pass type -3", 6, 14, -3, 0, 16},
+      {"Subwoofer high-pass frequency 500", 6, 10, 500, 143, 15},
+      {"Main band 1 gain 999", 5, 32, 999, 180, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeGraphHost clean;
+    EqGraph reference(window.widgets(), clean);
+    clean.Set(6, 16, 60);  // a low-pass that is on
+    clean.Set(c.block, c.index, c.in_range);
+    reference.DrawSectionCurve(kAllSlots, c.block);
+    const std::vector<QPointF> expected = reference.curve_points();
+
+    FakeGraphHost damaged;
+    EqGraph under_test(window.widgets(), damaged);
+    // The Microphone page drawn first, with every band boosted.
+    for (int band = 0; band < 15; ++band) damaged.Set(1, 6 + 5 * band, 180);
+    under_test.DrawSectionCurve(kAllSlots, 1);
+    damaged.Set(6, 16, 60);
+    damaged.Set(c.block, c.index, c.raw);
+    under_test.DrawSectionCurve(kAllSlots, c.block);
+    EXPECT_EQ(under_test.curve_points(), expected);
+    EXPECT_TRUE(window.handles[c.handle]->isVisibleTo(window.inner));
+  }
+}
+
 TEST_F(EqGraphTest, EqLabelTextsAndPlaces) {
   host.Set(0, 4, 0);
   host.Set(0, 5, 204);  // 1000.0 Hz
