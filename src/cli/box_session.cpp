@@ -1,5 +1,10 @@
 #include "cli/box_session.h"
 
+#include <stdexcept>
+
+#include "cli/local_files.h"
+#include "link/frames.h"
+
 namespace kc::cli {
 namespace {
 
@@ -7,6 +12,11 @@ namespace {
 constexpr int kScanPeriodMs = 600;
 constexpr int kTransferPeriodMs = 100;
 constexpr int kHoldPeriodMs = 20;
+// An unacknowledged upload block is sent again after this many transfer ticks of silence (the
+// editor repeats an unacknowledged edit every three seconds), at most kUploadResends times; the
+// link gives the box up after 11 + 100 ticks.
+constexpr int kResendTicks = 30;
+constexpr int kUploadResends = 3;
 
 void Mirror(QTimer& timer, bool on) {
   if (on && !timer.isActive()) timer.start();
@@ -28,7 +38,7 @@ BoxSession::BoxSession(std::string port, LineRecorder* recorder, QObject* parent
   hold_timer_.setInterval(kHoldPeriodMs);
   for (QTimer* timer : {&timer1_, &timer2_, &hold_timer_}) timer->setTimerType(Qt::PreciseTimer);
   connect(&timer1_, &QTimer::timeout, this, [this] { link_->Timer1Timer(); });
-  connect(&timer2_, &QTimer::timeout, this, [this] { link_->Timer2Timer(); });
+  connect(&timer2_, &QTimer::timeout, this, [this] { OnTransferTick(); });
   connect(&hold_timer_, &QTimer::timeout, this, [this] { link_->HoldTimerTimer(); });
   com_port_.SetReceiveHandler([this](int count) { link_->ComPortRxChar(count); });
 }
@@ -52,14 +62,54 @@ void BoxSession::StartRestore(std::vector<ModeEntry> entries) {
 
 void BoxSession::Begin() {
   clock_.start();
-  // A port that cannot be opened at all is told apart from a box that does not answer.
+  // A port that cannot be opened at all is told apart from a box that does not answer, and the
+  // reason is named: the fix for a missing group membership differs from that for a busy port.
   if (!com_port_.Open(port_name_)) {
-    QTimer::singleShot(0, this, [this] { Finish("cannot open the port"); });
+    const std::string why =
+        PortOpenProblem(port_name_, com_port_.last_open_error(), com_port_.last_open_error_text());
+    QTimer::singleShot(0, this, [this, why] { Finish(why); });
     return;
   }
   com_port_.Close();
+  // Whatever the box does not send must not pass for data.
+  MarkUnread(store_, true);
   phase_ = Phase::kScanning;
   link_->Connect();
+}
+
+void BoxSession::Interrupt() {
+  if (phase_ == Phase::kDone) return;
+  Finish("interrupted");
+}
+
+void BoxSession::OnTransferTick() {
+  link_->Timer2Timer();
+  if (phase_ != Phase::kUploading || link_->direction() != TransferDirection::kUpload) return;
+  const int block = link_->step();
+  if (block + 1 > blocks_sent_) blocks_sent_ = block + 1;
+  if (block != resent_block_) {
+    resent_block_ = block;
+    resends_ = 0;
+  }
+  const LinkFlags& flags = link_->flags();
+  if (flags.wait != WaitState::kLongWait || resends_ >= kUploadResends) return;
+  // The link's long wait counts from 0 after the first 11 silent ticks.
+  if (link_->transfer_tick() != (resends_ + 1) * kResendTicks - 11) return;
+  ++resends_;
+  SerialPort& line = recording_port_ ? static_cast<SerialPort&>(*recording_port_) : com_port_;
+  try {
+    FrameWriter(line).SendTransferStep(block, TransferDirection::kUpload, store_);
+  } catch (const std::runtime_error&) {
+    // A write that fails is a lost frame; the link's own time-out ends the upload.
+  }
+}
+
+std::string BoxSession::WithChecksumNote(std::string why) const {
+  const int damaged = link_->checksum_errors();
+  if (damaged > 0) {
+    why += "; " + std::to_string(damaged) + " answer(s) failed their checksum (a noisy line?)";
+  }
+  return why;
 }
 
 void BoxSession::SetTimers(bool scan, bool transfer, bool hold) {
@@ -87,7 +137,7 @@ void BoxSession::RefreshPages(int selection) {
 void BoxSession::ShowMessage(const std::string& text) {
   if (phase_ == Phase::kDone || phase_ == Phase::kIdle) return;
   std::string why;
-  if (text == "连接失败!") {
+  if (text.find("连接失败") != std::string::npos) {
     switch (phase_) {
       case Phase::kScanning:
         why = "no answer to the probe (no box on this port, or it is silent)";
@@ -110,6 +160,7 @@ void BoxSession::ShowMessage(const std::string& text) {
   } else {
     why = text;
   }
+  why = WithChecksumNote(why);
   // The link has finished its state changes before it reports; end after it has returned.
   QTimer::singleShot(0, this, [this, why] { Finish(why); });
 }
@@ -127,6 +178,13 @@ void BoxSession::TransferFinished() {
     case Phase::kDownloading:
       download_ms_ = now - phase_start_ms_;
       if (!restore_) {
+        const std::vector<std::string> missing = UnreadSlots(store_, true);
+        if (!missing.empty()) {
+          std::string why = "the box did not send all of its data (";
+          for (std::size_t i = 0; i < missing.size(); ++i) why += (i > 0 ? "; " : "") + missing[i];
+          Finish(WithChecksumNote(why + " missing)"));
+          return;
+        }
         Finish({});
         return;
       }
@@ -135,15 +193,18 @@ void BoxSession::TransferFinished() {
       phase_ = Phase::kUploading;
       phase_start_ms_ = now;
       link_->LinkEvent(LinkEventKind::kStartUpload);
-      if (link_->direction() != TransferDirection::kUpload) Finish("the box was not ready");
+      if (link_->direction() != TransferDirection::kUpload) {
+        Finish("the box was not ready");
+        return;
+      }
+      blocks_sent_ = 1;
       return;
     case Phase::kUploading:
       upload_ms_ = now - phase_start_ms_;
+      blocks_sent_ = kModeBlocks;
+      upload_complete_ = true;
       // Whatever the box does not send back must not pass for a match.
-      for (int block = 0; block <= 8; ++block) {
-        for (int slot = 0; slot < kDeviceColumns; ++slot)
-          store_.SetDevice(block, slot, kNotReadBack);
-      }
+      MarkUnread(store_, false);
       phase_ = Phase::kReadingBack;
       phase_start_ms_ = now;
       link_->LinkEvent(LinkEventKind::kReload);

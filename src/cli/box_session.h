@@ -5,6 +5,13 @@
 //   Download:  connect (probe) -> download 42 requests -> release -> done
 //   Restore:   connect -> download -> file into the device image -> upload blocks 0..8
 //              -> read blocks 0..8 back -> release -> done (the caller compares)
+//
+// Before a download or read-back every slot it carries is marked unread; a download that leaves
+// one unread (a short block, answers taken by another program on the same box) fails, so only
+// data that came in frames that passed their checksums is ever handed on. The link asks a
+// damaged answer again itself. An upload block whose acknowledgement does not come is sent again
+// every three silent seconds, as the editor's pacing repeats an edit, before the link gives the
+// box up.
 #pragma once
 
 #include <QElapsedTimer>
@@ -15,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/mode_checks.h"
 #include "link/link.h"
 #include "link/link_host.h"
 #include "link/qt/qt_serial_port.h"
@@ -37,11 +45,21 @@ class BoxSession : public QObject, public LinkHost {
   // Called once when the session has ended, well or not.
   void SetFinished(std::function<void(BoxSession&)> finished) { finished_ = std::move(finished); }
 
+  // A download of everything the box holds (blocks 0..8 and the system items).
   void StartDownload();
   // Uploads these entries (a checked mode file) after the download, then reads the box back.
   void StartRestore(std::vector<ModeEntry> entries);
 
+  // Ends the session now (Ctrl+C): nothing more is sent. No-op once done.
+  void Interrupt();
+
   const std::string& port() const { return port_name_; }
+  // Upload blocks sent so far; 0 before the upload began. Once it is above 0 and the read-back
+  // has not verified it, the box holds part of the file (all of it after block 8).
+  int blocks_sent() const { return blocks_sent_; }
+  bool upload_complete() const { return upload_complete_; }
+  // Answers that failed their checksum and were asked again.
+  int damaged_answers() const { return link_->checksum_errors(); }
   bool done() const { return phase_ == Phase::kDone; }
   bool ok() const { return done() && failure_.empty(); }
   const std::string& failure() const { return failure_; }
@@ -67,6 +85,9 @@ class BoxSession : public QObject, public LinkHost {
   void Begin();
   void TransferFinished();
   void Finish(std::string failure);
+  void OnTransferTick();
+  // Why the link failed, with what it saw of damaged answers.
+  std::string WithChecksumNote(std::string why) const;
 
   std::string port_name_;
   QtSerialPort com_port_;
@@ -81,6 +102,11 @@ class BoxSession : public QObject, public LinkHost {
   bool restore_ = false;
   std::vector<ModeEntry> entries_;
   std::string failure_;
+  int blocks_sent_ = 0;
+  bool upload_complete_ = false;
+  // The upload block last sent again, and how often.
+  int resent_block_ = -1;
+  int resends_ = 0;
   QElapsedTimer clock_;
   qint64 phase_start_ms_ = 0;
   qint64 total_ms_ = 0;
@@ -88,9 +114,5 @@ class BoxSession : public QObject, public LinkHost {
   qint64 upload_ms_ = 0;
   qint64 readback_ms_ = 0;
 };
-
-// A value no transfer writes: rows filled with it before a read-back show which slots the box
-// did not send.
-inline constexpr int32_t kNotReadBack = -1;
 
 }  // namespace kc::cli

@@ -37,6 +37,9 @@ class LineRecorder {
   void Frame(const std::string& port, LineDirection direction, const std::vector<uint8_t>& bytes);
   void Note(const std::string& port, const std::string& what);
   int lines() const { return lines_; }
+  // True once a line could not be written (a full disk, a closed stream): the recording is
+  // incomplete from then on, and whoever owns it must say so.
+  bool failed() const { return out_.fail(); }
 
  private:
   std::string Stamp();

@@ -16,7 +16,7 @@ namespace {
 
 // A complete mode is about 16 KB; a file a few hundred times that size cannot be one, and reading
 // it whole would only waste memory.
-constexpr std::uintmax_t kMaxModeFileBytes = 8u << 20;
+constexpr std::uintmax_t kMaxModeFileBytes = kModeFileByteLimit;
 
 std::string PlatformError(int error_number, std::string_view fallback) {
   // errno values are generic codes; the system category would read them as the platform's own.
@@ -136,6 +136,29 @@ bool WriteWholeFile(const fs::path& path, std::string_view data, std::string* er
     return false;
   }
   return true;
+}
+
+ModeStatus ReadModeFileText(const fs::path& path, std::string* text) {
+  text->clear();
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return ModeStatus::kFileMissing;
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return ModeStatus::kFileMissing;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (!ec && size > kMaxModeFileBytes) return ModeStatus::kCorrupt;
+  // Read no more than one byte past the limit even where the size is not known beforehand (a
+  // pipe, a device, a file that grows while it is read).
+  char chunk[64 * 1024];
+  while (in && text->size() <= kMaxModeFileBytes) {
+    in.read(chunk, sizeof chunk);
+    text->append(chunk, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return ModeStatus::kFileMissing;
+  if (text->size() > kMaxModeFileBytes) {
+    text->clear();
+    return ModeStatus::kCorrupt;
+  }
+  return ModeStatus::kOk;
 }
 
 int ModeChecksum(int32_t sum) {
@@ -346,16 +369,9 @@ ModeStatus ModeFiles::SaveModeFile(std::string_view name) {
 ModeStatus ModeFiles::LoadModeFile(std::string_view name) {
   working_copy_.clear();
   if (!IsValidModeName(name)) return Fail(ModeStatus::kBadName);
-  const fs::path path = PathOf(name);
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return Fail(ModeStatus::kFileMissing);
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return Fail(ModeStatus::kFileMissing);
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (!ec && size > kMaxModeFileBytes) return Fail(ModeStatus::kCorrupt);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Fail(ModeStatus::kFileMissing);
-  in.close();
+  std::string text;
+  const ModeStatus read = ReadModeFileText(PathOf(name), &text);
+  if (read != ModeStatus::kOk) return Fail(read);
 
   ModeCheck check = CheckModeText(text);
   working_copy_ = std::move(check.plain_lines);

@@ -61,6 +61,11 @@ using ModeFileWriter = std::function<bool(const std::filesystem::path& path, std
                                           std::string* error)>;
 bool WriteWholeFile(const std::filesystem::path& path, std::string_view data, std::string* error);
 
+// Reads a mode file's bytes into `text`, stopping at the size no mode file reaches (8 MiB):
+// kFileMissing when it cannot be opened or read (a folder included), kCorrupt when it is larger.
+ModeStatus ReadModeFileText(const std::filesystem::path& path, std::string* text);
+inline constexpr std::uintmax_t kModeFileByteLimit = 8u << 20;
+
 // One entry of a mode file, already decoded.
 struct ModeEntry {
   int block;

@@ -60,7 +60,11 @@ bool QtSerialPort::Open(const std::string& name) {
   port_.setStopBits(QSerialPort::OneStop);
   port_.setFlowControl(QSerialPort::NoFlowControl);
   port_.setReadBufferSize(kReadBufferSize);
+  last_open_error_ = QSerialPort::NoError;
+  last_open_error_text_.clear();
   if (!port_.open(QIODevice::ReadWrite)) {
+    last_open_error_ = port_.error();
+    last_open_error_text_ = port_.errorString().toStdString();
     port_.clearError();
     return false;
   }

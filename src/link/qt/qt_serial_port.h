@@ -52,6 +52,9 @@ class QtSerialPort : public QObject, public SerialPort {
 
   // Name of the port opened last.
   std::string name() const;
+  // Why the last Open failed (NoError after one that succeeded), and Qt's text for it.
+  QSerialPort::SerialPortError last_open_error() const { return last_open_error_; }
+  const std::string& last_open_error_text() const { return last_open_error_text_; }
   // Number of times the port has ended itself after an error (for tests and the log).
   int failures() const { return failures_; }
 
@@ -75,6 +78,8 @@ class QtSerialPort : public QObject, public SerialPort {
   unsigned generation_ = 0;
   std::size_t bytes_read_ = 0;
   int failures_ = 0;
+  QSerialPort::SerialPortError last_open_error_ = QSerialPort::NoError;
+  std::string last_open_error_text_;
 };
 
 // The serial ports the system lists, sorted as text, with every extra name (ports the system

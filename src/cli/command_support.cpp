@@ -1,0 +1,192 @@
+#include "cli/command_support.h"
+
+#include <QEventLoop>
+#include <QRegularExpression>
+#include <QTimer>
+#include <cstdio>
+
+#include "cli/commands.h"
+
+namespace kc::cli {
+namespace {
+
+// Every session ends by the link's own time-outs well before this; it only guards the loop.
+constexpr int kLoopGuardMs = 180000;
+
+}  // namespace
+
+void Out(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void Err(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+std::string Seconds(qint64 ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
+  return text;
+}
+
+Command::Command(const char* name, const char* description) : name_(name) {
+  parser_.setApplicationDescription(QString::fromUtf8(description));
+  parser_.addHelpOption();
+}
+
+std::optional<int> Command::Parse(const QStringList& args) {
+  if (!parser_.parse(args)) {
+    Err("karaoke-ctl " + name_ + ": " + BytesOfName(parser_.errorText()) + "\n");
+    Err("Try 'karaoke-ctl " + name_ + " --help'.\n");
+    return kExitError;
+  }
+  // --help-all would add Qt's own options, which karaoke-ctl does not take.
+  if (parser_.isSet(QStringLiteral("help")) || parser_.isSet(QStringLiteral("help-all"))) {
+    QString help = parser_.helpText();
+    // The usage line names the subcommand too.
+    help.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                 QStringLiteral("Usage: karaoke-ctl ") + QString::fromStdString(name_));
+    Out(help.toStdString());
+    return kExitDone;
+  }
+  return std::nullopt;
+}
+
+int Command::Usage(const std::string& problem) {
+  Err("karaoke-ctl " + name_ + ": " + problem + "\nTry 'karaoke-ctl " + name_ + " --help'.\n");
+  return kExitError;
+}
+
+std::vector<std::string> Command::Values(const QCommandLineOption& option) {
+  std::vector<std::string> out;
+  for (const QString& value : parser_.values(option)) out.push_back(BytesOfName(value));
+  return out;
+}
+
+std::vector<std::string> Command::Positional() {
+  std::vector<std::string> out;
+  for (const QString& value : parser_.positionalArguments()) out.push_back(BytesOfName(value));
+  return out;
+}
+
+QCommandLineOption PortOption() {
+  return QCommandLineOption(QStringLiteral("port"),
+                            QStringLiteral("Serial port of a box (repeatable; pseudo-terminals are "
+                                           "not listed by the system)."),
+                            QStringLiteral("NAME"));
+}
+
+QCommandLineOption RecordOption() {
+  return QCommandLineOption(
+      QStringLiteral("record"),
+      QStringLiteral("Write every frame sent and received, with time and direction, to FILE."),
+      QStringLiteral("FILE"));
+}
+
+bool Recording::Open(const std::string& path) {
+  if (path.empty()) return true;
+  path_ = path;
+  std::string error;
+  if (!file_.Open(path, &error)) {
+    Err("karaoke-ctl: cannot write the recording " + path + ": " + error + "\n");
+    return false;
+  }
+  clock_.start();
+  recorder_ = std::make_unique<LineRecorder>(file_.stream(),
+                                             [this] { return clock_.nsecsElapsed() / 1000; });
+  file_.stream()
+      << "# karaoke-ctl line recording: seconds, port, TX (to the box) or RX (from it), bytes\n";
+  file_.stream().flush();
+  if (file_.stream().fail()) {
+    Err("karaoke-ctl: cannot write the recording " + path + "\n");
+    recorder_.reset();
+    std::string ignored;
+    file_.Commit(&ignored);
+    return false;
+  }
+  return true;
+}
+
+bool Recording::Close() {
+  if (path_.empty()) return true;
+  std::string error;
+  if (!file_.Commit(&error)) {
+    Err("karaoke-ctl: the recording " + path_ + " could not be written: " + error + "\n");
+    return false;
+  }
+  return true;
+}
+
+void Sessions::Add(const std::string& port, LineRecorder* recorder) {
+  owned.push_back(std::make_unique<BoxSession>(port, recorder));
+  running.push_back(owned.back().get());
+}
+
+void RunSessions(const std::vector<BoxSession*>& sessions,
+                 const std::function<void(BoxSession&)>& each_done) {
+  QEventLoop loop;
+  int open = static_cast<int>(sessions.size());
+  for (BoxSession* session : sessions) {
+    session->SetFinished([&](BoxSession& done) {
+      if (each_done) each_done(done);
+      if (--open == 0) loop.quit();
+    });
+  }
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+  guard.start(kLoopGuardMs);
+  if (open > 0) loop.exec();
+}
+
+void Summary(const std::string& command, const std::string& verb,
+             const std::vector<BoxSession*>& boxes, std::optional<std::size_t> done,
+             qint64 elapsed_ms, std::vector<std::string>& failed_ports) {
+  for (BoxSession* session : boxes) {
+    if (session->done()) continue;
+    Err(command + " " + session->port() + ": FAILED: it did not end\n");
+    failed_ports.push_back(session->port());
+  }
+  const std::size_t succeeded = done.value_or(boxes.size() - failed_ports.size());
+  std::string line = command + ": " + std::to_string(succeeded) + " of " +
+                     std::to_string(boxes.size()) + " box(es) " + verb + " in " +
+                     Seconds(elapsed_ms);
+  for (std::size_t i = 0; i < failed_ports.size(); ++i) {
+    line += (i == 0 ? "; failed: " : ", ") + failed_ports[i];
+  }
+  Err(line + "\n");
+}
+
+std::optional<ModeCheck> ReadModeFile(const std::string& path) {
+  const std::string problem = FileProblem(path);
+  if (!problem.empty()) {
+    Err("karaoke-ctl: " + path + ": " + problem + "\n");
+    return std::nullopt;
+  }
+  std::string text;
+  const ModeStatus read = ReadModeFileText(path, &text);
+  if (read == ModeStatus::kCorrupt) {
+    Err("karaoke-ctl: " + path + ": larger than any mode file (over " +
+        std::to_string(kModeFileByteLimit >> 20) + " MiB)\n");
+    return std::nullopt;
+  }
+  if (read != ModeStatus::kOk) {
+    Err("karaoke-ctl: " + path + ": cannot be read\n");
+    return std::nullopt;
+  }
+  ModeCheck check = CheckModeText(text);
+  if (check.status != ModeStatus::kOk) {
+    Err("karaoke-ctl: " + path + ": " + std::string(ModeStatusEnglish(check.status)) + " (" +
+        std::string(ModeStatusChinese(check.status)) + ")\n");
+    return std::nullopt;
+  }
+  return check;
+}
+
+void ApplyEntries(const std::vector<ModeEntry>& entries, ParameterStore& store) {
+  for (const ModeEntry& entry : entries) store.SetDevice(entry.block, entry.slot, entry.value);
+}
+
+}  // namespace kc::cli

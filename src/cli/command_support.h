@@ -1,0 +1,95 @@
+// What the subcommands of karaoke-ctl share: output, the parser of one subcommand, the boxes of
+// a command served together, its closing summary, the line recording and reading mode files.
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/box_session.h"
+#include "cli/local_files.h"
+#include "link/recording_serial_port.h"
+#include "modes/mode_file.h"
+
+namespace kc::cli {
+
+void Out(const std::string& text);
+void Err(const std::string& text);
+std::string Seconds(qint64 ms);
+
+// A parser for one subcommand, with --help and the description that heads its help.
+class Command {
+ public:
+  Command(const char* name, const char* description);
+  QCommandLineParser& parser() { return parser_; }
+  // nullopt to go on; otherwise the exit code (help shown, or a usage error reported).
+  std::optional<int> Parse(const QStringList& args);
+  int Usage(const std::string& problem);
+  // An option's value or a positional argument as the bytes the user gave.
+  std::string Value(const QCommandLineOption& option) { return BytesOfName(parser_.value(option)); }
+  std::vector<std::string> Values(const QCommandLineOption& option);
+  std::vector<std::string> Positional();
+
+ private:
+  std::string name_;
+  QCommandLineParser parser_;
+};
+
+QCommandLineOption PortOption();
+QCommandLineOption RecordOption();
+
+// The recording of a run, when --record was given. It appears under its name when the command
+// ends, complete; a recording that cannot be written is an error of the command.
+class Recording {
+ public:
+  // False (with a message) when the file cannot be written.
+  bool Open(const std::string& path);
+  LineRecorder* recorder() { return recorder_.get(); }
+  // True when there was nothing to record or the recording is complete on disk; otherwise
+  // reports why and leaves no file.
+  bool Close();
+
+ private:
+  std::string path_;
+  StagedFile file_;
+  QElapsedTimer clock_;
+  std::unique_ptr<LineRecorder> recorder_;
+};
+
+// The boxes of one command, each with a link of its own, served together in one event loop.
+struct Sessions {
+  std::vector<std::unique_ptr<BoxSession>> owned;
+  std::vector<BoxSession*> running;
+  void Add(const std::string& port, LineRecorder* recorder);
+};
+
+// Runs the event loop until every session has ended.
+void RunSessions(const std::vector<BoxSession*>& sessions,
+                 const std::function<void(BoxSession&)>& each_done);
+
+// The closing line of a command over several boxes: how many did it (all that did not fail,
+// unless counted by the command), in what time, and the ports that failed (each box's reason is
+// on a line of its own above). A box that never ended counts as failed.
+void Summary(const std::string& command, const std::string& verb,
+             const std::vector<BoxSession*>& boxes, std::optional<std::size_t> done,
+             qint64 elapsed_ms, std::vector<std::string>& failed_ports);
+
+// A mode file's text, checked as a whole. nullopt (with a message) when it cannot be used.
+std::optional<ModeCheck> ReadModeFile(const std::string& path);
+
+void ApplyEntries(const std::vector<ModeEntry>& entries, ParameterStore& store);
+
+// The given ports first, then the system's, as full paths (/dev/ttyS0).
+std::vector<std::string> PortsToProbe(const std::vector<std::string>& given);
+
+// The subcommands of many boxes (backup_restore.cpp).
+int Backup(const QStringList& args);
+int Restore(const QStringList& args);
+
+}  // namespace kc::cli

@@ -1,0 +1,261 @@
+#include "cli/local_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace kc::cli {
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;  // + the byte, for bytes 0x80..0xFF
+
+// Length of the valid UTF-8 sequence at `at` and its code point; 0 when none starts there.
+int Utf8Sequence(std::string_view bytes, std::size_t at, char32_t* code) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(at);
+  int length = 0;
+  char32_t value = 0;
+  char32_t least = 0;
+  if (lead < 0x80) {
+    *code = lead;
+    return 1;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2, value = lead & 0x1F, least = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, value = lead & 0x0F, least = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, value = lead & 0x07, least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (at + length > bytes.size()) return 0;
+  for (int i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (byte(at + i) & 0x3F);
+  }
+  // Overlong forms, encoded surrogates and values past Unicode are not valid UTF-8.
+  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  *code = value;
+  return length;
+}
+
+void AppendUtf8(char32_t code, std::string& out) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+std::string SystemError(int error_number) { return std::strerror(error_number); }
+
+bool WriteAll(int fd, std::string_view data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t wrote = ::write(fd, data.data() + done, data.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return false;
+    done += static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
+// A new, empty file named path + ".XXXXXX" in the same folder; -1 when none could be made.
+int MakeTemporary(const std::string& path, std::string* temp) {
+  std::vector<char> name(path.begin(), path.end());
+  for (char c : std::string_view(".XXXXXX")) name.push_back(c);
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd >= 0) *temp = name.data();
+  return fd;
+}
+
+}  // namespace
+
+QString NameFromBytes(std::string_view bytes) {
+  QString name;
+  name.reserve(static_cast<qsizetype>(bytes.size()));
+  for (std::size_t at = 0; at < bytes.size();) {
+    char32_t code = 0;
+    const int length = Utf8Sequence(bytes, at, &code);
+    if (length == 0) {
+      name += QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[at])));
+      ++at;
+      continue;
+    }
+    const char32_t one[1] = {code};
+    name += QString::fromUcs4(one, 1);
+    at += static_cast<std::size_t>(length);
+  }
+  return name;
+}
+
+std::string BytesOfName(const QString& name) {
+  std::string out;
+  const qsizetype n = name.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t unit = name[i].unicode();
+    if (QChar::isHighSurrogate(unit) && i + 1 < n && QChar::isLowSurrogate(name[i + 1].unicode())) {
+      AppendUtf8(QChar::surrogateToUcs4(unit, name[i + 1].unicode()), out);
+      ++i;
+    } else if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+      out += static_cast<char>(unit - kEscapeBase);
+    } else if (QChar::isSurrogate(unit)) {
+      AppendUtf8(0xFFFD, out);
+    } else {
+      AppendUtf8(unit, out);
+    }
+  }
+  return out;
+}
+
+QStringList ArgumentsFromArgv(int argc, char** argv) {
+  QStringList args;
+  for (int i = 0; i < argc; ++i) args << NameFromBytes(argv[i]);
+  return args;
+}
+
+std::string FileProblem(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == EACCES) return "permission denied";
+    return "no such file";
+  }
+  if (S_ISDIR(info.st_mode)) return "is a folder, not a file";
+  if (!S_ISREG(info.st_mode)) return "is not a regular file";
+  if (::access(path.c_str(), R_OK) != 0) return "permission denied";
+  return {};
+}
+
+std::string PortOpenProblem(const std::string& port, QSerialPort::SerialPortError error,
+                            const std::string& error_text) {
+  struct stat info {};
+  if (::stat(port.c_str(), &info) != 0) {
+    if (errno == EACCES) return "cannot open the port: permission denied";
+    return "cannot open the port: no such port (is the cable plugged in?)";
+  }
+  if (S_ISDIR(info.st_mode)) return "cannot open the port: it is a folder, not a serial port";
+  if (!S_ISCHR(info.st_mode)) return "cannot open the port: it is not a serial port";
+  if (::access(port.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
+    return "cannot open the port: permission denied (the user may need to be in the group "
+           "'dialout': sudo usermod -aG dialout \"$USER\", then log in again)";
+  }
+  switch (error) {
+    case QSerialPort::PermissionError:
+      return "cannot open the port: it is busy (another program holds it)";
+    case QSerialPort::DeviceNotFoundError:
+      return "cannot open the port: no such port (is the cable plugged in?)";
+    default:
+      return "cannot open the port: " +
+             (error_text.empty() ? std::string("unknown error") : error_text);
+  }
+}
+
+bool WriteFileWhole(const std::string& path, std::string_view data, std::string* error) {
+  std::string temp;
+  const int fd = MakeTemporary(path, &temp);
+  if (fd < 0) {
+    *error = SystemError(errno);
+    return false;
+  }
+  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  int reason = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    reason = errno;
+  }
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    reason = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    *error = SystemError(reason == 0 ? EIO : reason);
+  }
+  return ok;
+}
+
+bool FolderTakesFiles(const std::string& folder, std::string* error) {
+  std::string temp;
+  const int fd = MakeTemporary(folder + "/.karaoke-ctl-probe", &temp);
+  if (fd < 0) {
+    *error = SystemError(errno);
+    return false;
+  }
+  ::close(fd);
+  ::unlink(temp.c_str());
+  return true;
+}
+
+StagedFile::~StagedFile() { Discard(); }
+
+bool StagedFile::Open(const std::string& path, std::string* error) {
+  path_ = path;
+  struct stat info {};
+  const bool special = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+  if (special && S_ISDIR(info.st_mode)) {
+    *error = "is a folder";
+    return false;
+  }
+  if (!special) {
+    const int fd = MakeTemporary(path, &temp_);
+    if (fd < 0) {
+      *error = SystemError(errno);
+      return false;
+    }
+    ::close(fd);
+  }
+  errno = 0;
+  out_.open(special ? path : temp_, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (!out_.is_open()) {
+    *error = SystemError(errno == 0 ? EIO : errno);
+    Discard();
+    return false;
+  }
+  open_ = true;
+  return true;
+}
+
+bool StagedFile::Commit(std::string* error) {
+  if (!open_) return false;
+  errno = 0;
+  out_.flush();
+  out_.close();
+  open_ = false;
+  if (out_.fail()) {
+    *error = SystemError(errno == 0 ? EIO : errno);
+    Discard();
+    return false;
+  }
+  if (!temp_.empty() && ::rename(temp_.c_str(), path_.c_str()) != 0) {
+    *error = SystemError(errno);
+    Discard();
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+void StagedFile::Discard() {
+  if (out_.is_open()) out_.close();
+  open_ = false;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+}  // namespace kc::cli
