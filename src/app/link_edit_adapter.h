@@ -38,6 +38,7 @@ class LinkEditAdapter : public EditLink {
   bool ready() const override {
     return window_.attached() && window_.link().state() == LinkState::kReady;
   }
+  bool busy() const override { return window_.attached() && window_.link().busy(); }
   void StoreMode(int mode, const std::string& name) override {
     if (window_.attached()) window_.link().StoreMode(mode, name);
   }

@@ -80,6 +80,11 @@ class Link {
   void SendPassword(int id, const std::string& digits);
 
   LinkState state() const;
+  // Not Ready but on the way there: scanning, transferring, or awaiting a recall or store.
+  bool busy() const {
+    return state_ != LinkState::kReady &&
+           (scan_on_ || transfer_on_ || pending_ != PendingAction::kNone);
+  }
   // The reason of the last Failed event, and the step it happened at.
   LinkFailure failure() const { return failure_; }
   int failed_step() const { return failed_step_; }

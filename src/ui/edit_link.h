@@ -23,6 +23,9 @@ class EditLink {
   virtual void set_send_suppress(bool raised) = 0;
   // True while the link is Ready (connected and not busy with a transfer).
   virtual bool ready() const = 0;
+  // True while the link is not Ready because it is on its way there: searching, transferring,
+  // or waiting for the box to complete a recall or a store.
+  virtual bool busy() const = 0;
 
   // Stores the present settings on the box as mode 0..14 under a name; completes with a refresh
   // of the mode list when the box acknowledges it.

@@ -76,13 +76,21 @@ void SystemPage::Recall() {
   if (mode_box_ == nullptr) return;
   const int selected = mode_box_->currentIndex();
   if (selected < 0) return;
+  // A recall that cannot go out now is not recorded either: a later refresh would show the
+  // unsent mode as the current one.
+  if (!LinkAvailable()) return;
   if (!boxes_.YesNo(kHintCaption, QStringLiteral("模式切换为") + mode_box_->itemText(selected) +
                                       QStringLiteral("?"))) {
     return;
   }
-  // The link sends the recall when Ready and then reloads the mode and repaints the pages;
-  // otherwise the number is only recorded.
+  // The link sends the recall, then reloads the mode and repaints the pages.
   session_.link().SendParam(kRecallModeParameter, selected);
+}
+
+bool SystemPage::LinkAvailable() {
+  if (session_.link().ready()) return true;
+  boxes_.Information(kHintCaption, session_.link().busy() ? kBusyText : kNotConnectedText);
+  return false;
 }
 
 void SystemPage::Store() {
@@ -99,7 +107,7 @@ void SystemPage::Store() {
     return;
   }
   // A store starts an exchange that only a connected, idle link can complete.
-  if (!session_.link().ready()) return;
+  if (!LinkAvailable()) return;
   if (!boxes_.YesNo(kHintCaption, QStringLiteral("保存当前模式为 ") +
                                       QString::number(selected + 1) + QStringLiteral("-") + name +
                                       QStringLiteral("?"))) {

@@ -187,7 +187,7 @@ void SystemPage::RzBmpButton118Click() {
     boxes_.Information(kHintCaption, kWrongPasswordText);
     return;
   }
-  if (!session_.link().ready()) return;
+  if (!LinkAvailable()) return;
   if (choice_group_) choice_group_->setEnabled(true);
   session_.link().SendPassword(kSystemPasswordParameter, entered.toStdString());
 }

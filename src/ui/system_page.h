@@ -41,6 +41,9 @@ inline const QString kOverwriteText = QStringLiteral("文件已存在,覆盖它�
 inline const QString kSendFileCaption = QStringLiteral("Confirm");
 // A mode name reaches the box as printable ASCII only; anything else is refused, not sent.
 inline const QString kModeNameAsciiText = QStringLiteral("模式名称只能使用英文字母、数字和符号!");
+// A command for the box while there is none, or while it is busy with a transfer.
+inline const QString kNotConnectedText = QStringLiteral("设备未连接!");
+inline const QString kBusyText = QStringLiteral("设备忙，请稍后再试!");
 // The library folder could not be prepared at start-up.
 inline const QString kNoLibraryText = QStringLiteral("无法使用电脑存储模式文件夹!");
 
@@ -108,6 +111,8 @@ class SystemPage : public QObject {
   void ConnectLibrary();
   void ConnectPasswords();
   void Recall();
+  // True when the link can take a command for the box now; otherwise tells the user why.
+  bool LinkAvailable();
   void Store();
   void ShowWorkingCopy();
   QString GridName(int row) const;

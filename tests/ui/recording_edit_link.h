@@ -34,6 +34,7 @@ class RecordingEditLink : public EditLink {
   bool send_suppress() const override { return suppress; }
   void set_send_suppress(bool raised) override { suppress = raised; }
   bool ready() const override { return is_ready; }
+  bool busy() const override { return is_busy; }
   void StoreMode(int mode, const std::string& name) override {
     if (mode >= 0 && mode < 15) names[static_cast<std::size_t>(mode)] = name;
     sent.push_back({Sent::kStoreMode, mode, 0, name});
@@ -62,6 +63,7 @@ class RecordingEditLink : public EditLink {
   std::vector<Sent> sent;
   bool suppress = false;
   bool is_ready = true;
+  bool is_busy = false;
   std::array<std::string, 15> names{};
   std::string system;
   std::string keylock;

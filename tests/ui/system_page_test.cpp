@@ -153,31 +153,41 @@ TEST_F(SystemPageTest, SelectingAModeShowsItsNameWithoutTheNumber) {
   EXPECT_EQ(W<QLabel>("CurrentModeLabel")->text(), QStringLiteral("（当前模式：8 ）"));
 }
 
-TEST_F(SystemPageTest, RecallAsksAndSendsTheSelectedMode) {
+TEST_F(SystemPageTest, RecallAsksAndSendsTheSelectedModeOrSaysWhyNot) {
   Page();
   struct Case {
     bool answer;
     bool ready;
+    bool busy;
     bool sends;
+    QString refusal;  // empty: the question is asked
   };
-  for (const Case& c :
-       {Case{false, true, false}, Case{true, true, true}, Case{true, false, false}}) {
+  for (const Case& c : {Case{false, true, false, false, {}}, Case{true, true, false, true, {}},
+                        Case{true, false, false, false, kNotConnectedText},
+                        Case{true, false, true, false, kBusyText}}) {
+    SCOPED_TRACE(c.refusal.toStdString());
     Download(0);
     link_.is_ready = c.ready;
+    link_.is_busy = c.busy;
     boxes_.shown.clear();
     boxes_.answers = {c.answer};
     W<QComboBox>("SysModeBox")->setCurrentIndex(9);
     Click("RzBmpButton121");
     ASSERT_EQ(boxes_.shown.size(), 1u);
-    EXPECT_EQ(boxes_.shown[0].kind, ScriptedMessageBoxes::Kind::kYesNo);
     EXPECT_EQ(boxes_.shown[0].caption, kHintCaption);
-    EXPECT_EQ(boxes_.shown[0].text, QStringLiteral("模式切换为10-Live?"));
+    if (c.refusal.isEmpty()) {
+      EXPECT_EQ(boxes_.shown[0].kind, ScriptedMessageBoxes::Kind::kYesNo);
+      EXPECT_EQ(boxes_.shown[0].text, QStringLiteral("模式切换为10-Live?"));
+    } else {
+      EXPECT_EQ(boxes_.shown[0].kind, ScriptedMessageBoxes::Kind::kInformation);
+      EXPECT_EQ(boxes_.shown[0].text, c.refusal);
+    }
     const std::vector<Sent> expected =
         c.sends ? std::vector<Sent>{{Sent::kParam, kRecallModeParameter, 9, {}}}
                 : std::vector<Sent>{};
     EXPECT_EQ(link_.sent, expected) << c.answer << c.ready;
-    // On Yes the number is recorded even when nothing can be sent.
-    EXPECT_EQ(store_.Working(kRecallModeParameter), c.answer ? 9 : 0);
+    // A recall that is not sent is not recorded: the next refresh must not show it as current.
+    EXPECT_EQ(store_.Working(kRecallModeParameter), c.sends ? 9 : 0);
   }
 }
 
@@ -191,6 +201,7 @@ TEST_F(SystemPageTest, StoreNeedsAdministratorAQuestionAndAnAsciiName) {
     bool answer;
     std::vector<QString> messages;
     bool stores;
+    bool busy = false;
   };
   const QString question = QStringLiteral("保存当前模式为 3-My Mode?");
   const Case cases[] = {
@@ -199,12 +210,14 @@ TEST_F(SystemPageTest, StoreNeedsAdministratorAQuestionAndAnAsciiName) {
       {"answered Yes", 1, true, "My Mode", true, {question}, true},
       {"Chinese name", 1, true, QStringLiteral("我的模式"), true, {kModeNameAsciiText}, false},
       {"accented name", 1, true, QStringLiteral("Café"), true, {kModeNameAsciiText}, false},
-      {"link busy", 1, false, "My Mode", true, {}, false},
+      {"link busy", 1, false, "My Mode", true, {kBusyText}, false, true},
+      {"no box", 1, false, "My Mode", true, {kNotConnectedText}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Download(0, c.administrator);
     link_.is_ready = c.ready;
+    link_.is_busy = c.busy;
     EXPECT_EQ(W<QPushButton>("RzBmpButton138")->isEnabled(), c.administrator == 1);
     W<QComboBox>("SysModeBox")->setCurrentIndex(2);
     // setText passes by the field's validator, as a name from elsewhere might.
@@ -406,7 +419,7 @@ TEST_F(SystemPageTest, UnlockNeedsTheBoxPasswordAndAReadyLink) {
       {"wrong password", true, true, "135791", {kWrongPasswordText}, false},
       {"too short", true, true, "13579", {kWrongPasswordText}, false},
       {"letters are filtered", true, true, "13a5b790", {}, true},
-      {"link not ready", true, false, "135790", {}, false},
+      {"link not ready", true, false, "135790", {kNotConnectedText}, false},
       {"right password", true, true, "135790", {}, true},
   };
   for (const Case& c : cases) {
