@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,10 +69,61 @@ void SignButton::paintEvent(QPaintEvent* event) {
   const int length = qMax(2, side * 3 / 5) & ~1;
   const int thickness = side >= 12 ? 2 : 1;
   const QRect bar((width() - length) / 2, (height() - thickness) / 2, length, thickness);
-  painter.fillRect(bar, Qt::black);
+  // A disabled button's sign takes the editor's disabled text colour, as its disabled captions
+  // do (the button's style sheet keeps a palette of its own).
+  const QColor ink = isEnabled()
+                         ? QColor(Qt::black)
+                         : QColor(kDisabledTextRgb[0], kDisabledTextRgb[1], kDisabledTextRgb[2]);
+  painter.fillRect(bar, ink);
   if (plus) {
     const QRect stem((width() - thickness) / 2, (height() - length) / 2, thickness, length);
-    painter.fillRect(stem, Qt::black);
+    painter.fillRect(stem, ink);
+  }
+}
+
+namespace {
+
+// The disc is dark enough for white digits (about 6 : 1); the ring ties it to the curve.
+const QColor kPointFill(0, 92, 160);
+const QColor kPointRing(0, 204, 255);
+constexpr int kPointLargestPixelSize = 11;
+constexpr int kPointSmallestPixelSize = 7;
+
+}  // namespace
+
+BandPoint::BandPoint(const QString& number, QWidget* parent) : QLabel(number, parent) {
+  setAttribute(Qt::WA_TranslucentBackground);
+}
+
+QFont BandPoint::NumberFont() const {
+  QFont face = font();
+  face.setFamilies({kValueFontFamily, QStringLiteral("DejaVu Sans Condensed"), kCjkFontFamily});
+  face.setBold(true);
+  // Inside the ring, with a pixel to spare on either side.
+  const int room = qMax(1, width() - 4);
+  for (int size = kPointLargestPixelSize; size > kPointSmallestPixelSize; --size) {
+    face.setPixelSize(size);
+    if (QFontMetrics(face).boundingRect(text()).width() <= room) return face;
+  }
+  face.setPixelSize(kPointSmallestPixelSize);
+  return face;
+}
+
+void BandPoint::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(QPen(kPointRing, 1.0));
+  painter.setBrush(kPointFill);
+  painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+  painter.setFont(NumberFont());
+  painter.setPen(Qt::white);
+  painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+void SetReadableDisabledTexts(QPalette& palette) {
+  const QColor ink(kDisabledTextRgb[0], kDisabledTextRgb[1], kDisabledTextRgb[2]);
+  for (QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText}) {
+    palette.setColor(QPalette::Disabled, role, ink);
   }
 }
 

@@ -21,6 +21,8 @@
 
 #include <QFont>
 #include <QHash>
+#include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QRect>
 #include <QString>
@@ -30,7 +32,6 @@
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QSlider;
@@ -59,9 +60,10 @@ inline constexpr char kCjkFontFamily[] = "WenQuanYi Zen Hei";
 inline constexpr int kValueFontPixelSize = 11;
 QFont ValueFont(const QFont& base);
 
-// A small button whose caption "+" or "-" (the phase buttons) is drawn as a black sign of fixed
+// A small button whose caption "+" or "-" (the phase buttons) is drawn as a sign of fixed
 // strokes centred on a plain face: at 15 x 15 pixels a font's plus or hyphen is a few grey
-// pixels, or is clipped away by a style's padding. Any other caption is drawn as usual.
+// pixels, or is clipped away by a style's padding. The sign is black, and the disabled text
+// colour (kDisabledTextRgb) while the button is disabled. Any other caption is drawn as usual.
 class SignButton : public QPushButton {
   Q_OBJECT
 
@@ -71,6 +73,28 @@ class SignButton : public QPushButton {
  protected:
   void paintEvent(QPaintEvent* event) override;
 };
+
+// A band point of the EQ graph (14 x 14): a dark disc with a ring of the curve's cyan and its
+// band number in white, in a narrow bold face sized so that "10" to "15" fit inside the ring.
+class BandPoint : public QLabel {
+  Q_OBJECT
+
+ public:
+  BandPoint(const QString& number, QWidget* parent = nullptr);
+
+  // The face the number is drawn in: the largest narrow bold size whose text fits the disc.
+  QFont NumberFont() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// Colours of the editor's texts and fields while they are disabled: dark enough to read at
+// 4.5 : 1 or better against the white fields and the window's background, still lighter than
+// the black of enabled texts.
+inline constexpr int kDisabledTextRgb[3] = {80, 80, 80};
+// Gives a palette its disabled text colours (Text, ButtonText, WindowText).
+void SetReadableDisabledTexts(QPalette& palette);
 
 // A pair of arrow buttons. Vertical: up above down, filling the widget. Horizontal: the left arrow
 // at the left edge and the right arrow at the right edge, so that the pair can lie around a frame

@@ -98,6 +98,11 @@ QPixmap StripPicture() {
 EditorPages::EditorPages(QWidget* parent) : QWidget(parent) {
   setFixedSize(kWidth, kHeight);
   FillBackground(this, Rgb(kBackgroundRgb));
+  // Every page inherits it: the fields of an automatic Music EQ, a locked input gain and the
+  // other disabled controls stay readable.
+  QPalette readable = palette();
+  SetReadableDisabledTexts(readable);
+  setPalette(readable);
   QFont base = font();
   base.setFamilies({"WenQuanYi Zen Hei", "Noto Sans CJK SC", "Sans Serif"});
   base.setPixelSize(12);
@@ -143,6 +148,16 @@ EditorPages::EditorPages(QWidget* parent) : QWidget(parent) {
   BuildHidden(make);
   device_id_ = Find<QLabel>("DeviceIDLabel");
   border_ = new WindowBorder(this);
+  // A style sheet gives the widgets it styles palettes of their own, made from what they had
+  // when it was applied; the band columns got theirs before they had a parent. Those widgets
+  // take the readable disabled texts here; the others inherit them.
+  const QColor disabled_text = readable.color(QPalette::Disabled, QPalette::Text);
+  for (QWidget* child : findChildren<QWidget*>()) {
+    if (child->palette().color(QPalette::Disabled, QPalette::Text) == disabled_text) continue;
+    QPalette own = child->palette();
+    SetReadableDisabledTexts(own);
+    child->setPalette(own);
+  }
 
   SelectTab(0);
 }
@@ -230,13 +245,13 @@ void EditorPages::BuildGraphPanel(ControlFactory& make) {
   blank.fill(Rgb(kGraphBackgroundRgb));
   graph_image_->setPixmap(blank);
 
-  QLabel* readout =
+  QLabel* eq_label =
       make.Label(inner, "EQlabel", QRect(480, 110, 90, 48), "+12dB\nQ:128.00\n12000.00Hz");
-  QFont bold = readout->font();
+  QFont bold = eq_label->font();
   bold.setBold(true);
-  readout->setFont(bold);
-  readout->setAlignment(Qt::AlignCenter);
-  readout->setStyleSheet("color: rgb(199,255,255); background: transparent;");
+  eq_label->setFont(bold);
+  eq_label->setAlignment(Qt::AlignCenter);
+  eq_label->setStyleSheet("color: rgb(199,255,255); background: transparent;");
 
   QLabel* pass = make.Label(inner, "EQPassLabel", QRect(420, 100, 220, 60), "EQ PASS");
   QFont large = bold;
@@ -253,16 +268,23 @@ void EditorPages::BuildGraphPanel(ControlFactory& make) {
     const bool band = i < 15;
     const QString name = band ? QString("EP%1").arg(i + 1) : (i == 15 ? "HPF" : "LPF");
     const int size = band ? 14 : 24;
-    QLabel* handle = make.Label(inner, name, QRect(20 + i * 60, 120, size, size),
-                                band ? QString::number(i + 1) : name.left(1));
+    const QRect place(20 + i * 60, 120, size, size);
+    QLabel* handle;
+    if (band) {
+      handle = new BandPoint(QString::number(i + 1), inner);
+      make.Register(handle, name);
+      handle->setGeometry(place);
+    } else {
+      handle = make.Label(inner, name, place, name.left(1));
+      handle->setStyleSheet("background: rgb(255,177,106); color: black; border-radius: 12px;");
+    }
     SetTag(handle, i);
     handle->setAlignment(Qt::AlignCenter);
-    handle->setStyleSheet(band ? "background: rgb(0,204,255); color: black; border-radius: 7px;"
-                               : "background: rgb(255,177,106); color: black;"
-                                 " border-radius: 12px;");
     handle->hide();
     handles_[i] = handle;
   }
+  // The selected band's values lie over every point.
+  eq_label->raise();
 }
 
 void EditorPages::BuildVolumePanel(ControlFactory& make) {

@@ -54,7 +54,9 @@ void BuildNotesAndDeviceModes(ControlFactory& make, QWidget* page) {
   make.Label(modes, "CurrentModeLabel", QRect(12, 22, 220, 18), "（ 当前模式：3 ）");
   QStringList placeholders;
   for (int n = 1; n <= 16; ++n) placeholders << QString::number(n) + "-";
-  make.DropDown(modes, "SysModeBox", QRect(12, 46, 150, 24), placeholders, 0);
+  // The narrow face of the value texts: "15-" and a name of 20 characters fit the box whole.
+  QComboBox* mode_box = make.DropDown(modes, "SysModeBox", QRect(12, 46, 150, 24), placeholders, 0);
+  mode_box->setFont(ValueFont(mode_box->font()));
   make.Edit(modes, "PresetModeEdit", QRect(172, 46, 150, 24), QString())->setMaxLength(20);
   make.Button(modes, "RzBmpButton121", QRect(12, 86, 110, 28), "调用模式");
   // Storing a mode is allowed in administrator mode only.

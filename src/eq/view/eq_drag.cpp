@@ -74,14 +74,19 @@ double FrequencyValue(const QWidget* control, float step) {
 
 bool EqGraph::AutomaticEq() const { return host_.store().Working(0, 0) == 0; }
 
+QPoint EqGraph::ShownOffset(int index) const {
+  if (index < 0 || index >= kHandleCount) return {};
+  return {0, widgets_.handles[index]->y() - handle_tops_[index]};
+}
+
 // ---------------------------------------------------------------------------------------------
 // Mouse
 
 void EqGraph::EP1MouseDown(QLabel* point, QPoint position) {
   point->setCursor(Qt::CrossCursor);
-  drag_.press_position = position;
-  drag_.dragging = true;
   drag_.pressed_index = HandleIndexOf(point);
+  drag_.press_position = position + ShownOffset(drag_.pressed_index);
+  drag_.dragging = true;
   if (drag_.pressed_index < 0 || !host_.ready()) return;
 
   // Values still pending from the last drag go out first. Then the new drag starts from no
@@ -168,10 +173,11 @@ void EqGraph::EP1MouseMove(QLabel* /*point*/, QPoint position) {
   QLabel* h = widgets_.handles[index];
   const int s = h->height();
   const int half = s / 2;
+  position += ShownOffset(index);
   int dx = position.x() - drag_.press_position.x();
   int dy = position.y() - drag_.press_position.y();
   int left = h->x();
-  int top = h->y();
+  int top = handle_tops_[index];
 
   // The frequency step under the point's prospective centre.
   const double p = ParseEditValue(kKindFrequency, XToFrequency(left + dx + half));
@@ -203,7 +209,7 @@ void EqGraph::EP1MouseMove(QLabel* /*point*/, QPoint position) {
     left = RoundCoordinate(FrequencyToX(kHighestFrequency) - half);
   }
   gain = std::clamp(gain, static_cast<float>(kGainBottom), static_cast<float>(kGainTop));
-  h->move(left, top);
+  MoveHandle(index, left, top);
 
   drag_.frequency = frequency;
   drag_.gain = gain;
@@ -223,6 +229,8 @@ void EqGraph::EP1MouseUp(QLabel* point) {
 void EqGraph::Timer1Timer() {
   DragTransmission();
   RedrawCheck();
+  // The switch to manual or automatic redraws nothing; the hint follows it here.
+  UpdateAutomaticHint();
 }
 
 void EqGraph::DragTransmission() {

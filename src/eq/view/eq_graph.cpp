@@ -66,10 +66,15 @@ EqGraph::EqGraph(GraphWidgets widgets, GraphHost& host, QObject* parent)
   // The bitmap starts at Image1's corner also where a fractional pixel ratio makes it a fraction
   // of a pixel larger than Image1.
   widgets_.image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  for (QLabel* handle : widgets_.handles) {
-    if (handle != nullptr) handle->setMouseTracking(true);
+  for (int i = 0; i < kHandleCount; ++i) {
+    if (widgets_.handles[i] == nullptr) continue;
+    widgets_.handles[i]->setMouseTracking(true);
+    handle_tops_[i] = widgets_.handles[i]->y();
   }
+  // The band's values are read over the points, also over the points of other bands.
+  if (widgets_.eq_label != nullptr) widgets_.eq_label->raise();
   CreateReadout();
+  CreateAutomaticHint();
   curve_points_.reserve(kResponsePoints);
   EnsureBitmap();
   DrawGraphFrame(true);
@@ -89,6 +94,10 @@ double EqGraph::YToGain(double y) const { return kc::YToGain(y, Height()); }
 
 QLabel* EqGraph::axis_label(int i) const {
   return i >= 0 && i < static_cast<int>(axis_labels_.size()) ? axis_labels_[i] : nullptr;
+}
+
+int EqGraph::handle_top(int handle) const {
+  return handle >= 0 && handle < kHandleCount ? handle_tops_[handle] : 0;
 }
 
 SlotControls EqGraph::controls_of_handle(int handle) const {
@@ -234,6 +243,7 @@ void EqGraph::DrawSectionCurve(int selection, int block) {
   if (selection >= 0 && selection <= last) FillEqLabel(selection);
   PaintCurve(last);
   Publish();
+  UpdateAutomaticHint();
   // A readout on show follows the new curve under the resting mouse.
   if (readout_->isVisible()) ShowReadout(readout_x_);
 }
@@ -242,9 +252,19 @@ void EqGraph::PlaceHandle(int handle, const BandSlot& slot) {
   if (handle < 0) return;
   QLabel* h = widgets_.handles[handle];
   const int half = h->height() / 2;
-  h->move(RoundCoordinate(FrequencyToX(slot.frequency) - half),
-          RoundCoordinate(GainToY(slot.gain) - half));
+  MoveHandle(handle, RoundCoordinate(FrequencyToX(slot.frequency) - half),
+             RoundCoordinate(GainToY(slot.gain) - half));
   h->show();
+}
+
+void EqGraph::MoveHandle(int handle, int left, int top) {
+  QLabel* h = widgets_.handles[handle];
+  handle_tops_[handle] = top;
+  // A point's centre may lie on the image's first or last row; the point is still seen whole.
+  const QRect image = widgets_.image->geometry();
+  const int shown_top =
+      std::clamp(top, image.top(), std::max(image.top(), image.bottom() + 1 - h->height()));
+  h->move(left, shown_top);
 }
 
 void EqGraph::FillEqLabel(int slot) {
@@ -279,7 +299,12 @@ void EqGraph::FillEqLabel(int slot) {
   } else {
     top = h->y() - label->height() - 1;
   }
-  label->move(left, top);
+  // Kept inside the image, so that "20600.00Hz" and the values of a point at +12 dB or -24 dB
+  // are read whole.
+  const QRect image = widgets_.image->geometry();
+  label->move(
+      std::clamp(left, image.left(), std::max(image.left(), image.right() + 1 - label->width())),
+      std::clamp(top, image.top(), std::max(image.top(), image.bottom() + 1 - label->height())));
 }
 
 void EqGraph::PaintCurve(int last) {

@@ -155,6 +155,10 @@ class EqGraph : public QObject {
   void HideReadout();
   double ResponseAt(double x) const;
   QLabel* readout() const { return readout_; }
+  // "EQAutoHint": shown over the Music page's graph while its EQ is automatic, when the points
+  // do not answer, saying that "手动" makes them editable.
+  QLabel* automatic_hint() const { return automatic_hint_; }
+  void UpdateAutomaticHint();
 
   // The mappings at the last frame build's scale and the image's current height.
   double scale() const { return scale_; }
@@ -171,6 +175,9 @@ class EqGraph : public QObject {
   const std::vector<QPointF>& curve_points() const { return curve_points_; }
   const DragState& drag() const { return drag_; }
   SlotControls controls_of_handle(int handle) const;
+  // Where a point's top lies on the gain axis. A point at +12 dB or -24 dB is drawn inside the
+  // image (its widget moved in by up to half its height) while dragging goes on from this place.
+  int handle_top(int handle) const;
   std::pair<int, int> last_drawn() const { return last_drawn_; }
   QLabel* axis_label(int i) const;
   const GraphWidgets& widgets() const { return widgets_; }
@@ -186,6 +193,12 @@ class EqGraph : public QObject {
   void PaintFrame();
   void BuildAxisLabels(bool create);
   void PlaceHandle(int handle, const BandSlot& slot);
+  // Puts a point's widget at (left, top), its top kept inside the image; top is remembered.
+  void MoveHandle(int handle, int left, int top);
+  // From a point's widget to its place on the gain axis (nothing but at the image's edges): mouse
+  // positions in the widget's coordinates are moved by it into the place's.
+  QPoint ShownOffset(int index) const;
+  void CreateAutomaticHint();
   void FillEqLabel(int slot);
   void PaintCurve(int last);
   void Publish();
@@ -214,12 +227,14 @@ class EqGraph : public QObject {
   ResponseArray sum_{};
   std::vector<QPointF> curve_points_;
   std::array<SlotControls, kHandleCount> handle_controls_{};
+  std::array<int, kHandleCount> handle_tops_{};
   QColor applied_label_colour_;
 
   DragState drag_;
   std::pair<int, int> last_drawn_{-1, 0};
 
   QLabel* readout_ = nullptr;
+  QLabel* automatic_hint_ = nullptr;
   double readout_x_ = 0.0;
   bool curve_drawn_ = false;
   int wheel_handle_ = -1;

@@ -30,6 +30,8 @@ constexpr int kReadoutMargin = 4;
 // The widest text the readout shows in practice, so that it keeps one width while it follows
 // the mouse.
 constexpr char kReadoutWidest[] = "24000.0Hz  -100.0dB";
+// While the Music EQ is automatic the box sets it and its points do not answer.
+constexpr char kAutomaticHintText[] = "自动模式：EQ 由设备控制，按下方“手动”后可编辑";
 
 }  // namespace
 
@@ -54,9 +56,11 @@ void EqGraph::CreateReadout() {
   font.setPixelSize(11);
   readout_->setFont(font);
   readout_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // An opaque backing: no grid line or curve runs through the digits.
   readout_->setStyleSheet(
-      QStringLiteral("color: rgb(215,215,215); background: rgba(21,21,21,210);"
-                     " border: 1px solid rgb(64,64,64); padding: 1px 4px;"));
+      QStringLiteral("color: rgb(240,240,240); background: rgb(0,0,0);"
+                     " border: 1px solid rgb(110,110,110); padding: 1px 4px;"));
+  readout_->setAutoFillBackground(true);
   readout_->setMinimumWidth(QFontMetrics(font).horizontalAdvance(QLatin1String(kReadoutWidest)) +
                             12);
   // Below the points, so that a point it overlaps is still seen whole.
@@ -64,6 +68,39 @@ void EqGraph::CreateReadout() {
     readout_->stackUnder(widgets_.handles[0]);
   }
   readout_->hide();
+}
+
+void EqGraph::CreateAutomaticHint() {
+  QWidget* parent = widgets_.inner != nullptr ? widgets_.inner : widgets_.image->parentWidget();
+  automatic_hint_ = new QLabel(QString::fromUtf8(kAutomaticHintText), parent);
+  automatic_hint_->setObjectName(QStringLiteral("EQAutoHint"));
+  automatic_hint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  QFont font = automatic_hint_->font();
+  font.setPixelSize(12);
+  automatic_hint_->setFont(font);
+  automatic_hint_->setStyleSheet(
+      QStringLiteral("color: rgb(255,214,140); background: rgb(0,0,0);"
+                     " border: 1px solid rgb(150,110,40); padding: 2px 8px;"));
+  automatic_hint_->setAutoFillBackground(true);
+  automatic_hint_->adjustSize();
+  if (widgets_.handles[0] != nullptr && widgets_.handles[0]->parentWidget() == parent) {
+    automatic_hint_->stackUnder(widgets_.handles[0]);
+  }
+  automatic_hint_->hide();
+}
+
+void EqGraph::UpdateAutomaticHint() {
+  if (automatic_hint_ == nullptr) return;
+  const bool shown = (host_.page_selector() & 0xFF) == kMusicPage && AutomaticEq();
+  if (shown) {
+    // Top centre, clear of the readout in the top left corner.
+    const QRect image = widgets_.image->geometry();
+    automatic_hint_->move(image.left() + (image.width() - automatic_hint_->width()) / 2,
+                          image.top() + kReadoutMargin);
+  }
+  if (automatic_hint_->isVisibleTo(automatic_hint_->parentWidget()) != shown) {
+    automatic_hint_->setVisible(shown);
+  }
 }
 
 double EqGraph::ResponseAt(double x) const {
