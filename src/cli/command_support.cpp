@@ -33,7 +33,13 @@ std::string Seconds(qint64 ms) {
 
 Command::Command(const char* name, const char* description) : name_(name) {
   parser_.setApplicationDescription(QString::fromUtf8(description));
-  parser_.addHelpOption();
+  // Qt's own help option would offer --help-all and Qt's options, which karaoke-ctl does not
+  // take; --help-all is kept, hidden, as another name of --help.
+  parser_.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                       QStringLiteral("Displays this help.")));
+  QCommandLineOption help_all(QStringLiteral("help-all"));
+  help_all.setFlags(QCommandLineOption::HiddenFromHelp);
+  parser_.addOption(help_all);
 }
 
 std::optional<int> Command::Parse(const QStringList& args) {
@@ -42,7 +48,6 @@ std::optional<int> Command::Parse(const QStringList& args) {
     Err("Try 'karaoke-ctl " + name_ + " --help'.\n");
     return kExitError;
   }
-  // --help-all would add Qt's own options, which karaoke-ctl does not take.
   if (parser_.isSet(QStringLiteral("help")) || parser_.isSet(QStringLiteral("help-all"))) {
     QString help = parser_.helpText();
     // The usage line names the subcommand too.

@@ -4,8 +4,15 @@
 // clang-format off
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include <QDir>
 #include <QElapsedTimer>
+#include <functional>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -32,14 +39,18 @@ struct CtlRun {
 };
 
 // Runs karaoke-ctl to its end. The event loop keeps running meanwhile, so a box served in this
-// process answers.
-CtlRun Ctl(const QStringList& args) {
+// process answers. child_setup runs in the child before karaoke-ctl starts; meanwhile is called
+// once the program runs.
+CtlRun Ctl(const QStringList& args, const std::function<void()>& child_setup = {},
+           const std::function<void(QProcess&)>& meanwhile = {}) {
   QProcess process;
+  if (child_setup) process.setChildProcessModifier(child_setup);
   QElapsedTimer wall;
   wall.start();
   process.start(QStringLiteral(KARAOKE_CTL_PATH), args);
   CtlRun run;
   if (!process.waitForStarted(5000)) return run;
+  if (meanwhile) meanwhile(process);
   e2e::WaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000);
   run.wall_ms = wall.elapsed();
   run.out = process.readAllStandardOutput().toStdString();
@@ -233,6 +244,258 @@ TEST_F(CtlE2e, ARecordedDownloadDecodesToTheFortyTwoRequestsAndTheirAnswers) {
   EXPECT_NE(decode.out.find("device identity 4B3107E5"), std::string::npos);
 }
 
+std::vector<fs::path> FilesIn(const fs::path& folder) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) files.push_back(entry.path());
+  return files;
+}
+
+// Every value a file holds that the box's device image carries differs from the box's own.
+int WrongValues(const fs::path& file, const boxsim::BoxModel& box) {
+  const ModeCheck check = CheckModeText(Read(file));
+  if (check.status != ModeStatus::kOk) return -1;
+  int wrong = 0;
+  for (const ModeEntry& e : check.entries) {
+    if (e.slot < InfoOfBlock(e.block)->device_slots && e.value != box.Slot(e.block, e.slot))
+      ++wrong;
+  }
+  return wrong;
+}
+
+// Write-block frames (FC B1 len A7 09 0F) among the bytes a box received.
+int UploadFrames(const std::vector<uint8_t>& bytes) {
+  int frames = 0;
+  for (std::size_t i = 0; i + 5 < bytes.size(); ++i) {
+    frames += bytes[i] == 0xFC && bytes[i + 1] == 0xB1 && bytes[i + 3] == 0xA7 &&
+              bytes[i + 4] == 0x09 && bytes[i + 5] == 0x0F;
+  }
+  return frames;
+}
+
+TEST_F(CtlE2e, AFaultyBoxGivesACorrectFileOrFailsWithNoFile) {
+  struct Case {
+    const char* what;
+    QStringList switches;
+    bool must_fail;
+    std::string reason;  // in the box's line when it fails
+  };
+  const std::vector<Case> cases = {
+      {"a payload byte flipped in every seventh data frame",
+       {"--corrupt-payload-every", "7"},
+       false,
+       "checksum"},
+      {"block 3 answered with 10 of its 28 values",
+       {"--short-block", "3:10"},
+       true,
+       "the box did not send all of its data (block 3 slots 10..27 missing)"},
+  };
+  const boxsim::BoxModel factory;
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    e2e::BoxSimProcess box(c.switches);
+    ASSERT_TRUE(box.ok());
+    const fs::path folder = Dir() / std::to_string(++n);
+    const CtlRun backup = Ctl({"backup", "--port", Port(box), "-o", Q(folder)});
+    const std::vector<fs::path> files = FilesIn(folder);
+    if (backup.exit_code == 0) {
+      EXPECT_FALSE(c.must_fail) << backup.err;
+      ASSERT_EQ(files.size(), 1u);
+      EXPECT_EQ(WrongValues(files[0], factory), 0) << "saved, so every value is the box's";
+    } else {
+      EXPECT_EQ(backup.exit_code, 1) << backup.err;
+      EXPECT_TRUE(files.empty()) << files.front();
+      EXPECT_NE(backup.err.find(c.reason), std::string::npos) << backup.err;
+    }
+
+    // show and diff read the box the same way: what they print is the box's, or they fail.
+    const CtlRun show = Ctl({"show", "port:" + Port(box)});
+    if (c.must_fail || show.exit_code != 0) {
+      EXPECT_EQ(show.exit_code, 1) << show.err;
+      EXPECT_EQ(show.out, "") << "nothing of a failed box is shown";
+    } else {
+      EXPECT_NE(show.out.find("Effect\tEchoTimeBar\t"), std::string::npos);
+    }
+    const fs::path reference = Dir() / "factory.Nddt";
+    Write(reference, BuildModeText(FactoryMode()));
+    const CtlRun diff = Ctl({"diff", Q(reference), "port:" + Port(box)});
+    EXPECT_TRUE(diff.exit_code == 1 || (diff.exit_code == 0 && !c.must_fail)) << diff.err;
+    EXPECT_EQ(diff.out, "") << "the box holds the factory mode; a difference is a misread";
+  }
+}
+
+TEST_F(CtlE2e, AFileThatCannotBeWrittenWhollyLeavesNoFile) {
+  e2e::BoxSimProcess box;
+  ASSERT_TRUE(box.ok());
+  // Files of this process may not grow past 4096 bytes, as on a disk that fills up half-way
+  // through the mode file.
+  const auto small_disk = [] {
+    struct rlimit limit = {4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_IGN);
+  };
+  const fs::path folder = Dir() / "full";
+  const CtlRun backup = Ctl({"backup", "--port", Port(box), "-o", Q(folder)}, small_disk);
+  EXPECT_EQ(backup.exit_code, 2) << backup.err;
+  EXPECT_NE(backup.err.find("cannot write"), std::string::npos) << backup.err;
+  EXPECT_TRUE(FilesIn(folder).empty()) << FilesIn(folder).front();
+  EXPECT_EQ(backup.out, "") << "no file is named as saved";
+
+  const CtlRun record = Ctl({"show", "port:" + Port(box), "--record", "/dev/full"});
+  EXPECT_EQ(record.exit_code, 2) << record.err;
+  EXPECT_NE(record.err.find("recording /dev/full"), std::string::npos) << record.err;
+}
+
+TEST_F(CtlE2e, AFileWithValuesOutOfRangeSendsNothing) {
+  e2e::PtyBox box;
+  ASSERT_TRUE(box.ok());
+  ParameterStore mode = FactoryMode();
+  mode.SetDevice(3, 7, 70000);  // echo delay, 0..250
+  mode.SetDevice(5, 24, -5);    // Main left delay
+  const fs::path file = Dir() / "out-of-range.Nddt";
+  Write(file, BuildModeText(mode));
+  ASSERT_EQ(CheckModeText(Read(file)).status, ModeStatus::kOk) << "well-formed";
+
+  const CtlRun run = Ctl({"restore", "--port", QString::fromStdString(box.path()), Q(file)});
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_NE(run.err.find("2 value(s) outside their parameter's range"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("Effect\tEchoTimeBar\t70000 (0..250)\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("\t-5 (0.."), std::string::npos) << run.err;
+  e2e::RunEventLoopFor(200);
+  EXPECT_TRUE(box.received().empty()) << "not even a probe";
+}
+
+TEST_F(CtlE2e, RestoreStoppedByCtrlCNamesTheBoxHoldingPartOfTheFile) {
+  e2e::PtyBox box;
+  ASSERT_TRUE(box.ok());
+  const fs::path file = Dir() / "mode.Nddt";
+  Write(file, BuildModeText(FactoryMode()));
+  int frames_at_signal = -1;
+  const CtlRun run =
+      Ctl({"restore", "--port", QString::fromStdString(box.path()), Q(file)}, {},
+          [&](QProcess& process) {
+            // The upload has begun: the box stops answering and the user presses
+            // Ctrl+C.
+            ASSERT_TRUE(e2e::WaitFor([&] { return UploadFrames(box.received()) > 0; }, 30000));
+            box.set_answering(false);
+            frames_at_signal = UploadFrames(box.received());
+            kill(static_cast<pid_t>(process.processId()), SIGINT);
+          });
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_NE(run.err.find("restore: these boxes now hold part of the file: " + box.path() + "\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("FAILED: interrupted; the box now holds part of the file (blocks 0 to "),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(UploadFrames(box.received()), frames_at_signal) << "nothing sent after the signal";
+}
+
+TEST_F(CtlE2e, ALostAcknowledgementIsSentAgainAndTheRestoreVerifies) {
+  e2e::BoxSimProcess box({"--drop-ack-every", "3"});
+  ASSERT_TRUE(box.ok());
+  const fs::path file = Dir() / "mode.Nddt";
+  Write(file, BuildModeText(FactoryMode()));
+  const CtlRun run = Ctl({"restore", "--port", Port(box), Q(file)});
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("verified, the box holds the file's values"), std::string::npos)
+      << run.err;
+}
+
+TEST_F(CtlE2e, APortThatCannotBeOpenedSaysWhyAndCountsAsAFailedBox) {
+  const fs::path file = Dir() / "plain.txt";
+  Write(file, "x");
+  struct Case {
+    std::string port;
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {Dir().string(), "cannot open the port: it is a folder, not a serial port"},
+      {file.string(), "cannot open the port: it is not a serial port"},
+      {(Dir() / "ttyUSB9").string(), "cannot open the port: no such port"},
+  };
+  for (const Case& c : cases) {
+    const CtlRun backup =
+        Ctl({"backup", "--port", QString::fromStdString(c.port), "-o", Q(Dir() / "out")});
+    EXPECT_EQ(backup.exit_code, 1) << c.port;
+    EXPECT_NE(backup.err.find("backup " + c.port + ": FAILED: " + c.reason), std::string::npos)
+        << backup.err;
+    const CtlRun show = Ctl({"show", "port:" + QString::fromStdString(c.port)});
+    EXPECT_EQ(show.exit_code, 1) << "a box failed";
+    EXPECT_NE(show.err.find(c.reason), std::string::npos) << show.err;
+  }
+}
+
+TEST_F(CtlE2e, DecodeRefusesAFolderAndSaysOnceThatAFileIsNoRecording) {
+  const fs::path mode = Dir() / "mode.Nddt";
+  Write(mode, BuildModeText(FactoryMode()));
+  struct Case {
+    fs::path path;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {Dir(), "karaoke-ctl decode: " + Dir().string() + ": is a folder, not a file\n"},
+      {mode, "karaoke-ctl decode: " + mode.string() + " is not a line recording\n"},
+  };
+  for (const Case& c : cases) {
+    const CtlRun run = Ctl({"decode", Q(c.path)});
+    EXPECT_EQ(run.exit_code, 2) << c.path;
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+// Runs karaoke-ctl with arguments as raw bytes (QProcess would recode them as UTF-8) and
+// returns its exit code.
+int CtlRaw(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  std::string program = KARAOKE_CTL_PATH;
+  argv.push_back(program.data());
+  std::vector<std::string> copies = args;
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(CtlE2e, FileNamesThatAreNotUtf8ReachTheFileSystemUnchanged) {
+  e2e::BoxSimProcess box;
+  ASSERT_TRUE(box.ok());
+  const std::string gbk_folder = (Dir() / "\xB0\xFC\xCF\xE1").string();  // "包厢" in GBK
+  ASSERT_EQ(CtlRaw({"backup", "--port", box.path(), "-o", gbk_folder}), 0);
+  const std::vector<fs::path> files = FilesIn(gbk_folder);
+  ASSERT_EQ(files.size(), 1u) << "in the folder named, not one with replacement characters";
+  EXPECT_EQ(FilesIn(Dir()).size(), 1u);
+  const std::string gbk_file = (Dir() / "\xB5\xDA\xD2\xBB.Nddt").string();
+  fs::rename(files[0], gbk_file);
+  EXPECT_EQ(CtlRaw({"show", gbk_file}), 0);
+  EXPECT_EQ(CtlRaw({"diff", gbk_file, "port:" + box.path()}), 0);
+}
+
+TEST_F(CtlE2e, AModeFileLargerThanAnyModeIsRefusedUnread) {
+  const fs::path big = Dir() / "big.Nddt";
+  std::string text = BuildModeText(FactoryMode());
+  {
+    std::ofstream out(big, std::ios::binary);
+    out << text;
+    out << std::string((8u << 20) + 1 - text.size(), '\n');
+  }
+  const CtlRun show = Ctl({"show", Q(big)});
+  EXPECT_EQ(show.exit_code, 2);
+  EXPECT_NE(show.err.find("larger than any mode file (over 8 MiB)"), std::string::npos) << show.err;
+}
+
 TEST(CtlUsage, HelpOnEveryCommandAndExitCodesForMistakes) {
   for (const char* command : {"ports", "backup", "restore", "diff", "show", "decode"}) {
     const CtlRun help = Ctl({command, "--help"});
@@ -245,6 +508,9 @@ TEST(CtlUsage, HelpOnEveryCommandAndExitCodesForMistakes) {
   EXPECT_EQ(Ctl({"diff", "only-one"}).exit_code, 2);
   EXPECT_EQ(Ctl({"restore", "x.Nddt"}).exit_code, 2) << "no --port";
   EXPECT_EQ(Ctl({"show", "/no/such/file.Nddt"}).exit_code, 2);
+  const CtlRun help_all = Ctl({"show", "--help-all"});
+  EXPECT_EQ(help_all.exit_code, 0);
+  EXPECT_EQ(help_all.out.find("Qt"), std::string::npos) << help_all.out;
   const CtlRun ports = Ctl({"ports", "--port", "/tmp/a-box"});
   EXPECT_EQ(ports.exit_code, 0);
   EXPECT_EQ(Lines(ports.out).at(0), "/tmp/a-box");
