@@ -51,6 +51,13 @@ constexpr int kHoldPeriodsPerSecond = 50;
 constexpr int kLongWaitTicks = 100;
 constexpr int kWaitTicks = 10;
 constexpr int kModeCount = 15;
+// Steps of a connection's download (every block, the names, the system items).
+constexpr int kConnectionSteps = 27;
+// Scan ticks of quiet between two background search rounds (3 s at 600 ms).
+constexpr int kRoundPauseTicks = 5;
+// Seconds without an answer after which an answer again makes the link read the identity anew:
+// a box swapped behind the open line must not be edited with another box's settings.
+constexpr int kSilenceBeforeIdentityCheck = 3;
 // The Sing/Disco switch of the Music block, on the wire.
 constexpr int kSceneSwitchId = 0x0001;
 // A waiting band entry remembers the Sing/Disco set it was edited in, above its band number.
@@ -79,7 +86,12 @@ int RoundHalfEven(int numerator, int denominator) {
 }  // namespace
 
 Link::Link(SerialPort& port, ParameterStore& store, LinkHost& host)
-    : port_(port), store_(store), host_(host), writer_(port), receiver_(port, store, host) {
+    : port_(port),
+      store_(store),
+      host_(host),
+      writer_(port),
+      receiver_(port, store, host),
+      box_image_(store) {
   store_.send_eq_band = [this](int id, int32_t value) { SendEqBand(id, value); };
 }
 
@@ -133,6 +145,12 @@ void Link::EmptyQueues() {
 
 void Link::Connect() {
   AbandonTransfer();
+  // A new search ends the conversation with any box: nothing is sent while it runs.
+  state_ = LinkState::kNotReady;
+  pending_ = PendingAction::kNone;
+  background_ = false;
+  quiet_attempt_ = false;
+  pause_ticks_ = 0;
   receiver_.flags().answer_seen = false;
   receiver_.ResetChecksumErrors();
   try_position_ = 0;
@@ -148,6 +166,10 @@ void Link::Connect() {
 
 void Link::Disconnect() {
   AbandonTransfer();
+  background_ = false;
+  quiet_attempt_ = false;
+  identity_check_ = false;
+  in_flight_.clear();
   state_ = LinkState::kNotReady;
   pending_ = PendingAction::kNone;
   SetTimers(false, false, false);
@@ -162,7 +184,11 @@ void Link::ReleaseOnClose() {
 }
 
 void Link::Timer1Timer() {
-  UpdateStatusBox(true);
+  if (background_ && pause_ticks_ > 0) {
+    --pause_ticks_;
+    return;
+  }
+  if (!background_) UpdateStatusBox(true);
   if (receiver_.flags().answer_seen) {
     LinkEvent(LinkEventKind::kStartDownload);
     return;
@@ -170,7 +196,11 @@ void Link::Timer1Timer() {
   if (try_position_ > last_position_ + 1 || selected_port_ < 0) {
     try_position_ = 0;
     failure_ = LinkFailure::kNoAnswer;
-    LinkEvent(LinkEventKind::kFailed);
+    if (background_) {
+      StartBackgroundRound();
+    } else {
+      LinkEvent(LinkEventKind::kFailed);
+    }
     return;
   }
   try {
@@ -200,6 +230,60 @@ void Link::StartTransfer(int length, TransferDirection direction) {
     texts_before_ = receiver_.texts();
   }
   SendStep();
+}
+
+void Link::StartBackgroundRound() {
+  background_ = true;
+  pause_ticks_ = kRoundPauseTicks;
+  std::vector<std::string> names;
+  if (host_.RelistPorts(&names)) port_names_ = std::move(names);
+  receiver_.flags().answer_seen = false;
+  try_position_ = 0;
+  selected_port_ = port_names_.empty() ? -1 : 0;
+  SetTimers(true, false, false);
+}
+
+int Link::PendingCount() const {
+  return editor_rows_ ? box_image_.PendingCount(*editor_rows_) : box_image_.PendingCount(store_);
+}
+
+LinkView Link::View() const {
+  if (state_ == LinkState::kReady || pending_ != PendingAction::kNone) return LinkView::kConnected;
+  if (transfer_on_) {
+    return direction_ == TransferDirection::kDownload && length_ == kConnectionSteps
+               ? LinkView::kConnecting
+               : LinkView::kConnected;
+  }
+  if (scan_on_ && !background_) return LinkView::kConnecting;
+  return box_image_.box_id().empty() ? LinkView::kNeverConnected : LinkView::kDisconnected;
+}
+
+void Link::AnswerEditorChanges(bool send) {
+  if (!editor_rows_) return;
+  const BoxImage::Rows rows = *editor_rows_;
+  editor_rows_.reset();
+  if (!send || state_ != LinkState::kReady) return;
+  for (int block = 0; block < kAudioBlocks; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot)
+      store_.SetDevice(block, slot, rows[block][slot]);
+  }
+  store_.set_disco(store_.Device(0, 1));
+  host_.RefreshPages(kAllBlocks);
+  LinkEvent(LinkEventKind::kStartUpload);
+}
+
+void Link::EditorImageLoaded() {
+  if (box_image_.box_id().empty()) box_image_.ForgetAll();
+}
+
+void Link::NoteInFlight(int block, int slot, int32_t value) {
+  if (block < 0 || block >= kAudioBlocks) return;
+  in_flight_.push_back({block, slot, value});
+}
+
+void Link::ConfirmInFlight() {
+  for (const auto& [block, slot, value] : in_flight_) box_image_.Confirm(block, slot, value);
+  in_flight_.clear();
 }
 
 bool Link::RetryStep() {
@@ -301,6 +385,16 @@ void Link::ComPortRxChar(int count) { receiver_.ComPortRxChar(count); }
 void Link::LinkEvent(LinkEventKind event) {
   switch (event) {
     case LinkEventKind::kStartDownload:
+      // The editor's settings are kept aside while the download overwrites the store, so that
+      // changes the box does not have can still be offered to it afterwards.
+      if (!editor_rows_ && box_image_.PendingCount(store_) > 0) {
+        editor_rows_ = BoxImage::RowsOf(store_);
+        editor_box_id_ = box_image_.box_id();
+      }
+      quiet_attempt_ = background_;
+      background_ = false;
+      identity_check_ = false;
+      in_flight_.clear();
       EmptyQueues();
       pending_ = PendingAction::kNone;
       receiver_.set_mode_name_index(0);
@@ -322,9 +416,15 @@ void Link::LinkEvent(LinkEventKind event) {
       SetStatus(kUploading);
       StartTransfer(8, TransferDirection::kUpload);
       break;
-    case LinkEventKind::kTransferDone:
+    case LinkEventKind::kTransferDone: {
       transferring_ = false;
       failure_ = LinkFailure::kNone;
+      quiet_attempt_ = false;
+      // Whatever came down or went up is what the box holds now.
+      box_image_.TakeAll(store_);
+      box_image_.set_box_id(device_id());
+      const bool connection =
+          direction_ == TransferDirection::kDownload && length_ == kConnectionSteps;
       store_.set_disco(store_.Device(0, 1));
       host_.RefreshPages(kAllBlocks);
       state_ = LinkState::kReady;
@@ -333,7 +433,16 @@ void Link::LinkEvent(LinkEventKind event) {
       UpdateStatusBox(false);
       host_.ShowEditor();
       SetTimers(scan_on_, transfer_on_, true);
+      if (connection && editor_rows_) {
+        const int count = box_image_.PendingCount(*editor_rows_);
+        if (count == 0) {
+          editor_rows_.reset();
+        } else {
+          host_.OfferEditorChanges(count, editor_box_id_.empty() || editor_box_id_ == device_id());
+        }
+      }
       break;
+    }
     case LinkEventKind::kSaved:
       host_.ModeNamesChanged();
       state_ = LinkState::kReady;
@@ -345,8 +454,12 @@ void Link::LinkEvent(LinkEventKind event) {
       send_suppress_ = false;
       state_ = LinkState::kNotReady;
       pending_ = PendingAction::kNone;
+      identity_check_ = false;
+      in_flight_.clear();
       SetStatus(kNotConnected);
       UpdateStatusBox(false);
+      // The search goes on while the message is open.
+      if (auto_reconnect_) StartBackgroundRound();
       host_.ShowMessage("已断开连接!");
       break;
     case LinkEventKind::kFailed: {
@@ -356,20 +469,39 @@ void Link::LinkEvent(LinkEventKind event) {
       send_suppress_ = false;
       SetStatus(kNotConnected);
       UpdateStatusBox(false);
-      host_.ShowMessage(failure_ == LinkFailure::kChecksum ? "数据校验错误，连接失败!"
-                                                           : "连接失败!");
+      const bool quiet = quiet_attempt_;
+      quiet_attempt_ = false;
+      if (auto_reconnect_) StartBackgroundRound();
+      // A search the user did not start fails without a word; the editor shows the state.
+      if (!quiet) {
+        host_.ShowMessage(failure_ == LinkFailure::kChecksum ? "数据校验错误，连接失败!"
+                                                             : "连接失败!");
+      }
       break;
     }
   }
 }
 
 void Link::SendParamFrame(const Entry& entry) {
+  in_flight_.clear();
+  const int block = BlockOf(entry.first);
+  NoteInFlight(block, DeviceSlot(block, IndexOf(entry.first), store_.disco()), entry.second);
   writer_.SendFixedFrame(kWriteAccess, entry.first, entry.second);
 }
 
 void Link::SendBandFrame(const Entry& entry) {
-  writer_.SendEqBandFrame(store_, BlockOf(entry.first), entry.second & kBandOfEntry,
-                          entry.second >> kDiscoOfEntry);
+  in_flight_.clear();
+  const int block = BlockOf(entry.first);
+  const int band = entry.second & kBandOfEntry;
+  const int disco = entry.second >> kDiscoOfEntry;
+  // The band frame carries the band's five fields as the store holds them now.
+  if (const BlockInfo* info = InfoOfBlock(block); info != nullptr && band < info->eq_bands) {
+    for (int field = 0; field < 5; ++field) {
+      const int slot = DeviceSlot(block, info->first_eq + 5 * band + field, disco);
+      NoteInFlight(block, slot, store_.Device(block, slot));
+    }
+  }
+  writer_.SendEqBandFrame(store_, block, band, disco);
 }
 
 void Link::SendParam(int id, int32_t value) {
@@ -465,6 +597,33 @@ void Link::CompactBands() {
 void Link::HoldTimerTimer() {
   LinkFlags& flags = receiver_.flags();
   hold_tick_ = hold_tick_ <= kHoldPeriodsPerSecond ? hold_tick_ + 1 : kHoldPeriodsPerSecond;
+  if (flags.clear_to_send) ConfirmInFlight();
+  // An acknowledgement instead of the identity (the read was lost): the next silence asks again.
+  if (identity_check_ && flags.clear_to_send && flags.wait != WaitState::kFrameReceived) {
+    identity_check_ = false;
+  }
+
+  if (state_ == LinkState::kReady && identity_check_ && flags.wait == WaitState::kFrameReceived) {
+    // The identity read after a silence is answered: the same box goes on; another box behind
+    // the same line is a new connection.
+    identity_check_ = false;
+    flags.wait = WaitState::kIdle;
+    flags.clear_to_send = true;
+    if (device_id() != identity_before_) {
+      LinkEvent(LinkEventKind::kStartDownload);
+      return;
+    }
+  } else if (state_ == LinkState::kReady && !identity_check_ && flags.clear_to_send &&
+             silence_ >= kSilenceBeforeIdentityCheck) {
+    identity_check_ = true;
+    identity_before_ = device_id();
+    flags.clear_to_send = false;
+    flags.wait = WaitState::kWaiting;
+    silence_ = 0;
+    hold_tick_ = 0;
+    writer_.SendVariableFrame(kReadAccess, kDeviceIdentityId, 0);
+    return;
+  }
 
   // A recall or store completes with the box's acknowledgement.
   if (flags.clear_to_send && pending_ != PendingAction::kNone) {

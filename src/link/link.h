@@ -8,10 +8,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "link/box_image.h"
 #include "link/frames.h"
 #include "link/link_host.h"
 #include "link/receiver.h"
@@ -32,6 +34,10 @@ enum class LinkEventKind {
 };
 // What the box's next acknowledgement completes.
 enum class PendingAction { kNone, kRecall, kSave };
+// What the editor shows of the link: connected (Ready, or busy with a recall, reload or upload
+// of a box it is connected to), connecting (the search the user asked for, and the download of
+// a connection), disconnected (a box was seen, and is gone), never connected (no box seen yet).
+enum class LinkView { kConnected, kConnecting, kDisconnected, kNeverConnected };
 // Why the last transfer or scan failed: no answer in time, or a step whose answers kept failing
 // their checksum.
 enum class LinkFailure { kNone, kNoAnswer, kChecksum };
@@ -58,6 +64,23 @@ class Link {
   // Menu commands: connect (scan the ports) and disconnect (release the box).
   void Connect();
   void Disconnect();
+  // With this on, a lost box or a failed connection is followed by a quiet search in the
+  // background (rounds of one probe per port, a pause between rounds) until a box answers or the
+  // user disconnects.
+  void set_auto_reconnect(bool on) { auto_reconnect_ = on; }
+  bool searching_in_background() const { return background_; }
+
+  // Changes in the store (or in the editor's settings kept aside during a connection's
+  // download) that the box does not have.
+  int PendingCount() const;
+  LinkView View() const;
+  const BoxImage& box_image() const { return box_image_; }
+  // The user's answer to OfferEditorChanges: true puts the editor's settings back into the store
+  // and uploads them; false keeps the box's.
+  void AnswerEditorChanges(bool send);
+  // A mode file was put into the store without a box (offline preparation): with no box seen
+  // yet, all of it counts as pending.
+  void EditorImageLoaded();
   // Closing the editor window: sends the release while Ready.
   void ReleaseOnClose();
 
@@ -139,6 +162,11 @@ class Link {
   void SendStep();
   // Asks for the step again after a damaged answer; false once its retries are used up.
   bool RetryStep();
+  // Starts a quiet search round after a pause, with the ports listed anew.
+  void StartBackgroundRound();
+  // Confirms what the last edit frame carried once the box has acknowledged it.
+  void ConfirmInFlight();
+  void NoteInFlight(int block, int slot, int32_t value);
   // Ends a transfer that did not complete; a download's partial image is undone.
   void AbandonTransfer();
   // Puts back the device image and texts the store held before a download that failed.
@@ -170,6 +198,21 @@ class Link {
   bool transferring_ = false;
   LinkFailure failure_ = LinkFailure::kNone;
   int failed_step_ = 0;
+  BoxImage box_image_;
+  // The editor's audio blocks, kept aside while a connection's download overwrites the store.
+  std::optional<BoxImage::Rows> editor_rows_;
+  std::string editor_box_id_;
+  // Slots and values of the edit frame waiting for its acknowledgement.
+  std::vector<std::array<int32_t, 3>> in_flight_;
+  bool auto_reconnect_ = false;
+  bool background_ = false;
+  // The download under way was started by the background search: it fails quietly.
+  bool quiet_attempt_ = false;
+  int pause_ticks_ = 0;
+  // An identity read sent because the line answered again after a silence, and the identity
+  // the editor had before it.
+  bool identity_check_ = false;
+  std::string identity_before_;
   // What a download may overwrite, as it was when the download started.
   std::array<ParameterStore::Row, kBlockCount> device_before_{};
   SystemTexts texts_before_;

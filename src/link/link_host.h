@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kc {
 
@@ -26,6 +27,20 @@ class LinkHost {
   virtual void SetTimers(bool scan, bool transfer, bool hold) = 0;
   // Appends one line to the diagnostic log, which is never shown.
   virtual void AppendLog(const std::string& line) = 0;
+
+  // A connection has completed its download while the editor held `count` changes the box does
+  // not have; `same_box` is false when they were made for another box. The host asks the user
+  // and answers with Link::AnswerEditorChanges.
+  virtual void OfferEditorChanges(int count, bool same_box) {
+    (void)count;
+    (void)same_box;
+  }
+  // Fills `names` with the ports to search now (a cable may come back under another name);
+  // false keeps the list as it is.
+  virtual bool RelistPorts(std::vector<std::string>* names) {
+    (void)names;
+    return false;
+  }
 };
 
 }  // namespace kc

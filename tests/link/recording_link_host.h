@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/link_host.h"
@@ -34,6 +35,15 @@ class RecordingLinkHost : public LinkHost {
     hold_on = hold;
   }
   void AppendLog(const std::string& line) override { log.push_back(line); }
+  void OfferEditorChanges(int count, bool same_box) override {
+    offers.push_back({count, same_box});
+  }
+  bool RelistPorts(std::vector<std::string>* names) override {
+    ++relists;
+    if (port_list.empty()) return false;
+    *names = port_list;
+    return true;
+  }
 
   std::vector<Status> statuses;
   std::vector<std::string> messages;
@@ -45,6 +55,10 @@ class RecordingLinkHost : public LinkHost {
   bool transfer_on = false;
   bool hold_on = false;
   std::vector<std::string> log;
+  std::vector<std::pair<int, bool>> offers;
+  // What RelistPorts answers; empty keeps the link's list.
+  std::vector<std::string> port_list;
+  int relists = 0;
   // When set, a page refresh rebuilds this store's working table as the editor's refresh does.
   ParameterStore* store_to_rebuild = nullptr;
 };

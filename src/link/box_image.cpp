@@ -1,0 +1,41 @@
+#include "link/box_image.h"
+
+namespace kc {
+
+BoxImage::Rows BoxImage::RowsOf(const ParameterStore& store) {
+  Rows rows{};
+  for (int block = 0; block < kAudioBlocks; ++block) rows[block] = store.DeviceRow(block);
+  return rows;
+}
+
+void BoxImage::TakeAll(const ParameterStore& store) {
+  for (int block = 0; block < kAudioBlocks; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      slots_[block][slot] = store.Device(block, slot);
+    }
+  }
+}
+
+void BoxImage::Confirm(int block, int slot, int32_t value) {
+  if (block < 0 || block >= kAudioBlocks || slot < 0 || slot >= kDeviceColumns) return;
+  slots_[block][slot] = value;
+}
+
+void BoxImage::ForgetAll() {
+  for (auto& row : slots_) row.fill(std::nullopt);
+}
+
+int BoxImage::PendingCount(const Rows& rows) const {
+  int count = 0;
+  for (int block = 0; block < kAudioBlocks; ++block) {
+    // Only the slots a block really has: the rest of a row is never sent nor received.
+    const int slots = InfoOfBlock(block)->device_slots;
+    for (int slot = 0; slot < slots; ++slot) {
+      const std::optional<int32_t>& known = slots_[block][slot];
+      if (!known || *known != rows[block][slot]) ++count;
+    }
+  }
+  return count;
+}
+
+}  // namespace kc

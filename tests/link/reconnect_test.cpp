@@ -1,0 +1,230 @@
+// A lost line that loses no work, by ticks against the simulated box in process: what is
+// pending while the box is away, the search that finds it again (also under another port name),
+// the offer to send the editor's settings, a different box behind the same line, and a file
+// prepared without a box.
+#ifdef KC_HAVE_BOXSIM
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "box-sim/box_model.h"
+#include "fake_serial_port.h"
+#include "link/link.h"
+#include "recording_link_host.h"
+
+namespace kc {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::FakeSerialPort;
+using testing::RecordingLinkHost;
+
+// Slots of the audio blocks 0..8 (what "everything pending" counts).
+constexpr int kAudioSlots = 106 + 79 + 79 + 28 + 8 + 55 + 43 + 53 + 53;
+
+class ReconnectTest : public ::testing::Test {
+ protected:
+  ReconnectTest() {
+    host.store_to_rebuild = &store;
+    port.openable = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+    // The box answers only on the port it is plugged into.
+    port.on_write = [this](const Bytes& bytes) {
+      if (port.name() == plugged_into) port.Feed(box.Feed(bytes));
+    };
+    link.set_auto_reconnect(true);
+    link.SetPortNames({"/dev/ttyUSB0"});
+  }
+
+  // Runs the link's three timers for `ms` of simulated time (20 ms steps).
+  void Run(int ms) {
+    for (int t = 0; t < ms; t += 20) {
+      Notify();
+      if (host.hold_on) link.HoldTimerTimer();
+      if (host.transfer_on && t % 100 == 0) link.Timer2Timer();
+      if (host.scan_on && t % 600 == 0) link.Timer1Timer();
+      elapsed_ms += 20;
+    }
+  }
+  // Runs until `done`, at most `limit_ms`; returns the simulated ms it took.
+  template <typename Done>
+  int RunUntil(Done done, int limit_ms = 60000) {
+    const int start = elapsed_ms;
+    while (!done() && elapsed_ms - start < limit_ms) Run(20);
+    return elapsed_ms - start;
+  }
+  void Notify() {
+    if (port.BytesWaiting() > 0) link.ComPortRxChar(static_cast<int>(port.BytesWaiting()));
+  }
+  void ConnectReady() {
+    link.Connect();
+    ASSERT_LT(RunUntil([&] { return link.state() == LinkState::kReady; }), 60000);
+    Run(200);
+  }
+  // The box falls silent now (the cable is pulled) and comes back after `frames` more frames.
+  void Unplug(int frames) {
+    box.faults().silent_after_frames = box.frames_handled();
+    box.faults().silent_for_frames = frames;
+  }
+  bool BoxEqualsStore() const {
+    for (int block = 0; block <= 8; ++block) {
+      for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
+        if (store.Device(block, slot) != box.Slot(block, slot)) return false;
+      }
+    }
+    return true;
+  }
+
+  boxsim::BoxModel box;
+  std::string plugged_into = "/dev/ttyUSB0";
+  FakeSerialPort port;
+  ParameterStore store;
+  RecordingLinkHost host;
+  Link link{port, store, host};
+  int elapsed_ms = 0;
+};
+
+// Pending changes by ticks: acknowledged edits are none; an edit waiting for an acknowledgement
+// when the line goes, and edits made while it is gone, are.
+TEST_F(ReconnectTest, PendingChangesAreWhatTheBoxHasNotAcknowledged) {
+  EXPECT_EQ(link.View(), LinkView::kNeverConnected);
+  ConnectReady();
+  EXPECT_EQ(link.View(), LinkView::kConnected);
+  struct Step {
+    const char* what;
+    int id;
+    bool band;
+    int pending_after;
+  };
+  const int echo_level = MakeId(3, 1);
+  const int music_gain = MakeId(0, InfoOfBlock(0)->first_eq + 2);
+  const int main_level = MakeId(5, 0);
+  // Acknowledged at once.
+  link.SendParam(echo_level, 55);
+  link.SendEqBand(music_gain, 150);
+  Run(200);
+  EXPECT_EQ(link.PendingCount(), 0);
+  // Sent into a dead line: never acknowledged.
+  Unplug(-1);
+  link.SendParam(echo_level, 56);
+  Run(200);
+  EXPECT_EQ(link.PendingCount(), 1);
+  RunUntil([&] { return !host.messages.empty(); });
+  EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
+  EXPECT_EQ(link.View(), LinkView::kDisconnected);
+  EXPECT_TRUE(link.searching_in_background());
+  // Made while nothing is connected.
+  link.SendParam(main_level, 77);
+  link.SendEqBand(music_gain, 160);
+  EXPECT_EQ(link.PendingCount(), 3);
+  EXPECT_EQ(store.Device(5, 0), 77);
+}
+
+// The cable comes back: the search finds the box by itself, the box's settings come down, and
+// the editor's changes are offered. Yes sends them (the box then equals the editor); No keeps the
+// box's (the editor then equals the box).
+TEST_F(ReconnectTest, AReturningBoxIsFoundAndOfferedTheEditorsChanges) {
+  for (bool send : {true, false}) {
+    SCOPED_TRACE(send);
+    box = boxsim::BoxModel();
+    host = RecordingLinkHost();
+    host.store_to_rebuild = &store;
+    ConnectReady();
+    Unplug(15);
+    RunUntil([&] { return !host.messages.empty(); });
+    const int main_level = MakeId(5, 0);
+    const int before = store.Device(5, 0);
+    link.SendParam(main_level, before + 9);
+    link.SendParam(MakeId(3, 1), 33);
+    const int came_back_after = RunUntil([&] { return !host.offers.empty(); });
+    std::printf("box found again and downloaded %d ms after the loss (simulated)\n",
+                came_back_after);
+    ASSERT_EQ(host.offers.size(), 1u);
+    EXPECT_EQ(host.offers[0], (std::pair<int, bool>{2, true}));
+    EXPECT_EQ(link.state(), LinkState::kReady);
+    // Until the answer the pages show the box.
+    EXPECT_EQ(store.Device(5, 0), before);
+
+    link.AnswerEditorChanges(send);
+    RunUntil([&] { return link.state() == LinkState::kReady && !host.transfer_on; });
+    Run(200);
+    EXPECT_EQ(store.Device(5, 0), send ? before + 9 : before);
+    EXPECT_EQ(box.Slot(5, 0), send ? before + 9 : before);
+    EXPECT_TRUE(BoxEqualsStore());
+    EXPECT_EQ(link.PendingCount(), 0);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
+  }
+}
+
+// A box replugged under another port name is found when the ports are listed again; a
+// disconnect stops the search.
+TEST_F(ReconnectTest, TheSearchListsThePortsAgainAndStopsOnDisconnect) {
+  ConnectReady();
+  Unplug(-1);
+  RunUntil([&] { return !host.messages.empty(); });
+  plugged_into = "/dev/ttyUSB1";
+  box.faults().silent_after_frames = -1;
+  host.port_list = {"/dev/ttyUSB1"};
+  RunUntil([&] { return link.state() == LinkState::kReady; });
+  EXPECT_EQ(link.state(), LinkState::kReady);
+  EXPECT_GE(host.relists, 1);
+  EXPECT_EQ(port.name(), "/dev/ttyUSB1");
+
+  Unplug(-1);
+  RunUntil([&] { return host.messages.size() == 2; });
+  link.Disconnect();
+  const std::size_t writes = port.writes.size();
+  Run(20000);
+  EXPECT_EQ(port.writes.size(), writes);
+  EXPECT_FALSE(host.scan_on);
+  EXPECT_FALSE(link.searching_in_background());
+}
+
+// Another box answers behind the same line after a silence: its identity is read again and it
+// is taken as a new connection, with the question saying the edits were made for another box.
+TEST_F(ReconnectTest, ADifferentBoxBehindTheLineIsANewConnection) {
+  ConnectReady();
+  const std::string first_id = link.device_id();
+  // Deaf for two frames: the edit and its first repeat three seconds later. A second edit
+  // waits in the queue meanwhile; the box that then answers has another identity.
+  Unplug(2);
+  link.SendParam(MakeId(3, 1), 44);
+  Run(500);
+  link.SendParam(MakeId(5, 0), 88);
+  Run(1000);
+  box.SetIdentity({0x12, 0x34, 0x56, 0x78});
+  RunUntil([&] { return !host.offers.empty(); }, 20000);
+  EXPECT_TRUE(host.messages.empty());  // never reported lost: the line answered again in time
+  EXPECT_EQ(link.device_id(), "12345678");
+  EXPECT_NE(link.device_id(), first_id);
+  ASSERT_EQ(host.offers.size(), 1u);
+  EXPECT_EQ(host.offers[0], (std::pair<int, bool>{1, false}));
+}
+
+// Prepared without a box: a file put into the store counts as pending as a whole; connecting
+// then offers it, and Yes leaves the box holding the file plus the edits made on it.
+TEST_F(ReconnectTest, AFilePreparedWithoutABoxIsOfferedOnConnecting) {
+  EXPECT_EQ(link.PendingCount(), 0);
+  for (int block = 0; block <= 8; ++block) store.SetDevice(block, 2, 10 + block);
+  store.RebuildWorkingTable();
+  link.EditorImageLoaded();
+  EXPECT_EQ(link.PendingCount(), kAudioSlots);
+  link.SendParam(MakeId(5, 0), 123);  // an edit on top of the file
+  link.Connect();
+  RunUntil([&] { return !host.offers.empty(); });
+  ASSERT_EQ(host.offers.size(), 1u);
+  EXPECT_TRUE(host.offers[0].second);  // no box was seen before: nothing says it is another
+  link.AnswerEditorChanges(true);
+  RunUntil([&] { return link.state() == LinkState::kReady && !host.transfer_on; });
+  Run(200);
+  EXPECT_EQ(box.Slot(6, 2), 16);
+  EXPECT_EQ(box.Slot(5, 0), 123);
+  EXPECT_TRUE(BoxEqualsStore());
+  EXPECT_EQ(link.PendingCount(), 0);
+}
+
+}  // namespace
+}  // namespace kc
+
+#endif  // KC_HAVE_BOXSIM
