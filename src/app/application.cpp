@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <QLibraryInfo>
 #include <cstdio>
 
 #include "app/main_window.h"
@@ -7,7 +8,19 @@
 
 namespace kc {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) { SetIdentity(); }
+namespace {
+
+// The program's texts are Chinese whatever the desktop's language, so Qt's are too.
+constexpr char kQtTranslation[] = "qtbase_zh_CN";
+
+}  // namespace
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+  SetIdentity();
+  qt_texts_translated_ = qt_translator_.load(QLatin1String(kQtTranslation),
+                                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+                         installTranslator(&qt_translator_);
+}
 
 void Application::SetIdentity() {
   setApplicationName(QStringLiteral("karaoke-controller"));

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <QTranslator>
 #include <exception>
 
 namespace kc {
@@ -20,6 +21,11 @@ class Application : public QApplication {
   // The program's name and version, for the command line and the settings folders.
   static void SetIdentity();
 
+  // Qt's own Chinese texts (the buttons of message boxes: 是, 否, 确定, 取消), loaded at start-up
+  // from Qt's translations folder; false when they are not installed, and the buttons stay in
+  // English.
+  bool qt_texts_translated() const { return qt_texts_translated_; }
+
   // Where errors are shown; without one they go to the standard error stream.
   void SetErrorReport(MessageBoxes* boxes) { boxes_ = boxes; }
   int errors_reported() const { return errors_reported_; }
@@ -29,6 +35,8 @@ class Application : public QApplication {
  private:
   void Report(const QString& text);
 
+  QTranslator qt_translator_;
+  bool qt_texts_translated_ = false;
   MessageBoxes* boxes_ = nullptr;
   bool reporting_ = false;
   int errors_reported_ = 0;

@@ -111,12 +111,52 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   PrepareModeFolders();
   // The System page's groups; this also lists the PC mode library.
   system_page_ = std::make_unique<SystemPage>(*session_, boxes_, mode_files_.get());
-  compare_ = std::make_unique<CompareWindow>(*session_, boxes_);
+  // A tool window of the editor: it stays with it and is placed beside it.
+  compare_ = std::make_unique<CompareWindow>(*session_, boxes_, this);
+  // On the free part of the tab strip, so it shows on every page; presses pass through to the
+  // window, which is dragged from there.
+  link_state_label_ = new QLabel(pages_);
+  link_state_label_->setObjectName(QStringLiteral("LinkStateLabel"));
+  link_state_label_->setGeometry(kDragLeft + 4, 7, kDragRight - kDragLeft - 8, 18);
+  link_state_label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  link_state_label_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  link_state_label_->setStyleSheet(QStringLiteral("color: white; font-size: 12px;"));
+  link_state_label_->raise();
+  link_state_label_->show();
+  link_state_timer_.setInterval(100);
+  connect(&link_state_timer_, &QTimer::timeout, this, &TForm1::UpdateLinkState);
+  link_state_timer_.start();
+  UpdateLinkState();
   startup_complete_ = true;
   graph_->Start();
 }
 
+void TForm1::UpdateLinkState() {
+  if (link_state_label_ == nullptr || !link_window_.attached()) return;
+  const Link& link = link_window_.link();
+  QString text;
+  switch (link.View()) {
+    case LinkView::kConnected:
+      text = QStringLiteral("设备已连接");
+      break;
+    case LinkView::kConnecting:
+      text = QStringLiteral("连接中...");
+      break;
+    case LinkView::kDisconnected:
+      text = QStringLiteral("已断开连接");
+      break;
+    case LinkView::kNeverConnected:
+      text = QStringLiteral("离线编辑");
+      break;
+  }
+  const int pending = link.PendingCount();
+  if (pending > 0) text += QStringLiteral(" · %1 项未发送").arg(pending);
+  if (link_state_label_->text() != text) link_state_label_->setText(text);
+}
+
 void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
+  // The background search after a loss lists the ports again each round.
+  link_window_.SetPortLister(list_ports);
   std::vector<std::string> names;
   try {
     names = list_ports ? list_ports() : std::vector<std::string>{};
@@ -162,7 +202,16 @@ void TForm1::PrepareModeFolders() {
   };
   hooks.append_log = [this](const std::string& line) { AppendLog(QString::fromStdString(line)); };
   hooks.start_upload = [this] {
-    if (link_window_.attached()) link_window_.link().LinkEvent(LinkEventKind::kStartUpload);
+    if (!link_window_.attached()) return;
+    Link& link = link_window_.link();
+    if (link.state() == LinkState::kReady) {
+      link.LinkEvent(LinkEventKind::kStartUpload);
+      return;
+    }
+    // No box to take it now: the file is prepared in the editor, shown on the pages and graph,
+    // and offered to the box when one is connected.
+    link.EditorImageLoaded();
+    RepaintPages(kAllBlocks);
   };
   mode_files_ = std::make_unique<ModeFiles>(mode_folders_->library, store_, std::move(hooks));
 }

@@ -10,6 +10,17 @@
 namespace kc {
 namespace {
 
+// No port answered the probe: the usual causes, in the order worth checking, and the way to
+// work without a box.
+const QString kConnectFailedText = QStringLiteral("连接失败!");
+constexpr char kConnectFailedHint[] =
+    "没有找到设备。请检查：\n"
+    "1. 设备已通电，USB 转串口线两端已插好；\n"
+    "2. 当前用户有权使用该串口（Linux 下串口属于 dialout 组：sudo usermod -aG dialout "
+    "$USER，重新登录后生效；安装软件包后的 USB 串口无需此步）；\n"
+    "3. 没有其他程序占用该串口。\n"
+    "然后用菜单“设备”→“连接”重新搜索；菜单“设备”→“离线设备”可不连接设备打开编辑器。";
+
 void Mirror(QTimer& timer, bool on) {
   // A running timer keeps its phase: restarting it on every request would delay its ticks.
   if (on && !timer.isActive()) timer.start();
@@ -46,6 +57,7 @@ void TForm3::Attach(ParameterStore& store, TForm1& editor, TForm2& status) {
   status_ = &status;
   SerialPort& port = recording_port_ ? static_cast<SerialPort&>(*recording_port_) : com_port_;
   link_ = std::make_unique<Link>(port, store, *this);
+  link_->set_auto_reconnect(true);
   connect(&timer1_, &QTimer::timeout, this, [this] { link_->Timer1Timer(); });
   connect(&timer2_, &QTimer::timeout, this, [this] { link_->Timer2Timer(); });
   connect(&hold_timer_, &QTimer::timeout, this, [this] { link_->HoldTimerTimer(); });
@@ -88,7 +100,12 @@ void TForm3::ShowStatus(const std::string& text, int percent, bool visible) {
 }
 
 void TForm3::ShowMessage(const std::string& text) {
-  boxes_.Information(kHintCaption, QString::fromStdString(text));
+  const QString message = QString::fromStdString(text);
+  if (message == kConnectFailedText) {
+    boxes_.InformationWithHint(kHintCaption, message, QString::fromUtf8(kConnectFailedHint));
+    return;
+  }
+  boxes_.Information(kHintCaption, message);
 }
 
 void TForm3::ShowEditor() {
@@ -121,6 +138,41 @@ void TForm3::SetTimers(bool scan, bool transfer, bool hold) {
 
 void TForm3::AppendLog(const std::string& line) {
   if (editor_) editor_->AppendLog(QString::fromStdString(line));
+}
+
+void TForm3::OfferEditorChanges(int count, bool same_box) {
+  // Asked once the link has finished its state changes; the box's settings are on the pages
+  // until the answer.
+  QTimer::singleShot(0, this, [this, count, same_box] {
+    if (!link_) return;
+    const QString id = QString::fromStdString(link_->device_id());
+    bool send = false;
+    if (same_box) {
+      send = boxes_.YesNo(kHintCaption, QStringLiteral("编辑器中有 %1 项修改设备中还没有。\n"
+                                                       "是否把编辑器中的设置发送到设备？\n"
+                                                       "选“否”则保留设备中的设置。")
+                                            .arg(count));
+    } else {
+      send = boxes_.YesNoDefaultNo(kHintCaption,
+                                   QStringLiteral("编辑器中有 %1 项修改，是为另一台设备所做的；"
+                                                  "现在连接的是设备 %2。\n"
+                                                  "是否把编辑器中的设置发送到这台设备？\n"
+                                                  "选“否”则保留这台设备中的设置。")
+                                       .arg(count)
+                                       .arg(id));
+    }
+    if (link_) link_->AnswerEditorChanges(send);
+  });
+}
+
+bool TForm3::RelistPorts(std::vector<std::string>* names) {
+  if (!port_lister_) return false;
+  try {
+    *names = port_lister_();
+  } catch (...) {
+    return false;  // the ports of the last round are tried again
+  }
+  return true;
 }
 
 }  // namespace kc

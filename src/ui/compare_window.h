@@ -4,6 +4,8 @@
 // Comparing reads the file and the store only; nothing is sent or changed.
 #pragma once
 
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <filesystem>
@@ -32,6 +34,19 @@ class DifferenceMarks : public QWidget {
   std::vector<QWidget*> marked_;
 };
 
+// Where a window of `size` goes beside `anchor` (a window's frame), whole inside `screen` and
+// `gap` pixels from it: to its right, else its left, narrowed to the room there down to
+// `min_width`; else below or above it; where nothing fits, at the screen's right edge. Beside the
+// anchor it is level with its top, moved as far as the screen needs.
+QRect PlaceBeside(const QRect& anchor, const QSize& size, int min_width, const QRect& screen,
+                  int gap);
+
+// The name of a parameter as the pages caption it: "EQ 7 频率" for a band field, the caption of
+// the control's row for the others ("回声效果音量" and "回声效果音量 相位" for its phase button,
+// "左 静音"); the table's English name where the pages give none.
+QString ParameterCaption(const QString& control_name, const QWidget* pages_root, int band,
+                         int field, const QString& fallback);
+
 class CompareWindow : public QWidget {
   Q_OBJECT
 
@@ -40,7 +55,9 @@ class CompareWindow : public QWidget {
   ~CompareWindow() override;
 
   // Lists the differences between the editor and the mode file at path (shown as name), marks
-  // the differing controls and shows the window. False, with the file's message and nothing
+  // the differing controls and shows the window beside the editor (its parent), inside the
+  // parent's screen. The columns: page, parameter caption, control name, the editor's text and
+  // the file's. False, with the file's message and nothing
   // listed, when the file cannot be read or fails its check.
   bool CompareWith(const std::filesystem::path& path, const QString& name);
   // Ends the comparison: the marks go, the window hides.
@@ -54,6 +71,8 @@ class CompareWindow : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  void PlaceBesideParent();
+
   EditSession& session_;
   MessageBoxes& boxes_;
   QTableWidget* table_;

@@ -11,8 +11,18 @@ class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
   virtual void Information(const QString& caption, const QString& text) = 0;
+  // An information box with a second, smaller text under the first: what to check or to do.
+  // Boxes that have no place for it show the first text alone.
+  virtual void InformationWithHint(const QString& caption, const QString& text,
+                                   const QString& /*hint*/) {
+    Information(caption, text);
+  }
   // True for Yes.
   virtual bool YesNo(const QString& caption, const QString& text) = 0;
+  // The same question with No as the default button, for answers that risk settings.
+  virtual bool YesNoDefaultNo(const QString& caption, const QString& text) {
+    return YesNo(caption, text);
+  }
   // True for OK.
   virtual bool OkCancel(const QString& caption, const QString& text) = 0;
 };
