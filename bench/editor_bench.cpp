@@ -29,6 +29,7 @@ class CountingLink : public EditLink {
   bool send_suppress() const override { return suppress_; }
   void set_send_suppress(bool raised) override { suppress_ = raised; }
   bool ready() const override { return true; }
+  bool busy() const override { return false; }
   void StoreMode(int, const std::string&) override {}
   void SendPassword(int, const std::string&) override {}
   std::string mode_name(int n) const override { return "Mode" + std::to_string(n); }

@@ -113,6 +113,7 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   system_page_ = std::make_unique<SystemPage>(*session_, boxes_, mode_files_.get());
   // A tool window of the editor: it stays with it and is placed beside it.
   compare_ = std::make_unique<CompareWindow>(*session_, boxes_, this);
+  if (link_window_.attached()) link_window_.link().TakeStartingImage();
   // On the free part of the tab strip, so it shows on every page; presses pass through to the
   // window, which is dragged from there.
   link_state_label_ = new QLabel(pages_);

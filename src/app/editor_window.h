@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "modes/mode_file.h"
 #include "ui/control_map.h"
 
+class QLabel;
 class QPushButton;
 
 namespace kc {
@@ -96,6 +98,10 @@ class TForm1 : public QWidget {
   void SetDeviceId(const QString& text);
   void SetLinkText(const QString& text);
   void AppendLog(const QString& line);
+  // The label, on every page, that shows whether a box is connected and how many changes it
+  // does not have yet; refreshed every 100 ms.
+  QLabel* link_state_label() const { return link_state_label_; }
+  void UpdateLinkState();
 
   // The program is ending (the main window closes): closing the editor then sends nothing.
   void SetExiting() { exiting_ = true; }
@@ -131,6 +137,8 @@ class TForm1 : public QWidget {
   std::function<void(int)> page_refresher_;
   std::optional<ModeFolders> mode_folders_;
   std::unique_ptr<ModeFiles> mode_files_;
+  QLabel* link_state_label_ = nullptr;
+  QTimer link_state_timer_;
   bool startup_complete_ = false;
   bool exiting_ = false;
   bool centred_ = false;

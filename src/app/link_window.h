@@ -6,8 +6,10 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/link.h"
 #include "link/link_host.h"
@@ -53,6 +55,11 @@ class TForm3 : public QWidget, public LinkHost {
   qint64 last_transfer_ms() const { return last_transfer_ms_; }
   int transfers_done() const { return transfers_done_; }
 
+  // The ports the background search lists anew each round; may throw (the list is then kept).
+  void SetPortLister(std::function<std::vector<std::string>()> lister) {
+    port_lister_ = std::move(lister);
+  }
+
   // LinkHost.
   void ShowStatus(const std::string& text, int percent, bool visible) override;
   void ShowMessage(const std::string& text) override;
@@ -62,6 +69,8 @@ class TForm3 : public QWidget, public LinkHost {
   void DeviceIdChanged() override;
   void SetTimers(bool scan, bool transfer, bool hold) override;
   void AppendLog(const std::string& line) override;
+  void OfferEditorChanges(int count, bool same_box) override;
+  bool RelistPorts(std::vector<std::string>* names) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -79,6 +88,7 @@ class TForm3 : public QWidget, public LinkHost {
   QElapsedTimer transfer_clock_;
   qint64 last_transfer_ms_ = -1;
   int transfers_done_ = 0;
+  std::function<std::vector<std::string>()> port_lister_;
 };
 
 }  // namespace kc

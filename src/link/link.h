@@ -81,6 +81,11 @@ class Link {
   // A mode file was put into the store without a box (offline preparation): with no box seen
   // yet, all of it counts as pending.
   void EditorImageLoaded();
+  // Before any box is seen: the store as it is now (the editor's start-up settings) is the
+  // baseline that edits are counted against.
+  void TakeStartingImage() {
+    if (box_image_.box_id().empty()) box_image_.TakeAll(store_);
+  }
   // Closing the editor window: sends the release while Ready.
   void ReleaseOnClose();
 

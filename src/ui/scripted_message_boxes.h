@@ -12,7 +12,7 @@ namespace kc {
 
 class ScriptedMessageBoxes : public MessageBoxes {
  public:
-  enum class Kind { kInformation, kYesNo, kOkCancel };
+  enum class Kind { kInformation, kYesNo, kOkCancel, kYesNoDefaultNo };
   struct Shown {
     Kind kind;
     QString caption;
@@ -24,6 +24,10 @@ class ScriptedMessageBoxes : public MessageBoxes {
   }
   bool YesNo(const QString& caption, const QString& text) override {
     Record(Kind::kYesNo, caption, text);
+    return NextAnswer();
+  }
+  bool YesNoDefaultNo(const QString& caption, const QString& text) override {
+    Record(Kind::kYesNoDefaultNo, caption, text);
     return NextAnswer();
   }
   bool OkCancel(const QString& caption, const QString& text) override {

@@ -49,8 +49,17 @@ TEST(StartUp, WindowsComeUpInTheirStatesAndAnEmptyPortListFailsOnTheFirstScanTic
   EXPECT_EQ(boxes.shown[0].text, QStringLiteral("连接失败!"));
   EXPECT_FALSE(program.Form2().isVisible());
   EXPECT_FALSE(program.Form1().isVisible());
-  EXPECT_FALSE(program.Form3().Timer1().isActive());
   EXPECT_EQ(program.Form2().LinkLabel()->text(), QStringLiteral("设备未连接"));
+  // The search goes on quietly in the background, with no status box and no more messages,
+  // until "断开".
+  EXPECT_TRUE(program.Form3().Timer1().isActive());
+  for (int tick = 0; tick < 20; ++tick) program.Form3().link().Timer1Timer();
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_FALSE(program.Form2().isVisible());
+  program.Form1().UpdateLinkState();
+  EXPECT_EQ(program.Form1().link_state_label()->text(), QStringLiteral("离线编辑"));
+  program.Form1().LinkBtnClick(program.Form1().UnLinkBtn());
+  EXPECT_FALSE(program.Form3().Timer1().isActive());
 }
 
 TEST(StartUp, PortListThatFailsStartsNoConnection) {
