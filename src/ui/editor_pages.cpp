@@ -315,6 +315,8 @@ void EditorPages::BuildVolumePanel(ControlFactory& make) {
 void EditorPages::BuildSceneStrip(ControlFactory& make) {
   scene_strip_ = make.Group(this, "SingleDiscoGrop", QRect(406, 557, 692, 24), QString());
   scene_strip_->setFlat(true);
+  // Only the buttons are seen: a frame would run empty from the strip's left end to "手动".
+  scene_strip_->setStyleSheet("QGroupBox#SingleDiscoGrop { border: none; margin: 0px; }");
   struct SceneButton {
     const char* name;
     const char* caption;
