@@ -9,8 +9,9 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/mode_checks.h"
+#include "cli/mode_output.h"
 #include "cli/signal_watch.h"
-#include "model/mode_view.h"
+#include "link/port_names.h"
 
 namespace kc::cli {
 namespace {
@@ -152,7 +153,7 @@ int Restore(const QStringList& args) {
   if (positional.size() != 1) return command.Usage("give exactly one mode FILE");
   const std::vector<std::string> ports = command.Values(port);
   if (ports.empty()) return command.Usage("give the box with --port NAME");
-  const std::optional<ModeCheck> check = ReadModeFile(positional.front());
+  const std::optional<ModeCheck> check = CheckedModeFile(positional.front());
   if (!check) return kExitError;
   const std::vector<std::string> out_of_range = OutOfRange(check->entries);
   if (!out_of_range.empty()) {
@@ -166,7 +167,7 @@ int Restore(const QStringList& args) {
   if (!recording.Open(command.Value(record))) return kExitError;
 
   ParameterStore expected;
-  ApplyEntries(check->entries, expected);
+  ApplyModeEntries(check->entries, expected);
   QElapsedTimer wall;
   wall.start();
   Sessions sessions;

@@ -188,8 +188,7 @@ void BoxSession::TransferFinished() {
         Finish({});
         return;
       }
-      for (const ModeEntry& entry : entries_)
-        store_.SetDevice(entry.block, entry.slot, entry.value);
+      ApplyModeEntries(entries_, store_);
       phase_ = Phase::kUploading;
       phase_start_ms_ = now;
       link_->LinkEvent(LinkEventKind::kStartUpload);

@@ -164,14 +164,15 @@ void Summary(const std::string& command, const std::string& verb,
   Err(line + "\n");
 }
 
-std::optional<ModeCheck> ReadModeFile(const std::string& path) {
+std::optional<ModeCheck> CheckedModeFile(const std::string& path) {
   const std::string problem = FileProblem(path);
   if (!problem.empty()) {
     Err("karaoke-ctl: " + path + ": " + problem + "\n");
     return std::nullopt;
   }
-  std::string text;
-  const ModeStatus read = ReadModeFileText(path, &text);
+  // The path's bytes are the file's name as given, whatever their encoding.
+  ModeStatus read = ModeStatus::kOk;
+  ModeCheck check = ReadModeFile(std::filesystem::path(path), &read);
   if (read == ModeStatus::kCorrupt) {
     Err("karaoke-ctl: " + path + ": larger than any mode file (over " +
         std::to_string(kModeFileByteLimit >> 20) + " MiB)\n");
@@ -181,17 +182,12 @@ std::optional<ModeCheck> ReadModeFile(const std::string& path) {
     Err("karaoke-ctl: " + path + ": cannot be read\n");
     return std::nullopt;
   }
-  ModeCheck check = CheckModeText(text);
   if (check.status != ModeStatus::kOk) {
     Err("karaoke-ctl: " + path + ": " + std::string(ModeStatusEnglish(check.status)) + " (" +
         std::string(ModeStatusChinese(check.status)) + ")\n");
     return std::nullopt;
   }
   return check;
-}
-
-void ApplyEntries(const std::vector<ModeEntry>& entries, ParameterStore& store) {
-  for (const ModeEntry& entry : entries) store.SetDevice(entry.block, entry.slot, entry.value);
 }
 
 }  // namespace kc::cli

@@ -80,10 +80,9 @@ void Summary(const std::string& command, const std::string& verb,
              const std::vector<BoxSession*>& boxes, std::optional<std::size_t> done,
              qint64 elapsed_ms, std::vector<std::string>& failed_ports);
 
-// A mode file's text, checked as a whole. nullopt (with a message) when it cannot be used.
-std::optional<ModeCheck> ReadModeFile(const std::string& path);
-
-void ApplyEntries(const std::vector<ModeEntry>& entries, ParameterStore& store);
+// A mode file named on the command line (bytes), read and checked as a whole. nullopt (with a
+// message) when it cannot be used.
+std::optional<ModeCheck> CheckedModeFile(const std::string& path);
 
 // The given ports first, then the system's, as full paths (/dev/ttyS0).
 std::vector<std::string> PortsToProbe(const std::vector<std::string>& given);

@@ -11,8 +11,8 @@
 
 #include "cli/command_support.h"
 #include "cli/frame_meaning.h"
+#include "cli/mode_output.h"
 #include "link/qt/qt_serial_port.h"
-#include "model/mode_view.h"
 #include "modes/mode_file.h"
 
 namespace kc::cli {
@@ -52,9 +52,9 @@ std::optional<Side> SideOf(const std::string& argument) {
     if (side.port.empty()) return std::nullopt;
     return side;
   }
-  std::optional<ModeCheck> check = ReadModeFile(side.source);
+  std::optional<ModeCheck> check = CheckedModeFile(side.source);
   if (!check) return std::nullopt;
-  ApplyEntries(check->entries, side.store);
+  ApplyModeEntries(check->entries, side.store);
   return side;
 }
 

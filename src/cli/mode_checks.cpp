@@ -3,6 +3,7 @@
 #include <map>
 #include <utility>
 
+#include "cli/mode_output.h"
 #include "model/mode_view.h"
 
 namespace kc::cli {
@@ -79,10 +80,9 @@ std::vector<std::string> OutOfRange(const std::vector<ModeEntry>& entries) {
     const ViewRow* row = found == rows.end() ? nullptr : found->second;
     const int32_t max = row != nullptr ? row->info->max : kLargestLineValue;
     if (entry.value >= 0 && entry.value <= max) continue;
-    const std::string page = row != nullptr ? row->page : "Block " + std::to_string(entry.block);
+    const std::string page = row != nullptr ? PageText(*row) : SlotPageText(entry.block);
     const std::string name =
-        row != nullptr ? row->info->name
-                       : "slot " + std::to_string(entry.block) + "." + std::to_string(entry.slot);
+        row != nullptr ? NameText(*row) : SlotNameText(entry.block, entry.slot);
     out.push_back(page + "\t" + name + "\t" + std::to_string(entry.value) + " (0.." +
                   std::to_string(max) + ")");
   }

@@ -44,6 +44,8 @@
 
 #include <algorithm>
 
+#include "model/rounding.h"
+
 namespace kc {
 namespace {
 
@@ -71,17 +73,6 @@ const std::string kUploading = "下载数据...";
 const std::string kSaving = "保存中...";
 const std::string kConnected = "设备已连接";
 const std::string kNotConnected = "设备未连接";
-
-// numerator / denominator rounded to the nearest integer, halves to the even neighbour.
-int RoundHalfEven(int numerator, int denominator) {
-  if (denominator <= 0) return 0;
-  const int quotient = numerator / denominator;
-  const int twice_rest = 2 * (numerator % denominator);
-  if (twice_rest > denominator || (twice_rest == denominator && quotient % 2 != 0)) {
-    return quotient + 1;
-  }
-  return quotient;
-}
 
 }  // namespace
 
@@ -322,7 +313,7 @@ void Link::SendStep() {
 
 void Link::Timer2Timer() {
   if (transfer_tick_ != kLongWaitTicks) ++transfer_tick_;
-  percent_ = RoundHalfEven(step_ * 100, length_);
+  percent_ = length_ > 0 ? RoundHalfEven(static_cast<double>(step_ * 100) / length_) : 0;
   UpdateStatusBox(true);
 
   LinkFlags& flags = receiver_.flags();

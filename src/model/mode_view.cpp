@@ -1,20 +1,27 @@
 #include "model/mode_view.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <set>
+#include <array>
 #include <utility>
 
 namespace kc {
 namespace {
 
-constexpr int kModeBlocks = 9;
+// Microphone group B has a tab of its own; the Disco set is marked as the scene strip names it.
+constexpr std::string_view kMicrophoneBTab = "麦克风B";
+constexpr std::string_view kDiscoMark = "（舞蹈）";
 
 std::string PageOf(const ParameterInfo& info, int row, bool disco_set) {
   std::string page(PageName(info.page));
   if (info.block == 1) page += row == 2 ? " B" : " A";
   if (disco_set) page += " (Disco)";
   return page;
+}
+
+std::string TabOf(const ParameterInfo& info, int row, bool disco_set) {
+  std::string tab(row == 2 ? kMicrophoneBTab : TabCaption(info.page));
+  if (disco_set) tab += kDiscoMark;
+  return tab;
 }
 
 std::vector<ViewRow> BuildRows(bool with_system) {
@@ -25,6 +32,7 @@ std::vector<ViewRow> BuildRows(bool with_system) {
     view.row = row;
     view.slot = DeviceSlot(info.block, info.index, disco);
     view.page = PageOf(info, row, disco == 1);
+    view.tab = TabOf(info, row, disco == 1);
     if (info.form == ValueForm::kPeqQ || info.form == ValueForm::kShelfQ) {
       view.type_slot = DeviceSlot(info.block, info.index - info.field, disco);
     }
@@ -59,13 +67,6 @@ std::vector<ViewRow> BuildRows(bool with_system) {
   return rows;
 }
 
-std::string EscapeTabs(std::string text) {
-  for (char& c : text) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
-}
-
 }  // namespace
 
 const std::vector<ViewRow>& ViewRows(bool with_system) {
@@ -83,85 +84,27 @@ std::string RowText(const ViewRow& row, const ParameterStore& store) {
   return DisplayText(*row.info, RowValue(row, store), band_type);
 }
 
-std::vector<Difference> Diff(const ParameterStore& a, const ParameterStore& b, bool with_system,
-                             int last_slot_offset) {
-  std::vector<Difference> out;
-  std::set<std::pair<int, int>> covered;
-  for (const ViewRow& row : ViewRows(with_system)) {
-    covered.insert({row.row, row.slot});
-    const bool raw_differs = RowValue(row, a) != RowValue(row, b);
-    const std::string text_a = RowText(row, a);
-    const std::string text_b = RowText(row, b);
-    // A Q field whose band type changed reads differently although its value did not.
-    if (raw_differs || text_a != text_b) out.push_back({row.page, row.info->name, text_a, text_b});
-  }
-  for (int block = 0; block < kModeBlocks; ++block) {
-    const int last = InfoOfBlock(block)->device_slots - 1 + last_slot_offset;
-    for (int slot = 0; slot <= last && slot < kDeviceColumns; ++slot) {
-      if (covered.count({block, slot}) != 0) continue;
-      if (a.Device(block, slot) == b.Device(block, slot)) continue;
-      std::string page =
-          block == 2 ? "Microphone B" : std::string(PageName(InfoOfBlock(block)->page));
-      if (block == 1) page += " A";
-      out.push_back({page, "slot " + std::to_string(block) + "." + std::to_string(slot),
-                     std::to_string(a.Device(block, slot)), std::to_string(b.Device(block, slot))});
-    }
-  }
-  return out;
+bool RowInForce(const ViewRow& row, const ParameterStore& store) {
+  return row.type_slot < 0 || ShownForBandType(*row.info, store.Device(row.row, row.type_slot));
 }
 
-std::string FormatDifferences(const std::vector<Difference>& differences) {
-  std::string out;
-  for (const Difference& d : differences) {
-    out +=
-        EscapeTabs(d.page) + '\t' + d.name + '\t' + EscapeTabs(d.a) + '\t' + EscapeTabs(d.b) + '\n';
-  }
-  return out;
+std::string BlockPageName(int block) {
+  if (block == 2) return "Microphone B";
+  std::string page(PageName(InfoOfBlock(block)->page));
+  if (block == 1) page += " A";
+  return page;
 }
 
-std::string FormatShow(const ParameterStore& store, bool with_system) {
-  std::string out;
-  for (const ViewRow& row : ViewRows(with_system)) {
-    out += row.page + '\t' + row.info->name + '\t' + std::to_string(RowValue(row, store)) + '\t' +
-           EscapeTabs(RowText(row, store)) + '\n';
-  }
-  return out;
+std::string BlockTabCaption(int block) {
+  if (block == 2) return std::string(kMicrophoneBTab);
+  return std::string(TabCaption(InfoOfBlock(block)->page));
 }
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
-      out += escaped;
-    } else {
-      out += c;  // UTF-8 passes as it is
-    }
-  }
-  return out + "\"";
-}
-
-std::string FormatShowJson(const ParameterStore& store, bool with_system,
-                           const std::string& source) {
-  std::string out = "{\n  \"source\": " + JsonString(source) + ",\n  \"parameters\": [";
-  bool first = true;
-  for (const ViewRow& row : ViewRows(with_system)) {
-    out += first ? "\n" : ",\n";
-    first = false;
-    out += "    {\"page\": " + JsonString(row.page) + ", \"name\": " + JsonString(row.info->name) +
-           ", \"label\": " + JsonString(row.info->label) +
-           ", \"block\": " + std::to_string(row.row) +
-           ", \"index\": " + std::to_string(row.info->index) +
-           ", \"slot\": " + std::to_string(row.slot) +
-           ", \"raw\": " + std::to_string(RowValue(row, store)) +
-           ", \"text\": " + JsonString(RowText(row, store)) + "}";
-  }
-  return out + "\n  ]\n}\n";
+std::string_view TabCaption(int page) {
+  static constexpr std::array<std::string_view, 8> kTabs = {
+      "音乐", "麦克风A", "效果", "主输出", "中置", "超低音", "后置输出", "系统设定"};
+  if (page < 0 || page >= static_cast<int>(kTabs.size())) return {};
+  return kTabs[static_cast<size_t>(page)];
 }
 
 }  // namespace kc

@@ -1,15 +1,16 @@
-// A whole mode as lines an installer reads: every parameter of blocks 0 to 8 (and of the system
-// block where the box itself was read) with its page, its name in the editor, its raw value and
-// the text the editor shows for it; and the differences between two modes. Standard library only.
+// A whole mode as rows: every parameter of blocks 0 to 8 (and of the system block where the box
+// itself was read) with its page, its name in the editor, its raw value and the text the editor
+// shows for it. karaoke-ctl prints these rows, the comparison of two modes walks them. Standard
+// library only.
 //
 // The editor shows one of the two Music sets (Sing or Disco), one microphone group and the Sing
 // twins of the outputs at a time; here every set has rows of its own, on pages such as
-// "Music (Disco)" and "Microphone B". Slots no control shows (band addresses, the slot past the
-// end of each block in a mode file) are compared too and named "slot BLOCK.SLOT".
+// "Music (Disco)" and "Microphone B" (tab captions "音乐（舞蹈）" and "麦克风B").
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/parameter_store.h"
@@ -18,7 +19,8 @@
 namespace kc {
 
 struct ViewRow {
-  std::string page;
+  std::string page;  // English: "Music", "Music (Disco)", "Microphone A", "Microphone B"
+  std::string tab;  // as the tab strip names it: "音乐", "音乐（舞蹈）", "麦克风A", "麦克风B"
   const ParameterInfo* info = nullptr;
   int row = 0;         // device-image row
   int slot = 0;        // device slot
@@ -30,29 +32,15 @@ const std::vector<ViewRow>& ViewRows(bool with_system);
 
 int32_t RowValue(const ViewRow& row, const ParameterStore& store);
 std::string RowText(const ViewRow& row, const ParameterStore& store);
+// False for a Q field that its band's type does not put in force (the Q box shows the other
+// one); true for every other row.
+bool RowInForce(const ViewRow& row, const ParameterStore& store);
+// The page of a row of `block` that no control shows, in English and as the tab strip names it.
+std::string BlockPageName(int block);
+std::string BlockTabCaption(int block);
 
-struct Difference {
-  std::string page;
-  std::string name;
-  std::string a;
-  std::string b;
-};
-
-// What differs between two device images: parameter rows first, then any other slot of blocks
-// 0..8 up to and including slot `last_slot_offset` past each block's end (1 for mode files, 0
-// for what a transfer carries), as raw numbers.
-std::vector<Difference> Diff(const ParameterStore& a, const ParameterStore& b, bool with_system,
-                             int last_slot_offset = 1);
-
-// "page<TAB>name<TAB>A<TAB>B" lines.
-std::string FormatDifferences(const std::vector<Difference>& differences);
-
-// "page<TAB>name<TAB>raw<TAB>text" lines, or a JSON document with the same facts per parameter.
-std::string FormatShow(const ParameterStore& store, bool with_system);
-std::string FormatShowJson(const ParameterStore& store, bool with_system,
-                           const std::string& source);
-
-// A JSON string literal of UTF-8 text.
-std::string JsonString(const std::string& text);
+// The caption of page 0..7 on the editor's tab strip ("音乐", "麦克风A", ..., "系统设定"); empty
+// outside.
+std::string_view TabCaption(int page);
 
 }  // namespace kc

@@ -111,10 +111,6 @@ constexpr std::array<KindRange, 20> kRanges = {{
     {0, 23},   // 19 user Q
 }};
 
-// Step of the low-pass pane that means "no filter"; other steps read frequency step value + 168.
-constexpr int kLowPassOff = 194;
-constexpr int kLowPassFirstStep = 168;
-
 std::string FrequencyWithUnit(int step) { return FrequencyText(step) + "Hz"; }
 
 }  // namespace
@@ -182,8 +178,9 @@ std::optional<std::string> FormatValue(int kind, double x) {
     }
     case kKindLowPass: {
       const int v = Trunc(x);
-      if (v >= kLowPassOff) return "Off";
-      return FrequencyWithUnit(kLowPassFirstStep + std::max(v, -kLowPassFirstStep));
+      if (v >= kLowPassOffStep) return "Off";
+      return FrequencyWithUnit(kLowPassFirstFrequencyStep +
+                               std::max(v, -kLowPassFirstFrequencyStep));
     }
     case kKindPercent:
       return FormatPattern(x, 0) + "%";

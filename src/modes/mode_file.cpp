@@ -51,16 +51,18 @@ int32_t WrappingAdd(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
+// Applies the entries with the diagnostic log the editor keeps of them.
 void ApplyEntries(const std::vector<ModeEntry>& entries, ParameterStore& store,
                   const ModeHooks& hooks) {
   if (hooks.clear_log) hooks.clear_log();
-  for (const ModeEntry& entry : entries) {
-    store.SetDevice(entry.block, entry.slot, entry.value);
-    if (hooks.append_log) {
-      hooks.append_log(std::to_string(MakeId(entry.block, entry.slot)) + " " +
-                       std::to_string(entry.value));
-    }
+  if (!hooks.append_log) {
+    ApplyModeEntries(entries, store);
+    return;
   }
+  ApplyModeEntries(entries, store, [&hooks](const ModeEntry& entry) {
+    hooks.append_log(std::to_string(MakeId(entry.block, entry.slot)) + " " +
+                     std::to_string(entry.value));
+  });
 }
 
 bool IsDeviceName(std::string_view name) {
@@ -99,6 +101,8 @@ std::string_view ModeStatusChinese(ModeStatus status) {
       return "文件名无效!";
     case ModeStatus::kWriteFailed:
       return "文件写入失败!";
+    case ModeStatus::kReadFailed:
+      return "文件读取失败!";
   }
   return {};
 }
@@ -117,6 +121,8 @@ std::string_view ModeStatusEnglish(ModeStatus status) {
       return "Invalid file name!";
     case ModeStatus::kWriteFailed:
       return "File write failed!";
+    case ModeStatus::kReadFailed:
+      return "File read failed!";
   }
   return {};
 }
@@ -143,7 +149,10 @@ ModeStatus ReadModeFileText(const fs::path& path, std::string* text) {
   std::error_code ec;
   if (fs::is_directory(path, ec)) return ModeStatus::kFileMissing;
   std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return ModeStatus::kFileMissing;
+  if (!in.is_open()) {
+    // A file that is there but does not open (no permission, a lock) is not missing.
+    return fs::exists(path, ec) ? ModeStatus::kReadFailed : ModeStatus::kFileMissing;
+  }
   const std::uintmax_t size = fs::file_size(path, ec);
   if (!ec && size > kMaxModeFileBytes) return ModeStatus::kCorrupt;
   // Read no more than one byte past the limit even where the size is not known beforehand (a
@@ -153,7 +162,7 @@ ModeStatus ReadModeFileText(const fs::path& path, std::string* text) {
     in.read(chunk, sizeof chunk);
     text->append(chunk, static_cast<std::size_t>(in.gcount()));
   }
-  if (in.bad()) return ModeStatus::kFileMissing;
+  if (in.bad()) return ModeStatus::kReadFailed;
   if (text->size() > kMaxModeFileBytes) {
     text->clear();
     return ModeStatus::kCorrupt;
@@ -265,6 +274,26 @@ ModeCheck CheckModeText(std::string_view text) {
   return check;
 }
 
+ModeCheck ReadModeFile(const fs::path& path, ModeStatus* read_status) {
+  std::string text;
+  const ModeStatus read = ReadModeFileText(path, &text);
+  if (read_status != nullptr) *read_status = read;
+  if (read != ModeStatus::kOk) {
+    ModeCheck failed;
+    failed.status = read;
+    return failed;
+  }
+  return CheckModeText(text);
+}
+
+void ApplyModeEntries(const std::vector<ModeEntry>& entries, ParameterStore& store,
+                      const std::function<void(const ModeEntry&)>& applied) {
+  for (const ModeEntry& entry : entries) {
+    store.SetDevice(entry.block, entry.slot, entry.value);
+    if (applied) applied(entry);
+  }
+}
+
 ModeStatus LoadModeText(std::string_view text, ParameterStore& store, const ModeHooks& hooks) {
   const ModeCheck check = CheckModeText(text);
   if (check.status == ModeStatus::kOk) ApplyEntries(check.entries, store, hooks);
@@ -369,11 +398,7 @@ ModeStatus ModeFiles::SaveModeFile(std::string_view name) {
 ModeStatus ModeFiles::LoadModeFile(std::string_view name) {
   working_copy_.clear();
   if (!IsValidModeName(name)) return Fail(ModeStatus::kBadName);
-  std::string text;
-  const ModeStatus read = ReadModeFileText(PathOf(name), &text);
-  if (read != ModeStatus::kOk) return Fail(read);
-
-  ModeCheck check = CheckModeText(text);
+  ModeCheck check = ReadModeFile(PathOf(name));
   working_copy_ = std::move(check.plain_lines);
   if (check.status != ModeStatus::kOk) return Fail(check.status);
   ApplyEntries(check.entries, store_, hooks_);

@@ -38,6 +38,7 @@ enum class ModeStatus {
   kCorrupt,      // bad count, checksum, entry, digit or number below the header
   kBadName,      // the name is a path or a name no platform stores as a plain file
   kWriteFailed,  // the platform's file layer refused the write
+  kReadFailed,   // the file is there but could not be opened or read to its end
 };
 
 // The message pair of an outcome (empty for kOk). The program's language is Chinese.
@@ -62,7 +63,8 @@ using ModeFileWriter = std::function<bool(const std::filesystem::path& path, std
 bool WriteWholeFile(const std::filesystem::path& path, std::string_view data, std::string* error);
 
 // Reads a mode file's bytes into `text`, stopping at the size no mode file reaches (8 MiB):
-// kFileMissing when it cannot be opened or read (a folder included), kCorrupt when it is larger.
+// kFileMissing when there is no file (a folder included), kReadFailed when the file is there but
+// cannot be opened or read to its end, kCorrupt when it is larger.
 ModeStatus ReadModeFileText(const std::filesystem::path& path, std::string* text);
 inline constexpr std::uintmax_t kModeFileByteLimit = 8u << 20;
 
@@ -96,6 +98,18 @@ std::string BuildModeText(const ParameterStore& store);
 // applied: an entry must name block 0..8 and a slot inside the device-image row, and the count and
 // checksum must agree, before any value can reach a store.
 ModeCheck CheckModeText(std::string_view text);
+
+// Reads a mode file (capped as ReadModeFileText) and checks its text: the one way a mode file is
+// read, by the editor and by karaoke-ctl. The path may be built from any bytes the platform
+// takes as a file name. When the file cannot be read, `read_status` (if given) gets
+// ReadModeFileText's outcome and the result carries it with no lines; otherwise `read_status`
+// gets kOk and the result is CheckModeText's.
+ModeCheck ReadModeFile(const std::filesystem::path& path, ModeStatus* read_status = nullptr);
+
+// Writes a checked file's entries into the store's device image, in file order: the one way a
+// mode reaches a store. `applied` (if given) sees each entry once it is in the store.
+void ApplyModeEntries(const std::vector<ModeEntry>& entries, ParameterStore& store,
+                      const std::function<void(const ModeEntry&)>& applied = {});
 
 // Checks the text and, only when every check passes, writes its entries into the store's device
 // image. The log hooks see the applied entries; no message is shown and no upload is requested.

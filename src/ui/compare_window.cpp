@@ -12,9 +12,8 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <fstream>
-#include <sstream>
 
+#include "model/mode_compare.h"
 #include "model/mode_view.h"
 #include "modes/mode_file.h"
 #include "ui/control_factory.h"
@@ -35,22 +34,6 @@ bool ShownNow(const ViewRow& row, const ParameterStore& store) {
   const int id = MakeId(row.info->block, row.info->index);
   return store.DeviceRowOf(id) == row.row &&
          DeviceSlot(row.info->block, row.info->index, store.disco()) == row.slot;
-}
-
-// The page of a row as the tab strip names it; the Disco set is marked as the scene strip
-// names it.
-QString PageCaption(const ViewRow& row) {
-  static const char* const kTabs[] = {"音乐", "麦克风A", "效果",     "主输出",
-                                      "中置", "超低音",  "后置输出", "系统设定"};
-  const int page = row.info->page;
-  QString caption = page >= 0 && page < 8 ? QString::fromUtf8(kTabs[page]) : QString();
-  if (row.row == 2) caption = QStringLiteral("麦克风B");
-  const int block = row.info->block;
-  const int index = row.info->index;
-  if (DeviceSlot(block, index, 1) == row.slot && DeviceSlot(block, index, 0) != row.slot) {
-    caption += QStringLiteral("（舞蹈）");
-  }
-  return caption;
 }
 
 // Captions of the four rows of an EQ group, by band field (type, frequency, gain, PEQ Q and
@@ -254,12 +237,7 @@ CompareWindow::CompareWindow(EditSession& session, MessageBoxes& boxes, QWidget*
 CompareWindow::~CompareWindow() = default;
 
 bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString& name) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  ModeCheck check;
-  check.status = ModeStatus::kFileMissing;
-  if (in) check = CheckModeText(text.str());
+  const ModeCheck check = ReadModeFile(path);
   if (check.status != ModeStatus::kOk) {
     boxes_.Information(kHintCaption, Text(std::string(ModeStatusChinese(check.status))));
     return false;
@@ -271,16 +249,17 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
       file.SetDevice(row, slot, editor.Device(row, slot));
     }
   }
-  for (const ModeEntry& entry : check.entries) file.SetDevice(entry.block, entry.slot, entry.value);
+  ApplyModeEntries(check.entries, file);
 
   table_->setRowCount(0);
   std::vector<QWidget*> marked;
-  for (const ViewRow& row : ViewRows(false)) {
-    if (RowValue(row, editor) == RowValue(row, file)) continue;
+  // The controls' rows only: a slot no control shows has no place on the pages.
+  for (const ViewRow* differing : CompareModes(editor, file, false).rows) {
+    const ViewRow& row = *differing;
     const int at = table_->rowCount();
     table_->insertRow(at);
     const QString name = Text(row.info->name);
-    const QString cells[kColumns] = {PageCaption(row),
+    const QString cells[kColumns] = {Text(row.tab),
                                      ParameterCaption(name, &session_.pages(), row.info->band,
                                                       row.info->field, Text(row.info->label)),
                                      name, Text(RowText(row, editor)), Text(RowText(row, file))};

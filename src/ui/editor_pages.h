@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <array>
 
+#include "eq/section_layout.h"
 #include "ui/control_factory.h"
 
 class QComboBox;
@@ -33,7 +34,7 @@ class EditorPages : public QWidget {
   static constexpr int kPageCount = 8;
   static constexpr int kSystemPage = 7;
   static constexpr int kTabCount = 9;
-  static constexpr int kPointHandleCount = 17;
+  static constexpr int kPointHandleCount = kHandleCount;
 
   explicit EditorPages(QWidget* parent = nullptr);
 

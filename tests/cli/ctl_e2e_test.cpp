@@ -160,7 +160,7 @@ TEST_F(CtlE2e, DiffOfABoxAgainstItsBackupAndAfterOneEdit) {
 
   const CtlRun one = Ctl({"diff", QString::fromStdString(file), "port:" + Port(box)});
   EXPECT_EQ(one.exit_code, 1) << one.err;
-  EXPECT_EQ(one.out, "Effect\tEchoTimeBar\t" + std::to_string(before * 2) + "ms\t250ms\n");
+  EXPECT_EQ(one.out, "效果 Effect\tEchoTimeBar\t" + std::to_string(before * 2) + "ms\t250ms\n");
 }
 
 TEST_F(CtlE2e, RestoreOfADifferentModeIsReadBackAndMatches) {
@@ -216,7 +216,7 @@ TEST_F(CtlE2e, ARecordedDownloadDecodesToTheFortyTwoRequestsAndTheirAnswers) {
   const fs::path recording = Dir() / "line.txt";
   const CtlRun show = Ctl({"show", "port:" + Port(box), "--record", Q(recording)});
   ASSERT_EQ(show.exit_code, 0) << show.err;
-  EXPECT_NE(show.out.find("System\tSysPanelBtn1\t0\t禁用\n"), std::string::npos);
+  EXPECT_NE(show.out.find("系统设定 System\tSysPanelBtn1\t0\t禁用\n"), std::string::npos);
 
   const CtlRun decode = Ctl({"decode", Q(recording)});
   ASSERT_EQ(decode.exit_code, 0) << decode.err;
@@ -315,7 +315,7 @@ TEST_F(CtlE2e, AFaultyBoxGivesACorrectFileOrFailsWithNoFile) {
       EXPECT_EQ(show.exit_code, 1) << show.err;
       EXPECT_EQ(show.out, "") << "nothing of a failed box is shown";
     } else {
-      EXPECT_NE(show.out.find("Effect\tEchoTimeBar\t"), std::string::npos);
+      EXPECT_NE(show.out.find("效果 Effect\tEchoTimeBar\t"), std::string::npos);
     }
     const fs::path reference = Dir() / "factory.Nddt";
     Write(reference, BuildModeText(FactoryMode()));
@@ -361,7 +361,8 @@ TEST_F(CtlE2e, AFileWithValuesOutOfRangeSendsNothing) {
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_NE(run.err.find("2 value(s) outside their parameter's range"), std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("Effect\tEchoTimeBar\t70000 (0..250)\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("效果 Effect\tEchoTimeBar\t70000 (0..250)\n"), std::string::npos)
+      << run.err;
   EXPECT_NE(run.err.find("\t-5 (0.."), std::string::npos) << run.err;
   e2e::RunEventLoopFor(200);
   EXPECT_TRUE(box.received().empty()) << "not even a probe";

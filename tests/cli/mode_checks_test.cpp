@@ -87,14 +87,14 @@ TEST(OutOfRange, ListsEveryValueOutsideItsParametersRawRange) {
   };
   const std::vector<Case> cases = {
       {"in range, both ends", {{3, 7, 0}, {3, 7, 250}, {0, 106, 65535}}, {}},
-      {"past the largest value", {{3, 7, 251}}, {"Effect\tEchoTimeBar\t251 (0..250)"}},
-      {"negative", {{3, 7, -5}}, {"Effect\tEchoTimeBar\t-5 (0..250)"}},
+      {"past the largest value", {{3, 7, 251}}, {"效果 Effect\tEchoTimeBar\t251 (0..250)"}},
+      {"negative", {{3, 7, -5}}, {"效果 Effect\tEchoTimeBar\t-5 (0..250)"}},
       {"a slot no control shows, past two bytes",
        {{3, 7, 10}, {0, 106, 70000}},
-       {"Block 0\tslot 0.106\t70000 (0..65535)"}},
+       {"音乐 Music\tslot 0.106\t70000 (0..65535)"}},
       {"in file order",
        {{0, 106, -1}, {3, 7, 70000}},
-       {"Block 0\tslot 0.106\t-1 (0..65535)", "Effect\tEchoTimeBar\t70000 (0..250)"}},
+       {"音乐 Music\tslot 0.106\t-1 (0..65535)", "效果 Effect\tEchoTimeBar\t70000 (0..250)"}},
   };
   for (const Case& c : cases) EXPECT_EQ(OutOfRange(c.entries), c.expected) << c.what;
 }

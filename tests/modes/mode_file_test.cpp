@@ -531,3 +531,62 @@ TEST(PrepareModeFolders, CreatesUnderTheProgramFolderOrFallsBack) {
 
 }  // namespace
 }  // namespace kc
+
+namespace kc {
+namespace {
+
+// The one reader of mode files: what it tells apart for its callers (a file that cannot be read,
+// one past the size limit, one that fails its check) and that any bytes name a file.
+TEST_F(ModeFileTest, ReadModeFileTellsReadingFromChecking) {
+  ParameterStore source;
+  FillStore(source, 5);
+  const std::string good = BuildModeText(source);
+  std::vector<std::string> plain = PlainLines(source);
+  plain.back() = "CCCCK: 999";  // no checksum byte reads so
+  const std::string damaged = ScrambledText(plain);
+  std::string oversized = good;
+  oversized.append(kModeFileByteLimit, '\n');
+  fs::create_directory(library_ / "folder.Nddt");
+  struct Case {
+    const char* what;
+    std::string file_name;
+    const std::string* bytes;  // nullptr: no file written
+    ModeStatus read;
+    ModeStatus status;
+  };
+  const Case cases[] = {
+      {"a whole file", "good.Nddt", &good, ModeStatus::kOk, ModeStatus::kOk},
+      {"a name that is not UTF-8", "\xB7\xBF\xBC\xE4.Nddt", &good, ModeStatus::kOk,
+       ModeStatus::kOk},
+      {"a damaged file is read, then fails its check", "damaged.Nddt", &damaged, ModeStatus::kOk,
+       ModeStatus::kCorrupt},
+      {"past the size limit", "big.Nddt", &oversized, ModeStatus::kCorrupt, ModeStatus::kCorrupt},
+      {"no such file", "nothing.Nddt", nullptr, ModeStatus::kFileMissing, ModeStatus::kFileMissing},
+      {"a folder", "folder.Nddt", nullptr, ModeStatus::kFileMissing, ModeStatus::kFileMissing},
+  };
+  for (const Case& c : cases) {
+    const fs::path path = library_ / fs::path(c.file_name);
+    if (c.bytes != nullptr) WriteBytes(path, *c.bytes);
+    ModeStatus read = ModeStatus::kWriteFailed;
+    const ModeCheck check = ReadModeFile(path, &read);
+    EXPECT_EQ(read, c.read) << c.what;
+    EXPECT_EQ(check.status, c.status) << c.what;
+    EXPECT_EQ(check.entries.size(), c.status == ModeStatus::kOk ? 513u : 0u) << c.what;
+    // Lines only of a file that was read; never of one past the limit.
+    EXPECT_EQ(check.plain_lines.empty(), c.read != ModeStatus::kOk) << c.what;
+  }
+}
+
+TEST(ApplyModeEntries, WritesEveryEntryInFileOrderAndReportsEach) {
+  ParameterStore store;
+  std::vector<int32_t> seen;
+  ApplyModeEntries({{0, 5, 84}, {3, 7, 125}, {0, 5, 90}}, store, [&](const ModeEntry& entry) {
+    seen.push_back(store.Device(entry.block, entry.slot));
+  });
+  EXPECT_EQ(seen, (std::vector<int32_t>{84, 125, 90}));
+  EXPECT_EQ(store.Device(0, 5), 90);  // the later entry of a slot wins
+  EXPECT_EQ(store.Device(3, 7), 125);
+}
+
+}  // namespace
+}  // namespace kc

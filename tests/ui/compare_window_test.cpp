@@ -86,6 +86,21 @@ TEST_F(CompareWindowTest, GroupBAndDiscoRowsAreNamedByTheirTabAndScene) {
   EXPECT_EQ(window.marked(), (std::vector<QWidget*>{W("MusGainEdit1")}));
 }
 
+// A band whose type changed lists both Q fields although neither value changed: the Q box now
+// shows the other one. karaoke-ctl's diff lists the same three rows.
+TEST_F(CompareWindowTest, ABandTypeChangeListsTheTypeAndBothQFields) {
+  ClickTab(1);
+  Load(0x0004, 1);  // Music band 1 a low shelf
+  ASSERT_EQ(files.SaveModeFile("Room"), ModeStatus::kOk);
+  Load(0x0004, 0);  // then a PEQ band
+  ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
+  ASSERT_EQ(window.table()->rowCount(), 3);
+  EXPECT_EQ(Row(0).mid(1, 2), (QStringList{"EQ 1 类型", "MusModeBox1"}));
+  EXPECT_EQ(Row(1).mid(1, 2), (QStringList{"EQ 1 Q值", "MusQEdit1"}));
+  EXPECT_EQ(Row(2).mid(1, 2), (QStringList{"EQ 1 Q值（LS/HS）", "MusQEdit1"}));
+  EXPECT_EQ(Row(0).mid(3), (QStringList{"PEQ", "LSEQ"}));
+}
+
 TEST_F(CompareWindowTest, AFileThatFailsItsCheckListsNothing) {
   const std::filesystem::path missing = files.PathOf("Nowhere");
   EXPECT_FALSE(window.CompareWith(missing, "Nowhere"));

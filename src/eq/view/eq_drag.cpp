@@ -36,11 +36,10 @@ constexpr int kHighPassPinStep = 143;
 constexpr double kEchoHighPassPin = 2000.0;
 constexpr int kEchoHighPassPinStep = 241;
 constexpr double kEchoLowPassPin = 500.0;
-constexpr int kEchoLowPassPinStep = 168;
+constexpr int kEchoLowPassPinStep = kLowPassFirstFrequencyStep;
 
 // The echo low-pass pane counts from table step 168 and reads 194 as off (table step 361).
 constexpr char kEchoLowPassPane[] = "EchoLPFrePane";
-constexpr int kEchoLowPassOff = 194;
 
 constexpr int kStepSet = 0;
 
@@ -65,7 +64,7 @@ class TimerPause {
 double FrequencyValue(const QWidget* control, float step) {
   if (control != nullptr && control->objectName() == QLatin1String(kEchoLowPassPane)) {
     const int i = Trunc(step);
-    return i == kMaxFrequencyStep ? kEchoLowPassOff : i - kEchoLowPassPinStep;
+    return i == kMaxFrequencyStep ? kLowPassOffStep : i - kEchoLowPassPinStep;
   }
   return step;
 }

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "eq/filter_response.h"
-#include "eq/view/section_layout.h"
+#include "eq/section_layout.h"
 #include "model/parameter_store.h"
 
 class QLabel;

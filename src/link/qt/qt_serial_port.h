@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "link/port_names.h"  // MergePortNames, which goes with SystemPortNames
 #include "link/serial_port.h"
 
 namespace kc {
@@ -82,11 +83,6 @@ class QtSerialPort : public QObject, public SerialPort {
   std::string last_open_error_text_;
 };
 
-// The serial ports the system lists, sorted as text, with every extra name (ports the system
-// does not list, such as pseudo-terminals given on the command line) put in front in the order
-// given. Names appear once.
-std::vector<std::string> MergePortNames(std::vector<std::string> system_names,
-                                        const std::vector<std::string>& extra_names);
 // Names of the serial ports the system lists.
 std::vector<std::string> SystemPortNames();
 

@@ -1,4 +1,4 @@
-#include "eq/view/section_layout.h"
+#include "eq/section_layout.h"
 
 #include "model/parameter_table.h"
 #include "model/value_scales.h"
@@ -8,9 +8,6 @@ namespace {
 
 // Frequency of a pass filter that is off.
 constexpr float kPassOffFrequency = 19.0f;
-// Step of the echo low-pass value that means off, and the table step its value 0 stands for.
-constexpr int kEchoLowPassOff = 194;
-constexpr int kEchoLowPassBase = 168;
 // A response code that draws a flat line.
 constexpr int kFlatBandCode = 3;
 
@@ -83,9 +80,10 @@ std::optional<SectionLayout> ReadSectionLayout(const ParameterStore& store, int 
     case 3: {
       add_pass(HighPass(value(4), kCodeHighPass + 2, 0.0f), 4);
       const int v = value(5);
-      add_pass(v == kEchoLowPassOff
+      add_pass(v == kLowPassOffStep
                    ? BandSlot{kCodeLowPass, TableFrequency(kMaxFrequencyStep), 0.0f, 0.0f}
-                   : BandSlot{kCodeLowPass + 2, TableFrequency(v + kEchoLowPassBase), 0.0f, 0.0f},
+                   : BandSlot{kCodeLowPass + 2, TableFrequency(v + kLowPassFirstFrequencyStep),
+                              0.0f, 0.0f},
                5);
       break;
     }

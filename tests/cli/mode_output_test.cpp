@@ -1,6 +1,6 @@
 // What karaoke-ctl prints about a mode: the rows of show, the differences of diff, and the
 // meaning decode gives a frame.
-#include "model/mode_view.h"
+#include "cli/mode_output.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +29,11 @@ TEST(ModeDiff, OneEditIsExactlyOneLineWithTheEditorsTexts) {
   b.SetDevice(3, 7, 125);  // echo delay
   const std::vector<Difference> one = Diff(a, b, false);
   ASSERT_EQ(one.size(), 1u);
-  EXPECT_EQ(one[0].page, "Effect");
+  EXPECT_EQ(one[0].page, "效果 Effect");
   EXPECT_EQ(one[0].name, "EchoTimeBar");
   EXPECT_EQ(one[0].a, "0ms");
   EXPECT_EQ(one[0].b, "250ms");
-  EXPECT_EQ(FormatDifferences(one), "Effect\tEchoTimeBar\t0ms\t250ms\n");
+  EXPECT_EQ(FormatDifferences(one), "效果 Effect\tEchoTimeBar\t0ms\t250ms\n");
 }
 
 TEST(ModeDiff, EverySetAndEverySlotIsCompared) {
@@ -46,11 +46,13 @@ TEST(ModeDiff, EverySetAndEverySlotIsCompared) {
     const char* text;
   };
   const Case cases[] = {
-      {0, 6 + 52, 130, "Music (Disco)", "MusGainEdit1", "2.0dB"},    // the Disco set
-      {2, 16, 100, "Microphone B", "MicGainEdit3", "-4.0dB"},        // group B
-      {5, 1, 50, "Main output (Disco)", "MainMusLevelBar", "100%"},  // Disco twin
-      {0, 2, 7, "Music", "slot 0.2", "7"},                           // band address, no control
-      {8, 53, 9, "Rear", "slot 8.53", "9"},                          // the slot past the block
+      {0, 6 + 52, 130, "音乐（舞蹈） Music (Disco)", "MusGainEdit1", "2.0dB"},      // the Disco set
+      {2, 16, 100, "麦克风B Microphone B", "MicGainEdit3", "-4.0dB"},               // group B
+      {1, 16, 100, "麦克风A Microphone A", "MicGainEdit3", "-4.0dB"},               // group A
+      {5, 1, 50, "主输出（舞蹈） Main output (Disco)", "MainMusLevelBar", "100%"},  // Disco twin
+      {0, 2, 7, "音乐 Music", "slot 0.2", "7"},  // band address, no control
+      {2, 2, 7, "麦克风B Microphone B", "slot 2.2", "7"},
+      {8, 53, 9, "后置输出 Rear", "slot 8.53", "9"},  // the slot past the block
   };
   const ParameterStore a = SampleStore();
   for (const Case& c : cases) {
@@ -68,35 +70,34 @@ TEST(ModeDiff, EverySetAndEverySlotIsCompared) {
   EXPECT_TRUE(Diff(a, b, false, 0).empty());
 }
 
-TEST(ModeDiff, ABandTypeChangeShowsTheOtherQField) {
+TEST(ModeDiff, ABandTypeChangeShowsBothQFieldsByTheirNames) {
   const ParameterStore a = SampleStore();
   ParameterStore b = a;
   b.SetDevice(0, 4, 0);  // LSEQ -> PEQ
-  const std::vector<Difference> d = Diff(a, b, false);
-  ASSERT_EQ(d.size(), 3u);
-  EXPECT_EQ(d[0].name, "MusModeBox1");
-  EXPECT_EQ(d[0].a, "LSEQ");
-  EXPECT_EQ(d[0].b, "PEQ");
-  EXPECT_EQ(d[1].name, "MusQEdit1");
-  EXPECT_EQ(d[1].a, "[1.00]");
-  EXPECT_EQ(d[1].b, "1.00");
-  EXPECT_EQ(d[2].a, "0.71");
-  EXPECT_EQ(d[2].b, "[0.71]");
+  EXPECT_EQ(FormatDifferences(Diff(a, b, false)),
+            "音乐 Music\tMusModeBox1\tLSEQ\tPEQ\n"
+            "音乐 Music\tMusQEdit1 (Q)\t1.00 (not in force: LSEQ band)\t1.00\n"
+            "音乐 Music\tMusQEdit1 (shelf Q)\t0.71\t0.71 (not in force: PEQ band)\n");
 }
 
 TEST(ModeShow, RowsAndJson) {
   ParameterStore store = SampleStore();
   store.SetDevice(9, 12, 1);
   const std::string text = FormatShow(store, true);
-  EXPECT_NE(text.find("Music\tMusFreEdit1\t84\t99.0Hz\n"), std::string::npos);
-  EXPECT_NE(text.find("System\tSysUserBtn\t1\t管理员\n"), std::string::npos);
+  EXPECT_NE(text.find("音乐 Music\tMusFreEdit1\t84\t99.0Hz\n"), std::string::npos);
+  // Both Q fields of a band, each named, the one its LSEQ band does not use marked.
+  EXPECT_NE(text.find("音乐 Music\tMusQEdit1 (Q)\t16\t1.00 (not in force: LSEQ band)\n"
+                      "音乐 Music\tMusQEdit1 (shelf Q)\t10\t0.71\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("系统设定 System\tSysUserBtn\t1\t管理员\n"), std::string::npos);
   EXPECT_EQ(FormatShow(store, false).find("System"), std::string::npos);
   const std::string json = FormatShowJson(store, false, "a \"b\".Nddt");
   EXPECT_NE(json.find("\"source\": \"a \\\"b\\\".Nddt\""), std::string::npos);
-  EXPECT_NE(json.find("{\"page\": \"Music\", \"name\": \"MusFreEdit1\", \"label\": \"band 1 "
-                      "frequency\", \"block\": 0, \"index\": 5, \"slot\": 5, \"raw\": 84, "
-                      "\"text\": \"99.0Hz\"}"),
+  EXPECT_NE(json.find("{\"page\": \"音乐\", \"page_english\": \"Music\", \"name\": "
+                      "\"MusFreEdit1\", \"label\": \"band 1 frequency\", \"block\": 0, "
+                      "\"index\": 5, \"slot\": 5, \"raw\": 84, \"text\": \"99.0Hz\"}"),
             std::string::npos);
+  EXPECT_NE(json.find("\"name\": \"MusQEdit1\", \"label\": \"band 1 Q (PEQ)\""), std::string::npos);
   EXPECT_EQ(JsonString("a\tb"), "\"a\\u0009b\"");
 }
 

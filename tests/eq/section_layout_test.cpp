@@ -1,4 +1,4 @@
-#include "eq/view/section_layout.h"
+#include "eq/section_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
+#include "link/port_names.h"
 
-#include "link/qt/qt_serial_port.h"
+#include <gtest/gtest.h>
 
 namespace kc {
 namespace {

@@ -1,0 +1,50 @@
+// What karaoke-ctl prints about a mode: the rows of show (tab-separated or JSON) and the
+// differences of diff and of a restore's verification. Standard library only.
+//
+// Pages are named as the editor's tabs name them, with the English name beside
+// ("音乐（舞蹈） Music (Disco)"). A band's Q box holds two fields, the Q of a PEQ band and the Q
+// of a shelf: their rows are named "MusQEdit3 (Q)" and "MusQEdit3 (shelf Q)", and the one the
+// band's type does not use says so ("1.00 (not in force: LSEQ band)"). Slots no control shows
+// are named "slot BLOCK.SLOT".
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/mode_view.h"
+#include "model/parameter_store.h"
+
+namespace kc::cli {
+
+// A row's page, name and the text of its value as karaoke-ctl prints them.
+std::string PageText(const ViewRow& row);
+std::string NameText(const ViewRow& row);
+std::string ValueText(const ViewRow& row, const ParameterStore& store);
+// The page and name of a slot of blocks 0..8 that no control shows.
+std::string SlotPageText(int block);
+std::string SlotNameText(int block, int slot);
+
+struct Difference {
+  std::string page;
+  std::string name;
+  std::string a;
+  std::string b;
+};
+
+// The comparison of two device images (CompareModes) as texts: parameter rows first, then the
+// other slots as raw numbers.
+std::vector<Difference> Diff(const ParameterStore& a, const ParameterStore& b, bool with_system,
+                             int last_slot_offset = 1);
+
+// "page<TAB>name<TAB>A<TAB>B" lines.
+std::string FormatDifferences(const std::vector<Difference>& differences);
+
+// "page<TAB>name<TAB>raw<TAB>text" lines, or a JSON document with the same facts per parameter.
+std::string FormatShow(const ParameterStore& store, bool with_system);
+std::string FormatShowJson(const ParameterStore& store, bool with_system,
+                           const std::string& source);
+
+// A JSON string literal of UTF-8 text.
+std::string JsonString(const std::string& text);
+
+}  // namespace kc::cli
