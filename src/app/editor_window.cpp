@@ -100,9 +100,6 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   session_->draw_section_curve = [this](int selection, int block) {
     graph_->DrawSectionCurve(selection, block);
   };
-  if (!page_refresher_) {
-    page_refresher_ = [this](int selection) { refresher_->RefreshPages(selection); };
-  }
   // Every EQ band to its defaults; this also refreshes every page.
   store_.ResetEq(kAllBlocks);
   // Start on the Music page through the path a click on its tab takes.
@@ -161,8 +158,12 @@ void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
   std::vector<std::string> names;
   try {
     names = list_ports ? list_ports() : std::vector<std::string>{};
-  } catch (...) {
+  } catch (const std::exception& error) {
     // Without a port list there is nothing to probe; the user connects from the menu.
+    AppendLog(QStringLiteral("port list not available: ") + QString::fromUtf8(error.what()));
+    return;
+  } catch (...) {
+    AppendLog(QStringLiteral("port list not available: unknown error"));
     return;
   }
   if (QComboBox* ports = pages_->port_list()) {
@@ -173,8 +174,11 @@ void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
   try {
     link_window_.link().SetPortNames(names);
     LinkBtnClick(LinkBtn());
-  } catch (...) {
+  } catch (const std::exception& error) {
     // A failed start of the connection leaves the link idle; the menu can connect again.
+    AppendLog(QStringLiteral("connection not started: ") + QString::fromUtf8(error.what()));
+  } catch (...) {
+    AppendLog(QStringLiteral("connection not started: unknown error"));
   }
 }
 
@@ -269,8 +273,12 @@ void TForm1::RefreshPages(int selection) {
 }
 
 void TForm1::RepaintPages(int selection) {
-  store_.RebuildWorkingTable();
-  if (page_refresher_) page_refresher_(selection);
+  // The refresher rebuilds the working table from the device image before it paints.
+  if (refresher_) {
+    refresher_->RefreshPages(selection);
+  } else {
+    store_.RebuildWorkingTable();
+  }
 }
 
 void TForm1::ModeNamesChanged() {

@@ -90,10 +90,6 @@ class TForm1 : public QWidget {
   // Repaints the pages from the store after the link brought a whole mode (a download, a recall
   // or an upload; selection: a block 0..8 or kAllBlocks); the edit history starts anew.
   void RefreshPages(int selection);
-  // Installs the whole-mode repaint of the controls, run after every refresh of the store.
-  void SetPageRefresher(std::function<void(int selection)> refresher) {
-    page_refresher_ = std::move(refresher);
-  }
   void ModeNamesChanged();
   void SetDeviceId(const QString& text);
   void SetLinkText(const QString& text);
@@ -134,7 +130,6 @@ class TForm1 : public QWidget {
   std::unique_ptr<CompareWindow> compare_;
   std::unique_ptr<SessionGraphHost> graph_host_;
   std::unique_ptr<EqGraph> graph_;
-  std::function<void(int)> page_refresher_;
   std::optional<ModeFolders> mode_folders_;
   std::unique_ptr<ModeFiles> mode_files_;
   QLabel* link_state_label_ = nullptr;

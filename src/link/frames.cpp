@@ -1,7 +1,9 @@
 #include "link/frames.h"
 
 #include <algorithm>
+#include <exception>
 #include <stdexcept>
+#include <string>
 
 namespace kc {
 namespace {
@@ -96,10 +98,20 @@ int UploadValueCount(int block) {
 void FrameWriter::Write(const std::vector<uint8_t>& frame, bool report_failure) {
   if (!port_.IsOpen()) return;
   if (!report_failure) {
+    std::string reason;
+    bool written = false;
     try {
-      port_.Write(frame.data(), frame.size());
+      written = port_.Write(frame.data(), frame.size());
+    } catch (const std::exception& error) {
+      reason = std::string(": ") + error.what();
     } catch (...) {
-      // A lost fixed frame is recovered by the pacing loop's resend or the next keepalive.
+      reason = ": unknown error";
+    }
+    if (!written) {
+      ++write_failures_;
+      if (failure_log_) {
+        failure_log_("写入失败，丢失 " + std::to_string(frame.size()) + " 字节的帧" + reason);
+      }
     }
     return;
   }

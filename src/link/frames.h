@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,10 +74,18 @@ class FrameWriter {
  public:
   explicit FrameWriter(SerialPort& port) : port_(port) {}
 
+  // Where a lost fixed frame is reported, one line per failed write.
+  void set_failure_log(std::function<void(const std::string& line)> log) {
+    failure_log_ = std::move(log);
+  }
+  // Fixed frames lost to a failed write since the writer was made.
+  int write_failures() const { return write_failures_; }
+
   // The shared payload buffer the variable-frame writer takes its payload from.
   std::array<uint8_t, kPayloadBufferSize>& payload() { return payload_; }
 
-  // Writes a fixed frame while the port is open; a failed write is ignored (the frame is lost).
+  // Writes a fixed frame while the port is open; a failed write loses the frame and is counted
+  // and logged, not thrown: the pacing loop's resend or the next keepalive recovers it.
   void SendFixedFrame(uint8_t access, int id, int32_t value);
   // Writes a variable frame with the first n bytes of the payload buffer while the port is open.
   // Throws std::runtime_error when the write fails, so the operation that sent it ends there.
@@ -102,6 +111,8 @@ class FrameWriter {
 
   SerialPort& port_;
   std::array<uint8_t, kPayloadBufferSize> payload_{};
+  std::function<void(const std::string& line)> failure_log_;
+  int write_failures_ = 0;
 };
 
 }  // namespace kc

@@ -43,6 +43,7 @@
 #include "link/link.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "model/rounding.h"
 
@@ -83,6 +84,7 @@ Link::Link(SerialPort& port, ParameterStore& store, LinkHost& host)
       writer_(port),
       receiver_(port, store, host),
       box_image_(store) {
+  writer_.set_failure_log([this](const std::string& line) { host_.AppendLog(line); });
   store_.send_eq_band = [this](int id, int32_t value) { SendEqBand(id, value); };
 }
 
@@ -118,10 +120,7 @@ void Link::SetTimers(bool scan, bool transfer, bool hold) {
   host_.SetTimers(scan, transfer, hold);
 }
 
-void Link::UpdateStatusBox(bool visible) {
-  status_visible_ = visible;
-  host_.ShowStatus(status_text_, percent_, visible);
-}
+void Link::UpdateStatusBox(bool visible) { host_.ShowStatus(status_text_, percent_, visible); }
 
 void Link::EmptyParamQueue() {
   param_count_ = 0;
@@ -144,6 +143,7 @@ void Link::Connect() {
   pause_ticks_ = 0;
   receiver_.flags().answer_seen = false;
   receiver_.ResetChecksumErrors();
+  unopened_ports_.clear();
   try_position_ = 0;
   send_suppress_ = false;
   selected_port_ = port_names_.empty() ? -1 : 0;
@@ -194,16 +194,28 @@ void Link::Timer1Timer() {
     }
     return;
   }
+  // A port that cannot be closed, opened or written is skipped; the next tick tries the next.
   try {
     if (port_.IsOpen()) port_.Close();
     selected_port_ = try_position_ < static_cast<int>(port_names_.size()) ? try_position_ : -1;
     last_position_ = selected_port_;
-    if (selected_port_ >= 0) port_.Open(port_names_[selected_port_]);
-    writer_.SendLinkCommand(kProbe);
+    if (selected_port_ >= 0) ProbePort(port_names_[selected_port_]);
+  } catch (const std::exception& error) {
+    host_.AppendLog("端口出错: " + std::string(error.what()));
   } catch (...) {
-    // A port that cannot be closed, opened or written is skipped; the next tick tries the next.
+    host_.AppendLog("端口出错");
   }
   ++try_position_;
+}
+
+void Link::ProbePort(const std::string& name) {
+  if (!port_.Open(name)) {
+    // Logged once until it opens again: the background search tries it every round.
+    if (unopened_ports_.insert(name).second) host_.AppendLog("端口无法打开: " + name);
+    return;
+  }
+  unopened_ports_.erase(name);
+  writer_.SendLinkCommand(kProbe);
 }
 
 void Link::StartTransfer(int length, TransferDirection direction) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -130,29 +131,20 @@ class Link {
 
   // Inspection, for tests and the status display.
   const LinkFlags& flags() const { return receiver_.flags(); }
-  const Receiver& receiver() const { return receiver_; }
   PendingAction pending() const { return pending_; }
   int step() const { return step_; }
   int length() const { return length_; }
   TransferDirection direction() const { return direction_; }
   int transfer_tick() const { return transfer_tick_; }
   int mode_name_index() const { return receiver_.mode_name_index(); }
-  int hold_tick() const { return hold_tick_; }
-  int silence() const { return silence_; }
-  int try_position() const { return try_position_; }
   // The port list's selected position, -1 for none.
   int selected_port() const { return selected_port_; }
-  bool scan_timer_on() const { return scan_on_; }
   bool transfer_timer_on() const { return transfer_on_; }
-  bool hold_timer_on() const { return hold_on_; }
-  int percent() const { return percent_; }
-  bool status_visible() const { return status_visible_; }
-  // Slot 0 (the entry sent last) and the waiting entries 1..count, oldest first.
-  Entry param_slot0() const { return params_[0]; }
+  // The waiting entries 1..count, oldest first.
   std::vector<Entry> WaitingParams() const;
   bool repeat_last() const { return repeat_last_; }
-  // Band entries as (band address, band); the Sing/Disco set each remembers is not shown.
-  Entry band_slot0() const { return {bands_[0].first, bands_[0].second & 0xFF}; }
+  // Waiting band entries as (band address, band); the Sing/Disco set each remembers is not
+  // shown.
   std::vector<Entry> WaitingBands() const;
 
  private:
@@ -163,6 +155,8 @@ class Link {
   void EmptyParamQueue();
   void CompactParams();
   void CompactBands();
+  // Opens the named port and sends the probe; a port that does not open is logged and skipped.
+  void ProbePort(const std::string& name);
   void StartTransfer(int length, TransferDirection direction);
   void SendStep();
   // Asks for the step again after a damaged answer; false once its retries are used up.
@@ -187,6 +181,8 @@ class Link {
 
   std::vector<std::string> port_names_;
   int selected_port_ = -1;
+  // Ports whose last open failed; each is logged once until it opens again.
+  std::set<std::string> unopened_ports_;
   int try_position_ = 0;
   int last_position_ = 0;
 
@@ -236,7 +232,6 @@ class Link {
   bool transfer_on_ = false;
   bool hold_on_ = false;
   int percent_ = 0;
-  bool status_visible_ = false;
 };
 
 }  // namespace kc

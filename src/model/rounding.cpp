@@ -52,8 +52,6 @@ int RoundHalfEven(double x) {
   return SaturateWhole(whole);
 }
 
-float ToSingle(double x) { return static_cast<float>(x); }
-
 std::string FormatPattern(double x, int decimals) {
   if (std::isnan(x)) return "NAN";
   if (std::isinf(x)) return x < 0 ? "-INF" : "INF";

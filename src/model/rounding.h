@@ -15,9 +15,6 @@ int Trunc(double x);
 // Saturates at the limits of int; NaN gives 0.
 int RoundHalfEven(double x);
 
-// The single-precision value of x, as graph data are held.
-float ToSingle(double x);
-
 // The number pattern "#0" (decimals 0), "#0.0" (decimals 1), "#0.00" (decimals 2) and so on:
 // the whole part without leading zeros but at least one digit, exactly `decimals` digits after
 // the point, a minus sign for a negative value. The value is read as the decimal number it stands

@@ -15,8 +15,8 @@
 
 #include "app/application.h"
 #include "app/program.h"
+#include "scripted_message_boxes.h"
 #include "ui/editor_pages.h"
-#include "ui/scripted_message_boxes.h"
 
 namespace kc {
 namespace {

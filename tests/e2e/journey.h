@@ -20,7 +20,7 @@
 #include "app/program.h"
 #include "model/parameter_store.h"
 #include "ui/editor_pages.h"
-#include "ui/scripted_message_boxes.h"
+#include "scripted_message_boxes.h"
 // clang-format on
 
 class QComboBox;

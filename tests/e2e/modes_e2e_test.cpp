@@ -29,7 +29,7 @@
 #include "ui/control_factory.h"
 #include "ui/control_map.h"
 #include "ui/editor_pages.h"
-#include "ui/scripted_message_boxes.h"
+#include "scripted_message_boxes.h"
 // clang-format on
 
 namespace kc {

@@ -270,15 +270,20 @@ TEST(FramesTest, WriterFailureHandling) {
     EXPECT_TRUE(port.writes.empty());
   }
   {
-    SCOPED_TRACE("failed fixed-frame write is ignored, failed variable-frame write throws");
+    SCOPED_TRACE("failed fixed-frame write is counted and logged, variable-frame write throws");
     FakeSerialPort port;
     port.ForceOpen();
     port.fail_writes = true;
     FrameWriter writer(port);
+    std::vector<std::string> log;
+    writer.set_failure_log([&log](const std::string& line) { log.push_back(line); });
     EXPECT_NO_THROW(writer.SendFixedFrame(kWriteAccess, 0x0105, 1));
     EXPECT_NO_THROW(writer.SendLinkCommand(kKeepalive));
+    EXPECT_EQ(writer.write_failures(), 2);
+    EXPECT_EQ(log, std::vector<std::string>(2, "写入失败，丢失 9 字节的帧"));
     EXPECT_THROW(writer.SendVariableFrame(kReadAccess, kDeviceIdentityId, 0), std::runtime_error);
     EXPECT_THROW(writer.SendEqBandFrame(store, 0, 0), std::runtime_error);
+    EXPECT_EQ(writer.write_failures(), 2);
   }
   {
     SCOPED_TRACE("a non-digit password fails before anything is written");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -125,6 +126,48 @@ TEST_F(LinkTest, ScanSkipsAPortThatDoesNotOpenAndDownloadsFromTheOneThatAnswers)
   EXPECT_EQ(port.writes.back(), BuildFixedFrame(kReadAccess, kReadBlockId, 0));
   EXPECT_TRUE(port.IsOpen());
   EXPECT_EQ(port.name(), "COM2");
+  // The port that did not open is named in the diagnostic log.
+  EXPECT_EQ(host.log, std::vector<std::string>{"端口无法打开: COM1"});
+}
+
+TEST_F(LinkTest, APortThatDoesNotOpenIsLoggedOnceUntilItOpensOrTheUserConnectsAgain) {
+  answering = false;
+  port.openable = {"COM2"};
+  link.set_auto_reconnect(true);
+  link.SetPortNames({"COM1"});
+  const auto tries_of_com1 = [this] {
+    return std::count(port.opened.begin(), port.opened.end(), "COM1");
+  };
+  link.Connect();
+  // The quiet search after the failed scan tries COM1 round after round.
+  for (int tick = 0; tick < 60; ++tick) link.Timer1Timer();
+  ASSERT_TRUE(link.searching_in_background());
+  EXPECT_GE(tries_of_com1(), 3);
+  EXPECT_EQ(host.log, std::vector<std::string>{"端口无法打开: COM1"});
+
+  // Once it has opened, a later failure is logged again.
+  port.openable = {"COM1"};
+  const auto before = tries_of_com1();
+  for (int tick = 0; tick < 60 && tries_of_com1() == before; ++tick) link.Timer1Timer();
+  ASSERT_TRUE(port.IsOpen());
+  port.openable = {"COM2"};
+  const auto reopened = tries_of_com1();
+  for (int tick = 0; tick < 60 && tries_of_com1() == reopened; ++tick) link.Timer1Timer();
+  EXPECT_EQ(host.log, std::vector<std::string>(2, "端口无法打开: COM1"));
+
+  // A new Connect from the user logs it again too.
+  link.Connect();
+  link.Timer1Timer();
+  EXPECT_EQ(host.log, std::vector<std::string>(3, "端口无法打开: COM1"));
+}
+
+TEST_F(LinkTest, AKeepaliveLostToAFailedWriteIsLogged) {
+  ConnectReady();
+  host.log.clear();
+  port.fail_writes = true;
+  HoldTicks(50);  // the keepalive's second
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_EQ(host.log, std::vector<std::string>{"写入失败，丢失 9 字节的帧"});
 }
 
 TEST_F(LinkTest, DownloadRequestsInOrderAndEndsReady) {
@@ -460,7 +503,12 @@ TEST_F(LinkTest, SilentBoxIsLostAfterElevenSeconds) {
   EXPECT_EQ(lost_at, 11 * 50);
   EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
   EXPECT_EQ(link.state(), LinkState::kNotReady);
+  ASSERT_FALSE(host.statuses.empty());
+  EXPECT_EQ(host.statuses.back().text, "设备未连接");
+  // Without the background search no timer runs after the loss.
   EXPECT_FALSE(host.hold_on);
+  EXPECT_FALSE(host.scan_on);
+  EXPECT_FALSE(host.transfer_on);
   // Every third silent second the in-flight frame went out again.
   EXPECT_EQ(port.writes.size(), 3u);
   for (const Bytes& w : port.writes) EXPECT_EQ(w, BuildFixedFrame(kWriteAccess, 0x0301, 1));

@@ -47,13 +47,6 @@ TEST(RoundingTest, TruncCutsTowardZeroAndRoundTakesEvenNeighbourOnHalves) {
   }
 }
 
-TEST(RoundingTest, ToSingleKeepsSinglePrecision) {
-  EXPECT_EQ(ToSingle(0.1), 0.1f);
-  EXPECT_NE(static_cast<double>(ToSingle(0.1)), 0.1);
-  // The quarter-turn angle as a single is just above pi/2.
-  EXPECT_FLOAT_EQ(ToSingle(M_PI / 2), 1.5707964f);
-}
-
 struct PatternCase {
   double x;
   int decimals;

@@ -13,7 +13,7 @@
 
 #include "editor_fixture.h"
 #include "modes/mode_file.h"
-#include "ui/scripted_message_boxes.h"
+#include "scripted_message_boxes.h"
 
 namespace kc {
 namespace {

@@ -21,17 +21,18 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "modes/mode_file.h"
 #include "qt_app.h"
 #include "recording_edit_link.h"
+#include "scripted_message_boxes.h"
 #include "ui/control_map.h"
 #include "ui/edit_session.h"
 #include "ui/editor_pages.h"
 #include "ui/page_refresh.h"
-#include "ui/scripted_message_boxes.h"
 
 namespace kc {
 namespace {
@@ -455,6 +456,9 @@ struct GroupFields {
   QString next;
 };
 
+// Shown by the test's name in a failure report instead of the struct's bytes.
+void PrintTo(const GroupFields& g, std::ostream* os) { *os << g.old_field; }
+
 class PasswordChangeTest : public SystemPageTest,
                            public ::testing::WithParamInterface<GroupFields> {
  protected:
@@ -572,7 +576,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(GroupFields{"SysPanelLabel1", "NewSysPassLabel1", "NewSysPassLabel2",
                                   kSystemPasswordParameter, "135790", "246801"},
                       GroupFields{"PassPanelLabel1", "NewPassLabel1", "NewPassLabel2",
-                                  kKeylockPasswordParameter, "2468", "1357"}));
+                                  kKeylockPasswordParameter, "2468", "1357"}),
+    [](const ::testing::TestParamInfo<GroupFields>& info) {
+      return std::string(info.param.parameter == kSystemPasswordParameter ? "SystemPassword"
+                                                                          : "KeylockPassword");
+    });
 
 TEST_F(SystemPageTest, EveryPasswordFieldIsMaskedAndTheIdentityPaneStaysHidden) {
   Page();
