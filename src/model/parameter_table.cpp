@@ -337,6 +337,11 @@ int32_t ValueInRange(const ParameterInfo& info, int32_t value) {
     case ValueForm::kPhase:
     case ValueForm::kSwitch:
       return value;
+    case ValueForm::kBandType:
+    case ValueForm::kList:
+      // A drop-down stands for the item of the value's last digit; a digit beyond the items
+      // stands for the nearest item.
+      return std::clamp<int32_t>(value % 10, 0, info.max);
     default:
       return std::clamp<int32_t>(value, 0, info.max);
   }
@@ -358,7 +363,7 @@ std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_t
     case ValueForm::kList:
       // A drop-down shows the item of the value's last digit; a value beyond the items shows
       // the nearest item.
-      return Choice(info, ValueInRange(info, value) % 10);
+      return Choice(info, ValueInRange(info, value));
     case ValueForm::kPeqQ:
     case ValueForm::kShelfQ: {
       const std::string text = FormatValue(kKindQ, value).value_or(std::string());

@@ -69,7 +69,7 @@ std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_t
 
 // The value a control shows and the graph draws for raw value `value`: a value outside the
 // parameter's raw range (a damaged image or a file from elsewhere) is taken as the nearest value
-// inside it. Buttons, whose texts are defined for every
+// inside it, after the last-digit rule of drop-downs. Buttons, whose texts are defined for every
 // value, get the value unchanged.
 int32_t ValueInRange(const ParameterInfo& info, int32_t value);
 // True when the band type puts this Q field in force (field 3 for type 0, field 4 otherwise);

@@ -266,11 +266,13 @@ TEST(SectionResponseTest, RecomputingOneSlotKeepsTheOthers) {
   ResponseArray alone;
   ComputeBandResponse(alone, 5000, 0, 2.0f, 9.0f);
   EXPECT_EQ(section.slot_response(1), alone);
-  // Slots and codes outside the table are ignored rather than written out of bounds.
+  // Slots outside the table are ignored rather than written out of bounds.
   section.ComputeSlot(17, bands[0]);
   section.ComputeSlot(-1, bands[0]);
-  section.ComputeSlot(0, {300, 100.0f, 6.0f, 1.0f});
   EXPECT_EQ(section.slot_response(0), first);
+  // A code of no family leaves the slot flat: it is summed, and must not keep the band before.
+  section.ComputeSlot(0, {300, 100.0f, 6.0f, 1.0f});
+  for (float point : section.slot_response(0)) ASSERT_EQ(point, 0.0f);
 }
 
 }  // namespace

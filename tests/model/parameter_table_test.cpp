@@ -47,7 +47,8 @@ TEST(ParameterTable, DisplayTextsAreTheEditorsTexts) {
       {"EchoQEdit2", 16, 2, "[1.00]"},
       // Drop-downs show the item of the last digit; radios the button of that position.
       {"MusModeBox1", 12, 0, "HSEQ"},
-      {"MusModeBox1", 4, 0, "(none)"},
+      // A value beyond the items shows the nearest item.
+      {"MusModeBox1", 4, 0, "HSEQ"},
       {"SubMusHPType", 13, 0, "USER 12dB"},
       {"SysMusInputLevelBox", 2, 0, "6dB"},
       {"MicFBERadioBtn1", 0, 0, "OFF"},

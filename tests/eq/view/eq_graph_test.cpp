@@ -184,7 +184,7 @@ TEST_F(EqGraphTest, OutOfRangeValuesDrawAsTheNearestValueInRange) {
     int handle;  // the point that must show for it
   };
   const Case cases[] = {
-      {"Subwoofer low-pass type 100", 6, 14, 100, 4, 16},
+      {"Subwoofer low-pass type 100", 6, 14, 100, 0, 16},
       {"Subwoofer low-pass type 7", 6, 14, 7, 4, 16},
       {"Subwoofer low-pass type -3", 6, 14, -3, 0, 16},
       {"Subwoofer high-pass frequency 500", 6, 10, 500, 143, 15},
