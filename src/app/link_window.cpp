@@ -91,6 +91,9 @@ void TForm3::ShowStatus(const std::string& text, int percent, bool visible) {
   status_->SetStatus(status_text, percent);
   if (visible) {
     if (!status_->isVisible()) {
+      // Shown without taking the focus: an edit box of the editor that lost it would apply its
+      // text again, into the settings the download is writing.
+      status_->setAttribute(Qt::WA_ShowWithoutActivating, true);
       status_->show();
       status_->raise();
     }

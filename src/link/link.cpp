@@ -247,7 +247,10 @@ void Link::StartBackgroundRound() {
 }
 
 int Link::PendingCount() const {
-  return editor_rows_ ? box_image_.PendingCount(*editor_rows_) : box_image_.PendingCount(store_);
+  if (editor_rows_) return box_image_.PendingCount(*editor_rows_);
+  // What a download writes into the store is the box's, not a change of the editor's.
+  if (transferring_ && direction_ == TransferDirection::kDownload) return 0;
+  return box_image_.PendingCount(store_);
 }
 
 LinkView Link::View() const {
