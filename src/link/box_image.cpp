@@ -21,6 +21,14 @@ void BoxImage::Confirm(int block, int slot, int32_t value) {
   slots_[block][slot] = value;
 }
 
+void BoxImage::TakeKnown(const BoxImage& received) {
+  for (int block = 0; block < kAudioBlocks; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      if (received.slots_[block][slot]) slots_[block][slot] = received.slots_[block][slot];
+    }
+  }
+}
+
 void BoxImage::ForgetAll() {
   for (auto& row : slots_) row.fill(std::nullopt);
 }

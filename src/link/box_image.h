@@ -26,6 +26,8 @@ class BoxImage {
   void TakeAll(const ParameterStore& store);
   // The box has taken one value (an acknowledged edit).
   void Confirm(int block, int slot, int32_t value);
+  // Takes every slot `received` knows (the slots a download brought).
+  void TakeKnown(const BoxImage& received);
   // Nothing is known of any slot: all of them count as pending (a file loaded before any box
   // was seen).
   void ForgetAll();

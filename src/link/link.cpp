@@ -83,7 +83,9 @@ Link::Link(SerialPort& port, ParameterStore& store, LinkHost& host)
       host_(host),
       writer_(port),
       receiver_(port, store, host),
-      box_image_(store) {
+      box_image_(store),
+      received_(store) {
+  receiver_.set_received(&received_);
   writer_.set_failure_log([this](const std::string& line) { host_.AppendLog(line); });
   store_.send_eq_band = [this](int id, int32_t value) { SendEqBand(id, value); };
 }
@@ -231,6 +233,7 @@ void Link::StartTransfer(int length, TransferDirection direction) {
     for (int block = 0; block < kBlockCount; ++block)
       device_before_[block] = store_.DeviceRow(block);
     texts_before_ = receiver_.texts();
+    received_.ForgetAll();
   }
   SendStep();
 }
@@ -426,8 +429,12 @@ void Link::LinkEvent(LinkEventKind event) {
       transferring_ = false;
       failure_ = LinkFailure::kNone;
       quiet_attempt_ = false;
-      // Whatever came down or went up is what the box holds now.
-      box_image_.TakeAll(store_);
+      // What came down, or went up, is what the box holds now.
+      if (direction_ == TransferDirection::kDownload) {
+        box_image_.TakeKnown(received_);
+      } else {
+        box_image_.TakeAll(store_);
+      }
       box_image_.set_box_id(device_id());
       const bool connection =
           direction_ == TransferDirection::kDownload && length_ == kConnectionSteps;

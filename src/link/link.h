@@ -200,6 +200,9 @@ class Link {
   LinkFailure failure_ = LinkFailure::kNone;
   int failed_step_ = 0;
   BoxImage box_image_;
+  // What the download under way has brought so far; the box image takes it when it completes,
+  // so that an edit made meanwhile is not taken for the box's.
+  BoxImage received_;
   // The editor's audio blocks, kept aside while a connection's download overwrites the store.
   std::optional<BoxImage::Rows> editor_rows_;
   std::string editor_box_id_;

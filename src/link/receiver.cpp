@@ -199,7 +199,9 @@ void Receiver::ApplyBlockData(const std::vector<uint8_t>& frame) {
   }
   const uint8_t* payload = frame.data() + 6;
   for (int i = 0; i < values; ++i) {
-    store_.SetDevice(block, first + i, payload[2 * i] + 256 * payload[2 * i + 1]);
+    const int32_t value = payload[2 * i] + 256 * payload[2 * i + 1];
+    store_.SetDevice(block, first + i, value);
+    if (received_image_ != nullptr) received_image_->Confirm(block, first + i, value);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "link/box_image.h"
 #include "link/link_host.h"
 #include "link/serial_port.h"
 #include "model/parameter_store.h"
@@ -56,6 +57,8 @@ class Receiver {
   bool ParseFrame(const std::vector<uint8_t>& frame);
   // Frames that failed their checksum since the counter was last reset.
   int checksum_errors() const { return checksum_errors_; }
+  // Where block data is also noted as received from the box (nullptr: nowhere).
+  void set_received(BoxImage* image) { received_image_ = image; }
   void ResetChecksumErrors() { checksum_errors_ = 0; }
 
   LinkFlags& flags() { return flags_; }
@@ -91,6 +94,7 @@ class Receiver {
   SystemTexts texts_;
   int mode_name_index_ = 0;
   int checksum_errors_ = 0;
+  BoxImage* received_image_ = nullptr;
 
   RxState state_ = RxState::kHunting;
   uint16_t expected_ = 0;

@@ -121,6 +121,19 @@ TEST_F(ReconnectTest, PendingChangesAreWhatTheBoxHasNotAcknowledged) {
   EXPECT_EQ(store.Device(5, 0), 77);
 }
 
+// An edit made while a download runs, after its block came down, is the editor's, not the
+// box's: it stays pending once the download completes.
+TEST_F(ReconnectTest, AnEditDuringTheDownloadStaysPending) {
+  link.Connect();
+  RunUntil([&] { return host.transfer_on && link.step() > 6; });
+  const int before = box.Slot(5, 0);
+  link.SendParam(MakeId(5, 0), before + 3);
+  RunUntil([&] { return link.state() == LinkState::kReady; });
+  EXPECT_EQ(store.Device(5, 0), before + 3);
+  EXPECT_EQ(box.Slot(5, 0), before);
+  EXPECT_EQ(link.PendingCount(), 1);
+}
+
 // The cable comes back: the search finds the box by itself, the box's settings come down, and
 // the editor's changes are offered. Yes sends them (the box then equals the editor); No keeps the
 // box's (the editor then equals the box).
