@@ -56,10 +56,9 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   QMenu* edit = bar->addMenu(QStringLiteral("编辑"));
   edit->setObjectName(QStringLiteral("EditMenu"));
   undo_ = AddItem(edit, "UndoItem", QStringLiteral("撤销"));
-  undo_->setShortcut(QKeySequence::Undo);
+  undo_->setShortcuts(EditHistory::UndoKeys());
   redo_ = AddItem(edit, "RedoItem", QStringLiteral("重做"));
-  redo_->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  redo_->setShortcuts(EditHistory::RedoKeys());
   for (QAction* action : {undo_, redo_}) {
     action->setShortcutContext(Qt::ApplicationShortcut);
     action->setEnabled(false);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QUndoCommand>
 #include <QWidget>
 
@@ -52,7 +53,19 @@ class GestureStep : public QUndoCommand {
   bool first_ = true;
 };
 
+bool Matches(const QKeyEvent* key, const QList<QKeySequence>& sequences) {
+  const QKeySequence pressed(
+      QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
+  return sequences.contains(pressed);
+}
+
 }  // namespace
+
+QList<QKeySequence> EditHistory::UndoKeys() { return {QKeySequence(Qt::CTRL | Qt::Key_Z)}; }
+
+QList<QKeySequence> EditHistory::RedoKeys() {
+  return {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)};
+}
 
 EditHistory::EditHistory(EditSession& session, QObject* parent)
     : QObject(parent), session_(session) {
@@ -150,6 +163,8 @@ void EditHistory::Apply(const std::vector<ChangedCell>& cells, bool after, int d
 
 bool EditHistory::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
+    case QEvent::ShortcutOverride:
+      return UndoKeyInEditBox(watched, static_cast<QKeyEvent*>(event));
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::KeyPress:
@@ -170,7 +185,17 @@ bool EditHistory::eventFilter(QObject* watched, QEvent* event) {
   }
   // Undo and redo keys neither begin nor end a gesture of their own.
   if (type == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (UndoKeyInEditBox(watched, key)) {
+      // A half-typed text is dropped, as Escape does, before the last edit is undone or redone.
+      session_.DropTypedText();
+      if (Matches(key, UndoKeys())) {
+        Undo();
+      } else {
+        Redo();
+      }
+      return true;
+    }
     if (key->modifiers() & Qt::ControlModifier) return false;
     if (key->isAutoRepeat() && open_) {
       quiet_.stop();
@@ -180,6 +205,15 @@ bool EditHistory::eventFilter(QObject* watched, QEvent* event) {
   if (!open_ || !quiet_.isActive() || type != QEvent::Wheel) BeginGesture();
   if (type == QEvent::Wheel) quiet_.start();
   return false;
+}
+
+bool EditHistory::UndoKeyInEditBox(QObject* watched, QKeyEvent* key) const {
+  auto* edit = qobject_cast<QLineEdit*>(watched);
+  if (edit == nullptr || !session_.IsBoundEdit(edit)) return false;
+  if (!Matches(key, UndoKeys()) && !Matches(key, RedoKeys())) return false;
+  // Claimed here, so that no other shortcut takes the key; the key press that follows undoes.
+  key->accept();
+  return true;
 }
 
 }  // namespace kc

@@ -9,6 +9,8 @@
 // recall or an upload starts a new history.
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 #include <QUndoStack>
@@ -16,6 +18,8 @@
 #include <vector>
 
 #include "model/parameter_store.h"
+
+class QKeyEvent;
 
 namespace kc {
 
@@ -41,6 +45,12 @@ class EditHistory : public QObject {
   explicit EditHistory(EditSession& session, QObject* parent = nullptr);
   ~EditHistory() override;
 
+  // The keys of undo and redo, for the menu and for the EQ edit boxes, which take them from
+  // the line edit's own text undo: an edit box with the focus undoes and redoes the user's
+  // edits as every other control does.
+  static QList<QKeySequence> UndoKeys();
+  static QList<QKeySequence> RedoKeys();
+
   QUndoStack& stack() { return stack_; }
   void Undo();
   void Redo();
@@ -61,6 +71,9 @@ class EditHistory : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // True, with the shortcut claimed, when a key is undo or redo and goes to an EQ edit box.
+  bool UndoKeyInEditBox(QObject* watched, QKeyEvent* key) const;
+
   using Image = std::array<ParameterStore::Row, kBlockCount>;
   Image Snapshot() const;
 

@@ -49,7 +49,12 @@ EditSession::EditSession(EditorPages& pages, ParameterStore& store, const Contro
 bool EditSession::bulk_refresh() const { return refresher_.bulk_refresh(); }
 
 void EditSession::set_current_edit(QWidget* edit) {
-  current_edit_ = map_.IsPlaceholder(edit) ? nullptr : edit;
+  if (map_.IsPlaceholder(edit)) edit = nullptr;
+  if (edit == current_edit_) return;
+  current_edit_ = edit;
+  // A box that becomes current falls back to its own text, never to another box's.
+  auto* line = qobject_cast<QLineEdit*>(edit);
+  last_good_text_ = line != nullptr ? line->text() : QString();
 }
 
 bool EditSession::IsBoundEdit(const QWidget* control) const {
@@ -97,6 +102,11 @@ int EditSession::PageOfBlock(int block) {
 }
 
 void EditSession::ApplyValue(QWidget* control, int step, bool display_only, double x) {
+  Apply(control, step, display_only, x, true);
+}
+
+void EditSession::Apply(QWidget* control, int step, bool display_only, double x,
+                        bool send_unchanged) {
   if (control == nullptr || map_.IsPlaceholder(control)) return;
   // Which controls take a value, and with which kind.
   int kind = 0;
@@ -129,9 +139,10 @@ void EditSession::ApplyValue(QWidget* control, int step, bool display_only, doub
   }
 
   const int v = Trunc(x);
+  const bool changed = store_.Working(id) != v;
   MoveSlider(id, x);
   if (kind <= kKindQ) store_.StoreValue(id, v);
-  if (!display_only) {
+  if (!display_only && (changed || send_unchanged)) {
     if (kind <= kKindQ) {
       link_.SendEqBand(id, v);
     } else {
@@ -175,6 +186,7 @@ void EditSession::ApplyToEditBox(QWidget* control, int kind, int step, bool disp
     QWidget* bound = map_.Of(id).primary;
     if (qobject_cast<QLineEdit*>(bound) != nullptr) set_current_edit(bound);
   }
+  if (edit != nullptr && edit == current_edit_) last_good_text_ = edit->text();
   const int page = PageOfBlock(BlockOf(id));
   if (page >= 0) HighlightBand(edit, page);
 }
@@ -190,7 +202,11 @@ void EditSession::MoveSlider(int id, double x) {
   programmatic_change_ = previous;
 }
 
-void EditSession::CommitEdit(int step) {
+void EditSession::DropTypedText() {
+  if (auto* edit = qobject_cast<QLineEdit*>(current_edit_)) edit->setText(last_good_text_);
+}
+
+void EditSession::CommitEdit(int step, bool leaving) {
   QWidget* control = current_edit_;
   auto* edit = qobject_cast<QLineEdit*>(control);
   if (edit == nullptr || !IsBoundEdit(edit)) return;
@@ -205,7 +221,7 @@ void EditSession::CommitEdit(int step) {
     edit->setText(last_good_text_);
     return;
   }
-  ApplyValue(edit, step, false, ParseEditValue(*kind, *number));
+  Apply(edit, step, false, ParseEditValue(*kind, *number), !leaving);
   last_good_text_ = edit->text();
 }
 

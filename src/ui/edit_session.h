@@ -64,13 +64,19 @@ class EditSession {
   // sends it. step: kStepSet, kStepUp or kStepDown (edit boxes only).
   void ApplyValue(QWidget* control, int step, bool display_only, double x);
   // Reads, parses and applies the text of the current edit box; an unreadable text puts the last
-  // good text back and changes nothing.
-  void CommitEdit(int step);
+  // good text back and changes nothing. When leaving the box (Enter, the focus going elsewhere)
+  // the value is sent only if it differs from the store, so that selecting another band or page
+  // sends nothing.
+  void CommitEdit(int step, bool leaving = false);
+  // Drops a half-typed text of the current edit box: its last good text is put back.
+  void DropTypedText();
   // Marks the band of an EQ edit box on a page (frame colour, opaque band label, pan bar kept in
   // view) and returns the band counted from 0; 0 while a bulk refresh runs.
   int HighlightBand(QWidget* edit, int page);
 
-  // The edit box that the last key, click or spin button went to; nullptr for none.
+  // The edit box that the last key, click, spin button or focus went to; nullptr for none.
+  // The last good text always belongs to it: a box that becomes current brings its own shown
+  // text, and every value shown in it later becomes the last good text.
   QWidget* current_edit() const { return current_edit_; }
   void set_current_edit(QWidget* edit);
   const QString& last_good_text() const { return last_good_text_; }
@@ -119,6 +125,7 @@ class EditSession {
   static int PageOfBlock(int block);
 
  private:
+  void Apply(QWidget* control, int step, bool display_only, double x, bool send_unchanged);
   void ApplyToEditBox(QWidget* control, int kind, int step, bool display_only, double& x, int id);
   void MoveSlider(int id, double x);
 

@@ -9,7 +9,9 @@
 // mute and bypass buttons, radio groups, the Subwoofer filter types).
 #pragma once
 
+#include <QHash>
 #include <QObject>
+#include <QString>
 
 class QAbstractButton;
 class QComboBox;
@@ -27,6 +29,7 @@ class EditorHandlers : public QObject {
 
  public:
   explicit EditorHandlers(EditSession& session, QObject* parent = nullptr);
+  ~EditorHandlers() override;
 
   // Connects every control of the pages to the handler of its family.
   void Connect();
@@ -39,9 +42,13 @@ class EditorHandlers : public QObject {
   void MainEQGainBar1Change(QSlider* slider);
   // Start, maximum and normal volume sliders of the System page.
   void SysMusNormalVolBarChange(QSlider* slider);
-  // EQ edit boxes: click, character filter (false drops the character), arrow keys and leave.
+  // EQ edit boxes: click, focus in (by any means), character filter (false drops the
+  // character), text put in by other means than typing (paste, drop, input method), arrow keys
+  // and leave.
   void MusFreEdit1Click(QLineEdit* edit);
+  void MusFreEdit1Enter(QLineEdit* edit);
   bool MusFreEdit1KeyPress(QLineEdit* edit, QChar character);
+  void MusFreEdit1Edited(QLineEdit* edit);
   void MusFreEdit1KeyDown(int key);
   void MusFreEdit1Exit();
   // Spin buttons: one step of the edit box or slider they serve.
@@ -78,8 +85,17 @@ class EditorHandlers : public QObject {
   void ConnectButtons();
   void ShowPair(const char* first, const char* second, int value);
   void ApplyAccessEnabling();
+  // A repaint has set a control: a volume slider's position becomes its previous position, the
+  // current edit box's text its last good text.
+  void ControlShown(QWidget* control);
 
   EditSession& session_;
+  // The position each volume slider had after its last change or repaint: a volume rises from
+  // it by at most one step per change event.
+  QHash<const QSlider*, int> volume_previous_;
+  // The text each EQ edit box showed before the user's edit that is under way, so that what
+  // the edit put in can be told from what was there.
+  QHash<const QLineEdit*, QString> edit_texts_;
 };
 
 }  // namespace kc

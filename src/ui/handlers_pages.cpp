@@ -36,10 +36,22 @@ constexpr const char* kResetButtons[] = {"EQResetBtn",    "RzBmpButton6",  "RzBm
 EditorHandlers::EditorHandlers(EditSession& session, QObject* parent)
     : QObject(parent), session_(session) {}
 
+EditorHandlers::~EditorHandlers() { session_.refresher().set_control_shown(nullptr); }
+
 void EditorHandlers::Connect() {
   ConnectPages();
   ConnectValues();
   ConnectButtons();
+  session_.refresher().set_control_shown([this](QWidget* control) { ControlShown(control); });
+}
+
+void EditorHandlers::ControlShown(QWidget* control) {
+  if (auto* slider = qobject_cast<QSlider*>(control)) {
+    auto previous = volume_previous_.find(slider);
+    if (previous != volume_previous_.end()) *previous = slider->value();
+  } else if (control != nullptr && control == session_.current_edit()) {
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) session_.set_last_good_text(edit->text());
+  }
 }
 
 void EditorHandlers::ConnectPages() {
@@ -164,14 +176,32 @@ void EditorHandlers::MusEQPointLabel1Click(QLabel* label) {
 
 bool EditorHandlers::eventFilter(QObject* watched, QEvent* event) {
   if (auto* label = qobject_cast<QLabel*>(watched)) {
-    if (event->type() == QEvent::MouseButtonPress) {
-      MusEQPointLabel1Click(label);
+    // The band is selected on the release: the press has by then taken the focus from the box
+    // being left (which commits it), and the band's frequency box keeps the focus it is given.
+    if (event->type() == QEvent::MouseButtonPress) return true;
+    if (event->type() == QEvent::MouseButtonRelease) {
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        MusEQPointLabel1Click(label);
+      }
       return true;
     }
     return false;
   }
   auto* edit = qobject_cast<QLineEdit*>(watched);
   if (edit == nullptr) return false;
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::Drop:
+    case QEvent::MouseButtonRelease:
+    case QEvent::ContextMenu:
+      // Every edit of the text happens while one of these is handled; what it puts in is told
+      // from this text (MusFreEdit1Edited).
+      edit_texts_.insert(edit, edit->text());
+      break;
+    default:
+      break;
+  }
   switch (event->type()) {
     case QEvent::MouseButtonRelease:
       // As a click: the box that had the focus has been left (and committed) by the press.
@@ -187,13 +217,25 @@ bool EditorHandlers::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_Left:
           MusFreEdit1KeyDown(key->key());
           return true;
+        case Qt::Key_Escape:
+          session_.DropTypedText();
+          return true;
         default:
           break;
       }
+      // With Ctrl held a key is a command (paste, select all, undo), not a typed character;
+      // what a paste puts in is filtered as it arrives (MusFreEdit1Edited).
       const QString text = key->text();
-      if (text.size() == 1 && !MusFreEdit1KeyPress(edit, text.at(0))) return true;
+      const bool command = (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) != 0;
+      if (text.size() == 1 && !command && !MusFreEdit1KeyPress(edit, text.at(0))) return true;
       return false;
     }
+    case QEvent::FocusIn:
+      // A popup closing gives the focus back to a box the user is still typing in.
+      if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        MusFreEdit1Enter(edit);
+      }
+      return false;
     case QEvent::FocusOut:
       if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
           session_.current_edit() == edit) {

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <algorithm>
 
 #include "model/value_scales.h"
 #include "ui/control_factory.h"
@@ -44,6 +45,12 @@ void LimitTo(QSlider* slider, int limit) {
   if (slider != nullptr && slider->value() > limit) slider->setValue(limit);
 }
 
+// The characters an EQ edit box takes, typed or put in by other means.
+bool IsEditCharacter(QChar c) {
+  return c == QLatin1Char('-') || c == QLatin1Char('.') ||
+         (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+}
+
 }  // namespace
 
 void EditorHandlers::ConnectValues() {
@@ -51,6 +58,7 @@ void EditorHandlers::ConnectValues() {
     const int block = BlockOf(id);
     if (auto* slider = qobject_cast<QSlider*>(entry.primary)) {
       if (block == kSystemBlock) {
+        volume_previous_.insert(slider, slider->value());
         connect(slider, &QSlider::valueChanged, this,
                 [this, slider] { SysMusNormalVolBarChange(slider); });
       } else if (qobject_cast<QLabel*>(entry.secondary) != nullptr) {
@@ -65,6 +73,7 @@ void EditorHandlers::ConnectValues() {
     if (edit->property("EditConnected").toBool()) return;
     edit->setProperty("EditConnected", true);
     edit->installEventFilter(this);
+    connect(edit, &QLineEdit::textEdited, this, [this, edit] { MusFreEdit1Edited(edit); });
     if (auto* gain = qobject_cast<QSlider*>(entry.tertiary)) {
       connect(gain, &QSlider::valueChanged, this, [this, gain] { MainEQGainBar1Change(gain); });
     } else if (auto* spin = qobject_cast<SpinButtons*>(entry.tertiary)) {
@@ -100,7 +109,7 @@ void EditorHandlers::SysMusNormalVolBarChange(QSlider* slider) {
   if (pane != nullptr && !suppressed) {
     // A volume rises by at most one step per change event, so a slip of the mouse cannot blast
     // the loudspeakers; lowering is free.
-    const int previous = HintOf(pane).toInt();
+    const int previous = volume_previous_.value(slider, 0);
     if (slider->value() > previous + 1) {
       const QSignalBlocker quiet(slider);
       slider->setValue(previous + 1);
@@ -126,21 +135,30 @@ void EditorHandlers::SysMusNormalVolBarChange(QSlider* slider) {
     }
   }
   const int position = slider->value();
-  if (pane != nullptr) {
-    pane->setText(QString::number(position));
-    SetHint(pane, QString::number(position));
-  }
+  volume_previous_.insert(slider, position);
+  if (pane != nullptr) pane->setText(QString::number(position));
   session_.link().SendParam(TagOf(slider), position);
 }
 
 void EditorHandlers::MusFreEdit1Click(QLineEdit* edit) {
   if (!session_.IsBoundEdit(edit)) return;
-  session_.set_current_edit(edit);
+  // A click into the text being typed only places the cursor.
+  if (edit == session_.current_edit() && edit->hasFocus() &&
+      edit->text() != session_.last_good_text()) {
+    return;
+  }
+  // The box that had the focus is left (and committed) before this one is entered.
   edit->setFocus(Qt::MouseFocusReason);
-  session_.set_last_good_text(edit->text());
+  MusFreEdit1Enter(edit);
   // Shows the value anew and records it for the graph, without sending.
   const SendSuppressed quiet(session_.link());
   session_.CommitEdit(kStepSet);
+}
+
+void EditorHandlers::MusFreEdit1Enter(QLineEdit* edit) {
+  if (!session_.IsBoundEdit(edit)) return;
+  session_.set_current_edit(edit);
+  session_.set_last_good_text(edit->text());
 }
 
 bool EditorHandlers::MusFreEdit1KeyPress(QLineEdit* edit, QChar character) {
@@ -149,14 +167,35 @@ bool EditorHandlers::MusFreEdit1KeyPress(QLineEdit* edit, QChar character) {
     MusFreEdit1Exit();
     return false;
   }
-  if (character == QLatin1Char('\b') || character == QLatin1Char('-') ||
-      character == QLatin1Char('.') ||
-      (character >= QLatin1Char('0') && character <= QLatin1Char('9'))) {
-    return true;
-  }
+  if (character == QLatin1Char('\b') || IsEditCharacter(character)) return true;
   // Other control characters (Delete, Tab, ...) are keys, not text; only printable text is
   // dropped.
   return !character.isPrint();
+}
+
+void EditorHandlers::MusFreEdit1Edited(QLineEdit* edit) {
+  // What the edit put in (a paste, a drop, an input method's text) lies between the start and
+  // the end that the texts before and after it share; it passes the same filter as typed keys.
+  const QString before = edit_texts_.value(edit);
+  const QString after = edit->text();
+  const qsizetype shared = std::min(before.size(), after.size());
+  qsizetype head = 0;
+  while (head < shared && before[head] == after[head]) ++head;
+  qsizetype tail = 0;
+  while (tail < shared - head &&
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+    ++tail;
+  }
+  const QString put_in = after.mid(head, after.size() - head - tail);
+  QString kept;
+  for (QChar c : put_in) {
+    if (IsEditCharacter(c)) kept += c;
+  }
+  if (kept.size() != put_in.size()) {
+    edit->setText(after.left(head) + kept + after.right(tail));
+    edit->setCursorPosition(static_cast<int>(head + kept.size()));
+  }
+  edit_texts_.insert(edit, edit->text());
 }
 
 void EditorHandlers::MusFreEdit1KeyDown(int key) {
@@ -171,7 +210,7 @@ void EditorHandlers::MusFreEdit1Exit() {
   if (edit->text().isEmpty()) {
     edit->setText(session_.last_good_text());
   } else {
-    session_.CommitEdit(kStepSet);
+    session_.CommitEdit(kStepSet, /*leaving=*/true);
   }
 }
 
@@ -179,8 +218,9 @@ void EditorHandlers::MusFreUpDownBtn1Click(QWidget* spin, bool up) {
   QWidget* primary = session_.map().Of(TagOf(spin)).primary;
   if (session_.map().IsPlaceholder(primary)) return;
   if (auto* edit = qobject_cast<QLineEdit*>(primary)) {
-    session_.set_current_edit(edit);
+    // The box that had the focus is left (and committed) before this one steps.
     edit->setFocus(Qt::OtherFocusReason);
+    session_.set_current_edit(edit);
     session_.CommitEdit(up ? kStepUp : kStepDown);
   } else if (auto* slider = qobject_cast<QSlider*>(primary)) {
     slider->setValue(slider->value() + (up ? 1 : -1));

@@ -90,6 +90,7 @@ void PageRefresher::RefreshBlock(int block) {
     const ControlEntry& entry = map_.At(block, index);
     if (map_.IsPlaceholder(entry.primary)) continue;
     ShowValue(block, index, entry, store_.Working(block, index));
+    if (control_shown_) control_shown_(entry.primary);
   }
 }
 
@@ -127,9 +128,8 @@ void PageRefresher::ShowSlider(int block, const ControlEntry& entry, int value) 
   const int position = slider->value();
   const int kind = KindOf(pane);
   if (block == kSystemBlock && kind == kKindNone) {
-    // Volume panes show the position and keep it as the previous position of their slider.
+    // Volume panes show the plain position; their Hint stays the display kind it always was.
     pane->setText(QString::number(position));
-    SetHint(pane, QString::number(position));
   } else if (kind >= kKindHighPass) {
     if (auto text = FormatValue(kind, ClampToKind(kind, position))) pane->setText(Text(*text));
   }

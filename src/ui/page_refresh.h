@@ -44,6 +44,13 @@ class PageRefresher {
   // label. Any other selection repaints no block but still does the rest.
   void RefreshPages(int selection);
 
+  // Told of every bound control a repaint has set (a slider once its pane shows its position),
+  // so that the editing state kept beside the controls (the previous position of a volume
+  // slider, the last good text of the current edit box) follows what they show.
+  void set_control_shown(std::function<void(QWidget* control)> observer) {
+    control_shown_ = std::move(observer);
+  }
+
   // Raised while a repaint runs; the band highlight, the last-change record and the curve redraw
   // stay quiet while it is up.
   bool bulk_refresh() const { return bulk_refresh_; }
@@ -75,6 +82,7 @@ class PageRefresher {
   ParameterStore& store_;
   const ControlMap& map_;
   RefreshHooks hooks_;
+  std::function<void(QWidget* control)> control_shown_;
   bool bulk_refresh_ = false;
 };
 

@@ -2,11 +2,15 @@
 // link in place of the box. Expected texts come from the value tables, read by hand.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
+#include <functional>
 
 #include "editor_fixture.h"
 #include "ui/control_factory.h"
@@ -28,6 +32,12 @@ class HandlersTest : public ::testing::Test, public test::EditorFixture {
     QTest::keyClicks(edit, QString::fromLatin1(keys));
     QTest::keyClick(edit, Qt::Key_Return);
   }
+  // Focus events reach the widgets of the active window only.
+  void Activate() {
+    pages.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pages));
+  }
+  QWidget* Focus() const { return QApplication::focusWidget(); }
 };
 
 TEST_F(HandlersTest, MicrophoneTabsChooseTheGroupWithoutSending) {
@@ -281,6 +291,147 @@ TEST_F(HandlersTest, SingDiscoAndResetOfMicrophoneGroupB) {
   EXPECT_EQ(store.Working(0x0106), 120);  // band 1 gain back to 0 dB
   ASSERT_FALSE(link.Of(Sent::kBand).empty());
   for (const Sent& s : link.Of(Sent::kBand)) EXPECT_EQ(BlockOf(s.id), 2) << std::hex << s.id;
+}
+
+TEST_F(HandlersTest, ABoxEnteredByAnyMeansFallsBackToItsOwnText) {
+  Activate();
+  Click("ManulModeBtn");
+  Load(0x0006, 152);  // band 1 gain 6.4dB
+  Load(0x0005, 47);   // band 1 frequency 48.7Hz
+  auto* frequency = W<QLineEdit>("MusFreEdit1");
+  struct Case {
+    const char* how;
+    std::function<void()> enter;
+  };
+  // The focus order of a band column: gain, type, frequency, Q.
+  const Case cases[] = {
+      {"Tab twice from the gain box",
+       [&] {
+         Click("MusGainEdit1");
+         QTest::keyClick(Focus(), Qt::Key_Tab);
+         QTest::keyClick(Focus(), Qt::Key_Tab);
+       }},
+      {"Shift+Tab from the Q box",
+       [&] {
+         Click("MusQEdit1");
+         QTest::keyClick(Focus(), Qt::Key_Backtab, Qt::ShiftModifier);
+       }},
+      {"a program's setFocus",
+       [&] {
+         Click("MusGainEdit1");
+         frequency->setFocus();
+       }},
+      {"a click",
+       [&] {
+         Click("MusGainEdit1");
+         Click("MusFreEdit1");
+       }},
+  };
+  for (const Case& c : cases) {
+    c.enter();
+    ASSERT_EQ(Focus(), frequency) << c.how;
+    link.sent.clear();
+    // An unreadable entry puts the box's own text back ...
+    frequency->selectAll();
+    QTest::keyClicks(frequency, "-");
+    QTest::keyClick(frequency, Qt::Key_Return);
+    EXPECT_EQ(frequency->text().toStdString(), "48.7Hz") << c.how;
+    // ... and leaving it then sends nothing.
+    ClickTab(2);
+    ClickTab(1);
+    EXPECT_EQ(store.Working(0x0005), 47) << c.how;
+    EXPECT_TRUE(link.sent.empty()) << c.how << ": sent " << std::hex << link.sent.front().id
+                                   << " = " << std::dec << link.sent.front().value;
+  }
+}
+
+TEST_F(HandlersTest, PastedAndDroppedTextPassesTheKeyFilter) {
+  Activate();
+  Click("ManulModeBtn");
+  const auto drop = [](QLineEdit* edit, const QString& text) {
+    QMimeData mime;
+    mime.setText(text);
+    const QPoint at(edit->width() / 2, edit->height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit, &enter);
+    QDropEvent event(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit, &event);
+  };
+  struct Case {
+    const char* box;
+    const char* how;
+    const char* text;
+    std::function<void(QLineEdit*)> put;
+    const char* shown;      // after the paste or drop
+    const char* committed;  // after Enter
+    int id;
+    int stored;
+  };
+  const Case cases[] = {
+      {"MusFreEdit1", "Ctrl+V", "1.2k",
+       [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier); }, "1.2", "19.7Hz",
+       0x0005, 0},
+      {"MusGainEdit1", "Shift+Insert", "-2 dB",
+       [](QLineEdit* e) { QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier); }, "-2", "-2.0dB",
+       0x0006, 110},
+      {"MusQEdit1", "the context menu's Paste", "Q=1.4", [](QLineEdit* e) { e->paste(); }, "1.4",
+       "1.40", 0x0007, 22},
+      {"MusFreEdit2", "a drop", "1000 Hz", [&](QLineEdit* e) { drop(e, "1000 Hz"); }, "1000",
+       "1000.0Hz", 0x000A, 204},
+  };
+  for (const Case& c : cases) {
+    auto* edit = W<QLineEdit>(c.box);
+    Click(c.box);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QApplication::clipboard()->setText(QString::fromLatin1(c.text));
+    ASSERT_EQ(QApplication::clipboard()->text(), c.text);
+    c.put(edit);
+    EXPECT_EQ(edit->text().toStdString(), c.shown) << c.how;
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->text().toStdString(), c.committed) << c.how;
+    EXPECT_EQ(store.Working(c.id), c.stored) << c.how;
+  }
+}
+
+TEST_F(HandlersTest, SelectingABandOrAPageSendsNothing) {
+  Activate();
+  Click("ManulModeBtn");
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    const char* focus;  // where the focus ends, nullptr where it does not matter
+  };
+  const Case cases[] = {
+      {"another band's label", [&] { Click("MusEQPointLabel3"); }, "MusFreEdit3"},
+      {"the band's own label", [&] { Click("MusEQPointLabel1"); }, "MusFreEdit1"},
+      {"another page's tab", [&] { ClickTab(4); }, nullptr},
+      {"the same page's tab", [&] { ClickTab(1); }, nullptr},
+      {"Tab to the next control", [&] { QTest::keyClick(Focus(), Qt::Key_Tab); }, nullptr},
+      {"another band's gain box", [&] { Click("MusGainEdit2"); }, "MusGainEdit2"},
+  };
+  for (const Case& c : cases) {
+    ClickTab(1);
+    Click("MusFreEdit1");
+    link.sent.clear();
+    c.act();
+    EXPECT_TRUE(link.sent.empty()) << c.what << ": sent " << std::hex << link.sent.front().id;
+    if (c.focus != nullptr) {
+      EXPECT_EQ(Focus(), W(c.focus)) << c.what;
+    }
+  }
+
+  // A text typed and left without Enter is sent once, when the box is left.
+  ClickTab(1);
+  Click("MusFreEdit1");
+  auto* frequency = W<QLineEdit>("MusFreEdit1");
+  frequency->selectAll();
+  QTest::keyClicks(frequency, "1000");
+  link.sent.clear();
+  Click("MusEQPointLabel3");
+  EXPECT_EQ(link.sent, (std::vector<Sent>{{Sent::kBand, 0x0005, 204, {}}}));
+  EXPECT_EQ(frequency->text().toStdString(), "1000.0Hz");
+  EXPECT_EQ(Focus(), W("MusFreEdit3"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QSlider>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -195,7 +196,7 @@ TEST_F(PageRefreshTest, ShowsValuesLoadedIntoTheDeviceImage) {
   EXPECT_EQ(W<QSlider>("MainMusLevelBar")->value(), 63);
   EXPECT_EQ(W<QSlider>("EchoRepeatBar")->value(), 90);
   EXPECT_EQ(store_.DeviceRow(3), before) << "a value beyond a slider's range is shown, not stored";
-  EXPECT_EQ(HintOf(W("SysMusNormalVolPane")), "40");
+  EXPECT_EQ(HintOf(W("SysMusNormalVolPane")), "0") << "a volume pane's Hint is its display kind";
   EXPECT_EQ(HintOf(W("EchoEffPhaseBtn")), "1");
 
   EXPECT_EQ(W<QComboBox>("MusModeBox4")->currentIndex(), 2);
@@ -228,6 +229,56 @@ TEST_F(PageRefreshTest, ShowsValuesLoadedIntoTheDeviceImage) {
   EXPECT_EQ(modes->currentIndex(), 4);
   EXPECT_EQ(modes->itemText(0), "1-Amode");
   EXPECT_EQ(modes->itemText(14), "15-Omode");
+}
+
+TEST_F(PageRefreshTest, EveryLaterRepaintShowsTheVolumesAsTheFirstDid) {
+  // Volumes 12, 9 and 6 are also display kinds (reverb time, output level, high pass): read as
+  // kinds they would show 750ms, 18% and 21.7Hz.
+  struct Volume {
+    int id;
+    int value;
+    const char* pane;
+    const char* text;
+  };
+  const Volume volumes[] = {
+      {0x0920, 12, "SysMusNormalVolPane", "12"}, {0x0921, 9, "SysMicNormalVolPane", "9"},
+      {0x0922, 6, "SysEffNormalVolPane", "6"},   {0x0906, 13, "SysMusStartVolPane", "13"},
+      {0x0907, 84, "SysMusMaxVolPane", "84"},    {0x0908, 7, "SysMicStartVolPane", "7"},
+      {0x0909, 18, "SysMicMaxVolPane", "18"},    {0x090A, 8, "SysEffStartVolPane", "8"},
+      {0x090B, 11, "SysEffMaxVolPane", "11"},
+  };
+  for (const Volume& v : volumes) store_.StoreValue(v.id, v.value);
+  store_.StoreValue(0x0301, 40);  // echo effect level 40%, a pane of the same set in both
+  refresher_->RefreshPages(kAllBlocks);
+
+  struct Repaint {
+    const char* what;
+    std::function<void()> repaint;
+  };
+  const Repaint repaints[] = {
+      {"the whole mode again (reload, file sent, reconnect)",
+       [&] { refresher_->RefreshPages(kAllBlocks); }},
+      {"the System page", [&] { refresher_->RefreshPages(kSystemBlock); }},
+      {"the Disco set",
+       [&] {
+         store_.StoreValue(0x0001, 1);
+         refresher_->RefreshPages(kAllBlocks);
+       }},
+      {"the Sing set",
+       [&] {
+         store_.StoreValue(0x0001, 0);
+         refresher_->RefreshPages(kAllBlocks);
+       }},
+      {"the Microphone page", [&] { refresher_->RefreshPages(1); }},
+  };
+  for (const Repaint& r : repaints) {
+    r.repaint();
+    for (const Volume& v : volumes) {
+      EXPECT_EQ(Text(v.pane).toStdString(), v.text) << r.what << ": " << v.pane;
+      EXPECT_EQ(HintOf(W(v.pane)).toStdString(), "0") << r.what << ": " << v.pane;
+    }
+    EXPECT_EQ(Text("EchoEffLevelPane").toStdString(), "40%") << r.what;
+  }
 }
 
 TEST_F(PageRefreshTest, PaneIsWrittenEvenWhenTheSliderStaysPut) {
