@@ -276,8 +276,11 @@ void Link::AnswerEditorChanges(bool send) {
     for (int slot = 0; slot < kDeviceColumns; ++slot)
       store_.SetDevice(block, slot, rows[block][slot]);
   }
+  for (int item : kUserSystemItems) store_.SetDevice(kSystemBlock, item, rows[kSystemBlock][item]);
   store_.set_disco(store_.Device(0, 1));
   host_.RefreshPages(kAllBlocks);
+  // The upload carries blocks 0..8; the system settings follow it one by one.
+  send_system_after_upload_ = true;
   LinkEvent(LinkEventKind::kStartUpload);
 }
 
@@ -286,7 +289,7 @@ void Link::EditorImageLoaded() {
 }
 
 void Link::NoteInFlight(int block, int slot, int32_t value) {
-  if (block < 0 || block >= kAudioBlocks) return;
+  if (block < 0 || block > kSystemBlock) return;
   in_flight_.push_back({block, slot, value});
 }
 
@@ -304,6 +307,7 @@ bool Link::RetryStep() {
 }
 
 void Link::AbandonTransfer() {
+  send_system_after_upload_ = false;
   if (transferring_ && direction_ == TransferDirection::kDownload) RestoreBeforeTransfer();
   transferring_ = false;
 }
@@ -430,10 +434,11 @@ void Link::LinkEvent(LinkEventKind event) {
       failure_ = LinkFailure::kNone;
       quiet_attempt_ = false;
       // What came down, or went up, is what the box holds now.
-      if (direction_ == TransferDirection::kDownload) {
-        box_image_.TakeKnown(received_);
+      const bool upload = direction_ == TransferDirection::kUpload;
+      if (upload) {
+        box_image_.TakeAll(store_, false);
       } else {
-        box_image_.TakeAll(store_);
+        box_image_.TakeKnown(received_);
       }
       box_image_.set_box_id(device_id());
       const bool connection =
@@ -452,6 +457,15 @@ void Link::LinkEvent(LinkEventKind event) {
           editor_rows_.reset();
         } else {
           host_.OfferEditorChanges(count, editor_box_id_.empty() || editor_box_id_ == device_id());
+        }
+      }
+      if (upload && send_system_after_upload_) {
+        send_system_after_upload_ = false;
+        for (int item : kUserSystemItems) {
+          const int id = MakeId(kSystemBlock, item);
+          if (box_image_.Differs(kSystemBlock, item, store_.Device(kSystemBlock, item))) {
+            SendParam(id, store_.Device(kSystemBlock, item));
+          }
         }
       }
       break;

@@ -216,6 +216,8 @@ class Link {
   // An identity read sent because the line answered again after a silence, and the identity
   // the editor had before it.
   bool identity_check_ = false;
+  // The editor's system settings go to the box once the upload of its blocks has completed.
+  bool send_system_after_upload_ = false;
   std::string identity_before_;
   // What a download may overwrite, as it was when the download started.
   std::array<ParameterStore::Row, kBlockCount> device_before_{};

@@ -259,6 +259,9 @@ void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
         return;
       }
       store_.SetDevice(kSystemBlock, item, payload[0] + 256 * payload[1]);
+      if (received_image_ != nullptr) {
+        received_image_->Confirm(kSystemBlock, item, payload[0] + 256 * payload[1]);
+      }
       return;
   }
 }

@@ -148,8 +148,8 @@ const Case kCases[] = {
      QStringLiteral("已断开连接 · 2 项未发送"),
      {QStringLiteral("设备已连接"), QStringLiteral("已断开连接 · 2 项未发送"),
       QStringLiteral("连接中... · 2 项未发送"), QStringLiteral("设备已连接")}},
-    // Offline: every one of the 504 slots of blocks 0..8 in a loaded file is pending, since no
-    // box has been seen.
+    // Offline: every one of the 504 slots of blocks 0..8 and the 12 system settings is pending,
+    // since no box has been seen.
     {"OfflineFileAndTwoChangesYesGoesToTheBox",
      Away::kNoBoxAtStart,
      0,
@@ -157,9 +157,9 @@ const Case kCases[] = {
      true,
      static_cast<int>(Kind::kYesNo),
      QStringLiteral("编辑器中有 "),
-     QStringLiteral("离线编辑 · 504 项未发送"),
-     {QStringLiteral("离线编辑"), QStringLiteral("离线编辑 · 504 项未发送"),
-      QStringLiteral("连接中... · 504 项未发送"), QStringLiteral("设备已连接")}},
+     QStringLiteral("离线编辑 · 516 项未发送"),
+     {QStringLiteral("离线编辑"), QStringLiteral("离线编辑 · 516 项未发送"),
+      QStringLiteral("连接中... · 516 项未发送"), QStringLiteral("设备已连接")}},
 };
 
 // Device cells of the audio blocks 0..8, for telling which cells an edit changed.

@@ -21,8 +21,8 @@ using Bytes = std::vector<uint8_t>;
 using testing::FakeSerialPort;
 using testing::RecordingLinkHost;
 
-// Slots of the audio blocks 0..8 (what "everything pending" counts).
-constexpr int kAudioSlots = 106 + 79 + 79 + 28 + 8 + 55 + 43 + 53 + 53;
+// Slots of the audio blocks 0..8 and the user system items (what "everything pending" counts).
+constexpr int kAudioSlots = 106 + 79 + 79 + 28 + 8 + 55 + 43 + 53 + 53 + 12;
 
 class ReconnectTest : public ::testing::Test {
  protected:
@@ -150,11 +150,15 @@ TEST_F(ReconnectTest, AReturningBoxIsFoundAndOfferedTheEditorsChanges) {
     const int before = store.Device(5, 0);
     link.SendParam(main_level, before + 9);
     link.SendParam(MakeId(3, 1), 33);
+    // A volume of the System block: not part of the upload, sent on its own after it.
+    const int music_volume = MakeId(kSystemBlock, 0x20);
+    const int volume_before = store.Working(music_volume);
+    link.SendParam(music_volume, volume_before + 5);
     const int came_back_after = RunUntil([&] { return !host.offers.empty(); });
     std::printf("box found again and downloaded %d ms after the loss (simulated)\n",
                 came_back_after);
     ASSERT_EQ(host.offers.size(), 1u);
-    EXPECT_EQ(host.offers[0], (std::pair<int, bool>{2, true}));
+    EXPECT_EQ(host.offers[0], (std::pair<int, bool>{3, true}));
     EXPECT_EQ(link.state(), LinkState::kReady);
     // Until the answer the pages show the box.
     EXPECT_EQ(store.Device(5, 0), before);
@@ -164,6 +168,8 @@ TEST_F(ReconnectTest, AReturningBoxIsFoundAndOfferedTheEditorsChanges) {
     Run(200);
     EXPECT_EQ(store.Device(5, 0), send ? before + 9 : before);
     EXPECT_EQ(box.Slot(5, 0), send ? before + 9 : before);
+    EXPECT_EQ(store.Working(music_volume), send ? volume_before + 5 : volume_before);
+    EXPECT_EQ(box.Slot(kSystemBlock, 0x20), send ? volume_before + 5 : volume_before);
     EXPECT_TRUE(BoxEqualsStore());
     EXPECT_EQ(link.PendingCount(), 0);
     EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
