@@ -96,8 +96,7 @@ int Backup(const QStringList& args) {
   QElapsedTimer wall;
   wall.start();
   Sessions sessions;
-  for (const std::string& name : MergePortNames({}, ports))
-    sessions.Add(name, recording.recorder());
+  sessions.AddPorts(ports, recording.recorder());
   const std::vector<BoxSession*>& running = sessions.running;
   std::vector<std::string> taken;
   std::vector<std::string> saved;
@@ -171,8 +170,7 @@ int Restore(const QStringList& args) {
   QElapsedTimer wall;
   wall.start();
   Sessions sessions;
-  for (const std::string& name : MergePortNames({}, ports))
-    sessions.Add(name, recording.recorder());
+  sessions.AddPorts(ports, recording.recorder());
   const std::vector<BoxSession*>& running = sessions.running;
   std::vector<std::string> failed;
   std::vector<std::string> partial;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "link/port_names.h"
 
 namespace kc::cli {
 namespace {
@@ -127,6 +128,10 @@ bool Recording::Close() {
 void Sessions::Add(const std::string& port, LineRecorder* recorder) {
   owned.push_back(std::make_unique<BoxSession>(port, recorder));
   running.push_back(owned.back().get());
+}
+
+void Sessions::AddPorts(const std::vector<std::string>& ports, LineRecorder* recorder) {
+  for (const std::string& name : MergePortNames({}, ports)) Add(name, recorder);
 }
 
 void RunSessions(const std::vector<BoxSession*>& sessions,

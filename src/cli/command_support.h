@@ -67,6 +67,8 @@ struct Sessions {
   std::vector<std::unique_ptr<BoxSession>> owned;
   std::vector<BoxSession*> running;
   void Add(const std::string& port, LineRecorder* recorder);
+  // One session for each port given, each named once, in the order given.
+  void AddPorts(const std::vector<std::string>& ports, LineRecorder* recorder);
 };
 
 // Runs the event loop until every session has ended.
