@@ -20,14 +20,14 @@
 #include "app/message_box.h"
 #include "app/status_box.h"
 #include "eq/view/eq_graph.h"
-#include "ui/compare_window.h"
-#include "ui/edit_history.h"
-#include "ui/edit_session.h"
-#include "ui/editor_pages.h"
-#include "ui/graph_binding.h"
-#include "ui/handlers.h"
-#include "ui/page_refresh.h"
-#include "ui/system_page.h"
+#include "ui/compare/compare_window.h"
+#include "ui/editing/edit_history.h"
+#include "ui/editing/edit_session.h"
+#include "ui/pages/editor_pages.h"
+#include "ui/editing/graph_binding.h"
+#include "ui/editing/handlers.h"
+#include "ui/binding/page_refresh.h"
+#include "ui/system/system_page.h"
 
 namespace kc {
 

@@ -14,7 +14,7 @@
 
 #include "model/parameter_store.h"
 #include "modes/mode_file.h"
-#include "ui/control_map.h"
+#include "ui/binding/control_map.h"
 
 class QLabel;
 class QPushButton;

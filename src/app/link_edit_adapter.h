@@ -5,7 +5,7 @@
 #include "app/link_window.h"
 #include "link/link.h"
 #include "model/parameter_store.h"
-#include "ui/edit_link.h"
+#include "ui/editing/edit_link.h"
 
 namespace kc {
 

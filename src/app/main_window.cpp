@@ -10,7 +10,7 @@
 
 #include "app/editor_window.h"
 #include "app/message_box.h"
-#include "ui/edit_history.h"
+#include "ui/editing/edit_history.h"
 
 namespace kc {
 namespace {

@@ -16,7 +16,7 @@
 #include "app/application.h"
 #include "app/program.h"
 #include "scripted_message_boxes.h"
-#include "ui/editor_pages.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "model/parameter_table.h"
 #include "model/value_scales.h"
-#include "ui/control_factory.h"
-#include "ui/editor_pages.h"
+#include "ui/pages/control_factory.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "eq/view/eq_graph.h"
 #include "model/rounding.h"
-#include "ui/editor_pages.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc::e2e {
 

@@ -19,7 +19,7 @@
 
 #include "app/program.h"
 #include "model/parameter_store.h"
-#include "ui/editor_pages.h"
+#include "ui/pages/editor_pages.h"
 #include "scripted_message_boxes.h"
 // clang-format on
 

@@ -21,7 +21,7 @@
 
 #include "app/main_window.h"
 #include "link/receiver.h"
-#include "ui/control_factory.h"
+#include "ui/pages/control_factory.h"
 // clang-format on
 
 namespace kc::e2e {

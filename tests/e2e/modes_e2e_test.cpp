@@ -26,9 +26,9 @@
 
 #include "app/program.h"
 #include "modes/mode_file.h"
-#include "ui/control_factory.h"
-#include "ui/control_map.h"
-#include "ui/editor_pages.h"
+#include "ui/pages/control_factory.h"
+#include "ui/binding/control_map.h"
+#include "ui/pages/editor_pages.h"
 #include "scripted_message_boxes.h"
 // clang-format on
 

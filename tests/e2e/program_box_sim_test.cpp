@@ -15,7 +15,7 @@
 #include "app/program.h"
 #include "app/resident_memory.h"
 #include "scripted_message_boxes.h"
-#include "ui/editor_pages.h"
+#include "ui/pages/editor_pages.h"
 // clang-format on
 
 namespace kc {

@@ -10,7 +10,7 @@
 #include <QPixmap>
 #include <QTest>
 
-#include "ui/compare_window.h"
+#include "ui/compare/compare_window.h"
 // clang-format on
 
 namespace kc::e2e {

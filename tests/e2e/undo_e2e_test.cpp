@@ -11,7 +11,7 @@
 
 #include "app/main_window.h"
 #include "slider_drag.h"
-#include "ui/edit_history.h"
+#include "ui/editing/edit_history.h"
 // clang-format on
 
 namespace kc::e2e {

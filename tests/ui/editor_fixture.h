@@ -13,11 +13,11 @@
 
 #include "qt_app.h"
 #include "recording_edit_link.h"
-#include "ui/control_map.h"
-#include "ui/edit_session.h"
-#include "ui/editor_pages.h"
-#include "ui/handlers.h"
-#include "ui/page_refresh.h"
+#include "ui/binding/control_map.h"
+#include "ui/editing/edit_session.h"
+#include "ui/pages/editor_pages.h"
+#include "ui/editing/handlers.h"
+#include "ui/binding/page_refresh.h"
 
 namespace kc::test {
 

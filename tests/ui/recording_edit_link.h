@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/parameter_store.h"
-#include "ui/edit_link.h"
+#include "ui/editing/edit_link.h"
 
 namespace kc::test {
 

@@ -1,0 +1,212 @@
+#include "ui/binding/control_map.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+
+#include "model/parameter_table.h"
+#include "ui/pages/control_factory.h"
+#include "ui/pages/editor_pages.h"
+
+namespace kc {
+namespace {
+
+// Name prefixes of the EQ band controls by page 0..6: the band controls (MusFreEdit1), their
+// frames and spin buttons (MIcFreGrop1 on the Microphone page), the point labels
+// (EffEQPointLabel1 on the Effect page) and the pan scroll bars.
+struct EqNames {
+  const char* band;
+  const char* frame;
+  const char* label;
+  const char* pan;
+};
+constexpr EqNames kEqNames[ControlMap::kEqPages] = {
+    {"Mus", "Mus", "Mus", "Mus"},
+    {"Mic", "MIc", "Mic", "Mic"},
+    {"Echo", "Echo", "Eff", "Eff"},
+    {"Main", "Main", "Main", "Main"},
+    {"Center", "Center", "Center", "Center"},
+    {"Sub", "Sub", "Sub", "Sub"},
+    {"Sur", "Sur", "Sur", "Sur"},
+};
+
+constexpr char kPlaceholderName[] = "Example";
+
+QString PaneOf(const QString& slider) {
+  QString pane = slider;
+  if (pane.endsWith(QLatin1String("Bar"))) pane.replace(pane.size() - 3, 3, QLatin1String("Pane"));
+  return pane;
+}
+
+class Filler {
+ public:
+  Filler(EditorPages& pages, QWidget* placeholder, QStringList& missing)
+      : pages_(pages), placeholder_(placeholder), missing_(missing) {}
+
+  // The named control, or the placeholder (and the name noted) when the editor lacks it.
+  QWidget* Find(const QString& name) {
+    if (QWidget* control = pages_.FindControl(name)) return control;
+    missing_.append(name);
+    return placeholder_;
+  }
+
+  void Bind(ControlEntry& entry, const QString& primary, const QString& secondary) {
+    entry.primary = Find(primary);
+    if (!secondary.isEmpty()) {
+      entry.secondary = Find(secondary);
+    } else if (qobject_cast<QSlider*>(entry.primary) != nullptr) {
+      entry.secondary = Find(PaneOf(primary));
+    }
+  }
+
+ private:
+  EditorPages& pages_;
+  QWidget* placeholder_;
+  QStringList& missing_;
+};
+
+bool IsDropDownSliderButtonOrEdit(const QWidget* w) {
+  return qobject_cast<const QComboBox*>(w) || qobject_cast<const QSlider*>(w) ||
+         qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLineEdit*>(w);
+}
+
+// Value panes, group boxes, drop-downs and buttons take the identifier as secondaries.
+bool TakesSecondaryTag(const QWidget* w) {
+  return qobject_cast<const QComboBox*>(w) || qobject_cast<const QLabel*>(w) ||
+         qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QGroupBox*>(w);
+}
+
+// Buttons, sliders and spin buttons take it as tertiaries.
+bool TakesTertiaryTag(const QWidget* w) {
+  return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QSlider*>(w) ||
+         qobject_cast<const SpinButtons*>(w);
+}
+
+}  // namespace
+
+const ControlEntry& ControlMap::At(int block, int index) const {
+  const BlockInfo* info = InfoOfBlock(block);
+  if (info == nullptr || index < 0 || index >= info->parameters) return placeholder_entry_;
+  return entries_[block][index];
+}
+
+int ControlMap::BoundCount(int block) const {
+  const BlockInfo* info = InfoOfBlock(block);
+  if (info == nullptr) return 0;
+  int count = 0;
+  for (int i = 0; i < info->parameters; ++i) {
+    if (!IsPlaceholder(entries_[block][i].primary)) ++count;
+  }
+  return count;
+}
+
+void ControlMap::ForEachBound(
+    const std::function<void(int id, const ControlEntry& entry)>& fn) const {
+  for (int block = 0; block < kBlockCount; ++block) {
+    const BlockInfo* info = InfoOfBlock(block);
+    for (int index = 0; index < info->parameters; ++index) {
+      const ControlEntry& entry = At(block, index);
+      if (!IsPlaceholder(entry.primary)) fn(MakeId(block, index), entry);
+    }
+  }
+}
+
+QLabel* ControlMap::BandLabel(int page, int band) const {
+  if (page < 0 || page >= kEqPages || band < 1 || band > kMaxBandsOfPage) return nullptr;
+  return band_labels_[page][band - 1];
+}
+
+QWidget* ControlMap::PanScrollBar(int page) const {
+  return page >= 0 && page < kEqPages ? pan_bars_[page] : nullptr;
+}
+
+QPushButton* ControlMap::TabButton(int n) const {
+  return n >= 1 && n <= kTabButtons ? tabs_[n - 1] : nullptr;
+}
+
+ControlMap BuildControlMap(EditorPages& pages, bool* bulk_refresh) {
+  ControlMap map;
+  map.placeholder_ = pages.FindControl(QString::fromLatin1(kPlaceholderName));
+  if (map.placeholder_ == nullptr) map.missing_.append(QString::fromLatin1(kPlaceholderName));
+  map.placeholder_entry_ = {map.placeholder_, map.placeholder_, map.placeholder_, {}};
+  for (auto& row : map.entries_) row.fill(map.placeholder_entry_);
+  Filler fill(pages, map.placeholder_, map.missing_);
+
+  // Every parameter the table lists is bound to the control of its name. The EQ band fields
+  // also bring the frame, spin buttons, gain slider and type buttons of their band.
+  for (const ParameterInfo& p : ParameterTable()) {
+    ControlEntry& entry = map.entries_[p.block][p.index];
+    if (p.band < 0) {
+      fill.Bind(entry, QString::fromStdString(p.name), QString::fromStdString(p.secondary));
+      continue;
+    }
+    const EqNames& names = kEqNames[p.page];
+    const QString b = QString::fromLatin1(names.band);
+    const QString f = QString::fromLatin1(names.frame);
+    const QString n = QString::number(p.band + 1);
+    const QString name = QString::fromStdString(p.name);
+    switch (p.field) {
+      case 0:
+        entry.primary = fill.Find(name);
+        entry.type_buttons = {fill.Find(b + "PEQBtn" + n), fill.Find(b + "LSQBtn" + n),
+                              fill.Find(b + "HSQBtn" + n)};
+        if (p.block == 0 && p.band == 0) {
+          entry.secondary = fill.Find(QStringLiteral("MusModeBtn1"));
+          entry.tertiary = fill.Find(QStringLiteral("MusEQBmpBtn1"));
+        }
+        break;
+      case 1:
+        entry = {
+            fill.Find(name), fill.Find(f + "FreGrop" + n), fill.Find(f + "FreUpDownBtn" + n), {}};
+        break;
+      case 2:
+        entry = {
+            fill.Find(name), fill.Find(f + "GainGrop" + n), fill.Find(b + "EQGainBar" + n), {}};
+        break;
+      default:
+        // Both Q fields share one box; the type of the band decides which one it shows.
+        entry = {fill.Find(name), fill.Find(f + "QGrop" + n), fill.Find(f + "QUpDownBtn" + n), {}};
+        break;
+    }
+  }
+
+  for (int page = 0; page < ControlMap::kEqPages; ++page) {
+    const QString label = QString::fromLatin1(kEqNames[page].label) + "EQPointLabel";
+    for (int band = 1; band <= EqBandsOfPage(page); ++band) {
+      map.band_labels_[page][band - 1] =
+          qobject_cast<QLabel*>(fill.Find(label + QString::number(band)));
+    }
+    map.pan_bars_[page] = fill.Find(QString::fromLatin1(kEqNames[page].pan) + "PanScrollBar");
+  }
+  for (int n = 1; n <= ControlMap::kTabButtons; ++n) {
+    map.tabs_[n - 1] = qobject_cast<QPushButton*>(fill.Find("FormTabBtn" + QString::number(n)));
+  }
+
+  // Tags, in identifier order so that a control listed under several indices keeps the last.
+  const bool previous_bulk = bulk_refresh ? *bulk_refresh : false;
+  if (bulk_refresh) *bulk_refresh = true;
+  for (int block = 0; block < kBlockCount; ++block) {
+    const BlockInfo* info = InfoOfBlock(block);
+    for (int index = 0; index < info->parameters; ++index) {
+      const ControlEntry& e = map.entries_[block][index];
+      const int id = MakeId(block, index);
+      const auto tag = [&](QWidget* w, bool (*accepts)(const QWidget*)) {
+        if (!map.IsPlaceholder(w) && accepts(w)) SetTag(w, id);
+      };
+      tag(e.primary, IsDropDownSliderButtonOrEdit);
+      tag(e.secondary, TakesSecondaryTag);
+      tag(e.tertiary, TakesTertiaryTag);
+      for (QWidget* button : e.type_buttons) {
+        if (!map.IsPlaceholder(button)) SetTag(button, id);
+      }
+    }
+  }
+  if (bulk_refresh) *bulk_refresh = previous_bulk;
+  return map;
+}
+
+}  // namespace kc
