@@ -29,8 +29,6 @@ struct SectionLayout {
   // pass filter's frequency value for a pass slot.
   std::array<int, kBandSlots> frequency_index{};
 
-  // (number of EQ bands - 1) + 100 * (number of pass slots).
-  int Packed() const { return (eq_bands - 1) + 100 * pass_slots; }
   int LastSlot() const { return eq_bands - 1 + pass_slots; }
 };
 

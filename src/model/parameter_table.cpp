@@ -23,6 +23,9 @@ struct Row {
   const char* secondary = "";
 };
 
+// Label of the EQ bypass button every block with an EQ has; the entry is marked eq_bypass.
+constexpr char kEqBypassLabel[] = "EQ bypass";
+
 constexpr ValueForm kScale = ValueForm::kScale;
 constexpr ValueForm kPhase = ValueForm::kPhase;
 constexpr ValueForm kSwitch = ValueForm::kSwitch;
@@ -34,7 +37,7 @@ std::vector<Row> MusicRows() {
   return {
       {0, "AutoModeBtn", "Auto/Manual", ValueForm::kPair, 0, 1, {"自动", "手动"}, "ManulModeBtn"},
       {1, "DiscoModeBtn", "Sing/Disco", ValueForm::kPair, 0, 1, {"唱歌", "舞蹈"}, "SingModeBtn"},
-      {3, "MusEQAllpassBtn", "EQ bypass", kSwitch},
+      {3, "MusEQAllpassBtn", kEqBypassLabel, kSwitch},
   };
 }
 
@@ -48,7 +51,7 @@ std::vector<Row> MicrophoneRows() {
        0,
        3,
        {"OFF", "1", "2", "3"}},
-      {3, "MicEQAllpassBtn", "EQ bypass", kSwitch},
+      {3, "MicEQAllpassBtn", kEqBypassLabel, kSwitch},
   };
 }
 
@@ -65,7 +68,7 @@ std::vector<Row> EchoRows() {
       {8, "EchoRepeatBar", "echo repeat", kScale, kKindPercent, 90},
       {9, "EchoRTimeBar", "echo right delay", kScale, kKindRightDelay, 100},
       {10, "EchoRPreDelayBar", "echo right pre-delay", kScale, kKindPercent, 50},
-      {12, "EchoEQAllpassBtn", "EQ bypass", kSwitch},
+      {12, "EchoEQAllpassBtn", kEqBypassLabel, kSwitch},
   };
 }
 
@@ -123,7 +126,7 @@ std::vector<OutputRow> OutputRows() {
       {"LmuteBtn", "left mute", {26, -1, 24}, kSwitch},
       {"RmuteBtn", "right mute", {27, -1, 25}, kSwitch},
       {"muteBtn", "mute", {-1, 25, -1}, kSwitch},
-      {"EQAllpassBtn", "EQ bypass", {29, 27, 27}, kSwitch},
+      {"EQAllpassBtn", kEqBypassLabel, {29, 27, 27}, kSwitch},
   };
 }
 
@@ -145,7 +148,7 @@ std::vector<Row> SubwooferRows() {
       {23, "SubRmsRatioBar", "compressor ratio", kScale, kKindRatio, 40},
       {24, "SubdelayBar", "delay", kScale, kKindDelayTenthMs, 500},
       {25, "SubmuteBtn", "mute", kSwitch},
-      {27, "SubEQAllpassBtn", "EQ bypass", kSwitch},
+      {27, "SubEQAllpassBtn", kEqBypassLabel, kSwitch},
   };
 }
 
@@ -190,8 +193,8 @@ std::vector<Row> SystemRows() {
 }
 
 // Name prefix of the EQ band controls of each page with bands.
-constexpr std::array<const char*, 7> kBandPrefix = {"Mus",    "Mic", "Echo", "Main",
-                                                    "Center", "Sub", "Sur"};
+constexpr std::array<std::string_view, 7> kBandPrefix = {"Mus",    "Mic", "Echo", "Main",
+                                                         "Center", "Sub", "Sur"};
 
 ParameterInfo FromRow(int block, const Row& row) {
   ParameterInfo info;
@@ -205,12 +208,13 @@ ParameterInfo FromRow(int block, const Row& row) {
   info.max = row.max;
   info.form = row.form;
   info.choices = row.choices;
+  info.eq_bypass = row.form == kSwitch && std::string_view(row.label) == kEqBypassLabel;
   return info;
 }
 
 void AddBands(int block, std::vector<ParameterInfo>& table) {
   const BlockInfo* block_info = InfoOfBlock(block);
-  const std::string prefix = kBandPrefix[block_info->page];
+  const std::string prefix(kBandPrefix[block_info->page]);
   struct Field {
     const char* role;
     const char* label;
@@ -275,6 +279,7 @@ std::vector<ParameterInfo> BuildTable() {
       info.max = row.max;
       info.form = row.form;
       info.choices = row.choices;
+      info.eq_bypass = row.form == kSwitch && std::string_view(row.label) == kEqBypassLabel;
       table.push_back(std::move(info));
     }
     AddBands(block, table);
@@ -318,6 +323,20 @@ const ParameterInfo* FindParameterByName(std::string_view name) {
   return nullptr;
 }
 
+int BandFieldId(int block, int band, int field) {
+  const BlockInfo* info = InfoOfBlock(block);
+  if (info == nullptr || band < 0 || band >= info->eq_bands || field < 0 ||
+      field >= kBandFieldCount) {
+    return -1;
+  }
+  return MakeId(block, info->first_eq + kBandFieldCount * band + field);
+}
+
+std::string_view BandPrefix(int page) {
+  if (page < 0 || page >= static_cast<int>(kBandPrefix.size())) return {};
+  return kBandPrefix[static_cast<size_t>(page)];
+}
+
 std::string_view PageName(int page) {
   static constexpr std::array<std::string_view, 8> kPages = {
       "Music", "Microphone", "Effect", "Main output", "Centre", "Subwoofer", "Rear", "System"};
@@ -347,7 +366,7 @@ int32_t ValueInRange(const ParameterInfo& info, int32_t value) {
   }
 }
 
-std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_type) {
+std::string ControlText(const ParameterInfo& info, int32_t value) {
   switch (info.form) {
     case ValueForm::kScale: {
       if (info.kind == kKindFrequency || info.kind == kKindGain) {
@@ -365,10 +384,8 @@ std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_t
       // the nearest item.
       return Choice(info, ValueInRange(info, value));
     case ValueForm::kPeqQ:
-    case ValueForm::kShelfQ: {
-      const std::string text = FormatValue(kKindQ, value).value_or(std::string());
-      return ShownForBandType(info, band_type) ? text : "[" + text + "]";
-    }
+    case ValueForm::kShelfQ:
+      return FormatValue(kKindQ, value).value_or(std::string());
     case ValueForm::kRadio:
       return Choice(info, value);
     case ValueForm::kPair:
@@ -381,6 +398,11 @@ std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_t
       return std::to_string(static_cast<int64_t>(value) + 1);
   }
   return {};
+}
+
+std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_type) {
+  const std::string text = ControlText(info, value);
+  return ShownForBandType(info, band_type) ? text : "[" + text + "]";
 }
 
 }  // namespace kc

@@ -25,7 +25,7 @@ enum class ValueForm {
   kList,        // drop-down list: item value % 10
   kPair,        // two exclusive buttons: the second for any value but 0
   kPhase,       // phase button: "+" for 1, "-" otherwise
-  kSwitch,      // two-state button (mute, EQ bypass): pressed for 1
+  kSwitch,      // two-state button (mute, EQ bypass): pressed for 1; eq_bypass tells them apart
   kModeNumber,  // the box's current mode, counted from 0, shown counted from 1
 };
 
@@ -42,6 +42,7 @@ struct ParameterInfo {
   std::vector<std::string> choices;  // captions of radio, list and pair choices, by position
   int band = -1;                     // EQ band counted from 0, -1 for none
   int field = -1;                    // field 0..4 of the band, -1 for none
+  bool eq_bypass = false;            // the EQ bypass button of its block (a kSwitch)
 };
 
 // Every bound parameter, block by block (0, 1, 3..9), in index order.
@@ -51,6 +52,21 @@ const std::vector<ParameterInfo>& ParameterTable();
 const ParameterInfo* FindParameter(int block, int index);
 // The entry whose control has this object name, nullptr for none. A Q box names field 3.
 const ParameterInfo* FindParameterByName(std::string_view name);
+
+// The five fields of an EQ band, in index order.
+inline constexpr int kBandTypeField = 0;
+inline constexpr int kBandFrequencyField = 1;
+inline constexpr int kBandGainField = 2;
+inline constexpr int kBandPeqQField = 3;
+inline constexpr int kBandShelfQField = 4;
+inline constexpr int kBandFieldCount = 5;
+
+// The identifier of a field of band 0.. of a block with bands; -1 for none.
+int BandFieldId(int block, int band, int field);
+
+// Name prefix of the EQ band controls of page 0..6 ("Mus" for MusFreEdit1, "Echo" on the Effect
+// page); empty outside.
+std::string_view BandPrefix(int page);
 
 // Names of the pages 0..7 ("Music", "Microphone", "Effect", "Main output", "Centre",
 // "Subwoofer", "Rear", "System"); empty outside.
@@ -62,9 +78,15 @@ inline constexpr std::string_view kSwitchOff = "OFF";
 // Text of a radio group or list with no choice shown.
 inline constexpr std::string_view kNoChoice = "(none)";
 
-// The text the editor shows for raw value `value` of a parameter. For a Q field `band_type` is
-// the type of its band: the field the band's type does not put in force is not shown by the
-// editor, and its text comes in square brackets ("[0.71]").
+// The text a parameter's control shows for raw value `value`: a slider's pane the position the
+// slider takes (its range limits the value), an edit box the stored value as it is, a phase
+// button "+" or "-", a drop-down, radio group or pair the caption of the choice in force, a
+// two-state button kSwitchOn or kSwitchOff. The editor's pages and DisplayText both read it.
+std::string ControlText(const ParameterInfo& info, int32_t value);
+
+// The text the editor shows for raw value `value` of a parameter, as karaoke-ctl prints it. For
+// a Q field `band_type` is the type of its band: the field the band's type does not put in force
+// is not shown by the editor, and its text comes in square brackets ("[0.71]").
 std::string DisplayText(const ParameterInfo& info, int32_t value, int32_t band_type = 0);
 
 // The value a control shows and the graph draws for raw value `value`: a value outside the

@@ -20,17 +20,20 @@ float Table(int step) { return static_cast<float>(FrequencyOfStep(step)); }
 
 TEST(SectionLayoutTest, PackedCountsOfEverySection) {
   const ParameterStore store = DefaultStore();
-  // block, packed count, first pass slot's handle
+  // block, EQ bands, pass slots, the block the section is drawn for
   const struct {
     int block;
-    int packed;
+    int eq_bands;
+    int pass_slots;
     int section;
-  } cases[] = {{0, 9, 0},   {1, 114, 1}, {2, 114, 1}, {3, 202, 3},
-               {5, 104, 5}, {6, 202, 6}, {7, 104, 7}, {8, 104, 8}};
+  } cases[] = {{0, 10, 0, 0}, {1, 15, 1, 1}, {2, 15, 1, 1}, {3, 3, 2, 3},
+               {5, 5, 1, 5},  {6, 3, 2, 6},  {7, 5, 1, 7},  {8, 5, 1, 8}};
   for (const auto& c : cases) {
     const auto layout = ReadSectionLayout(store, c.block);
     ASSERT_TRUE(layout.has_value()) << c.block;
-    EXPECT_EQ(layout->Packed(), c.packed) << c.block;
+    EXPECT_EQ(layout->eq_bands, c.eq_bands) << c.block;
+    EXPECT_EQ(layout->pass_slots, c.pass_slots) << c.block;
+    EXPECT_EQ(layout->LastSlot(), c.eq_bands + c.pass_slots - 1) << c.block;
     EXPECT_EQ(layout->block, c.section) << c.block;
   }
   for (int block : {4, 9, 10, -1}) EXPECT_FALSE(ReadSectionLayout(store, block)) << block;

@@ -105,6 +105,23 @@ TEST(ParameterTable, LookUps) {
   EXPECT_EQ(FindParameterByName("CenterdelayBar")->index, 24);
   EXPECT_EQ(FindParameterByName("SurRmsAttackBar")->index, 18);
   EXPECT_EQ(FindParameterByName("NoSuchControl"), nullptr);
+  // Band fields by block, band and field; none outside the block's bands.
+  const struct {
+    int block, band, field, id;
+  } bands[] = {{0, 0, 1, 0x0005}, {0, 9, 4, 0x0035}, {1, 14, 0, 0x014A}, {3, 2, 4, 0x031B},
+               {6, 2, 1, 0x0627}, {8, 4, 3, 0x0833}, {0, 10, 0, -1},     {4, 0, 0, -1},
+               {9, 0, 0, -1},     {0, 0, 5, -1},     {0, -1, 0, -1}};
+  for (const auto& b : bands) {
+    EXPECT_EQ(BandFieldId(b.block, b.band, b.field), b.id) << b.block << "/" << b.band;
+  }
+  // Which two-state buttons are EQ bypasses, and a Q box's own text without the brackets.
+  EXPECT_TRUE(FindParameterByName("SubEQAllpassBtn")->eq_bypass);
+  EXPECT_TRUE(FindParameterByName("CenterEQAllpassBtn")->eq_bypass);
+  EXPECT_FALSE(FindParameterByName("SubmuteBtn")->eq_bypass);
+  EXPECT_FALSE(FindParameterByName("EchoEffPhaseBtn")->eq_bypass);
+  EXPECT_EQ(ControlText(*FindParameterByName("EchoQEdit2"), 16), "1.00");
+  EXPECT_EQ(BandPrefix(2), "Echo");
+  EXPECT_EQ(BandPrefix(7), "");
   EXPECT_EQ(PageName(5), "Subwoofer");
   EXPECT_EQ(PageName(8), "");
 }

@@ -41,8 +41,6 @@ constexpr int kEchoLowPassPinStep = kLowPassFirstFrequencyStep;
 // The echo low-pass pane counts from table step 168 and reads 194 as off (table step 361).
 constexpr char kEchoLowPassPane[] = "EchoLPFrePane";
 
-constexpr int kStepSet = 0;
-
 // Stops a running timer for the duration of a tick's work and starts it again afterwards.
 class TimerPause {
  public:

@@ -195,10 +195,10 @@ void EqGraph::Rebuild() {
 // ---------------------------------------------------------------------------------------------
 // Section and curve
 
-int EqGraph::LoadSectionLayout(int block) {
+const SectionLayout* EqGraph::LoadSectionLayout(int block) {
   handle_controls_.fill(SlotControls{});
   const std::optional<SectionLayout> layout = ReadSectionLayout(host_.store(), block);
-  if (!layout) return -1;
+  if (!layout) return nullptr;
   layout_ = *layout;
   responses_.SetExtraInUse(layout_.extra_high_pass, layout_.extra_low_pass);
   const int b = layout_.block;
@@ -214,7 +214,7 @@ int EqGraph::LoadSectionLayout(int block) {
     handle_controls_[handle] = {host_.SecondaryOf(MakeId(b, layout_.frequency_index[k])), nullptr,
                                 nullptr};
   }
-  return layout_.Packed();
+  return &layout_;
 }
 
 void EqGraph::DrawSectionCurve(int selection, int block) {
@@ -223,16 +223,14 @@ void EqGraph::DrawSectionCurve(int selection, int block) {
   if (!section) return;
   responses_.SetExtraInUse(false, false);
   widgets_.pass_label->setVisible(host_.eq_bypass(*section) != 0);
-  const int packed = LoadSectionLayout(*section);
-  if (packed < 0) return;
+  const SectionLayout* loaded = LoadSectionLayout(*section);
+  if (loaded == nullptr) return;
   PaintFrame();
   BuildAxisLabels(false);
 
-  const int bands = packed % 100 + 1;
-  const int passes = packed / 100;
-  for (int h = bands; h < kHandleCount; ++h) widgets_.handles[h]->hide();
-  if (passes >= 1) widgets_.handles[kHighPassHandle]->show();
-  if (passes >= 2) widgets_.handles[kLowPassHandle]->show();
+  for (int h = loaded->eq_bands; h < kHandleCount; ++h) widgets_.handles[h]->hide();
+  if (loaded->pass_slots >= 1) widgets_.handles[kHighPassHandle]->show();
+  if (loaded->pass_slots >= 2) widgets_.handles[kLowPassHandle]->show();
   const int last = layout_.LastSlot();
   for (int k = 0; k <= last; ++k) {
     if (selection != kAllSlots && selection != k) continue;

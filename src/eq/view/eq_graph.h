@@ -30,6 +30,7 @@
 
 #include "eq/filter_response.h"
 #include "eq/section_layout.h"
+#include "eq/view/apply_step.h"
 #include "model/parameter_store.h"
 
 class QLabel;
@@ -56,7 +57,8 @@ class GraphHost {
   // Control-map secondary control (a slider's value pane); nullptr for none.
   virtual QWidget* SecondaryOf(int id) const = 0;
   // The editor's ApplyValue(control, step, display_only, x): shows, stores, sends, and records
-  // the last change. The graph never passes a null control.
+  // the last change. step is kStepSet, kStepUp or kStepDown (apply_step.h). The graph never
+  // passes a null control.
   virtual void ApplyValue(QWidget* control, int step, bool display_only, double x) = 0;
   virtual int page_selector() const = 0;  // block * 256 + page of the page on show
   virtual int current_band(int page) const = 0;
@@ -120,9 +122,9 @@ class EqGraph : public QObject {
   // changes size.
   void Rebuild();
 
-  // Fills the slots of a block's section and returns (EQ bands - 1) + 100 * pass slots; -1 for a
-  // block without a section (Reverb, System).
-  int LoadSectionLayout(int block);
+  // Fills the slots of a block's section and returns its layout (kept in layout()); nullptr for
+  // a block without a section (Reverb, System).
+  const SectionLayout* LoadSectionLayout(int block);
   // Redraws the section of a block: selection 0..16 recomputes that slot and shows its values
   // in EQlabel, kAllSlots (20) recomputes every slot and leaves EQlabel alone.
   void DrawSectionCurve(int selection, int block);

@@ -11,36 +11,12 @@
 #include "model/parameter_table.h"
 #include "ui/pages/control_factory.h"
 #include "ui/pages/editor_pages.h"
+#include "ui/pages/page_builders.h"
 
 namespace kc {
 namespace {
 
-// Name prefixes of the EQ band controls by page 0..6: the band controls (MusFreEdit1), their
-// frames and spin buttons (MIcFreGrop1 on the Microphone page), the point labels
-// (EffEQPointLabel1 on the Effect page) and the pan scroll bars.
-struct EqNames {
-  const char* band;
-  const char* frame;
-  const char* label;
-  const char* pan;
-};
-constexpr EqNames kEqNames[ControlMap::kEqPages] = {
-    {"Mus", "Mus", "Mus", "Mus"},
-    {"Mic", "MIc", "Mic", "Mic"},
-    {"Echo", "Echo", "Eff", "Eff"},
-    {"Main", "Main", "Main", "Main"},
-    {"Center", "Center", "Center", "Center"},
-    {"Sub", "Sub", "Sub", "Sub"},
-    {"Sur", "Sur", "Sur", "Sur"},
-};
-
 constexpr char kPlaceholderName[] = "Example";
-
-QString PaneOf(const QString& slider) {
-  QString pane = slider;
-  if (pane.endsWith(QLatin1String("Bar"))) pane.replace(pane.size() - 3, 3, QLatin1String("Pane"));
-  return pane;
-}
 
 class Filler {
  public:
@@ -59,7 +35,7 @@ class Filler {
     if (!secondary.isEmpty()) {
       entry.secondary = Find(secondary);
     } else if (qobject_cast<QSlider*>(entry.primary) != nullptr) {
-      entry.secondary = Find(PaneOf(primary));
+      entry.secondary = Find(PaneNameOf(primary));
     }
   }
 
@@ -142,10 +118,11 @@ ControlMap BuildControlMap(EditorPages& pages, bool* bulk_refresh) {
     ControlEntry& entry = map.entries_[p.block][p.index];
     if (p.band < 0) {
       fill.Bind(entry, QString::fromStdString(p.name), QString::fromStdString(p.secondary));
+      entry.info = &p;
       continue;
     }
-    const EqNames& names = kEqNames[p.page];
-    const QString b = QString::fromLatin1(names.band);
+    const EqNames names = EqNamesOfPage(p.page);
+    const QString b = QString::fromLatin1(BandPrefix(p.page));
     const QString f = QString::fromLatin1(names.frame);
     const QString n = QString::number(p.band + 1);
     const QString name = QString::fromStdString(p.name);
@@ -172,15 +149,17 @@ ControlMap BuildControlMap(EditorPages& pages, bool* bulk_refresh) {
         entry = {fill.Find(name), fill.Find(f + "QGrop" + n), fill.Find(f + "QUpDownBtn" + n), {}};
         break;
     }
+    entry.info = &p;
   }
 
   for (int page = 0; page < ControlMap::kEqPages; ++page) {
-    const QString label = QString::fromLatin1(kEqNames[page].label) + "EQPointLabel";
+    const EqNames names = EqNamesOfPage(page);
+    const QString label = QString::fromLatin1(names.label) + "EQPointLabel";
     for (int band = 1; band <= EqBandsOfPage(page); ++band) {
       map.band_labels_[page][band - 1] =
           qobject_cast<QLabel*>(fill.Find(label + QString::number(band)));
     }
-    map.pan_bars_[page] = fill.Find(QString::fromLatin1(kEqNames[page].pan) + "PanScrollBar");
+    map.pan_bars_[page] = fill.Find(QString::fromLatin1(names.pan) + "PanScrollBar");
   }
   for (int n = 1; n <= ControlMap::kTabButtons; ++n) {
     map.tabs_[n - 1] = qobject_cast<QPushButton*>(fill.Find("FormTabBtn" + QString::number(n)));

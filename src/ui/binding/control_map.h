@@ -28,12 +28,17 @@ namespace kc {
 
 class EditorPages;
 
+struct ParameterInfo;
+
 struct ControlEntry {
   QWidget* primary = nullptr;
   QWidget* secondary = nullptr;
   QWidget* tertiary = nullptr;
   // All three set for a band type index, all nullptr otherwise.
   std::array<QWidget*, 3> type_buttons{};
+  // The parameter table's entry of the index (its form and kind decide what the controls show);
+  // nullptr for the placeholder entry.
+  const ParameterInfo* info = nullptr;
 };
 
 class ControlMap {

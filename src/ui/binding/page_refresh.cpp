@@ -10,17 +10,14 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "model/value_scales.h"
+#include "model/parameter_ids.h"
+#include "model/parameter_table.h"
 #include "ui/pages/control_factory.h"
 #include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {
 
-constexpr int kModeCount = 15;
-constexpr int kAutoManualId = 0x0000;
-constexpr int kSingDiscoId = 0x0001;
-constexpr int kAccessId = 0x090C;
 constexpr int kCurrentModeSlot = 2;
 
 // Colours of a band's type buttons: the selected one and the others.
@@ -30,8 +27,6 @@ constexpr char kTypeSelectedStyle[] =
 constexpr char kTypeNormalStyle[] =
     "QPushButton { background: rgb(161,161,161); border: 1px solid rgb(201,203,203);"
     " color: white; }";
-
-int KindOf(const QWidget* control) { return KindOfHint(HintOf(control).toStdString()).value_or(0); }
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
@@ -95,25 +90,45 @@ void PageRefresher::RefreshBlock(int block) {
 }
 
 void PageRefresher::ShowValue(int block, int index, const ControlEntry& entry, int value) {
-  QWidget* control = entry.primary;
-  if (qobject_cast<QSlider*>(control)) {
-    ShowSlider(block, entry, value);
-  } else if (auto* box = qobject_cast<QComboBox*>(control)) {
-    // A band type from the box above 9 shows the item of its last digit.
-    const int item = value % 10;
-    {
-      const QSignalBlocker quiet(box);
-      box->setCurrentIndex(item);
-    }
-    if (entry.type_buttons[0] != nullptr) ShowTypeButtons(entry, item);
-  } else if (qobject_cast<QLineEdit*>(control)) {
-    ShowEditBox(entry, value);
-  } else if (qobject_cast<QAbstractButton*>(control)) {
-    ShowButton(block, index, entry, value);
+  // The entry's parameter decides what its controls show; ControlText gives every text.
+  if (entry.info == nullptr) return;
+  const ParameterInfo& info = *entry.info;
+  switch (info.form) {
+    case ValueForm::kScale:
+      if (qobject_cast<QSlider*>(entry.primary)) {
+        ShowSlider(entry, value);
+      } else {
+        ShowEditBox(entry, value);
+      }
+      break;
+    case ValueForm::kPeqQ:
+    case ValueForm::kShelfQ:
+      ShowEditBox(entry, value);
+      break;
+    case ValueForm::kBandType:
+    case ValueForm::kList:
+    case ValueForm::kModeNumber:
+      if (auto* box = qobject_cast<QComboBox*>(entry.primary)) {
+        // A value from the box above 9 shows the item of its last digit. A digit beyond the
+        // items shows none (the mode list is filled afresh by ShowModeList).
+        const int item = value % 10;
+        {
+          const QSignalBlocker quiet(box);
+          box->setCurrentIndex(item);
+        }
+        if (entry.type_buttons[0] != nullptr) ShowTypeButtons(entry, item);
+      }
+      break;
+    case ValueForm::kRadio:
+    case ValueForm::kPair:
+    case ValueForm::kPhase:
+    case ValueForm::kSwitch:
+      ShowButton(block, index, entry, value);
+      break;
   }
 }
 
-void PageRefresher::ShowSlider(int block, const ControlEntry& entry, int value) {
+void PageRefresher::ShowSlider(const ControlEntry& entry, int value) {
   auto* slider = qobject_cast<QSlider*>(entry.primary);
   {
     const QSignalBlocker quiet(slider);
@@ -125,58 +140,53 @@ void PageRefresher::ShowSlider(int block, const ControlEntry& entry, int value) 
   if (pane == nullptr || map_.IsPlaceholder(pane)) return;
   // The pane shows the position the slider took, which its range may have limited. It is
   // written even when the slider did not move, so that no starting text outlives a refresh.
-  const int position = slider->value();
-  const int kind = KindOf(pane);
-  if (block == kSystemBlock && kind == kKindNone) {
-    // Volume panes show the plain position; their Hint stays the display kind it always was.
-    pane->setText(QString::number(position));
-  } else if (kind >= kKindHighPass) {
-    if (auto text = FormatValue(kind, ClampToKind(kind, position))) pane->setText(Text(*text));
-  }
+  pane->setText(Text(ControlText(*entry.info, slider->value())));
 }
 
 void PageRefresher::ShowEditBox(const ControlEntry& entry, int value) {
   auto* edit = qobject_cast<QLineEdit*>(entry.primary);
-  const int kind = KindOf(edit);
-  double x = value;
-  if (kind == kKindQ) {
+  if (edit == nullptr) return;
+  const ParameterInfo* info = entry.info;
+  int shown = value;
+  if (info->form == ValueForm::kPeqQ || info->form == ValueForm::kShelfQ) {
     // One box serves both Q fields: show the one the band's type puts in force.
-    x = store_.Working(store_.QFieldOf(TagOf(edit)));
-  } else if (kind >= kKindHighPass) {
-    x = ClampToKind(kind, x);
+    const int id = store_.QFieldOf(MakeId(info->block, info->index));
+    info = map_.Of(id).info;
+    shown = store_.Working(id);
+    if (info == nullptr) return;
   }
-  if (auto text = FormatValue(kind, x)) {
+  {
     const QSignalBlocker quiet(edit);
-    edit->setText(Text(*text));
+    edit->setText(Text(ControlText(*info, shown)));
   }
   if (auto* slider = qobject_cast<QSlider*>(entry.tertiary)) {
     const QSignalBlocker quiet(slider);
-    slider->setValue(static_cast<int>(x));
+    slider->setValue(shown);
   }
 }
 
 void PageRefresher::ShowButton(int block, int index, const ControlEntry& entry, int value) {
   auto* button = qobject_cast<QAbstractButton*>(entry.primary);
-  if (block == 0 && index == 0) return;  // the Auto/Manual pair follows below
-  if (block == 0 && index == 1) {
+  if (button == nullptr) return;
+  const int id = MakeId(block, index);
+  if (id == kAutoManualId) return;  // the Auto/Manual pair follows below
+  if (id == kSingDiscoId) {
     const char* shown = value == 0 ? "SingModeBtn" : "DiscoModeBtn";
     Check(pages_.Find<QAbstractButton>(QString::fromLatin1(shown)), true);
     return;
   }
-  if (qobject_cast<QRadioButton*>(button) != nullptr) {
+  const ParameterInfo& info = *entry.info;
+  if (info.form == ValueForm::kRadio) {
     SelectRadio(button, value);
     return;
   }
   // Two-state buttons keep their state in the Hint, so that the next click toggles from it.
   const bool on = value == 1;
-  const QString name = button->objectName();
-  if (name.contains(QLatin1String("PhaseBtn"))) {
-    button->setText(on ? QStringLiteral("+") : QStringLiteral("-"));
+  if (info.form == ValueForm::kPhase) {
+    button->setText(Text(ControlText(info, value)));
   } else {
     Check(button, on);
-    if (name.contains(QLatin1String("EQAllpassBtn")) && hooks_.set_eq_bypass) {
-      hooks_.set_eq_bypass(block, value);
-    }
+    if (info.eq_bypass && hooks_.set_eq_bypass) hooks_.set_eq_bypass(block, value);
   }
   SetHint(button, on ? QStringLiteral("1") : QStringLiteral("0"));
 }
@@ -245,7 +255,7 @@ void PageRefresher::ShowAutoManual(bool manual) {
 }
 
 void PageRefresher::ShowAccessState() {
-  const bool administrator = store_.Working(kAccessId) != 0;
+  const bool administrator = store_.Working(kAccessLevelId) != 0;
   if (QWidget* choice = pages_.FindControl(QStringLiteral("SysUserMangerGrop"))) {
     choice->setEnabled(false);
   }

@@ -73,7 +73,7 @@ class PageRefresher {
  private:
   void RefreshBlock(int block);
   void ShowValue(int block, int index, const ControlEntry& entry, int value);
-  void ShowSlider(int block, const ControlEntry& entry, int value);
+  void ShowSlider(const ControlEntry& entry, int value);
   void ShowEditBox(const ControlEntry& entry, int value);
   void ShowButton(int block, int index, const ControlEntry& entry, int value);
   void SelectRadio(QWidget* first, int position);

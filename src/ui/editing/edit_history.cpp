@@ -7,17 +7,17 @@
 #include <QUndoCommand>
 #include <QWidget>
 
+#include "model/parameter_ids.h"
+#include "ui/binding/page_refresh.h"
 #include "ui/editing/edit_session.h"
 #include "ui/pages/editor_pages.h"
-#include "ui/binding/page_refresh.h"
 
 namespace kc {
 namespace {
 
-constexpr int kSingDiscoId = 0x0001;
 // The user/administrator choice needs the system password each time; no undo or redo may
 // switch it.
-constexpr int kAccessIndex = 12;
+const int kAccessIndex = IndexOf(kAccessLevelId);
 
 // The working identifier that writes a cell of the box's image under a Sing/Disco set; -1 when
 // no identifier does (a cell of the other set).

@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 
+#include "eq/view/apply_step.h"
 #include "model/parameter_store.h"
 #include "ui/binding/control_map.h"
 #include "ui/editing/edit_link.h"
@@ -41,10 +42,7 @@ inline const QColor kCurveColourGroupB(255, 102, 0);
 inline const QColor kLabelColour(199, 255, 255);
 inline const QColor kLabelColourGroupB(255, 102, 0);
 
-// Step arguments of ApplyValue and CommitEdit.
-inline constexpr int kStepSet = 0;
-inline constexpr int kStepUp = 1;
-inline constexpr int kStepDown = 11;
+// Step arguments of ApplyValue and CommitEdit: kStepSet, kStepUp, kStepDown (apply_step.h).
 
 class EditSession {
  public:

@@ -3,11 +3,12 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "model/parameter_table.h"
 #include "model/value_scales.h"
-#include "ui/pages/control_factory.h"
 #include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
 #include "ui/editing/handlers.h"
+#include "ui/pages/control_factory.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 
@@ -47,27 +48,27 @@ void SessionGraphHost::SelectBand(int page, int band) {
   handlers_.MusEQPointLabel1Click(session_.map().BandLabel(page, band + 1));
 }
 
-int SessionGraphHost::BandFrequencyId(int page, int band) const {
+int SessionGraphHost::BandFieldIdOnPage(int page, int band, int field) const {
   const QLabel* label = session_.map().BandLabel(page, band + 1);
   if (label == nullptr) return -1;
-  return TagOf(label) * 256 + band * 5 + HintOf(label).toInt();
+  return BandFieldId(TagOf(label), band, field);
 }
 
 void SessionGraphHost::StepBandQ(int page, int band, bool up) {
-  const int frequency = BandFrequencyId(page, band);
-  if (frequency < 0) return;
+  const int q = BandFieldIdOnPage(page, band, kBandPeqQField);
+  if (q < 0) return;
   // A band's two Q fields (peaking and shelf) share one edit box and one pair of spin buttons.
-  QWidget* spin = session_.map().Of(frequency + 2).tertiary;
-  QWidget* edit = session_.map().Of(frequency + 2).primary;
+  QWidget* spin = session_.map().Of(q).tertiary;
+  QWidget* edit = session_.map().Of(q).primary;
   if (session_.map().IsPlaceholder(spin) || !spin->isEnabled()) return;
   if (qobject_cast<QLineEdit*>(edit) == nullptr || !edit->isEnabled()) return;
   handlers_.MusFreUpDownBtn1Click(spin, up);
 }
 
 void SessionGraphHost::SetBandGainToZero(int page, int band) {
-  const int frequency = BandFrequencyId(page, band);
-  if (frequency < 0) return;
-  QWidget* gain = session_.map().Of(frequency + 1).primary;
+  const int gain_id = BandFieldIdOnPage(page, band, kBandGainField);
+  if (gain_id < 0) return;
+  QWidget* gain = session_.map().Of(gain_id).primary;
   if (qobject_cast<QLineEdit*>(gain) == nullptr || session_.map().IsPlaceholder(gain) ||
       !gain->isEnabled()) {
     return;

@@ -38,9 +38,9 @@ class SessionGraphHost : public GraphHost {
   bool ready() const override { return ready_ && ready_(); }
 
  private:
-  // Identifier of a band's frequency value on a page (0..6), band counted from 0, read from the
-  // page's numbered band label as a click on the label reads it; -1 for none.
-  int BandFrequencyId(int page, int band) const;
+  // Identifier of field 0..4 of a band on a page (0..6), band counted from 0, in the section of
+  // the page's numbered band label (as a click on the label finds it); -1 for none.
+  int BandFieldIdOnPage(int page, int band, int field) const;
 
   EditSession& session_;
   EditorHandlers& handlers_;

@@ -11,33 +11,32 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include "model/parameter_ids.h"
+#include "model/parameter_table.h"
 #include "model/value_scales.h"
-#include "ui/pages/control_factory.h"
-#include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
-#include "ui/editing/handlers.h"
 #include "ui/binding/page_refresh.h"
+#include "ui/editing/edit_session.h"
+#include "ui/editing/handlers.h"
+#include "ui/pages/control_factory.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {
 
-constexpr int kAutoManualId = 0x0000;
-constexpr int kAccessId = 0x090C;
 constexpr int kFirstSlopeId = 0x0500;
 constexpr int kLastSlopeId = 0x08FF;
-constexpr int kQFieldOfBand = 3;
 constexpr int kSubwooferBlock = 6;
 constexpr int kSubHighPassSlot = 3;
 constexpr int kSubLowPassSlot = 4;
 
 enum class ButtonFamily { kNone, kPhase, kMute, kBypass };
 
-ButtonFamily FamilyOf(const QWidget* button) {
-  const QString name = button->objectName();
-  if (name.contains(QLatin1String("PhaseBtn"))) return ButtonFamily::kPhase;
-  if (name.contains(QLatin1String("muteBtn"))) return ButtonFamily::kMute;
-  if (name.contains(QLatin1String("EQAllpassBtn"))) return ButtonFamily::kBypass;
-  return ButtonFamily::kNone;
+// The table's form of a button's parameter says which handling its clicks get.
+ButtonFamily FamilyOf(const ControlEntry& entry) {
+  if (entry.info == nullptr) return ButtonFamily::kNone;
+  if (entry.info->form == ValueForm::kPhase) return ButtonFamily::kPhase;
+  if (entry.info->form != ValueForm::kSwitch) return ButtonFamily::kNone;
+  return entry.info->eq_bypass ? ButtonFamily::kBypass : ButtonFamily::kMute;
 }
 
 // A two-state button keeps its state in its Hint; a click toggles from it.
@@ -80,7 +79,7 @@ void EditorHandlers::ConnectButtons() {
     }
     auto* button = qobject_cast<QAbstractButton*>(entry.primary);
     if (button == nullptr) return;
-    switch (FamilyOf(button)) {
+    switch (FamilyOf(entry)) {
       case ButtonFamily::kPhase:
         connect(button, &QAbstractButton::clicked, this,
                 [this, button] { EchoEffPhaseBtnClick(button); });
@@ -108,7 +107,7 @@ void EditorHandlers::MusModeBox1Change(QComboBox* box) {
   session_.link().SendEqBand(id, type);
   // The band's Q box now shows the Q field that the new type puts in force.
   const int field = LocateBand(id) & 0xFF;
-  const int q_id = id - field + kQFieldOfBand;
+  const int q_id = id - field + kBandPeqQField;
   QWidget* q_edit = map.Of(q_id).primary;
   if (qobject_cast<QLineEdit*>(q_edit) != nullptr) {
     session_.set_current_edit(q_edit);
@@ -138,7 +137,9 @@ void EditorHandlers::MusModeBtn1Click(QWidget* button) {
 void EditorHandlers::EchoEffPhaseBtnClick(QAbstractButton* button) {
   const int state = ToggledState(button);
   SetHint(button, QString::number(state));
-  button->setText(state == 1 ? QStringLiteral("+") : QStringLiteral("-"));
+  if (const ParameterInfo* info = session_.map().Of(TagOf(button)).info) {
+    button->setText(QString::fromStdString(ControlText(*info, state)));
+  }
   session_.link().SendParam(TagOf(button), state);
 }
 
@@ -180,7 +181,7 @@ void EditorHandlers::SysMusInputLevelClick(QAbstractButton* button, int id) {
     button->setChecked(true);
   }
   session_.link().SendParam(id, position);
-  if (id == kAccessId) {
+  if (id == kAccessLevelId) {
     if (QWidget* choice = session_.pages().FindControl(QStringLiteral("SysUserMangerGrop"))) {
       choice->setEnabled(false);
     }
@@ -190,7 +191,7 @@ void EditorHandlers::SysMusInputLevelClick(QAbstractButton* button, int id) {
 }
 
 void EditorHandlers::ApplyAccessEnabling() {
-  const bool administrator = session_.store().Working(kAccessId) != 0;
+  const bool administrator = session_.store().Working(kAccessLevelId) != 0;
   for (const char* name : {"SignRzGroup", "RzBmpButton138"}) {
     if (QWidget* control = session_.pages().FindControl(QString::fromLatin1(name))) {
       control->setEnabled(administrator);

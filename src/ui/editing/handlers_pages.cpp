@@ -10,17 +10,17 @@
 #include <QScrollBar>
 #include <QSlider>
 
-#include "ui/pages/control_factory.h"
-#include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
-#include "ui/editing/handlers.h"
+#include "model/parameter_ids.h"
+#include "model/parameter_table.h"
 #include "ui/binding/page_refresh.h"
+#include "ui/editing/edit_session.h"
+#include "ui/editing/handlers.h"
+#include "ui/pages/control_factory.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {
 
-constexpr int kAutoManualId = 0x0000;
-constexpr int kSingDiscoId = 0x0001;
 constexpr int kMicGroupBTab = 8;
 // Block shown by the tabs 0..7 (page = tag).
 constexpr int kBlockOfTab[] = {0, 1, 3, 5, 7, 6, 8, 9};
@@ -168,7 +168,12 @@ void EditorHandlers::EQResetBtnClick() {
 
 void EditorHandlers::MusEQPointLabel1Click(QLabel* label) {
   if (label == nullptr) return;
-  const int id = TagOf(label) * 256 + (label->text().toInt() - 1) * 5 + HintOf(label).toInt();
+  // The label carries its section's block (Tag) and its band (the Band property); the band is
+  // selected through its frequency box.
+  const QVariant band = label->property(kBandProperty);
+  if (!band.isValid()) return;
+  const int id = BandFieldId(TagOf(label), band.toInt(), kBandFrequencyField);
+  if (id < 0) return;
   auto* edit = qobject_cast<QLineEdit*>(session_.map().Of(id).primary);
   if (edit == nullptr || session_.map().IsPlaceholder(edit) || !edit->isEnabled()) return;
   MusFreEdit1Click(edit);

@@ -7,10 +7,10 @@
 #include <algorithm>
 
 #include "model/value_scales.h"
-#include "ui/pages/control_factory.h"
 #include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
 #include "ui/editing/handlers.h"
+#include "ui/pages/control_factory.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {
@@ -36,8 +36,7 @@ VolumeSet VolumesOf(EditorPages& pages, const QSlider* slider) {
 }
 
 QLabel* PaneOf(EditorPages& pages, const QSlider* slider) {
-  QString name = slider->objectName();
-  return pages.Find<QLabel>(name.replace(QLatin1String("Bar"), QLatin1String("Pane")));
+  return pages.Find<QLabel>(PaneNameOf(slider->objectName()));
 }
 
 // Lowers a slider to a limit; its own change handling then runs as for a user move.

@@ -181,6 +181,12 @@ QSlider* ControlFactory::Slider(QWidget* parent, const QString& name, const QRec
   return slider;
 }
 
+QString PaneNameOf(const QString& slider) {
+  QString pane = slider;
+  if (pane.endsWith(QLatin1String("Bar"))) pane.replace(pane.size() - 3, 3, QLatin1String("Pane"));
+  return pane;
+}
+
 QLabel* ControlFactory::Pane(QWidget* parent, const QString& name, const QRect& geometry,
                              const QString& text, const QString& hint) {
   auto* pane = new QLabel(text, parent);

@@ -47,6 +47,13 @@ inline constexpr char kTagProperty[] = "Tag";
 // carries it; "" where nothing else is given.
 inline constexpr char kHintProperty[] = "Hint";
 
+// Dynamic property of a band's point label (MusEQPointLabel1, ...): its band counted from 0.
+inline constexpr char kBandProperty[] = "Band";
+
+// The value pane beside a slider is named after it: "Bar" at the end of the slider's name turns
+// into "Pane" (MicHPFreBar, MicHPFrePane); a name without it is its own pane name.
+QString PaneNameOf(const QString& slider);
+
 int TagOf(const QObject* control);
 void SetTag(QObject* control, int tag);
 QString HintOf(const QObject* control);

@@ -8,17 +8,17 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
+#include <iterator>
 
+#include "model/parameter_table.h"
 #include "ui/pages/page_builders.h"
 
 namespace kc {
 namespace {
 
+// The band controls' prefix (MusFreEdit1, EchoEQGainBar1, ...) is the table's BandPrefix.
 struct EqSectionLayout {
-  const char* band;    // prefix of the band controls (MusFreEdit1, EchoEQGainBar1, ...)
-  const char* frame;   // prefix of the frames and spin buttons (MIcFreGrop1 on page 1)
-  const char* label;   // prefix of the band-number labels (EffEQPointLabel1 on page 2)
-  const char* pan;     // prefix of the scroll slider and scroll box
+  EqNames names;
   const char* group;   // name of the EQ group
   const char* bypass;  // the EQ bypass button
   const char* reset;   // the EQ reset button
@@ -31,22 +31,23 @@ struct EqSectionLayout {
 };
 
 // Index = page 0..6.
+// clang-format off
 constexpr EqSectionLayout kEqSections[] = {
-    {"Mus", "Mus", "Mus", "Mus", "MusEQGrop", "MusEQAllpassBtn", "EQResetBtn", 10, 5, 10, 172, 0,
+    {{"Mus", "Mus", "Mus"}, "MusEQGrop", "MusEQAllpassBtn", "EQResetBtn", 10, 5, 10, 172, 0, "5"},
+    {{"MIc", "Mic", "Mic"}, "MicEQGropx", "MicEQAllpassBtn", "RzBmpButton6", 15, 5, 10, 172, 1,
      "5"},
-    {"Mic", "MIc", "Mic", "Mic", "MicEQGropx", "MicEQAllpassBtn", "RzBmpButton6", 15, 5, 10, 172, 1,
-     "5"},
-    {"Echo", "Echo", "Eff", "Eff", "AdvGroupBox2", "EchoEQAllpassBtn", "RzBmpButton8", 3, 0, 3, 652,
-     3, "14"},
-    {"Main", "Main", "Main", "Main", "MainEQGrop", "MainEQAllpassBtn", "RzBmpButton12", 5, 2, 5,
-     514, 5, "31"},
-    {"Center", "Center", "Center", "Center", "CenterEQGrop", "CenterEQAllpassBtn", "RzBmpButton13",
-     5, 2, 5, 514, 7, "29"},
-    {"Sub", "Sub", "Sub", "Sub", "SubEQGrop", "SubEQAllpassBtn", "RzBmpButton14", 3, 0, 3, 652, 6,
+    {{"Echo", "Eff", "Eff"}, "AdvGroupBox2", "EchoEQAllpassBtn", "RzBmpButton8", 3, 0, 3, 652, 3,
+     "14"},
+    {{"Main", "Main", "Main"}, "MainEQGrop", "MainEQAllpassBtn", "RzBmpButton12", 5, 2, 5, 514, 5,
+     "31"},
+    {{"Center", "Center", "Center"}, "CenterEQGrop", "CenterEQAllpassBtn", "RzBmpButton13", 5, 2,
+     5, 514, 7, "29"},
+    {{"Sub", "Sub", "Sub"}, "SubEQGrop", "SubEQAllpassBtn", "RzBmpButton14", 3, 0, 3, 652, 6,
      "29"},
-    {"Sur", "Sur", "Sur", "Sur", "SurEQGrop", "SurEQAllpassBtn", "RzBmpButton15", 5, 2, 5, 514, 8,
+    {{"Sur", "Sur", "Sur"}, "SurEQGrop", "SurEQAllpassBtn", "RzBmpButton15", 5, 2, 5, 514, 8,
      "29"},
 };
+// clang-format on
 
 // Geometry of one band column inside the scroll box.
 constexpr int kColumnWidth = 69;
@@ -99,8 +100,8 @@ QLineEdit* FramedEdit(ControlFactory& make, QWidget* column_parent, const QStrin
 void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionLayout& entry,
                      int page_index, int band) {
   const QString n = QString::number(band);
-  const QString b = QString::fromLatin1(entry.band);
-  const QString f = QString::fromLatin1(entry.frame);
+  const QString b = QString::fromLatin1(BandPrefix(page_index));
+  const QString f = QString::fromLatin1(entry.names.frame);
   const int x0 = (band - 1) * kColumnWidth;
 
   // The microphone bands 1 and 2 start as high and low shelves at 0 dB.
@@ -111,13 +112,14 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionLayo
                   180, gain_position, Qt::Vertical);
   SetHint(gain, "0");
 
-  QLabel* point = make.Label(content, QString::fromLatin1(entry.label) + "EQPointLabel" + n,
+  QLabel* point = make.Label(content, QString::fromLatin1(entry.names.label) + "EQPointLabel" + n,
                              QRect(x0 + kFrameLeft + kFrameWidth - 16, 1, 16, 14), n);
   point->setAlignment(Qt::AlignCenter);
   point->setStyleSheet("background: rgb(68,134,255); color: white;");
   point->setAutoFillBackground(false);
   SetTag(point, entry.label_tag);
   SetHint(point, QString::fromLatin1(entry.label_hint));
+  point->setProperty(kBandProperty, band - 1);
   point->hide();
 
   FramedEdit(make, content, f + "GainGrop" + n, b + "GainEdit" + n,
@@ -162,9 +164,14 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionLayo
 
 }  // namespace
 
+EqNames EqNamesOfPage(int page) {
+  if (page < 0 || page >= static_cast<int>(std::size(kEqSections))) return {"", "", ""};
+  return kEqSections[page].names;
+}
+
 void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
   const EqSectionLayout& entry = kEqSections[page_index];
-  const QString pan = QString::fromLatin1(entry.pan);
+  const QString pan = QString::fromLatin1(entry.names.pan);
   const int view_width = entry.visible * kColumnWidth + 2;
   const int width = kCaptionWidth + view_width + 8;
   QGroupBox* group = make.Group(page, QString::fromLatin1(entry.group),

@@ -42,12 +42,22 @@ QWidget* AddValueRow(ControlFactory& make, QWidget* group, const ValueRow& row,
 void AddRowGroup(ControlFactory& make, QWidget* page, const QRect& rect,
                  std::span<const ValueRow> rows, const QString& prefix = QString());
 
-// Pane and phase-button names that go with a slider.
-QString PaneNameOf(const QString& slider);
+// Phase-button name that goes with a level slider (PaneNameOf names its pane).
 QString PhaseNameOf(const QString& slider);
 
 // A vertical one-pixel line that separates the page's sections from the volume panel.
 void AddDivider(QWidget* page);
+
+// Name prefixes of the EQ controls of page 0..6 other than the band controls (whose prefix is
+// the table's BandPrefix): the frames and spin buttons of the band edit boxes (MIcFreGrop1 on the
+// Microphone page), the band point labels (EffEQPointLabel1 on the Effect page), and the scroll
+// box and pan scroll bar. Empty outside 0..6.
+struct EqNames {
+  const char* frame;
+  const char* label;
+  const char* pan;
+};
+EqNames EqNamesOfPage(int page);
 
 // The EQ group of an audio page (0..6), its scroll slider and its bypass/reset strip.
 void BuildEqSection(ControlFactory& make, QWidget* page, int page_index);

@@ -23,12 +23,6 @@ constexpr int kFirstRowY = 18;
 
 }  // namespace
 
-QString PaneNameOf(const QString& slider) {
-  QString pane = slider;
-  if (pane.endsWith("Bar")) pane.replace(pane.size() - 3, 3, "Pane");
-  return pane;
-}
-
 QString PhaseNameOf(const QString& slider) {
   QString phase = slider;
   return phase.replace("LevelBar", "PhaseBtn");

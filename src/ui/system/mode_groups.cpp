@@ -10,22 +10,20 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
+#include "model/parameter_ids.h"
 #include "modes/mode_file.h"
 #include "modes/mode_library.h"
 #include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
 #include "ui/message_boxes.h"
+#include "ui/pages/editor_pages.h"
 #include "ui/system/system_page.h"
 
 namespace kc {
 namespace {
 
-constexpr int kModeCount = 15;
-constexpr int kModeNameLength = 20;
-
 // The box takes a mode name as printable ASCII, each character as its code minus 32.
 bool IsBoxModeName(const QString& name) {
-  if (name.size() > kModeNameLength) return false;
+  if (name.size() > kModeNameMaxLength) return false;
   for (QChar c : name) {
     if (c.unicode() < 0x20 || c.unicode() > 0x7E) return false;
   }
@@ -45,8 +43,8 @@ void SystemPage::ConnectDeviceModes() {
   }
   if (preset_edit_) {
     // Only what the box can hold can be typed: printable ASCII, at most 20 characters.
-    preset_edit_->setMaxLength(kModeNameLength);
-    const QRegularExpression ascii(QStringLiteral("[\\x20-\\x7E]{0,%1}").arg(kModeNameLength));
+    preset_edit_->setMaxLength(kModeNameMaxLength);
+    const QRegularExpression ascii(QStringLiteral("[\\x20-\\x7E]{0,%1}").arg(kModeNameMaxLength));
     preset_edit_->setValidator(new QRegularExpressionValidator(ascii, preset_edit_));
   }
   for (QPushButton* button : {recall_button_, store_button_}) {
@@ -95,7 +93,7 @@ bool SystemPage::LinkAvailable() {
 
 void SystemPage::Store() {
   if (mode_box_ == nullptr || preset_edit_ == nullptr) return;
-  if (session_.store().Working(kAdministratorParameter) != 1) {
+  if (session_.store().Working(kAccessLevelId) != 1) {
     boxes_.Information(kHintCaption, kStoreInUserModeText);
     return;
   }

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "model/parameter_ids.h"
+
 class QComboBox;
 class QGroupBox;
 class QKeyEvent;
@@ -52,7 +54,7 @@ inline constexpr int kStoreModeParameter = 0x0901;
 inline constexpr int kRecallModeParameter = 0x0902;
 inline constexpr int kSystemPasswordParameter = 0x0904;
 inline constexpr int kKeylockPasswordParameter = 0x0905;
-inline constexpr int kAdministratorParameter = 0x090C;
+// The user/administrator choice is kAccessLevelId (model/parameter_ids.h).
 
 class SystemPage : public QObject {
   Q_OBJECT

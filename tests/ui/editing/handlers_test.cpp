@@ -277,6 +277,32 @@ TEST_F(HandlersTest, HighlightFollowsTheEditedBand) {
   EXPECT_TRUE(link.sent.empty());
 }
 
+TEST_F(HandlersTest, BandLabelsSelectTheBandTheyStandFor) {
+  Click("ManulModeBtn");
+  const struct {
+    int tab;
+    const char* label;
+    const char* edit;
+    int page;
+    int band;  // counted from 0
+  } cases[] = {
+      {1, "MusEQPointLabel10", "MusFreEdit10", 0, 9},
+      {2, "MicEQPointLabel15", "MicFreEdit15", 1, 14},
+      {3, "EffEQPointLabel3", "EchoFreEdit3", 2, 2},
+      {6, "SubEQPointLabel2", "SubFreEdit2", 5, 1},
+  };
+  for (const auto& c : cases) {
+    ClickTab(c.tab);
+    // The number on the label is only its caption; the band it stands for stays its own.
+    W<QLabel>(c.label)->setText(QStringLiteral("1"));
+    link.sent.clear();
+    Click(c.label);
+    EXPECT_EQ(session->current_edit(), W(c.edit)) << c.label;
+    EXPECT_EQ(session->current_band(c.page), c.band) << c.label;
+    EXPECT_TRUE(link.sent.empty()) << c.label;
+  }
+}
+
 TEST_F(HandlersTest, SingDiscoAndResetOfMicrophoneGroupB) {
   Click("ManulModeBtn");
   Click("DiscoModeBtn");

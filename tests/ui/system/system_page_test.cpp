@@ -30,9 +30,9 @@
 #include "recording_edit_link.h"
 #include "scripted_message_boxes.h"
 #include "ui/binding/control_map.h"
+#include "ui/binding/page_refresh.h"
 #include "ui/editing/edit_session.h"
 #include "ui/pages/editor_pages.h"
-#include "ui/binding/page_refresh.h"
 
 namespace kc {
 namespace {
@@ -89,7 +89,7 @@ class SystemPageTest : public ::testing::Test {
     link_.system = "135790";
     link_.keylock = "2468";
     store_.StoreValue(kRecallModeParameter, current_mode);
-    store_.StoreValue(kAdministratorParameter, administrator);
+    store_.StoreValue(kAccessLevelId, administrator);
     refresher_->RefreshPages(kAllBlocks);
     link_.sent.clear();
   }
