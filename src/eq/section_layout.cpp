@@ -126,6 +126,13 @@ std::optional<SectionLayout> ReadSectionLayout(const ParameterStore& store, int 
   return layout;
 }
 
+std::string HandleName(int handle) {
+  if (handle == kHighPassHandle) return "HPF";
+  if (handle == kLowPassHandle) return "LPF";
+  if (handle < 0 || handle > kLowPassHandle) return {};
+  return "EP" + std::to_string(handle + 1);
+}
+
 int HandleOfSlot(int slot, int code) {
   if (code < 0) return -1;
   if (code < kCodeHighPass) return slot >= 0 && slot < kHighPassHandle ? slot : -1;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 
 #include "eq/filter_response.h"
 #include "model/parameter_store.h"
@@ -15,6 +16,9 @@ namespace kc {
 inline constexpr int kHandleCount = 17;
 inline constexpr int kHighPassHandle = 15;
 inline constexpr int kLowPassHandle = 16;
+// Object name of a point handle: "EP1".."EP15" for the band slots, "HPF" and "LPF"; empty
+// outside 0..16.
+std::string HandleName(int handle);
 // DrawSectionCurve's selection meaning "every slot, label left alone".
 inline constexpr int kAllSlots = 20;
 

@@ -121,45 +121,39 @@ ControlMap BuildControlMap(EditorPages& pages, bool* bulk_refresh) {
       entry.info = &p;
       continue;
     }
-    const EqNames names = EqNamesOfPage(p.page);
-    const QString b = QString::fromLatin1(BandPrefix(p.page));
-    const QString f = QString::fromLatin1(names.frame);
-    const QString n = QString::number(p.band + 1);
+    const BandColumnNames band = BandColumnNamesOf(p.page, p.band + 1);
     const QString name = QString::fromStdString(p.name);
     switch (p.field) {
-      case 0:
+      case kBandTypeField:
         entry.primary = fill.Find(name);
-        entry.type_buttons = {fill.Find(b + "PEQBtn" + n), fill.Find(b + "LSQBtn" + n),
-                              fill.Find(b + "HSQBtn" + n)};
+        entry.type_buttons = {fill.Find(band.type_buttons[0]), fill.Find(band.type_buttons[1]),
+                              fill.Find(band.type_buttons[2])};
         if (p.block == 0 && p.band == 0) {
           entry.secondary = fill.Find(QStringLiteral("MusModeBtn1"));
           entry.tertiary = fill.Find(QStringLiteral("MusEQBmpBtn1"));
         }
         break;
-      case 1:
+      case kBandFrequencyField:
         entry = {
-            fill.Find(name), fill.Find(f + "FreGrop" + n), fill.Find(f + "FreUpDownBtn" + n), {}};
+            fill.Find(name), fill.Find(band.frequency_frame), fill.Find(band.frequency_spin), {}};
         break;
-      case 2:
-        entry = {
-            fill.Find(name), fill.Find(f + "GainGrop" + n), fill.Find(b + "EQGainBar" + n), {}};
+      case kBandGainField:
+        entry = {fill.Find(name), fill.Find(band.gain_frame), fill.Find(band.gain_slider), {}};
         break;
       default:
         // Both Q fields share one box; the type of the band decides which one it shows.
-        entry = {fill.Find(name), fill.Find(f + "QGrop" + n), fill.Find(f + "QUpDownBtn" + n), {}};
+        entry = {fill.Find(name), fill.Find(band.q_frame), fill.Find(band.q_spin), {}};
         break;
     }
     entry.info = &p;
   }
 
   for (int page = 0; page < ControlMap::kEqPages; ++page) {
-    const EqNames names = EqNamesOfPage(page);
-    const QString label = QString::fromLatin1(names.label) + "EQPointLabel";
     for (int band = 1; band <= EqBandsOfPage(page); ++band) {
       map.band_labels_[page][band - 1] =
-          qobject_cast<QLabel*>(fill.Find(label + QString::number(band)));
+          qobject_cast<QLabel*>(fill.Find(BandColumnNamesOf(page, band).point_label));
     }
-    map.pan_bars_[page] = fill.Find(QString::fromLatin1(names.pan) + "PanScrollBar");
+    map.pan_bars_[page] = fill.Find(PanScrollBarName(page));
   }
   for (int n = 1; n <= ControlMap::kTabButtons; ++n) {
     map.tabs_[n - 1] = qobject_cast<QPushButton*>(fill.Find("FormTabBtn" + QString::number(n)));

@@ -265,8 +265,8 @@ void EditorPages::BuildGraphPanel(ControlFactory& make) {
 
   // Point handles: fifteen band points and the two pass-filter points, placed by the graph.
   for (int i = 0; i < kPointHandleCount; ++i) {
-    const bool band = i < 15;
-    const QString name = band ? QString("EP%1").arg(i + 1) : (i == 15 ? "HPF" : "LPF");
+    const bool band = i < kHighPassHandle;
+    const QString name = QString::fromStdString(HandleName(i));
     const int size = band ? 14 : 24;
     const QRect place(20 + i * 60, 120, size, size);
     QLabel* handle;

@@ -10,13 +10,20 @@
 #include <QSlider>
 #include <iterator>
 
+#include "model/parameter_store.h"
 #include "model/parameter_table.h"
 #include "ui/pages/page_builders.h"
 
 namespace kc {
 namespace {
 
-// The band controls' prefix (MusFreEdit1, EchoEQGainBar1, ...) is the table's BandPrefix.
+// Name prefixes of a page's EQ controls besides the band controls' own (the table's BandPrefix).
+struct EqNames {
+  const char* frame;  // frames and spin buttons of the edit boxes (MIcFreGrop1 on page 1)
+  const char* label;  // band point labels (EffEQPointLabel1 on page 2)
+  const char* pan;    // scroll box and pan scroll bar
+};
+
 struct EqSectionLayout {
   EqNames names;
   const char* group;   // name of the EQ group
@@ -100,19 +107,23 @@ QLineEdit* FramedEdit(ControlFactory& make, QWidget* column_parent, const QStrin
 void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionLayout& entry,
                      int page_index, int band) {
   const QString n = QString::number(band);
-  const QString b = QString::fromLatin1(BandPrefix(page_index));
-  const QString f = QString::fromLatin1(entry.names.frame);
+  const BandColumnNames names = BandColumnNamesOf(page_index, band);
+  const auto field_name = [&](int field) {
+    const ParameterInfo* info =
+        FindParameter(entry.label_tag, IndexOf(BandFieldId(entry.label_tag, band - 1, field)));
+    return info != nullptr ? QString::fromStdString(info->name) : QString();
+  };
   const int x0 = (band - 1) * kColumnWidth;
 
   // The microphone bands 1 and 2 start as high and low shelves at 0 dB.
   const bool first_two = band <= 2;
   const int gain_position = (page_index == 1 && first_two) ? 120 : 0;
   QSlider* gain =
-      make.Slider(content, b + "EQGainBar" + n, QRect(x0 + 1, 2, kGainBarWidth, kGainBarHeight),
-                  180, gain_position, Qt::Vertical);
+      make.Slider(content, names.gain_slider, QRect(x0 + 1, 2, kGainBarWidth, kGainBarHeight), 180,
+                  gain_position, Qt::Vertical);
   SetHint(gain, "0");
 
-  QLabel* point = make.Label(content, QString::fromLatin1(entry.names.label) + "EQPointLabel" + n,
+  QLabel* point = make.Label(content, names.point_label,
                              QRect(x0 + kFrameLeft + kFrameWidth - 16, 1, 16, 14), n);
   point->setAlignment(Qt::AlignCenter);
   point->setStyleSheet("background: rgb(68,134,255); color: white;");
@@ -122,23 +133,18 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionLayo
   point->setProperty(kBandProperty, band - 1);
   point->hide();
 
-  FramedEdit(make, content, f + "GainGrop" + n, b + "GainEdit" + n,
+  FramedEdit(make, content, names.gain_frame, field_name(kBandGainField),
              QRect(x0 + kFrameLeft, kGainFrameTop, kFrameWidth, kFrameHeight), "-24.0dB", "3");
 
-  struct TypeButton {
-    const char* role;
-    const char* caption;
-  };
-  static constexpr TypeButton kTypeButtons[] = {
-      {"PEQBtn", "P"}, {"LSQBtn", "LS"}, {"HSQBtn", "HS"}};
+  static constexpr const char* kTypeCaptions[] = {"P", "LS", "HS"};
   for (int t = 0; t < 3; ++t) {
     const int w = kFrameWidth / 3;
     make.Button(
-        content, b + kTypeButtons[t].role + n,
+        content, names.type_buttons[t],
         QRect(x0 + kFrameLeft + t * w, kTypeButtonsTop, w + (t == 2 ? kFrameWidth % 3 : 0), 14),
-        QString::fromLatin1(kTypeButtons[t].caption), QString::number(t));
+        QString::fromLatin1(kTypeCaptions[t]), QString::number(t));
   }
-  QComboBox* mode = make.DropDown(content, b + "ModeBox" + n,
+  QComboBox* mode = make.DropDown(content, field_name(kBandTypeField),
                                   QRect(x0 + kFrameLeft, kModeBoxTop, kFrameWidth, 20),
                                   BandTypeItems(), first_two ? 2 : 0, "1");
   if (page_index == 3 && band == 1) mode->hide();
@@ -148,25 +154,44 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionLayo
   }
 
   const QRect fre_rect(x0 + kFrameLeft, kFreFrameTop, kFrameWidth, kFrameHeight);
-  QLineEdit* fre =
-      FramedEdit(make, content, f + "FreGrop" + n, b + "FreEdit" + n, fre_rect, "20000.00", "2");
-  make.Spin(fre->parentWidget(), f + "FreUpDownBtn" + n,
+  QLineEdit* fre = FramedEdit(make, content, names.frequency_frame, field_name(kBandFrequencyField),
+                              fre_rect, "20000.00", "2");
+  make.Spin(fre->parentWidget(), names.frequency_spin,
             QRect(kFrameWidth - 12, 2, 10, kFrameHeight - 4), Qt::Vertical)
       ->hide();
 
-  make.Spin(content, f + "QUpDownBtn" + n, QRect(x0 + 1, kQRowTop, kColumnWidth - 2, kFrameHeight),
+  make.Spin(content, names.q_spin, QRect(x0 + 1, kQRowTop, kColumnWidth - 2, kFrameHeight),
             Qt::Horizontal);
   FramedEdit(
-      make, content, f + "QGrop" + n, b + "QEdit" + n,
+      make, content, names.q_frame, field_name(kBandPeqQField),
       QRect(x0 + 1 + kQFrameInset, kQRowTop, kColumnWidth - 2 - 2 * kQFrameInset, kFrameHeight),
       "128.00", "4");
 }
 
 }  // namespace
 
-EqNames EqNamesOfPage(int page) {
-  if (page < 0 || page >= static_cast<int>(std::size(kEqSections))) return {"", "", ""};
-  return kEqSections[page].names;
+BandColumnNames BandColumnNamesOf(int page, int band) {
+  if (page < 0 || page >= static_cast<int>(std::size(kEqSections)) || band < 1 ||
+      band > kEqSections[page].bands) {
+    return {};
+  }
+  const EqNames& names = kEqSections[page].names;
+  const QString n = QString::number(band);
+  const QString b = QString::fromLatin1(BandPrefix(page));
+  const QString f = QString::fromLatin1(names.frame);
+  return {{b + "PEQBtn" + n, b + "LSQBtn" + n, b + "HSQBtn" + n},
+          b + "EQGainBar" + n,
+          f + "GainGrop" + n,
+          f + "FreGrop" + n,
+          f + "FreUpDownBtn" + n,
+          f + "QGrop" + n,
+          f + "QUpDownBtn" + n,
+          QString::fromLatin1(names.label) + "EQPointLabel" + n};
+}
+
+QString PanScrollBarName(int page) {
+  if (page < 0 || page >= static_cast<int>(std::size(kEqSections))) return {};
+  return QString::fromLatin1(kEqSections[page].names.pan) + "PanScrollBar";
 }
 
 void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
@@ -208,7 +233,7 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
     BuildBandColumn(make, content, entry, page_index, band);
   }
 
-  make.Slider(group, pan + "PanScrollBar",
+  make.Slider(group, PanScrollBarName(page_index),
               QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18),
               entry.scroll_max, 0);
 

@@ -3,6 +3,7 @@
 
 #include <QRect>
 #include <QString>
+#include <array>
 #include <span>
 
 #include "ui/pages/control_factory.h"
@@ -48,16 +49,23 @@ QString PhaseNameOf(const QString& slider);
 // A vertical one-pixel line that separates the page's sections from the volume panel.
 void AddDivider(QWidget* page);
 
-// Name prefixes of the EQ controls of page 0..6 other than the band controls (whose prefix is
-// the table's BandPrefix): the frames and spin buttons of the band edit boxes (MIcFreGrop1 on the
-// Microphone page), the band point labels (EffEQPointLabel1 on the Effect page), and the scroll
-// box and pan scroll bar. Empty outside 0..6.
-struct EqNames {
-  const char* frame;
-  const char* label;
-  const char* pan;
+// Names of the controls of one EQ band column (band counted from 1) on page 0..6 besides its
+// value controls, whose names (MusFreEdit1, MusGainEdit1, MusQEdit1, MusModeBox1) are the
+// parameter table's. The builder creates the controls under these names and the control map
+// binds them by them. Empty names outside the page's bands.
+struct BandColumnNames {
+  std::array<QString, 3> type_buttons;  // P, LS, HS: MusPEQBtn1, MusLSQBtn1, MusHSQBtn1
+  QString gain_slider;                  // MusEQGainBar1
+  QString gain_frame;                   // MusGainGrop1 (MIcGainGrop1 on the Microphone page)
+  QString frequency_frame;              // MusFreGrop1
+  QString frequency_spin;               // MusFreUpDownBtn1
+  QString q_frame;                      // MusQGrop1
+  QString q_spin;                       // MusQUpDownBtn1
+  QString point_label;                  // MusEQPointLabel1 (EffEQPointLabel1 on the Effect page)
 };
-EqNames EqNamesOfPage(int page);
+BandColumnNames BandColumnNamesOf(int page, int band);
+// The slider that scrolls the band columns of page 0..6 (MusPanScrollBar, EffPanScrollBar).
+QString PanScrollBarName(int page);
 
 // The EQ group of an audio page (0..6), its scroll slider and its bypass/reset strip.
 void BuildEqSection(ControlFactory& make, QWidget* page, int page_index);

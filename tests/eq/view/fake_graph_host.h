@@ -175,10 +175,10 @@ struct GraphWindow {
         "color: white; background: transparent; font-weight: bold; font-size: 36px;");
     pass_label->hide();
     for (int i = 0; i < kHandleCount; ++i) {
-      const bool band = i < 15;
+      const bool band = i < kHighPassHandle;
       const int size = band ? 14 : 24;
       auto* handle = new QLabel(inner);
-      handle->setObjectName(band ? QString("EP%1").arg(i + 1) : (i == 15 ? "HPF" : "LPF"));
+      handle->setObjectName(QString::fromStdString(HandleName(i)));
       handle->setGeometry(20 + i * 60, 120, size, size);
       handle->setStyleSheet(band ? "background: rgb(0,204,255); border-radius: 7px;"
                                  : "background: rgb(255,177,106); border-radius: 12px;");
