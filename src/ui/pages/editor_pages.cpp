@@ -17,6 +17,7 @@
 #include <QStackedWidget>
 #include <QWindow>
 
+#include "model/mode_view.h"
 #include "ui/pages/page_builders.h"
 
 namespace kc {
@@ -24,19 +25,25 @@ namespace {
 
 struct TabLayout {
   const char* name;
-  const char* caption;
   int x;
   int tag;
 };
 
 // In strip order; the free part of the strip between 795 and 1007 moves the window.
 constexpr TabLayout kTabs[] = {
-    {"FormTabBtn1", "音 乐", 0, 0},       {"FormTabBtn2", "麦克风A", 99, 1},
-    {"FormTabBtn9", "麦克风B", 198, 8},   {"FormTabBtn3", "效 果", 298, 2},
-    {"FormTabBtn4", "主输出", 397, 3},    {"FormTabBtn7", "后置输出", 497, 6},
-    {"FormTabBtn5", "中 置", 596, 4},     {"FormTabBtn6", "超低音", 696, 5},
-    {"FormTabBtn8", "系统设定", 1007, 7},
+    {"FormTabBtn1", 0, 0},   {"FormTabBtn2", 99, 1},  {"FormTabBtn9", 198, 8},
+    {"FormTabBtn3", 298, 2}, {"FormTabBtn4", 397, 3}, {"FormTabBtn7", 497, 6},
+    {"FormTabBtn5", 596, 4}, {"FormTabBtn6", 696, 5}, {"FormTabBtn8", 1007, 7},
 };
+
+// A tab's caption is its page's caption (Tag 8 leads to microphone group B); a two-character
+// caption is spaced out across the button ("音 乐").
+QString TabCaptionOf(int tag) {
+  const QString caption = QString::fromStdString(
+      tag == 8 ? BlockTabCaption(2) : std::string(TabCaption(EditorPages::PageOfTab(tag))));
+  return caption.size() == 2 ? caption.left(1) + QLatin1Char(' ') + caption.right(1) : caption;
+}
+
 constexpr int kTabWidth = 99;
 constexpr int kTabHeight = 31;
 
@@ -215,7 +222,7 @@ void EditorPages::BuildTabStrip(ControlFactory& make) {
   auto* group = new QButtonGroup(this);
   for (const TabLayout& tab : kTabs) {
     QPushButton* button = make.TwoState(this, tab.name, QRect(tab.x, 0, kTabWidth, kTabHeight),
-                                        QString::fromUtf8(tab.caption), QString(), tab.tag);
+                                        TabCaptionOf(tab.tag), QString(), tab.tag);
     button->setFont(tab_font);
     button->setStyleSheet(kTabStyle);
     group->addButton(button, tab.tag);
