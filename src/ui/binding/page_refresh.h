@@ -60,7 +60,8 @@ class PageRefresher {
   // Music band panel, Sing/Disco, and the sliders, buttons and drop-downs of the output pages'
   // Sing/Disco pairs. The Subwoofer user-Q sliders then follow their filter types.
   void ShowAutoManual(bool manual);
-  // Enabling of the System page's access groups from the user/administrator value (0x090C).
+  // Enabling of the System page's access groups from the user/administrator value
+  // (kAccessLevelId).
   void ShowAccessState();
   // SysModeBox refilled with "n-name" for the 15 modes, the box's current mode selected, its
   // name put in PresetModeEdit, and CurrentModeLabel.
