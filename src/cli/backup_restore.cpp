@@ -152,7 +152,7 @@ int Restore(const QStringList& args) {
   if (positional.size() != 1) return command.Usage("give exactly one mode FILE");
   const std::vector<std::string> ports = command.Values(port);
   if (ports.empty()) return command.Usage("give the box with --port NAME");
-  const std::optional<ModeCheck> check = CheckedModeFile(positional.front());
+  const std::optional<ModeFileCheck> check = CheckedModeFile(positional.front());
   if (!check) return kExitError;
   const std::vector<std::string> out_of_range = OutOfRange(check->entries);
   if (!out_of_range.empty()) {

@@ -169,30 +169,31 @@ void Summary(const std::string& command, const std::string& verb,
   Err(line + "\n");
 }
 
-std::optional<ModeCheck> CheckedModeFile(const std::string& path) {
+std::optional<ModeFileCheck> CheckedModeFile(const std::string& path) {
+  using Reason = ModeFileCheck::Reason;
   const std::string problem = FileProblem(path);
   if (!problem.empty()) {
     Err("karaoke-ctl: " + path + ": " + problem + "\n");
     return std::nullopt;
   }
   // The path's bytes are the file's name as given, whatever their encoding.
-  ModeStatus read = ModeStatus::kOk;
-  ModeCheck check = ReadModeFile(std::filesystem::path(path), &read);
-  if (read == ModeStatus::kCorrupt) {
-    Err("karaoke-ctl: " + path + ": larger than any mode file (over " +
-        std::to_string(kModeFileByteLimit >> 20) + " MiB)\n");
-    return std::nullopt;
+  ModeFileCheck check = ReadModeFile(std::filesystem::path(path));
+  switch (check.reason) {
+    case Reason::kOk:
+      return check;
+    case Reason::kTooLarge:
+      Err("karaoke-ctl: " + path + ": larger than any mode file (over " +
+          std::to_string(kModeFileByteLimit >> 20) + " MiB)\n");
+      return std::nullopt;
+    case Reason::kNoFile:
+    case Reason::kUnreadable:
+      Err("karaoke-ctl: " + path + ": cannot be read\n");
+      return std::nullopt;
+    default:
+      Err("karaoke-ctl: " + path + ": " + std::string(ModeStatusEnglish(check.status())) + " (" +
+          std::string(ModeStatusChinese(check.status())) + ")\n");
+      return std::nullopt;
   }
-  if (read != ModeStatus::kOk) {
-    Err("karaoke-ctl: " + path + ": cannot be read\n");
-    return std::nullopt;
-  }
-  if (check.status != ModeStatus::kOk) {
-    Err("karaoke-ctl: " + path + ": " + std::string(ModeStatusEnglish(check.status)) + " (" +
-        std::string(ModeStatusChinese(check.status)) + ")\n");
-    return std::nullopt;
-  }
-  return check;
 }
 
 }  // namespace kc::cli

@@ -84,7 +84,7 @@ void Summary(const std::string& command, const std::string& verb,
 
 // A mode file named on the command line (bytes), read and checked as a whole. nullopt (with a
 // message) when it cannot be used.
-std::optional<ModeCheck> CheckedModeFile(const std::string& path);
+std::optional<ModeFileCheck> CheckedModeFile(const std::string& path);
 
 // The given ports first, then the system's, as full paths (/dev/ttyS0).
 std::vector<std::string> PortsToProbe(const std::vector<std::string>& given);

@@ -52,7 +52,7 @@ std::optional<Side> SideOf(const std::string& argument) {
     if (side.port.empty()) return std::nullopt;
     return side;
   }
-  std::optional<ModeCheck> check = CheckedModeFile(side.source);
+  std::optional<ModeFileCheck> check = CheckedModeFile(side.source);
   if (!check) return std::nullopt;
   ApplyModeEntries(check->entries, side.store);
   return side;

@@ -163,10 +163,6 @@ std::optional<RecordedLine> ParseRecordedLine(std::string_view line) {
   return out;
 }
 
-bool IsReadRequest(const std::vector<uint8_t>& f) {
-  return f.size() >= 7 && f[0] == kFirstSync && f[1] == kSecondSync && f[3] == kReadAccess;
-}
-
 std::string DescribeFrame(const std::vector<uint8_t>& f, bool sent) {
   if (f.size() == 2 && f[0] == kAckLead && (f[1] == kAckCodeBb || f[1] == kAckCodeAa)) {
     return sent ? "acknowledgement (from the PC?)" : "acknowledgement";

@@ -27,9 +27,6 @@ bool IsBlankOrComment(std::string_view line);
 // What a frame means. `sent` is true for a frame the PC sent, false for one the box sent.
 std::string DescribeFrame(const std::vector<uint8_t>& bytes, bool sent);
 
-// True for a frame the PC sent that asks the box for data (a download request).
-bool IsReadRequest(const std::vector<uint8_t>& bytes);
-
 // The decode output of one line: direction, time, port, hex and meaning.
 std::string DecodeLine(const RecordedLine& line);
 

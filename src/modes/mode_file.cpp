@@ -65,6 +65,34 @@ void ApplyEntries(const std::vector<ModeEntry>& entries, ParameterStore& store,
   });
 }
 
+// Reads a file's bytes into `text`, stopping one byte past kModeFileByteLimit.
+ModeFileCheck::Reason ReadWholeText(const fs::path& path, std::string* text) {
+  using Reason = ModeFileCheck::Reason;
+  text->clear();
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return Reason::kNoFile;
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) {
+    // A file that is there but does not open (no permission, a lock) is not missing.
+    return fs::exists(path, ec) ? Reason::kUnreadable : Reason::kNoFile;
+  }
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (!ec && size > kMaxModeFileBytes) return Reason::kTooLarge;
+  // Read no more than one byte past the limit even where the size is not known beforehand (a
+  // pipe, a device, a file that grows while it is read).
+  char chunk[64 * 1024];
+  while (in && text->size() <= kMaxModeFileBytes) {
+    in.read(chunk, sizeof chunk);
+    text->append(chunk, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return Reason::kUnreadable;
+  if (text->size() > kMaxModeFileBytes) {
+    text->clear();
+    return Reason::kTooLarge;
+  }
+  return Reason::kOk;
+}
+
 bool IsDeviceName(std::string_view name) {
   // The part before the first dot, with trailing spaces dropped, is what the platform compares.
   std::string_view stem = name.substr(0, name.find('.'));
@@ -127,6 +155,31 @@ std::string_view ModeStatusEnglish(ModeStatus status) {
   return {};
 }
 
+ModeStatus ModeFileCheck::status() const {
+  switch (reason) {
+    case Reason::kOk:
+      return ModeStatus::kOk;
+    case Reason::kNoFile:
+      return ModeStatus::kFileMissing;
+    case Reason::kUnreadable:
+      return ModeStatus::kReadFailed;
+    case Reason::kNoHeader:
+    case Reason::kWrongDevice:
+    case Reason::kNoVersion:
+      return ModeStatus::kFormatError;
+    case Reason::kTooLarge:
+    case Reason::kTooShort:
+    case Reason::kUnreadableLine:
+    case Reason::kWrongCount:
+    case Reason::kNoChecksum:
+    case Reason::kBadEntry:
+    case Reason::kNoSuchSlot:
+    case Reason::kWrongChecksum:
+      return ModeStatus::kCorrupt;
+  }
+  return ModeStatus::kCorrupt;
+}
+
 bool WriteWholeFile(const fs::path& path, std::string_view data, std::string* error) {
   errno = 0;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -142,32 +195,6 @@ bool WriteWholeFile(const fs::path& path, std::string_view data, std::string* er
     return false;
   }
   return true;
-}
-
-ModeStatus ReadModeFileText(const fs::path& path, std::string* text) {
-  text->clear();
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return ModeStatus::kFileMissing;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) {
-    // A file that is there but does not open (no permission, a lock) is not missing.
-    return fs::exists(path, ec) ? ModeStatus::kReadFailed : ModeStatus::kFileMissing;
-  }
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (!ec && size > kMaxModeFileBytes) return ModeStatus::kCorrupt;
-  // Read no more than one byte past the limit even where the size is not known beforehand (a
-  // pipe, a device, a file that grows while it is read).
-  char chunk[64 * 1024];
-  while (in && text->size() <= kMaxModeFileBytes) {
-    in.read(chunk, sizeof chunk);
-    text->append(chunk, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) return ModeStatus::kReadFailed;
-  if (text->size() > kMaxModeFileBytes) {
-    text->clear();
-    return ModeStatus::kCorrupt;
-  }
-  return ModeStatus::kOk;
 }
 
 int ModeChecksum(int32_t sum) {
@@ -214,8 +241,9 @@ std::string BuildModeText(const ParameterStore& store) {
   return text;
 }
 
-ModeCheck CheckModeText(std::string_view text) {
-  ModeCheck check;
+ModeFileCheck CheckModeText(std::string_view text) {
+  using Reason = ModeFileCheck::Reason;
+  ModeFileCheck check;
   const std::vector<std::string_view> stored = SplitLines(text);
   std::vector<bool> readable;
   readable.reserve(stored.size());
@@ -225,62 +253,66 @@ ModeCheck CheckModeText(std::string_view text) {
     readable.push_back(plain.has_value());
     check.plain_lines.push_back(plain ? std::move(*plain) : std::string());
   }
-  const auto fail = [&check](ModeStatus status) {
-    check.status = status;
+  const auto fail = [&check](Reason reason, int32_t line) {
+    check.reason = reason;
+    check.line = line;
     check.entries.clear();
     return check;
   };
+  const auto lines = static_cast<int32_t>(stored.size());
 
   // Header: only the numbers after the first words count.
-  if (stored.size() < 2 || !readable[0] || !readable[1]) return fail(ModeStatus::kFormatError);
+  for (int32_t k = 0; k < 2; ++k) {
+    if (k >= lines || !readable[k]) return fail(Reason::kNoHeader, k);
+  }
   const std::optional<int32_t> device = NumberAfterWord(check.plain_lines[0]);
   if (!device || (*device ^ kModeHeaderMask) != kModeDeviceCode) {
-    return fail(ModeStatus::kFormatError);
+    return fail(Reason::kWrongDevice, 0);
   }
-  if (!NumberAfterWord(check.plain_lines[1])) return fail(ModeStatus::kFormatError);
+  if (!NumberAfterWord(check.plain_lines[1])) return fail(Reason::kNoVersion, 1);
 
-  if (stored.size() < 4) return fail(ModeStatus::kCorrupt);
-  for (bool ok : readable) {
-    if (!ok) return fail(ModeStatus::kCorrupt);
+  if (lines < 4) return fail(Reason::kTooShort, lines);
+  for (int32_t k = 2; k < lines; ++k) {
+    if (!readable[k]) return fail(Reason::kUnreadableLine, k);
   }
 
-  const int32_t last = static_cast<int32_t>(stored.size()) - 1;
+  const int32_t last = lines - 1;
   const std::optional<int32_t> count = NumberAfterWord(check.plain_lines[last - 1]);
-  if (!count || *count != last - 1) return fail(ModeStatus::kCorrupt);
+  if (!count || *count != last - 1) return fail(Reason::kWrongCount, last - 1);
   const std::optional<int32_t> check_number = NumberAfterWord(check.plain_lines[last]);
-  if (!check_number) return fail(ModeStatus::kCorrupt);
+  if (!check_number) return fail(Reason::kNoChecksum, last);
 
   int32_t sum = 0;
   check.entries.reserve(static_cast<size_t>(last - 3));
   for (int32_t k = 2; k <= last - 2; ++k) {
     const std::vector<std::string_view> words = SplitWords(check.plain_lines[k]);
-    if (words.size() < 2) return fail(ModeStatus::kCorrupt);
+    if (words.size() < 2) return fail(Reason::kBadEntry, k);
     const std::optional<int32_t> coded_id = ParseDecimal(words[0]);
     const std::optional<int32_t> coded_value = ParseDecimal(words[1]);
-    if (!coded_id || !coded_value) return fail(ModeStatus::kCorrupt);
+    if (!coded_id || !coded_value) return fail(Reason::kBadEntry, k);
     const int32_t id = *coded_id ^ k;
     const int32_t value = *coded_value ^ k;
     // An entry outside blocks 0..8 or past the end of a device-image row would write where no
     // slot is; such a file is damaged.
-    if (id < 0) return fail(ModeStatus::kCorrupt);
+    if (id < 0) return fail(Reason::kNoSuchSlot, k);
     const int32_t block = id / 256;
     const int32_t slot = id % 256;
-    if (block >= kModeBlocks || slot >= kDeviceColumns) return fail(ModeStatus::kCorrupt);
+    if (block >= kModeBlocks || slot >= kDeviceColumns) return fail(Reason::kNoSuchSlot, k);
     check.entries.push_back({block, slot, value});
     sum = WrappingAdd(sum, value);
   }
-  if (ModeChecksum(sum) != *check_number) return fail(ModeStatus::kCorrupt);
-  check.status = ModeStatus::kOk;
+  if (ModeChecksum(sum) != *check_number) return fail(Reason::kWrongChecksum, last);
+  check.reason = Reason::kOk;
+  check.line = -1;
   return check;
 }
 
-ModeCheck ReadModeFile(const fs::path& path, ModeStatus* read_status) {
+ModeFileCheck ReadModeFile(const fs::path& path) {
   std::string text;
-  const ModeStatus read = ReadModeFileText(path, &text);
-  if (read_status != nullptr) *read_status = read;
-  if (read != ModeStatus::kOk) {
-    ModeCheck failed;
-    failed.status = read;
+  const ModeFileCheck::Reason read = ReadWholeText(path, &text);
+  if (read != ModeFileCheck::Reason::kOk) {
+    ModeFileCheck failed;
+    failed.reason = read;
     return failed;
   }
   return CheckModeText(text);
@@ -295,9 +327,9 @@ void ApplyModeEntries(const std::vector<ModeEntry>& entries, ParameterStore& sto
 }
 
 ModeStatus LoadModeText(std::string_view text, ParameterStore& store, const ModeHooks& hooks) {
-  const ModeCheck check = CheckModeText(text);
-  if (check.status == ModeStatus::kOk) ApplyEntries(check.entries, store, hooks);
-  return check.status;
+  const ModeFileCheck check = CheckModeText(text);
+  if (check.ok()) ApplyEntries(check.entries, store, hooks);
+  return check.status();
 }
 
 bool IsValidModeName(std::string_view name) {
@@ -398,9 +430,9 @@ ModeStatus ModeFiles::SaveModeFile(std::string_view name) {
 ModeStatus ModeFiles::LoadModeFile(std::string_view name) {
   working_copy_.clear();
   if (!IsValidModeName(name)) return Fail(ModeStatus::kBadName);
-  ModeCheck check = ReadModeFile(PathOf(name));
+  ModeFileCheck check = ReadModeFile(PathOf(name));
   working_copy_ = std::move(check.plain_lines);
-  if (check.status != ModeStatus::kOk) return Fail(check.status);
+  if (!check.ok()) return Fail(check.status());
   ApplyEntries(check.entries, store_, hooks_);
   if (hooks_.start_upload) hooks_.start_upload();
   return ModeStatus::kOk;

@@ -62,10 +62,7 @@ using ModeFileWriter = std::function<bool(const std::filesystem::path& path, std
                                           std::string* error)>;
 bool WriteWholeFile(const std::filesystem::path& path, std::string_view data, std::string* error);
 
-// Reads a mode file's bytes into `text`, stopping at the size no mode file reaches (8 MiB):
-// kFileMissing when there is no file (a folder included), kReadFailed when the file is there but
-// cannot be opened or read to its end, kCorrupt when it is larger.
-ModeStatus ReadModeFileText(const std::filesystem::path& path, std::string* text);
+// No mode file is this large (a complete one is about 16 KB); a larger file is refused unread.
 inline constexpr std::uintmax_t kModeFileByteLimit = 8u << 20;
 
 // One entry of a mode file, already decoded.
@@ -75,11 +72,38 @@ struct ModeEntry {
   int32_t value;
 };
 
-// Result of checking a file's text without touching any store.
-struct ModeCheck {
-  ModeStatus status = ModeStatus::kCorrupt;
+// The one result of reading and checking a mode file: why it was refused and on which line, with
+// what was read. The editor, karaoke-ctl and the tests all read it; the message pair a user sees
+// follows status().
+struct ModeFileCheck {
+  enum class Reason {
+    kOk,
+    kNoFile,          // nothing to read at the path (a folder counts as none)
+    kUnreadable,      // the file is there but could not be opened or read to its end
+    kTooLarge,        // larger than kModeFileByteLimit; not read
+    kNoHeader,        // line 0 or 1 is missing or not scrambled text
+    kWrongDevice,     // line 0 carries no number, or not this box's device code
+    kNoVersion,       // line 1 carries no number
+    kTooShort,        // the count or checksum line is missing
+    kUnreadableLine,  // a line below the header is not scrambled text
+    kWrongCount,      // the count line's number is missing or is not its own line number
+    kNoChecksum,      // the last line carries no number
+    kBadEntry,        // an entry line without its two decimals
+    kNoSuchSlot,      // an entry that names no slot of blocks 0..8
+    kWrongChecksum,   // the values do not add up to the checksum
+  };
+
+  Reason reason = Reason::kOk;
+  // The line the check stopped at, numbered from 0 as in the layout above (so it indexes
+  // plain_lines when that line is there); -1 when the file was not read.
+  int line = -1;
   std::vector<std::string> plain_lines;  // unscrambled lines read before the check ended
-  std::vector<ModeEntry> entries;        // every entry, in file order, when status is kOk
+  std::vector<ModeEntry> entries;        // every entry, in file order, when the check passed
+
+  bool ok() const { return reason == Reason::kOk; }
+  // The outcome as the user is told it: a missing file, a read failure, a format error (the
+  // header) or a damaged file (everything below it, and a file past the size limit).
+  ModeStatus status() const;
 };
 
 // The checksum byte of a value sum: ((S XOR 0xFFFF) + 1) rem 256, remainder signed like S.
@@ -97,14 +121,12 @@ std::string BuildModeText(const ParameterStore& store);
 // Reads and checks a whole file's text. Lines end at LF, a CR before it is dropped. Nothing is
 // applied: an entry must name block 0..8 and a slot inside the device-image row, and the count and
 // checksum must agree, before any value can reach a store.
-ModeCheck CheckModeText(std::string_view text);
+ModeFileCheck CheckModeText(std::string_view text);
 
-// Reads a mode file (capped as ReadModeFileText) and checks its text: the one way a mode file is
-// read, by the editor and by karaoke-ctl. The path may be built from any bytes the platform
-// takes as a file name. When the file cannot be read, `read_status` (if given) gets
-// ReadModeFileText's outcome and the result carries it with no lines; otherwise `read_status`
-// gets kOk and the result is CheckModeText's.
-ModeCheck ReadModeFile(const std::filesystem::path& path, ModeStatus* read_status = nullptr);
+// Reads a mode file, at most kModeFileByteLimit bytes of it, and checks its text: the one way a
+// mode file is read, by the editor and by karaoke-ctl. The path may be built from any bytes the
+// platform takes as a file name. A file that cannot be read has no lines.
+ModeFileCheck ReadModeFile(const std::filesystem::path& path);
 
 // Writes a checked file's entries into the store's device image, in file order: the one way a
 // mode reaches a store. `applied` (if given) sees each entry once it is in the store.

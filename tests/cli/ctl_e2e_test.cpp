@@ -114,7 +114,7 @@ TEST_F(CtlE2e, BackupOfThreeBoxesAtOnceWritesTwoFilesAndNamesTheSilentOne) {
   for (const fs::path& file : files) {
     EXPECT_EQ(file.extension(), ".Nddt");
     EXPECT_EQ(file.filename().string().rfind("4B3107E5_", 0), 0u) << "named from the identity";
-    EXPECT_EQ(CheckModeText(Read(file)).status, ModeStatus::kOk);
+    EXPECT_EQ(CheckModeText(Read(file)).status(), ModeStatus::kOk);
   }
   EXPECT_NE(files[0], files[1]) << "two boxes of one identity get two files";
   EXPECT_NE(run.err.find("backup " + silent.path() + ": FAILED: no answer to the probe"),
@@ -146,8 +146,8 @@ TEST_F(CtlE2e, DiffOfABoxAgainstItsBackupAndAfterOneEdit) {
   EXPECT_EQ(same.out, "");
 
   // One edit on the box: the echo delay, sent as a restore of the backup with that one change.
-  ModeCheck check = CheckModeText(Read(file));
-  ASSERT_EQ(check.status, ModeStatus::kOk);
+  ModeFileCheck check = CheckModeText(Read(file));
+  ASSERT_EQ(check.status(), ModeStatus::kOk);
   ParameterStore edited;
   for (const ModeEntry& e : check.entries) edited.SetDevice(e.block, e.slot, e.value);
   const int32_t before = edited.Device(3, 7);
@@ -201,7 +201,7 @@ TEST_F(CtlE2e, ADamagedFileSendsNothing) {
   text[entry] = text[entry] == '0' ? '1' : '0';
   const fs::path file = Dir() / "damaged.Nddt";
   Write(file, text);
-  ASSERT_NE(CheckModeText(text).status, ModeStatus::kOk);
+  ASSERT_NE(CheckModeText(text).status(), ModeStatus::kOk);
 
   const CtlRun run = Ctl({"restore", "--port", QString::fromStdString(box.path()), Q(file)});
   EXPECT_EQ(run.exit_code, 2);
@@ -253,8 +253,8 @@ std::vector<fs::path> FilesIn(const fs::path& folder) {
 
 // Every value a file holds that the box's device image carries differs from the box's own.
 int WrongValues(const fs::path& file, const boxsim::BoxModel& box) {
-  const ModeCheck check = CheckModeText(Read(file));
-  if (check.status != ModeStatus::kOk) return -1;
+  const ModeFileCheck check = CheckModeText(Read(file));
+  if (!check.ok()) return -1;
   int wrong = 0;
   for (const ModeEntry& e : check.entries) {
     if (e.slot < InfoOfBlock(e.block)->device_slots && e.value != box.Slot(e.block, e.slot))
@@ -355,7 +355,7 @@ TEST_F(CtlE2e, AFileWithValuesOutOfRangeSendsNothing) {
   mode.SetDevice(5, 24, -5);    // Main left delay
   const fs::path file = Dir() / "out-of-range.Nddt";
   Write(file, BuildModeText(mode));
-  ASSERT_EQ(CheckModeText(Read(file)).status, ModeStatus::kOk) << "well-formed";
+  ASSERT_EQ(CheckModeText(Read(file)).status(), ModeStatus::kOk) << "well-formed";
 
   const CtlRun run = Ctl({"restore", "--port", QString::fromStdString(box.path()), Q(file)});
   EXPECT_EQ(run.exit_code, 2);

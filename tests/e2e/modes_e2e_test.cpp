@@ -49,8 +49,8 @@ class ModesAgainstPtyBox : public e2e::ProgramOnBox {
   std::vector<ModeEntry> FileEntries(const std::string& name) {
     std::ifstream in(Editor().mode_files()->PathOf(name), std::ios::binary);
     const std::string text(std::istreambuf_iterator<char>(in), {});
-    const ModeCheck check = CheckModeText(text);
-    EXPECT_EQ(check.status, ModeStatus::kOk) << name;
+    const ModeFileCheck check = CheckModeText(text);
+    EXPECT_EQ(check.status(), ModeStatus::kOk) << name;
     return check.entries;
   }
 

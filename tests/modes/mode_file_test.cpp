@@ -196,7 +196,8 @@ TEST_F(ModeFileTest, FileOnDiskHasCrLfEndsAndTheFramingLines) {
   EXPECT_EQ((sum + checksum) % 256, 0);
 }
 
-// Every damaged file is refused with one message, and not one of its values reaches the store.
+// Every damaged file is refused with one message, and not one of its values reaches the store;
+// the check names why and the line it stopped at.
 TEST_F(ModeFileTest, DamagedFilesLeaveTheStoreUntouched) {
   ParameterStore source;
   FillStore(source, 9);
@@ -204,11 +205,14 @@ TEST_F(ModeFileTest, DamagedFilesLeaveTheStoreUntouched) {
   const std::string corrupt = "数据文件损坏!";
   const std::string format = "文件格式错误!";
   using Plain = std::vector<std::string>;
+  using R = ModeFileCheck::Reason;
 
   struct Case {
     const char* what;
     std::function<std::string()> text;
     std::string message;
+    R reason;
+    int line;
   };
   const auto edited = [&good](std::function<void(Plain&)> edit) {
     return [&good, edit] {
@@ -226,44 +230,65 @@ TEST_F(ModeFileTest, DamagedFilesLeaveTheStoreUntouched) {
     };
   };
   const Case cases[] = {
-      {"changed header number", edited([](Plain& p) { p[0] = "W4 142"; }), format},
-      {"header without number", edited([](Plain& p) { p[0] = "W4"; }), format},
-      {"second line not a number", edited([](Plain& p) { p[1] = "Tovak x"; }), format},
-      {"non-hex in header", stored_edit([](auto& s) { s[0][1] = 'Z'; }), format},
-      {"empty file", [] { return std::string(); }, format},
-      {"one line", [&good] { return ScrambledText({good[0]}); }, format},
+      {"changed header number", edited([](Plain& p) { p[0] = "W4 142"; }), format, R::kWrongDevice,
+       0},
+      {"header without number", edited([](Plain& p) { p[0] = "W4"; }), format, R::kWrongDevice, 0},
+      {"second line not a number", edited([](Plain& p) { p[1] = "Tovak x"; }), format,
+       R::kNoVersion, 1},
+      {"non-hex in header", stored_edit([](auto& s) { s[0][1] = 'Z'; }), format, R::kNoHeader, 0},
+      {"empty file", [] { return std::string(); }, format, R::kNoHeader, 0},
+      {"one line", [&good] { return ScrambledText({good[0]}); }, format, R::kNoHeader, 1},
       {"three lines",
        [&good] {
          return ScrambledText({good[0], good[1], "Intoal: 2"});
        },
-       corrupt},
-      {"changed count", edited([](Plain& p) { p[515] = "Intoal: 516"; }), corrupt},
-      {"count not a number", edited([](Plain& p) { p[515] = "Intoal: 5x5"; }), corrupt},
+       corrupt, R::kTooShort, 3},
+      {"changed count", edited([](Plain& p) { p[515] = "Intoal: 516"; }), corrupt, R::kWrongCount,
+       515},
+      {"count not a number", edited([](Plain& p) { p[515] = "Intoal: 5x5"; }), corrupt,
+       R::kWrongCount, 515},
       {"changed checksum", edited([](Plain& p) {
          p[516] = "CCCCK: " + std::to_string(std::stoi(p[516].substr(7)) ^ 1);
        }),
-       corrupt},
-      {"checksum missing", edited([](Plain& p) { p[516] = "CCCCK:"; }), corrupt},
-      {"entry removed", edited([](Plain& p) { p.erase(p.begin() + 40); }), corrupt},
-      {"entry added", edited([](Plain& p) { p.insert(p.begin() + 40, p[40]); }), corrupt},
-      {"non-hex in last entry", stored_edit([](auto& s) { s[514][0] = 'g'; }), corrupt},
-      {"entry missing its value", edited([](Plain& p) { p[514] = "3"; }), corrupt},
-      {"entry value not a number", edited([](Plain& p) { p[514] = "3 1.5"; }), corrupt},
-      {"entry with two spaces", edited([](Plain& p) { p[514] = "3  4"; }), corrupt},
-      {"empty entry line", edited([](Plain& p) { p[300] = ""; }), corrupt},
+       corrupt, R::kWrongChecksum, 516},
+      {"checksum missing", edited([](Plain& p) { p[516] = "CCCCK:"; }), corrupt, R::kNoChecksum,
+       516},
+      // One line fewer or more: the count line, now one off its place, no longer names itself.
+      {"entry removed", edited([](Plain& p) { p.erase(p.begin() + 40); }), corrupt, R::kWrongCount,
+       514},
+      {"entry added", edited([](Plain& p) { p.insert(p.begin() + 40, p[40]); }), corrupt,
+       R::kWrongCount, 516},
+      {"non-hex in last entry", stored_edit([](auto& s) { s[514][0] = 'g'; }), corrupt,
+       R::kUnreadableLine, 514},
+      {"entry missing its value", edited([](Plain& p) { p[514] = "3"; }), corrupt, R::kBadEntry,
+       514},
+      {"entry value not a number", edited([](Plain& p) { p[514] = "3 1.5"; }), corrupt,
+       R::kBadEntry, 514},
+      {"entry with two spaces", edited([](Plain& p) { p[514] = "3  4"; }), corrupt, R::kBadEntry,
+       514},
+      {"empty entry line", edited([](Plain& p) { p[300] = ""; }), corrupt, R::kBadEntry, 300},
       {"entry in the system block",
-       edited([&](Plain& p) { p[514] = EntryLine(514, 0x0900, source.Device(8, 53)); }), corrupt},
+       edited([&](Plain& p) { p[514] = EntryLine(514, 0x0900, source.Device(8, 53)); }), corrupt,
+       R::kNoSuchSlot, 514},
       {"entry past block 8",
-       edited([&](Plain& p) { p[514] = EntryLine(514, 0x2A00, source.Device(8, 53)); }), corrupt},
+       edited([&](Plain& p) { p[514] = EntryLine(514, 0x2A00, source.Device(8, 53)); }), corrupt,
+       R::kNoSuchSlot, 514},
       {"entry past the row",
-       edited([&](Plain& p) { p[514] = EntryLine(514, 0x0871, source.Device(8, 53)); }), corrupt},
+       edited([&](Plain& p) { p[514] = EntryLine(514, 0x0871, source.Device(8, 53)); }), corrupt,
+       R::kNoSuchSlot, 514},
       {"entry with a negative identifier",
-       edited([&](Plain& p) { p[514] = EntryLine(514, -5, source.Device(8, 53)); }), corrupt},
+       edited([&](Plain& p) { p[514] = EntryLine(514, -5, source.Device(8, 53)); }), corrupt,
+       R::kNoSuchSlot, 514},
   };
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteBytes(library_ / "Bad.Nddt", c.text());
+    const std::string text = c.text();
+    const ModeFileCheck check = CheckModeText(text);
+    EXPECT_EQ(check.reason, c.reason);
+    EXPECT_EQ(check.line, c.line);
+    EXPECT_TRUE(check.entries.empty());
+    WriteBytes(library_ / "Bad.Nddt", text);
     ParameterStore target;
     FillStore(target, 77);
     const auto before = Snapshot(target);
@@ -547,33 +572,38 @@ TEST_F(ModeFileTest, ReadModeFileTellsReadingFromChecking) {
   std::string oversized = good;
   oversized.append(kModeFileByteLimit, '\n');
   fs::create_directory(library_ / "folder.Nddt");
+  using R = ModeFileCheck::Reason;
   struct Case {
     const char* what;
     std::string file_name;
     const std::string* bytes;  // nullptr: no file written
-    ModeStatus read;
+    R reason;
+    int line;
     ModeStatus status;
+    bool read;  // whether the file's lines were read
   };
   const Case cases[] = {
-      {"a whole file", "good.Nddt", &good, ModeStatus::kOk, ModeStatus::kOk},
-      {"a name that is not UTF-8", "\xB7\xBF\xBC\xE4.Nddt", &good, ModeStatus::kOk,
-       ModeStatus::kOk},
-      {"a damaged file is read, then fails its check", "damaged.Nddt", &damaged, ModeStatus::kOk,
-       ModeStatus::kCorrupt},
-      {"past the size limit", "big.Nddt", &oversized, ModeStatus::kCorrupt, ModeStatus::kCorrupt},
-      {"no such file", "nothing.Nddt", nullptr, ModeStatus::kFileMissing, ModeStatus::kFileMissing},
-      {"a folder", "folder.Nddt", nullptr, ModeStatus::kFileMissing, ModeStatus::kFileMissing},
+      {"a whole file", "good.Nddt", &good, R::kOk, -1, ModeStatus::kOk, true},
+      {"a name that is not UTF-8", "\xB7\xBF\xBC\xE4.Nddt", &good, R::kOk, -1, ModeStatus::kOk,
+       true},
+      {"a damaged file is read, then fails its check", "damaged.Nddt", &damaged, R::kWrongChecksum,
+       516, ModeStatus::kCorrupt, true},
+      {"past the size limit", "big.Nddt", &oversized, R::kTooLarge, -1, ModeStatus::kCorrupt,
+       false},
+      {"no such file", "nothing.Nddt", nullptr, R::kNoFile, -1, ModeStatus::kFileMissing, false},
+      {"a folder", "folder.Nddt", nullptr, R::kNoFile, -1, ModeStatus::kFileMissing, false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     const fs::path path = library_ / fs::path(c.file_name);
     if (c.bytes != nullptr) WriteBytes(path, *c.bytes);
-    ModeStatus read = ModeStatus::kWriteFailed;
-    const ModeCheck check = ReadModeFile(path, &read);
-    EXPECT_EQ(read, c.read) << c.what;
-    EXPECT_EQ(check.status, c.status) << c.what;
-    EXPECT_EQ(check.entries.size(), c.status == ModeStatus::kOk ? 513u : 0u) << c.what;
+    const ModeFileCheck check = ReadModeFile(path);
+    EXPECT_EQ(check.reason, c.reason);
+    EXPECT_EQ(check.line, c.line);
+    EXPECT_EQ(check.status(), c.status);
+    EXPECT_EQ(check.entries.size(), c.status == ModeStatus::kOk ? 513u : 0u);
     // Lines only of a file that was read; never of one past the limit.
-    EXPECT_EQ(check.plain_lines.empty(), c.read != ModeStatus::kOk) << c.what;
+    EXPECT_EQ(check.plain_lines.empty(), !c.read);
   }
 }
 

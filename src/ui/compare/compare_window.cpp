@@ -237,9 +237,9 @@ CompareWindow::CompareWindow(EditSession& session, MessageBoxes& boxes, QWidget*
 CompareWindow::~CompareWindow() = default;
 
 bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString& name) {
-  const ModeCheck check = ReadModeFile(path);
-  if (check.status != ModeStatus::kOk) {
-    boxes_.Information(kHintCaption, Text(std::string(ModeStatusChinese(check.status))));
+  const ModeFileCheck check = ReadModeFile(path);
+  if (!check.ok()) {
+    boxes_.Information(kHintCaption, Text(std::string(ModeStatusChinese(check.status()))));
     return false;
   }
   const ParameterStore& editor = session_.store();
