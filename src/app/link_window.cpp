@@ -12,7 +12,6 @@ namespace {
 
 // No port answered the probe: the usual causes, in the order worth checking, and the way to
 // work without a box.
-const QString kConnectFailedText = QStringLiteral("连接失败!");
 constexpr char kConnectFailedHint[] =
     "没有找到设备。请检查：\n"
     "1. 设备已通电，USB 转串口线两端已插好；\n"
@@ -84,8 +83,8 @@ void TForm3::closeEvent(QCloseEvent* event) {
   event->ignore();
 }
 
-void TForm3::ShowStatus(const std::string& text, int percent, bool visible) {
-  const QString status_text = QString::fromStdString(text);
+void TForm3::ShowStatus(LinkStatus status, int percent, bool visible) {
+  const QString status_text = LinkStatusText(status);
   if (editor_) editor_->SetLinkText(status_text);
   if (!status_) return;
   status_->SetStatus(status_text, percent);
@@ -102,13 +101,23 @@ void TForm3::ShowStatus(const std::string& text, int percent, bool visible) {
   }
 }
 
-void TForm3::ShowMessage(const std::string& text) {
-  const QString message = QString::fromStdString(text);
-  if (message == kConnectFailedText) {
-    boxes_.InformationWithHint(kHintCaption, message, QString::fromUtf8(kConnectFailedHint));
-    return;
+void TForm3::ShowMessage(const LinkMessage& message) {
+  switch (message.outcome) {
+    case LinkOutcome::kSaved:
+      boxes_.Information(kHintCaption, QStringLiteral("保存成功!"));
+      return;
+    case LinkOutcome::kLost:
+      boxes_.Information(kHintCaption, QStringLiteral("已断开连接!"));
+      return;
+    case LinkOutcome::kFailed:
+      if (message.failure == LinkFailure::kChecksum) {
+        boxes_.Information(kHintCaption, QStringLiteral("数据校验错误，连接失败!"));
+        return;
+      }
+      boxes_.InformationWithHint(kHintCaption, QStringLiteral("连接失败!"),
+                                 QString::fromUtf8(kConnectFailedHint));
+      return;
   }
-  boxes_.Information(kHintCaption, message);
 }
 
 void TForm3::ShowEditor() {

@@ -23,11 +23,6 @@ class ParameterStore;
 class TForm1;
 class TForm2;
 
-// Periods of the link's timers: port scan, transfer steps, pacing and keepalive.
-inline constexpr int kScanPeriodMs = 600;
-inline constexpr int kTransferPeriodMs = 100;
-inline constexpr int kHoldPeriodMs = 20;
-
 class TForm3 : public QWidget, public LinkHost {
   Q_OBJECT
 
@@ -61,8 +56,10 @@ class TForm3 : public QWidget, public LinkHost {
   }
 
   // LinkHost.
-  void ShowStatus(const std::string& text, int percent, bool visible) override;
-  void ShowMessage(const std::string& text) override;
+  void ShowStatus(LinkStatus status, int percent, bool visible) override;
+  // Saved, lost and failed in the system's words; a search that found no box adds what to
+  // check.
+  void ShowMessage(const LinkMessage& message) override;
   void ShowEditor() override;
   void RefreshPages(int selection) override;
   void ModeNamesChanged() override;

@@ -9,6 +9,26 @@
 
 namespace kc {
 
+QString LinkStatusText(LinkStatus status) {
+  switch (status) {
+    case LinkStatus::kSearching:
+      return QStringLiteral("设备搜索...");
+    case LinkStatus::kConnecting:
+      return QStringLiteral("连接中...");
+    case LinkStatus::kLoading:
+      return QStringLiteral("加载中...");
+    case LinkStatus::kUploading:
+      return QStringLiteral("下载数据...");
+    case LinkStatus::kSaving:
+      return QStringLiteral("保存中...");
+    case LinkStatus::kConnected:
+      return QStringLiteral("设备已连接");
+    case LinkStatus::kNotConnected:
+      break;
+  }
+  return QStringLiteral("设备未连接");
+}
+
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("Form2"));
   // A dialog frame without caption buttons that stays above the other windows.
@@ -18,7 +38,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setAttribute(Qt::WA_QuitOnClose, false);
   setFixedSize(306, 85);
 
-  link_label_ = new QLabel(QStringLiteral("设备未连接"), this);
+  link_label_ = new QLabel(LinkStatusText(LinkStatus::kNotConnected), this);
   link_label_->setObjectName(QStringLiteral("LinkLabel"));
   link_label_->setGeometry(12, 6, 282, 18);
 

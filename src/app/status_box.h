@@ -3,11 +3,17 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+
+#include "link/link_host.h"
 
 class QLabel;
 class QProgressBar;
 
 namespace kc {
+
+// The status box's words for the link's status; the editor's link label shows the same.
+QString LinkStatusText(LinkStatus status);
 
 class TForm2 : public QDialog {
   Q_OBJECT

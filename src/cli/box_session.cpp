@@ -8,10 +8,6 @@
 namespace kc::cli {
 namespace {
 
-// The link window's periods: port scan, transfer steps, pacing and keepalive.
-constexpr int kScanPeriodMs = 600;
-constexpr int kTransferPeriodMs = 100;
-constexpr int kHoldPeriodMs = 20;
 // An unacknowledged upload block is sent again after this many transfer ticks of silence (the
 // editor repeats an unacknowledged edit every three seconds), at most kUploadResends times; the
 // link gives the box up after 11 + 100 ticks.
@@ -122,8 +118,8 @@ void BoxSession::SetTimers(bool scan, bool transfer, bool hold) {
   Mirror(hold_timer_, hold);
 }
 
-void BoxSession::ShowStatus(const std::string& text, int percent, bool visible) {
-  (void)text;
+void BoxSession::ShowStatus(LinkStatus status, int percent, bool visible) {
+  (void)status;
   (void)percent;
   (void)visible;
 }
@@ -134,31 +130,36 @@ void BoxSession::RefreshPages(int selection) {
   store_.RebuildWorkingTable();
 }
 
-void BoxSession::ShowMessage(const std::string& text) {
+void BoxSession::ShowMessage(const LinkMessage& message) {
   if (phase_ == Phase::kDone || phase_ == Phase::kIdle) return;
   std::string why;
-  if (text.find("连接失败") != std::string::npos) {
-    switch (phase_) {
-      case Phase::kScanning:
-        why = "no answer to the probe (no box on this port, or it is silent)";
-        break;
-      case Phase::kDownloading:
-        why = "the box stopped answering during the download (step " +
-              std::to_string(link_->step()) + " of 27)";
-        break;
-      case Phase::kUploading:
-        why = "the box stopped answering during the upload (block " +
-              std::to_string(link_->step()) + ")";
-        break;
-      default:
-        why = "the box stopped answering during the read-back (block " +
-              std::to_string(link_->step()) + ")";
-        break;
-    }
-  } else if (text == "已断开连接!") {
-    why = "the line to the box was lost";
-  } else {
-    why = text;
+  switch (message.outcome) {
+    case LinkOutcome::kFailed:
+      // No answer in time and answers that kept failing their checksum read alike here; the
+      // checksum note below tells them apart.
+      switch (phase_) {
+        case Phase::kScanning:
+          why = "no answer to the probe (no box on this port, or it is silent)";
+          break;
+        case Phase::kDownloading:
+          why = "the box stopped answering during the download (step " +
+                std::to_string(message.step) + " of " + std::to_string(kLastConnectionStep) + ")";
+          break;
+        case Phase::kUploading:
+          why = "the box stopped answering during the upload (block " +
+                std::to_string(message.step) + ")";
+          break;
+        default:
+          why = "the box stopped answering during the read-back (block " +
+                std::to_string(message.step) + ")";
+          break;
+      }
+      break;
+    case LinkOutcome::kLost:
+      why = "the line to the box was lost";
+      break;
+    case LinkOutcome::kSaved:
+      return;  // a session stores no mode: nothing it waits for ends here
   }
   why = WithChecksumNote(why);
   // The link has finished its state changes before it reports; end after it has returned.

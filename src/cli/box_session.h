@@ -72,8 +72,9 @@ class BoxSession : public QObject, public LinkHost {
   qint64 readback_ms() const { return readback_ms_; }
 
   // LinkHost.
-  void ShowStatus(const std::string& text, int percent, bool visible) override;
-  void ShowMessage(const std::string& text) override;
+  void ShowStatus(LinkStatus status, int percent, bool visible) override;
+  // Ends the session with the reason in its own words.
+  void ShowMessage(const LinkMessage& message) override;
   void ShowEditor() override;
   void RefreshPages(int selection) override;
   void ModeNamesChanged() override {}

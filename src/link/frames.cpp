@@ -9,9 +9,9 @@ namespace kc {
 namespace {
 
 // Ids read by download steps 10..27, one per step.
-constexpr std::array<int, 18> kSystemItemSteps = {0x0901, 0x0902, 0x0903, 0x0904, 0x0905, 0x0906,
-                                                  0x0907, 0x0908, 0x0909, 0x090A, 0x090B, 0x090C,
-                                                  0x090D, 0x090E, 0x0920, 0x0921, 0x0922, 0x0940};
+constexpr std::array<int, kLastConnectionStep - kModeNamesStep> kSystemItemSteps = {
+    0x0901, 0x0902, 0x0903, 0x0904, 0x0905, 0x0906, 0x0907, 0x0908, 0x0909,
+    0x090A, 0x090B, 0x090C, 0x090D, 0x090E, 0x0920, 0x0921, 0x0922, 0x0940};
 
 // Largest payload a length byte can announce (255 - 4).
 constexpr std::size_t kMaxFramePayload = 251;
@@ -84,9 +84,11 @@ std::vector<uint8_t> TextCommandPayload(int id, const std::string& text) {
 }
 
 int DownloadStepId(int step) {
-  if (step >= 0 && step <= 8) return kReadBlockId;
-  if (step == 9) return kReadModeNameId;
-  if (step >= 10 && step <= 27) return kSystemItemSteps[step - 10];
+  if (step >= 0 && step <= kLastBlockStep) return kReadBlockId;
+  if (step == kModeNamesStep) return kReadModeNameId;
+  if (step > kModeNamesStep && step <= kLastConnectionStep) {
+    return kSystemItemSteps[step - kModeNamesStep - 1];
+  }
   return -1;
 }
 
@@ -152,11 +154,11 @@ void FrameWriter::SendTransferStep(int step, TransferDirection direction,
     SendVariableFrame(kWriteAccess, kWriteBlockId, 2 + 2 * static_cast<std::size_t>(n));
     return;
   }
-  if (step >= 0 && step <= 8) {
+  if (step >= 0 && step <= kLastBlockStep) {
     SendFixedFrame(kReadAccess, kReadBlockId, step);
-  } else if (step == 9) {
+  } else if (step == kModeNamesStep) {
     SendVariableFrame(kReadAccess, kReadModeNameId, 2);
-  } else if (step >= 10 && step <= 27) {
+  } else if (step > kModeNamesStep && step <= kLastConnectionStep) {
     SendVariableFrame(kReadAccess, DownloadStepId(step), 0);
   }
 }

@@ -46,6 +46,13 @@ inline constexpr std::size_t kStoreModePayload = 22;
 
 enum class TransferDirection { kDownload, kUpload };
 
+// Steps of the whole-block transfers. Steps 0..8 carry the audio blocks, and a reload or an
+// upload ends there; a connection's download goes on with the mode names at step 9 (one request
+// per mode) and the system items and the identity up to step 27.
+inline constexpr int kLastBlockStep = 8;
+inline constexpr int kModeNamesStep = 9;
+inline constexpr int kLastConnectionStep = 27;
+
 // ((0xFC + bytes 3 .. size-2) mod 256) XOR 0xB1: the checksum of a frame of `size` bytes whose
 // checksum byte is the last one. Bytes 0 and 1 of `frame` are not read.
 uint8_t FrameChecksum(const uint8_t* frame, std::size_t size);

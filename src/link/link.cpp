@@ -1,22 +1,23 @@
-// The link's life. Each box is a state with the timer that runs in it; arrows are the events.
+// The link's life. Each box is a phase (Link::Phase) with the timer that runs in it; arrows are
+// the events.
 //
 //                 Connect (also at start-up)
 //   +--------+ -----------------------------> +--------------------+
 //   |  Idle  |                                | Scanning (Timer1)  |  one port probed per tick
 //   | (none) | <----------------------------- |                    |
 //   +--------+   list exhausted: Failed       +--------------------+
-//     ^  ^  ^    "连接失败!"                          | probe acknowledged: StartDownload
+//     ^  ^  ^                                         | probe acknowledged: StartDownload
 //     |  |  |                                         v
-//     |  |  |   step not answered (11 + 100 ticks)  +----------------------+
-//     |  |  +-------------- Failed ------------------| Downloading (Timer2) |  27 steps,
-//     |  |                                          |  Reloading  (Timer2) |  42 requests
-//     |  |                                          |  Uploading  (Timer2) |  (reload/upload:
-//     |  |                                          +----------------------+   blocks 0..8)
+//     |  |  |   step not answered (11 + 100 ticks)  +-------------------------+
+//     |  |  +-------------- Failed ------------------| Transferring (Timer2):  |  27 steps,
+//     |  |                                          |  Downloading, Reloading |  42 requests
+//     |  |                                          |  or Uploading           |  (reload/upload:
+//     |  |                                          +-------------------------+   blocks 0..8)
 //     |  |                                             |   ^            ^
 //     |  |                          last answer:       |   | Reload     | StartUpload
 //     |  |                          TransferDone       v   |            | (only when Ready)
 //     |  |  11 silent seconds: Lost  +---------------------+-----------+
-//     |  +---- "已断开连接!" --------|      Ready (HoldTimer)          |  edits paced one
+//     |  +---------------------------|      Ready (HoldTimer)          |  edits paced one
 //     |                              +---------------------------------+  frame per ack;
 //     |                                 |  recall sent     ^ Saved        keepalive each
 //     |                                 |  or store sent   | (store acked) second
@@ -25,8 +26,9 @@
 //     +---------------------------|  Awaiting completion (HoldTimer) |-- recall acked: Reload
 //                                 +---------------------------------+
 //
-// Disconnect leads from every state to Idle (release sent, port left open); Connect from every
-// state to Scanning. Neither Lost nor Failed closes the port: the next scan closes it first.
+// Disconnect leads from every phase to Idle (release sent, port left open); Connect from every
+// phase to Scanning. Neither Lost nor Failed closes the port: the next scan closes it first.
+// With the background search on, Lost and Failed lead on to Scanning.
 //
 // Safeguards of this state machine:
 // - the first request of a transfer gets the same time-out as every later step, and an
@@ -35,7 +37,7 @@
 // - a full queue folds its repeated entries before it drops one, so that a long burst of edits
 //   still leaves the box with the latest value of every parameter and band;
 // - a recall or store that was never acknowledged is forgotten on Lost, Disconnect and a new
-//   download, so it cannot complete (and report "保存成功!") on a later connection;
+//   download, so it cannot complete (and report Saved) on a later connection;
 // - an answer that fails its checksum is not stored and its step is asked again, up to three
 //   times; a download that fails puts the store back as it was before it started, so a
 //   corrupted or partial image is never shown, saved or sent back.
@@ -50,30 +52,24 @@
 namespace kc {
 namespace {
 
-constexpr int kHoldPeriodsPerSecond = 50;
-constexpr int kLongWaitTicks = 100;
+constexpr int kHoldPeriodsPerSecond = 1000 / kHoldPeriodMs;
+// Transfer ticks a step waits for its answer, then the ticks of the long wait after which the
+// transfer fails.
 constexpr int kWaitTicks = 10;
-constexpr int kModeCount = 15;
-// Steps of a connection's download (every block, the names, the system items).
-constexpr int kConnectionSteps = 27;
+constexpr int kLongWaitTicks = 100;
 // Scan ticks of quiet between two background search rounds (3 s at 600 ms).
 constexpr int kRoundPauseTicks = 5;
 // Seconds without an answer after which an answer again makes the link read the identity anew:
 // a box swapped behind the open line must not be edited with another box's settings.
 constexpr int kSilenceBeforeIdentityCheck = 3;
-// The Sing/Disco switch of the Music block, on the wire.
-constexpr int kSceneSwitchId = 0x0001;
-// A waiting band entry remembers the Sing/Disco set it was edited in, above its band number.
-constexpr int kBandOfEntry = 0xFF;
-constexpr int kDiscoOfEntry = 8;
-
-const std::string kSearching = "设备搜索...";
-const std::string kConnecting = "连接中...";
-const std::string kLoading = "加载中...";
-const std::string kUploading = "下载数据...";
-const std::string kSaving = "保存中...";
-const std::string kConnected = "设备已连接";
-const std::string kNotConnected = "设备未连接";
+// While Ready, an edit the box has not acknowledged is sent again every few silent seconds, and
+// the box is lost after this many.
+constexpr int kResendSeconds = 3;
+constexpr int kReadySilentSeconds = 10;
+// A recall or store gets longer: the box may take its time over it.
+constexpr int kAwaitingSilentSeconds = 50;
+// Fields of an EQ band, on the wire and in the store.
+constexpr int kBandFields = 5;
 
 }  // namespace
 
@@ -95,11 +91,14 @@ Link::~Link() { store_.send_eq_band = nullptr; }
 void Link::SetPortNames(std::vector<std::string> names) { port_names_ = std::move(names); }
 const std::vector<std::string>& Link::port_names() const { return port_names_; }
 
-LinkState Link::state() const { return state_; }
-const std::string& Link::status_text() const { return status_text_; }
+LinkState Link::state() const {
+  return phase_ == Phase::kReady ? LinkState::kReady : LinkState::kNotReady;
+}
 bool Link::send_suppress() const { return send_suppress_; }
 void Link::set_send_suppress(bool raised) { send_suppress_ = raised; }
-const std::array<std::string, 15>& Link::mode_names() const { return receiver_.texts().mode_names; }
+const std::array<std::string, kModeCount>& Link::mode_names() const {
+  return receiver_.texts().mode_names;
+}
 const std::string& Link::system_password() const { return receiver_.texts().system_password; }
 const std::string& Link::keylock_password() const { return receiver_.texts().keylock_password; }
 const std::string& Link::device_id() const { return receiver_.texts().device_id; }
@@ -109,20 +108,42 @@ std::vector<Link::Entry> Link::WaitingParams() const {
 }
 
 std::vector<Link::Entry> Link::WaitingBands() const {
-  std::vector<Entry> waiting(bands_.begin() + 1, bands_.begin() + 1 + band_count_);
-  for (Entry& entry : waiting) entry.second &= kBandOfEntry;
+  std::vector<Entry> waiting;
+  for (int slot = 1; slot <= band_count_; ++slot) {
+    waiting.emplace_back(bands_[slot].address, bands_[slot].band);
+  }
   return waiting;
 }
 
-void Link::SetTimers(bool scan, bool transfer, bool hold) {
-  if (scan == scan_on_ && transfer == transfer_on_ && hold == hold_on_) return;
-  scan_on_ = scan;
-  transfer_on_ = transfer;
-  hold_on_ = hold;
-  host_.SetTimers(scan, transfer, hold);
+Link::Timers Link::TimersOf(Phase phase) {
+  switch (phase) {
+    case Phase::kScanning:
+      return {true, false, false};
+    case Phase::kTransferring:
+      return {false, true, false};
+    case Phase::kReady:
+    case Phase::kAwaitingCompletion:
+      return {false, false, true};
+    case Phase::kIdle:
+      break;
+  }
+  return {};
 }
 
-void Link::UpdateStatusBox(bool visible) { host_.ShowStatus(status_text_, percent_, visible); }
+void Link::EnterPhase(Phase phase) {
+  phase_ = phase;
+  SetTimers();
+}
+
+void Link::SetTimers() {
+  const Timers running = TimersOf(timers_phase_);
+  const Timers wanted = TimersOf(phase_);
+  timers_phase_ = phase_;
+  if (wanted == running) return;
+  host_.SetTimers(wanted.scan, wanted.transfer, wanted.hold);
+}
+
+void Link::UpdateStatusBox(bool visible) { host_.ShowStatus(status_, percent_, visible); }
 
 void Link::EmptyParamQueue() {
   param_count_ = 0;
@@ -138,8 +159,6 @@ void Link::EmptyQueues() {
 void Link::Connect() {
   AbandonTransfer();
   // A new search ends the conversation with any box: nothing is sent while it runs.
-  state_ = LinkState::kNotReady;
-  pending_ = PendingAction::kNone;
   background_ = false;
   quiet_attempt_ = false;
   pause_ticks_ = 0;
@@ -149,10 +168,10 @@ void Link::Connect() {
   try_position_ = 0;
   send_suppress_ = false;
   selected_port_ = port_names_.empty() ? -1 : 0;
-  SetTimers(true, false, false);
-  SetStatus(kSearching);
+  EnterPhase(Phase::kScanning);
+  SetStatus(LinkStatus::kSearching);
   step_ = 0;
-  length_ = 8;
+  length_ = kLastBlockStep;
   percent_ = 0;
   UpdateStatusBox(true);
 }
@@ -163,17 +182,15 @@ void Link::Disconnect() {
   quiet_attempt_ = false;
   identity_check_ = false;
   in_flight_.clear();
-  state_ = LinkState::kNotReady;
-  pending_ = PendingAction::kNone;
-  SetTimers(false, false, false);
+  EnterPhase(Phase::kIdle);
   writer_.SendLinkCommand(kRelease);  // dropped when the port is closed
-  SetStatus(kNotConnected);
-  length_ = 8;
+  SetStatus(LinkStatus::kNotConnected);
+  length_ = kLastBlockStep;
   UpdateStatusBox(false);
 }
 
 void Link::ReleaseOnClose() {
-  if (state_ == LinkState::kReady) writer_.SendLinkCommand(kRelease);
+  if (phase_ == Phase::kReady) writer_.SendLinkCommand(kRelease);
 }
 
 void Link::Timer1Timer() {
@@ -221,13 +238,12 @@ void Link::ProbePort(const std::string& name) {
 }
 
 void Link::StartTransfer(int length, TransferDirection direction) {
-  SetTimers(false, true, false);
+  EnterPhase(Phase::kTransferring);
   step_ = 0;
   length_ = length;
   direction_ = direction;
   transfer_tick_ = 0;
   retries_ = 0;
-  transferring_ = true;
   receiver_.flags().frame_rejected = false;
   if (direction == TransferDirection::kDownload) {
     for (int block = 0; block < kBlockCount; ++block)
@@ -246,24 +262,24 @@ void Link::StartBackgroundRound() {
   receiver_.flags().answer_seen = false;
   try_position_ = 0;
   selected_port_ = port_names_.empty() ? -1 : 0;
-  SetTimers(true, false, false);
+  EnterPhase(Phase::kScanning);
 }
 
 int Link::PendingCount() const {
   if (editor_rows_) return box_image_.PendingCount(*editor_rows_);
   // What a download writes into the store is the box's, not a change of the editor's.
-  if (transferring_ && direction_ == TransferDirection::kDownload) return 0;
+  if (phase_ == Phase::kTransferring && direction_ == TransferDirection::kDownload) return 0;
   return box_image_.PendingCount(store_);
 }
 
 LinkView Link::View() const {
-  if (state_ == LinkState::kReady || pending_ != PendingAction::kNone) return LinkView::kConnected;
-  if (transfer_on_) {
-    return direction_ == TransferDirection::kDownload && length_ == kConnectionSteps
+  if (phase_ == Phase::kReady || phase_ == Phase::kAwaitingCompletion) return LinkView::kConnected;
+  if (phase_ == Phase::kTransferring) {
+    return direction_ == TransferDirection::kDownload && length_ == kLastConnectionStep
                ? LinkView::kConnecting
                : LinkView::kConnected;
   }
-  if (scan_on_ && !background_) return LinkView::kConnecting;
+  if (phase_ == Phase::kScanning && !background_) return LinkView::kConnecting;
   return box_image_.box_id().empty() ? LinkView::kNeverConnected : LinkView::kDisconnected;
 }
 
@@ -271,7 +287,7 @@ void Link::AnswerEditorChanges(bool send) {
   if (!editor_rows_) return;
   const BoxImage::Rows rows = *editor_rows_;
   editor_rows_.reset();
-  if (!send || state_ != LinkState::kReady) return;
+  if (!send || phase_ != Phase::kReady) return;
   for (int block = 0; block < kAudioBlocks; ++block) {
     for (int slot = 0; slot < kDeviceColumns; ++slot)
       store_.SetDevice(block, slot, rows[block][slot]);
@@ -308,8 +324,9 @@ bool Link::RetryStep() {
 
 void Link::AbandonTransfer() {
   send_system_after_upload_ = false;
-  if (transferring_ && direction_ == TransferDirection::kDownload) RestoreBeforeTransfer();
-  transferring_ = false;
+  if (phase_ == Phase::kTransferring && direction_ == TransferDirection::kDownload) {
+    RestoreBeforeTransfer();
+  }
 }
 
 void Link::RestoreBeforeTransfer() {
@@ -355,24 +372,25 @@ void Link::Timer2Timer() {
       (flags.wait == WaitState::kAckReceived && upload)) {
     if (step_ >= length_) {
       flags.wait = WaitState::kIdle;
-      SetTimers(scan_on_, false, hold_on_);
       LinkEvent(LinkEventKind::kTransferDone);
       return;
     }
     retries_ = 0;
     auto& payload = writer_.payload();
-    if (step_ == 9) {
+    if (step_ == kModeNamesStep) {
+      // One request per mode, then the system items.
       const int index = receiver_.mode_name_index();
       payload[0] = static_cast<uint8_t>(index);
       payload[1] = 0;
       if (index + 1 > kModeCount) {
         receiver_.set_mode_name_index(0);
-        step_ = 10;
+        step_ = kModeNamesStep + 1;
       } else {
         receiver_.set_mode_name_index(index + 1);
       }
     } else {
-      if (step_ == 8) {
+      if (step_ == kLastBlockStep) {
+        // The step after the last block asks for the first mode name.
         const int index = receiver_.mode_name_index();
         payload[0] = static_cast<uint8_t>(index);
         payload[1] = 0;
@@ -409,28 +427,26 @@ void Link::LinkEvent(LinkEventKind event) {
       identity_check_ = false;
       in_flight_.clear();
       EmptyQueues();
-      pending_ = PendingAction::kNone;
       receiver_.set_mode_name_index(0);
-      state_ = LinkState::kNotReady;
-      SetStatus(kConnecting);
-      StartTransfer(27, TransferDirection::kDownload);
+      SetStatus(LinkStatus::kConnecting);
+      StartTransfer(kLastConnectionStep, TransferDirection::kDownload);
       break;
     case LinkEventKind::kReload:
       EmptyQueues();
       receiver_.set_mode_name_index(0);
-      state_ = LinkState::kNotReady;
-      SetStatus(kLoading);
-      StartTransfer(8, TransferDirection::kDownload);
+      SetStatus(LinkStatus::kLoading);
+      StartTransfer(kLastBlockStep, TransferDirection::kDownload);
       break;
     case LinkEventKind::kStartUpload:
-      if (state_ != LinkState::kReady) return;
+      if (phase_ != Phase::kReady) return;
       EmptyParamQueue();
-      state_ = LinkState::kNotReady;
-      SetStatus(kUploading);
-      StartTransfer(8, TransferDirection::kUpload);
+      SetStatus(LinkStatus::kUploading);
+      StartTransfer(kLastBlockStep, TransferDirection::kUpload);
       break;
     case LinkEventKind::kTransferDone: {
-      transferring_ = false;
+      // The transfer timer stops first. The link is Ready once the pages show what the box
+      // holds; the pacing timer starts once the editor is shown.
+      EnterPhase(Phase::kIdle);
       failure_ = LinkFailure::kNone;
       quiet_attempt_ = false;
       // What came down, or went up, is what the box holds now.
@@ -442,15 +458,15 @@ void Link::LinkEvent(LinkEventKind event) {
       }
       box_image_.set_box_id(device_id());
       const bool connection =
-          direction_ == TransferDirection::kDownload && length_ == kConnectionSteps;
+          direction_ == TransferDirection::kDownload && length_ == kLastConnectionStep;
       store_.set_disco(store_.Device(0, 1));
       host_.RefreshPages(kAllBlocks);
-      state_ = LinkState::kReady;
+      phase_ = Phase::kReady;
       EmptyQueues();
-      SetStatus(kConnected);
+      SetStatus(LinkStatus::kConnected);
       UpdateStatusBox(false);
       host_.ShowEditor();
-      SetTimers(scan_on_, transfer_on_, true);
+      SetTimers();
       if (connection && editor_rows_) {
         const int count = box_image_.PendingCount(*editor_rows_);
         if (count == 0) {
@@ -472,38 +488,33 @@ void Link::LinkEvent(LinkEventKind event) {
     }
     case LinkEventKind::kSaved:
       host_.ModeNamesChanged();
-      state_ = LinkState::kReady;
-      SetStatus(kConnected);
-      host_.ShowMessage("保存成功!");
+      EnterPhase(Phase::kReady);
+      SetStatus(LinkStatus::kConnected);
+      host_.ShowMessage({LinkOutcome::kSaved});
       break;
     case LinkEventKind::kLost:
-      SetTimers(false, false, hold_on_);
+      EnterPhase(Phase::kIdle);
       send_suppress_ = false;
-      state_ = LinkState::kNotReady;
-      pending_ = PendingAction::kNone;
       identity_check_ = false;
       in_flight_.clear();
-      SetStatus(kNotConnected);
+      SetStatus(LinkStatus::kNotConnected);
       UpdateStatusBox(false);
       // The search goes on while the message is open.
       if (auto_reconnect_) StartBackgroundRound();
-      host_.ShowMessage("已断开连接!");
+      host_.ShowMessage({LinkOutcome::kLost});
       break;
     case LinkEventKind::kFailed: {
       failed_step_ = step_;
       AbandonTransfer();
-      SetTimers(false, false, hold_on_);
+      EnterPhase(Phase::kIdle);
       send_suppress_ = false;
-      SetStatus(kNotConnected);
+      SetStatus(LinkStatus::kNotConnected);
       UpdateStatusBox(false);
       const bool quiet = quiet_attempt_;
       quiet_attempt_ = false;
       if (auto_reconnect_) StartBackgroundRound();
       // A search the user did not start fails without a word; the editor shows the state.
-      if (!quiet) {
-        host_.ShowMessage(failure_ == LinkFailure::kChecksum ? "数据校验错误，连接失败!"
-                                                             : "连接失败!");
-      }
+      if (!quiet) host_.ShowMessage({LinkOutcome::kFailed, failure_, failed_step_});
       break;
     }
   }
@@ -516,39 +527,36 @@ void Link::SendParamFrame(const Entry& entry) {
   writer_.SendFixedFrame(kWriteAccess, entry.first, entry.second);
 }
 
-void Link::SendBandFrame(const Entry& entry) {
+void Link::SendBandFrame(const BandEntry& entry) {
   in_flight_.clear();
-  const int block = BlockOf(entry.first);
-  const int band = entry.second & kBandOfEntry;
-  const int disco = entry.second >> kDiscoOfEntry;
+  const int block = BlockOf(entry.address);
   // The band frame carries the band's five fields as the store holds them now.
-  if (const BlockInfo* info = InfoOfBlock(block); info != nullptr && band < info->eq_bands) {
-    for (int field = 0; field < 5; ++field) {
-      const int slot = DeviceSlot(block, info->first_eq + 5 * band + field, disco);
+  if (const BlockInfo* info = InfoOfBlock(block); info != nullptr && entry.band < info->eq_bands) {
+    for (int field = 0; field < kBandFields; ++field) {
+      const int index = info->first_eq + kBandFields * entry.band + field;
+      const int slot = DeviceSlot(block, index, entry.disco);
       NoteInFlight(block, slot, store_.Device(block, slot));
     }
   }
-  writer_.SendEqBandFrame(store_, block, band, disco);
+  writer_.SendEqBandFrame(store_, block, entry.band, entry.disco);
 }
 
 void Link::SendParam(int id, int32_t value) {
   store_.StoreValue(id, value);
   const int wire_id = MakeId(store_.DeviceRowOf(id), IndexOf(id));
-  if (send_suppress_ || state_ != LinkState::kReady) return;
+  if (send_suppress_ || phase_ != Phase::kReady) return;
   hold_tick_ = 0;
   LinkFlags& flags = receiver_.flags();
   // Bands edited before a Sing/Disco switch must reach the box while it is still in their set:
   // the switch waits behind them.
-  const bool scene_switch = wire_id == kSceneSwitchId;
+  const bool scene_switch = wire_id == kSingDiscoId;
   if (flags.clear_to_send && param_count_ == 0 && !(scene_switch && band_count_ > 0)) {
     params_[0] = {wire_id, value};
     if (wire_id == kRecallModeId) {
-      SetStatus(kLoading);
-      state_ = LinkState::kNotReady;
+      SetStatus(LinkStatus::kLoading);
       silence_ = 0;
-      pending_ = PendingAction::kRecall;
-    } else {
-      pending_ = PendingAction::kNone;
+      awaited_ = PendingAction::kRecall;
+      EnterPhase(Phase::kAwaitingCompletion);
     }
     SendParamFrame(params_[0]);
     flags.clear_to_send = false;
@@ -569,17 +577,18 @@ void Link::SendParam(int id, int32_t value) {
 void Link::SendEqBand(int id, int32_t value) {
   store_.StoreValue(id, value);
   const int wire_id = MakeId(store_.DeviceRowOf(id), IndexOf(id));
-  if (send_suppress_ || state_ != LinkState::kReady) return;
+  if (send_suppress_ || phase_ != Phase::kReady) return;
   hold_tick_ = 0;  // every edit puts the keepalive off, whether or not it names a band
   const int block = BlockOf(wire_id);
-  const BlockInfo* info = block <= 8 ? InfoOfBlock(block) : nullptr;
+  const BlockInfo* info = block < kAudioBlocks ? InfoOfBlock(block) : nullptr;
   const int index = IndexOf(wire_id);
   // Only a field of one of the block's bands names a band to send.
-  if (info == nullptr || index < info->first_eq || index >= info->first_eq + 5 * info->eq_bands) {
+  if (info == nullptr || index < info->first_eq ||
+      index >= info->first_eq + kBandFields * info->eq_bands) {
     return;
   }
-  const Entry entry{info->band_address,
-                    (LocateBand(wire_id) >> 8) | (store_.disco() << kDiscoOfEntry)};
+  // The band position is band * 256 + field.
+  const BandEntry entry{info->band_address, LocateBand(wire_id) >> 8, store_.disco()};
   LinkFlags& flags = receiver_.flags();
   if (flags.clear_to_send && band_count_ == 0) {
     bands_[0] = entry;
@@ -622,15 +631,23 @@ void Link::CompactBands() {
 }
 
 void Link::HoldTimerTimer() {
-  LinkFlags& flags = receiver_.flags();
   hold_tick_ = hold_tick_ <= kHoldPeriodsPerSecond ? hold_tick_ + 1 : kHoldPeriodsPerSecond;
-  if (flags.clear_to_send) ConfirmInFlight();
+  if (receiver_.flags().clear_to_send) ConfirmInFlight();
+  if (CheckIdentityAfterSilence()) return;
+  CompletePendingAction();
+  SendNextParam();
+  SendNextBand();
+  KeepAlive();
+}
+
+bool Link::CheckIdentityAfterSilence() {
+  LinkFlags& flags = receiver_.flags();
   // An acknowledgement instead of the identity (the read was lost): the next silence asks again.
   if (identity_check_ && flags.clear_to_send && flags.wait != WaitState::kFrameReceived) {
     identity_check_ = false;
   }
-
-  if (state_ == LinkState::kReady && identity_check_ && flags.wait == WaitState::kFrameReceived) {
+  if (phase_ != Phase::kReady) return false;
+  if (identity_check_ && flags.wait == WaitState::kFrameReceived) {
     // The identity read after a silence is answered: the same box goes on; another box behind
     // the same line is a new connection.
     identity_check_ = false;
@@ -638,10 +655,9 @@ void Link::HoldTimerTimer() {
     flags.clear_to_send = true;
     if (device_id() != identity_before_) {
       LinkEvent(LinkEventKind::kStartDownload);
-      return;
+      return true;
     }
-  } else if (state_ == LinkState::kReady && !identity_check_ && flags.clear_to_send &&
-             silence_ >= kSilenceBeforeIdentityCheck) {
+  } else if (!identity_check_ && flags.clear_to_send && silence_ >= kSilenceBeforeIdentityCheck) {
     identity_check_ = true;
     identity_before_ = device_id();
     flags.clear_to_send = false;
@@ -649,95 +665,102 @@ void Link::HoldTimerTimer() {
     silence_ = 0;
     hold_tick_ = 0;
     writer_.SendVariableFrame(kReadAccess, kDeviceIdentityId, 0);
-    return;
+    return true;
   }
+  return false;
+}
 
-  // A recall or store completes with the box's acknowledgement.
-  if (flags.clear_to_send && pending_ != PendingAction::kNone) {
-    const PendingAction action = pending_;
-    pending_ = PendingAction::kNone;
-    LinkEvent(action == PendingAction::kRecall ? LinkEventKind::kReload : LinkEventKind::kSaved);
+void Link::CompletePendingAction() {
+  if (phase_ != Phase::kAwaitingCompletion) return;
+  if (receiver_.flags().clear_to_send) {
+    LinkEvent(awaited_ == PendingAction::kRecall ? LinkEventKind::kReload : LinkEventKind::kSaved);
     silence_ = 0;
     hold_tick_ = 0;
-  } else if (pending_ != PendingAction::kNone && hold_tick_ == kHoldPeriodsPerSecond) {
+  } else if (hold_tick_ == kHoldPeriodsPerSecond) {
     hold_tick_ = 0;
     ++silence_;
-    if (silence_ > kHoldPeriodsPerSecond) {
+    if (silence_ > kAwaitingSilentSeconds) {
       silence_ = 0;
-      SetTimers(scan_on_, transfer_on_, false);
-      LinkEvent(LinkEventKind::kLost);
-    }
-  }
-
-  // Waiting parameters go first; the last entry of a burst is sent twice. A Sing/Disco switch
-  // waits for the bands that were edited before it.
-  const bool bands_before_switch = scene_barrier_ > 0 && band_count_ > 0 && param_count_ > 0 &&
-                                   params_[1].first == kSceneSwitchId;
-  if (flags.clear_to_send && (param_count_ > 0 || repeat_last_) && !bands_before_switch) {
-    flags.clear_to_send = false;
-    silence_ = 0;
-    hold_tick_ = 0;
-    if (param_count_ > 0) {
-      std::copy(params_.begin() + 1, params_.begin() + 1 + param_count_, params_.begin());
-      --param_count_;
-    }
-    repeat_last_ = param_count_ == 0 && !repeat_last_;
-    if (params_[0].first == kRecallModeId) {
-      // A recall that had to wait completes like one sent at once: the box's acknowledgement
-      // reloads the mode. It is not sent a second time.
-      repeat_last_ = false;
-      SetStatus(kLoading);
-      state_ = LinkState::kNotReady;
-      pending_ = PendingAction::kRecall;
-    }
-    SendParamFrame(params_[0]);
-  }
-
-  if (flags.clear_to_send && band_count_ > 0) {
-    flags.clear_to_send = false;
-    silence_ = 0;
-    hold_tick_ = 0;
-    std::copy(bands_.begin() + 1, bands_.begin() + 1 + band_count_, bands_.begin());
-    const int count = band_count_--;
-    if (scene_barrier_ > 0) --scene_barrier_;
-    host_.AppendLog("2:" + std::to_string(count) + " " +
-                    std::to_string(bands_[0].second & kBandOfEntry));
-    SendBandFrame(bands_[0]);
-  }
-
-  if (state_ == LinkState::kReady && hold_tick_ == kHoldPeriodsPerSecond) {
-    hold_tick_ = 0;
-    ++silence_;
-    if (flags.clear_to_send) {
-      flags.clear_to_send = false;
-      silence_ = 0;
-      writer_.SendLinkCommand(kKeepalive);
-    } else if (silence_ % 3 == 0) {
-      if (param_count_ > 0) {
-        SendParamFrame(params_[0]);
-      } else {
-        writer_.SendLinkCommand(kKeepalive);
-      }
-    }
-    if (silence_ > 10) {
-      silence_ = 0;
-      SetTimers(scan_on_, transfer_on_, false);
       LinkEvent(LinkEventKind::kLost);
     }
   }
 }
 
+void Link::SendNextParam() {
+  LinkFlags& flags = receiver_.flags();
+  // Waiting parameters go first; the last entry of a burst is sent twice. A Sing/Disco switch
+  // waits for the bands that were edited before it.
+  const bool bands_before_switch =
+      scene_barrier_ > 0 && band_count_ > 0 && param_count_ > 0 && params_[1].first == kSingDiscoId;
+  if (!flags.clear_to_send || (param_count_ == 0 && !repeat_last_) || bands_before_switch) return;
+  flags.clear_to_send = false;
+  silence_ = 0;
+  hold_tick_ = 0;
+  if (param_count_ > 0) {
+    std::copy(params_.begin() + 1, params_.begin() + 1 + param_count_, params_.begin());
+    --param_count_;
+  }
+  repeat_last_ = param_count_ == 0 && !repeat_last_;
+  if (params_[0].first == kRecallModeId) {
+    // A recall that had to wait completes like one sent at once: the box's acknowledgement
+    // reloads the mode. It is not sent a second time.
+    repeat_last_ = false;
+    SetStatus(LinkStatus::kLoading);
+    awaited_ = PendingAction::kRecall;
+    EnterPhase(Phase::kAwaitingCompletion);
+  }
+  SendParamFrame(params_[0]);
+}
+
+void Link::SendNextBand() {
+  LinkFlags& flags = receiver_.flags();
+  if (!flags.clear_to_send || band_count_ == 0) return;
+  flags.clear_to_send = false;
+  silence_ = 0;
+  hold_tick_ = 0;
+  std::copy(bands_.begin() + 1, bands_.begin() + 1 + band_count_, bands_.begin());
+  const int count = band_count_--;
+  if (scene_barrier_ > 0) --scene_barrier_;
+  host_.AppendLog("2:" + std::to_string(count) + " " + std::to_string(bands_[0].band));
+  SendBandFrame(bands_[0]);
+}
+
+void Link::KeepAlive() {
+  if (phase_ != Phase::kReady || hold_tick_ != kHoldPeriodsPerSecond) return;
+  LinkFlags& flags = receiver_.flags();
+  hold_tick_ = 0;
+  ++silence_;
+  if (flags.clear_to_send) {
+    flags.clear_to_send = false;
+    silence_ = 0;
+    writer_.SendLinkCommand(kKeepalive);
+  } else if (silence_ % kResendSeconds == 0) {
+    if (param_count_ > 0) {
+      SendParamFrame(params_[0]);
+    } else {
+      writer_.SendLinkCommand(kKeepalive);
+    }
+  }
+  if (silence_ > kReadySilentSeconds) {
+    silence_ = 0;
+    LinkEvent(LinkEventKind::kLost);
+  }
+}
+
 void Link::StoreMode(int mode, const std::string& name) {
   if (mode < 0 || mode >= kModeCount) return;
-  receiver_.texts().mode_names[mode] = name.substr(0, 20);
+  receiver_.texts().mode_names[mode] = name.substr(0, kModeNameMaxLength);
   std::string text(1, static_cast<char>(mode));
   text += '\0';
   text += name;
   writer_.SendTextCommand(kStoreModeId, text);
   receiver_.flags().clear_to_send = false;
-  SetStatus(kSaving);
-  state_ = LinkState::kNotReady;
-  pending_ = PendingAction::kSave;
+  // Only the acknowledgement of a connected box completes a store: one sent while scanning or
+  // transferring must not be reported saved when the link becomes Ready.
+  if (phase_ != Phase::kReady && phase_ != Phase::kAwaitingCompletion) return;
+  SetStatus(LinkStatus::kSaving);
+  awaited_ = PendingAction::kSave;
+  EnterPhase(Phase::kAwaitingCompletion);
   silence_ = 0;
 }
 

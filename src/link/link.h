@@ -19,6 +19,7 @@
 #include "link/link_host.h"
 #include "link/receiver.h"
 #include "link/serial_port.h"
+#include "model/parameter_ids.h"
 #include "model/parameter_store.h"
 
 namespace kc {
@@ -39,9 +40,12 @@ enum class PendingAction { kNone, kRecall, kSave };
 // of a box it is connected to), connecting (the search the user asked for, and the download of
 // a connection), disconnected (a box was seen, and is gone), never connected (no box seen yet).
 enum class LinkView { kConnected, kConnecting, kDisconnected, kNeverConnected };
-// Why the last transfer or scan failed: no answer in time, or a step whose answers kept failing
-// their checksum.
-enum class LinkFailure { kNone, kNoAnswer, kChecksum };
+
+// Periods of the link's three timers: port scan, transfer steps, pacing and keepalive. The
+// link counts its time-outs in ticks of these.
+inline constexpr int kScanPeriodMs = 600;
+inline constexpr int kTransferPeriodMs = 100;
+inline constexpr int kHoldPeriodMs = 20;
 
 class Link {
  public:
@@ -90,7 +94,7 @@ class Link {
   // Closing the editor window: sends the release while Ready.
   void ReleaseOnClose();
 
-  // Timer handlers: 600 ms scan, 100 ms transfer steps, 20 ms pacing and keepalive.
+  // Timer handlers: scan, transfer steps, pacing and keepalive (the periods above).
   void Timer1Timer();
   void Timer2Timer();
   void HoldTimerTimer();
@@ -103,7 +107,7 @@ class Link {
   void LinkEvent(LinkEventKind event);
 
   // Store-mode command of the box's mode list (mode number 0..14, name up to 20 characters);
-  // completes with the Saved event when the box acknowledges it.
+  // while Ready, it completes with the Saved event when the box acknowledges it.
   void StoreMode(int mode, const std::string& name);
   // Password commands (digit strings only).
   void SendPassword(int id, const std::string& digits);
@@ -111,35 +115,40 @@ class Link {
   LinkState state() const;
   // Not Ready but on the way there: scanning, transferring, or awaiting a recall or store.
   bool busy() const {
-    return state_ != LinkState::kReady &&
-           (scan_on_ || transfer_on_ || pending_ != PendingAction::kNone);
+    return phase_ == Phase::kScanning || phase_ == Phase::kTransferring ||
+           phase_ == Phase::kAwaitingCompletion;
   }
   // The reason of the last Failed event, and the step it happened at.
   LinkFailure failure() const { return failure_; }
   int failed_step() const { return failed_step_; }
   // Frames that failed their checksum since the last Connect.
   int checksum_errors() const { return receiver_.checksum_errors(); }
-  const std::string& status_text() const;
+  // What the status box says now.
+  LinkStatus status() const { return status_; }
   bool send_suppress() const;
   void set_send_suppress(bool raised);
 
   // Received system texts.
-  const std::array<std::string, 15>& mode_names() const;
+  const std::array<std::string, kModeCount>& mode_names() const;
   const std::string& system_password() const;
   const std::string& keylock_password() const;
   const std::string& device_id() const;
 
   // Inspection, for tests and the status display.
   const LinkFlags& flags() const { return receiver_.flags(); }
-  PendingAction pending() const { return pending_; }
+  // The recall or store awaiting the box's acknowledgement.
+  PendingAction pending() const {
+    return phase_ == Phase::kAwaitingCompletion ? awaited_ : PendingAction::kNone;
+  }
   int step() const { return step_; }
+  // The last step of the transfer under way (or of the last one).
   int length() const { return length_; }
   TransferDirection direction() const { return direction_; }
   int transfer_tick() const { return transfer_tick_; }
   int mode_name_index() const { return receiver_.mode_name_index(); }
   // The port list's selected position, -1 for none.
   int selected_port() const { return selected_port_; }
-  bool transfer_timer_on() const { return transfer_on_; }
+  bool transfer_timer_on() const { return TimersOf(timers_phase_).transfer; }
   // The waiting entries 1..count, oldest first.
   std::vector<Entry> WaitingParams() const;
   bool repeat_last() const { return repeat_last_; }
@@ -148,8 +157,32 @@ class Link {
   std::vector<Entry> WaitingBands() const;
 
  private:
-  void SetTimers(bool scan, bool transfer, bool hold);
-  void SetStatus(const std::string& text) { status_text_ = text; }
+  // The boxes of the diagram at the top of link.cpp. Transferring stands for the download of a
+  // connection, a reload and an upload alike (direction_ and length_ tell them apart).
+  enum class Phase { kIdle, kScanning, kTransferring, kReady, kAwaitingCompletion };
+  struct Timers {
+    bool scan = false;
+    bool transfer = false;
+    bool hold = false;
+    bool operator==(const Timers&) const = default;
+  };
+  // One waiting or in-flight band: the address the band is sent under, its number, and the
+  // Sing/Disco set it was edited in (its values are read from that set when it is sent).
+  struct BandEntry {
+    int address = 0;
+    int band = 0;
+    int disco = 0;
+    bool operator==(const BandEntry&) const = default;
+  };
+
+  // The timers that run in a phase: the scan timer while scanning, the transfer timer while
+  // transferring, the pacing timer while Ready or awaiting a completion.
+  static Timers TimersOf(Phase phase);
+  void EnterPhase(Phase phase);
+  // Tells the host to run the timers of the phase the link is in, when they differ from the
+  // ones it runs.
+  void SetTimers();
+  void SetStatus(LinkStatus status) { status_ = status; }
   void UpdateStatusBox(bool visible);
   void EmptyQueues();
   void EmptyParamQueue();
@@ -171,7 +204,18 @@ class Link {
   // Puts back the device image and texts the store held before a download that failed.
   void RestoreBeforeTransfer();
   void SendParamFrame(const Entry& entry);
-  void SendBandFrame(const Entry& entry);
+  void SendBandFrame(const BandEntry& entry);
+  // The four jobs of the pacing tick, in the order it does them.
+  // The identity read after a silence, and its answer; true when the tick ends there.
+  bool CheckIdentityAfterSilence();
+  // A recall or store completes with the box's acknowledgement, or is given up after a silence.
+  void CompletePendingAction();
+  // The next waiting parameter, then the next waiting band, once the box is clear to send.
+  void SendNextParam();
+  void SendNextBand();
+  // Once a second while Ready: the keepalive, the resend of an unacknowledged edit, and the loss
+  // of a box that stays silent.
+  void KeepAlive();
 
   SerialPort& port_;
   ParameterStore& store_;
@@ -186,17 +230,20 @@ class Link {
   int try_position_ = 0;
   int last_position_ = 0;
 
-  LinkState state_ = LinkState::kNotReady;
-  std::string status_text_ = "设备未连接";
+  Phase phase_ = Phase::kIdle;
+  // The phase whose timers the host runs; it follows phase_ except for a moment at the end of
+  // a transfer, while the pages are refreshed and the editor is shown.
+  Phase timers_phase_ = Phase::kIdle;
+  // What the phase Awaiting completion waits for.
+  PendingAction awaited_ = PendingAction::kNone;
+  LinkStatus status_ = LinkStatus::kNotConnected;
   bool send_suppress_ = false;
-  PendingAction pending_ = PendingAction::kNone;
 
   int step_ = 0;
-  int length_ = 8;
+  int length_ = kLastBlockStep;
   TransferDirection direction_ = TransferDirection::kDownload;
   int transfer_tick_ = 0;
   int retries_ = 0;
-  bool transferring_ = false;
   LinkFailure failure_ = LinkFailure::kNone;
   int failed_step_ = 0;
   BoxImage box_image_;
@@ -228,14 +275,11 @@ class Link {
   std::array<Entry, kParamSlots> params_{};
   int param_count_ = 0;
   bool repeat_last_ = false;
-  std::array<Entry, kBandSlots> bands_{};
+  std::array<BandEntry, kBandSlots> bands_{};
   int band_count_ = 0;
   // Bands at the front of the band queue that were edited before the waiting Sing/Disco switch.
   int scene_barrier_ = 0;
 
-  bool scan_on_ = false;
-  bool transfer_on_ = false;
-  bool hold_on_ = false;
   int percent_ = 0;
 };
 

@@ -7,15 +7,46 @@
 
 namespace kc {
 
+// What the status box says of the link.
+enum class LinkStatus {
+  kSearching,     // probing the ports
+  kConnecting,    // a connection's download
+  kLoading,       // a recall or reload
+  kUploading,     // the editor's blocks going to the box
+  kSaving,        // a mode being stored
+  kConnected,     // Ready
+  kNotConnected,  // no box
+};
+
+// What the link tells the user once its state changes are complete.
+enum class LinkOutcome {
+  kSaved,   // the box acknowledged the store of a mode
+  kLost,    // a connected box stopped answering
+  kFailed,  // a scan or a transfer ended without the box's answers
+};
+
+// Why the last transfer or scan failed: no answer in time, or a step whose answers kept failing
+// their checksum.
+enum class LinkFailure { kNone, kNoAnswer, kChecksum };
+
+struct LinkMessage {
+  LinkOutcome outcome = LinkOutcome::kFailed;
+  // For kFailed: why, and the transfer step it stopped at (0 for a scan).
+  LinkFailure failure = LinkFailure::kNone;
+  int step = 0;
+
+  bool operator==(const LinkMessage&) const = default;
+};
+
 class LinkHost {
  public:
   virtual ~LinkHost() = default;
 
-  // The status box: the link status text, the transfer percentage, and whether it is shown.
-  virtual void ShowStatus(const std::string& text, int percent, bool visible) = 0;
+  // The status box: the link status, the transfer percentage, and whether it is shown.
+  virtual void ShowStatus(LinkStatus status, int percent, bool visible) = 0;
   // A modal message owned by the editor, caption "提示", one OK button. Timers and the port keep
   // running while it is open, so the link has finished its state changes before calling this.
-  virtual void ShowMessage(const std::string& text) = 0;
+  virtual void ShowMessage(const LinkMessage& message) = 0;
   // Shows the editor window (end of a transfer).
   virtual void ShowEditor() = 0;
   // Repaints the editor's pages from the store; selection is a block 0..8 or 20 for all.

@@ -34,7 +34,10 @@
 namespace kc {
 namespace {
 
-constexpr int kNameLimit = 20;
+constexpr int kNameLimit = kModeNameMaxLength;
+
+// The item of a system frame: the low byte of the identifier it answers.
+constexpr int ItemOf(int id) { return id & 0xFF; }
 
 std::string HexDigits(uint8_t byte) {
   char text[3];
@@ -211,7 +214,7 @@ void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
   const uint8_t* payload = frame.data() + 6;
   const int payload_size = length - 4;
   switch (item) {
-    case 0: {
+    case ItemOf(kReadModeNameId): {
       // The mode-name index has already moved past the mode that was asked for.
       const int mode = mode_name_index_ - 1;
       if (mode < 0 || mode >= static_cast<int>(texts_.mode_names.size())) {
@@ -229,20 +232,21 @@ void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
       host_.ModeNamesChanged();
       return;
     }
-    case 1:
-    case 2:
-    case 15:
-    case 16:
-    case 48:
+    case ItemOf(kStoreModeId):
+    case ItemOf(kRecallModeId):
+    case ItemOf(kWriteBlockId):
+    case ItemOf(kReadBlockId):
+    case ItemOf(kLinkControlId):
       return;  // echoes of commands, not used
-    case 4:
-    case 5: {
+    case ItemOf(kSystemPasswordId):
+    case ItemOf(kKeylockPasswordId): {
       std::string digits;
       for (int i = 0; i < payload_size; ++i) digits += std::to_string(payload[i]);
-      (item == 4 ? texts_.system_password : texts_.keylock_password) = digits;
+      (item == ItemOf(kSystemPasswordId) ? texts_.system_password : texts_.keylock_password) =
+          digits;
       return;
     }
-    case 64: {
+    case ItemOf(kDeviceIdentityId): {
       if (payload_size < 4) {
         Drop("标识不足4字节", frame);
         return;
@@ -253,7 +257,8 @@ void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
       return;
     }
     default:
-      if (item >= 48) return;
+      // Items from the link control on are commands, not settings.
+      if (item >= ItemOf(kLinkControlId)) return;
       if (payload_size < 2) {
         Drop("系统项缺少数值", frame);
         return;

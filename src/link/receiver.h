@@ -13,6 +13,7 @@
 #include "link/box_image.h"
 #include "link/link_host.h"
 #include "link/serial_port.h"
+#include "model/parameter_ids.h"
 #include "model/parameter_store.h"
 
 namespace kc {
@@ -32,7 +33,7 @@ struct LinkFlags {
 
 // Texts received from the box, kept from one download to the next.
 struct SystemTexts {
-  std::array<std::string, 15> mode_names;
+  std::array<std::string, kModeCount> mode_names;
   std::string system_password;
   std::string keylock_password;
   std::string device_id;

@@ -249,6 +249,40 @@ TEST(StatusBox, ShowsTextAndPercentClamped) {
   EXPECT_EQ(status.LinkLabel()->text(), QStringLiteral("连接中..."));
 }
 
+// The link reports values; the status box, the editor's link label and the message boxes say
+// them in the system's words.
+TEST(LinkWindow, SaysTheLinksStatusesAndOutcomesInTheSystemsWords) {
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts);
+  const std::pair<LinkStatus, const char*> statuses[] = {
+      {LinkStatus::kSearching, "设备搜索..."},   {LinkStatus::kConnecting, "连接中..."},
+      {LinkStatus::kLoading, "加载中..."},       {LinkStatus::kUploading, "下载数据..."},
+      {LinkStatus::kSaving, "保存中..."},        {LinkStatus::kConnected, "设备已连接"},
+      {LinkStatus::kNotConnected, "设备未连接"},
+  };
+  for (const auto& [status, text] : statuses) {
+    program.Form3().ShowStatus(status, 40, true);
+    EXPECT_EQ(program.Form2().LinkLabel()->text(), QString::fromUtf8(text));
+    EXPECT_EQ(program.Form1().pages().link_label()->text(), QString::fromUtf8(text));
+    EXPECT_EQ(program.Form2().RzProgressStatus1()->value(), 40);
+  }
+  boxes.shown.clear();
+  const std::pair<LinkMessage, const char*> messages[] = {
+      {{LinkOutcome::kSaved}, "保存成功!"},
+      {{LinkOutcome::kLost}, "已断开连接!"},
+      {{LinkOutcome::kFailed, LinkFailure::kNoAnswer, 0}, "连接失败!"},
+      {{LinkOutcome::kFailed, LinkFailure::kNoAnswer, 12}, "连接失败!"},
+      {{LinkOutcome::kFailed, LinkFailure::kChecksum, 3}, "数据校验错误，连接失败!"},
+  };
+  for (const auto& [message, text] : messages) {
+    program.Form3().ShowMessage(message);
+    ASSERT_FALSE(boxes.shown.empty());
+    EXPECT_EQ(boxes.shown.back().caption, QStringLiteral("提示"));
+    EXPECT_EQ(boxes.shown.back().text, QString::fromUtf8(text));
+  }
+  EXPECT_EQ(boxes.shown.size(), std::size(messages));
+}
+
 TEST(StatusBox, EscapeDoesNotDismissIt) {
   ScriptedMessageBoxes boxes;
   Program program(&boxes, NoPorts);

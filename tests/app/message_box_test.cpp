@@ -107,7 +107,7 @@ TEST(MessageBoxes, ConnectFailedSaysWhatToCheck) {
         << part << " missing from: " << seen.informative.toStdString();
   }
   // Other messages of the link keep their single text.
-  const OpenBox other = ReadWhileOpen([&] { program.Form3().ShowMessage("保存成功!"); });
+  const OpenBox other = ReadWhileOpen([&] { program.Form3().ShowMessage({LinkOutcome::kSaved}); });
   EXPECT_EQ(other.text, "保存成功!");
   EXPECT_TRUE(other.informative.isEmpty());
 }

@@ -45,12 +45,12 @@ class TimedHost : public LinkHost {
     port.SetLogHandler([this](const std::string& line) { log.push_back(line); });
   }
 
-  void ShowStatus(const std::string& text, int percent, bool visible) override {
-    status = text;
+  void ShowStatus(LinkStatus status, int percent, bool visible) override {
+    this->status = status;
     this->percent = percent;
     status_visible = visible;
   }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const LinkMessage& message) override { messages.push_back(message.outcome); }
   void ShowEditor() override {
     ++editor_shown;
     if (transfer_clock_.isValid()) transfer_ms = transfer_clock_.elapsed();
@@ -70,10 +70,10 @@ class TimedHost : public LinkHost {
     return scan_.isActive() || transfer_.isActive() || hold_.isActive();
   }
 
-  std::string status;
+  LinkStatus status = LinkStatus::kNotConnected;
   int percent = 0;
   bool status_visible = false;
-  std::vector<std::string> messages;
+  std::vector<LinkOutcome> messages;
   std::vector<std::string> log;
   int editor_shown = 0;
   qint64 transfer_ms = -1;
@@ -124,7 +124,7 @@ TEST(LinkAgainstBoxSim, DownloadsTheWholeBoxThenEditsComeBackOnReload) {
               static_cast<long long>(rig.host.transfer_ms),
               static_cast<long long>(kDownloadTicksMs));
   EXPECT_EQ(rig.link.state(), LinkState::kReady);
-  EXPECT_EQ(rig.host.status, "设备已连接");
+  EXPECT_EQ(rig.host.status, LinkStatus::kConnected);
   EXPECT_FALSE(rig.host.status_visible);
   EXPECT_TRUE(rig.host.messages.empty());
 
@@ -160,15 +160,15 @@ TEST(LinkAgainstBoxSim, DownloadsTheWholeBoxThenEditsComeBackOnReload) {
   rig.store.StoreValue(plain_id, 7777);
   rig.store.StoreValue(gain_id, 7777);
   rig.link.LinkEvent(LinkEventKind::kReload);
-  EXPECT_TRUE(WaitFor([&] { return rig.host.status == "加载中..."; }, 1000));
+  EXPECT_TRUE(WaitFor([&] { return rig.host.status == LinkStatus::kLoading; }, 1000));
   ASSERT_TRUE(WaitFor([&] { return rig.host.editor_shown == 2; }, 10000));
   EXPECT_EQ(rig.store.Working(plain_id), plain_value);
   EXPECT_EQ(rig.store.Working(gain_id), gain_value);
-  EXPECT_EQ(rig.host.status, "设备已连接");
+  EXPECT_EQ(rig.host.status, LinkStatus::kConnected);
 
   rig.link.Disconnect();
   EXPECT_EQ(rig.link.state(), LinkState::kNotReady);
-  EXPECT_EQ(rig.host.status, "设备未连接");
+  EXPECT_EQ(rig.host.status, LinkStatus::kNotConnected);
   EXPECT_FALSE(rig.host.AnyTimerRunning());
   EXPECT_TRUE(rig.port.IsOpen());  // a disconnect leaves the port open
   EXPECT_TRUE(rig.host.messages.empty());

@@ -1,4 +1,5 @@
-// The link driven tick by tick against a minimal box.
+// The link's scan, the pacing of edits, keepalive, loss and the box's commands, tick by tick
+// against a minimal box.
 #include "link/link.h"
 
 #include <gtest/gtest.h>
@@ -8,80 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "fake_serial_port.h"
-#include "mini_box.h"
-#include "recording_link_host.h"
+#include "link_fixture.h"
 
 namespace kc {
 namespace {
 
 using testing::AckBytes;
 using testing::Bytes;
-using testing::FakeSerialPort;
-using testing::MiniBox;
-using testing::RecordingLinkHost;
-
-int IdOf(const Bytes& frame) { return frame[4] * 256 + frame[5]; }
-int ValueOf(const Bytes& frame) { return frame[6] + 256 * frame[7]; }
-
-class LinkTest : public ::testing::Test {
- protected:
-  LinkTest() {
-    port.on_write = [this](const Bytes& request) {
-      if (answering) port.Feed(box.Answer(request));
-    };
-  }
-
-  // One receive notification for whatever is waiting.
-  void Notify() {
-    if (port.BytesWaiting() > 0) link.ComPortRxChar(static_cast<int>(port.BytesWaiting()));
-  }
-  void HoldTicks(int n) {
-    for (int i = 0; i < n; ++i) {
-      Notify();
-      link.HoldTimerTimer();
-    }
-  }
-  // Runs the transfer until Timer2 stops, at most `limit` ticks; returns the ticks run.
-  int RunTransfer(int limit = 200) {
-    int ticks = 0;
-    while (link.transfer_timer_on() && ticks < limit) {
-      Notify();
-      link.Timer2Timer();
-      ++ticks;
-    }
-    return ticks;
-  }
-  void ConnectReady() {
-    link.SetPortNames({"COM1"});
-    link.Connect();
-    link.Timer1Timer();  // probe
-    Notify();            // its acknowledgement
-    link.Timer1Timer();  // download starts
-    RunTransfer();
-    ASSERT_EQ(link.state(), LinkState::kReady);
-    port.writes.clear();
-    host.messages.clear();
-  }
-  std::vector<int> WrittenIds() const {
-    std::vector<int> ids;
-    for (const Bytes& w : port.writes) ids.push_back(IdOf(w));
-    return ids;
-  }
-
-  FakeSerialPort port;
-  ParameterStore store;
-  RecordingLinkHost host;
-  Link link{port, store, host};
-  MiniBox box;
-  bool answering = true;
-};
+using testing::IdOf;
+using testing::LinkTest;
+using testing::ValueOf;
 
 TEST_F(LinkTest, ScanOfThreeSilentPortsFailsOnTheFifthTick) {
   answering = false;
   link.SetPortNames({"COM1", "COM2", "COM3"});
   link.Connect();
-  EXPECT_EQ(link.status_text(), "设备搜索...");
+  EXPECT_EQ(link.status(), LinkStatus::kSearching);
   EXPECT_TRUE(host.scan_on);
   EXPECT_TRUE(host.statuses.back().visible);
   for (int tick = 1; tick <= 3; ++tick) {
@@ -95,9 +38,9 @@ TEST_F(LinkTest, ScanOfThreeSilentPortsFailsOnTheFifthTick) {
   EXPECT_EQ(link.selected_port(), -1);
   EXPECT_TRUE(host.messages.empty());
   link.Timer1Timer();
-  EXPECT_EQ(host.messages, std::vector<std::string>{"连接失败!"});
+  EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kFailed});
   EXPECT_FALSE(host.scan_on);
-  EXPECT_EQ(link.status_text(), "设备未连接");
+  EXPECT_EQ(link.status(), LinkStatus::kNotConnected);
   EXPECT_FALSE(host.statuses.back().visible);
 }
 
@@ -105,7 +48,7 @@ TEST_F(LinkTest, ScanOfAnEmptyPortListFailsOnTheFirstTick) {
   link.SetPortNames({});
   link.Connect();
   link.Timer1Timer();
-  EXPECT_EQ(host.messages, std::vector<std::string>{"连接失败!"});
+  EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kFailed});
   EXPECT_TRUE(port.writes.empty());
 }
 
@@ -120,7 +63,7 @@ TEST_F(LinkTest, ScanSkipsAPortThatDoesNotOpenAndDownloadsFromTheOneThatAnswers)
   Notify();
   EXPECT_TRUE(link.flags().answer_seen);
   link.Timer1Timer();
-  EXPECT_EQ(link.status_text(), "连接中...");
+  EXPECT_EQ(link.status(), LinkStatus::kConnecting);
   EXPECT_FALSE(host.scan_on);
   EXPECT_TRUE(host.transfer_on);
   EXPECT_EQ(port.writes.back(), BuildFixedFrame(kReadAccess, kReadBlockId, 0));
@@ -168,86 +111,6 @@ TEST_F(LinkTest, AKeepaliveLostToAFailedWriteIsLogged) {
   HoldTicks(50);  // the keepalive's second
   EXPECT_TRUE(port.writes.empty());
   EXPECT_EQ(host.log, std::vector<std::string>{"写入失败，丢失 9 字节的帧"});
-}
-
-TEST_F(LinkTest, DownloadRequestsInOrderAndEndsReady) {
-  link.SetPortNames({"COM1"});
-  link.Connect();
-  link.Timer1Timer();
-  Notify();
-  port.writes.clear();
-  link.Timer1Timer();
-  std::vector<int> percent_while_names;
-  while (link.transfer_timer_on()) {
-    Notify();
-    const int outstanding = link.step();
-    link.Timer2Timer();
-    if (outstanding == 9) percent_while_names.push_back(host.statuses.back().percent);
-  }
-  std::vector<int> expected;
-  for (int block = 0; block <= 8; ++block) expected.push_back(kReadBlockId);
-  for (int k = 0; k < 15; ++k) expected.push_back(kReadModeNameId);
-  for (int step = 10; step <= 27; ++step) expected.push_back(DownloadStepId(step));
-  ASSERT_EQ(WrittenIds(), expected);  // 42 requests
-  for (int block = 0; block <= 8; ++block) EXPECT_EQ(ValueOf(port.writes[block]), block);
-  for (int k = 0; k < 15; ++k) EXPECT_EQ(port.writes[9 + k][6], k);
-  EXPECT_EQ(percent_while_names, std::vector<int>(15, 33));
-
-  EXPECT_EQ(link.state(), LinkState::kReady);
-  EXPECT_EQ(link.status_text(), "设备已连接");
-  EXPECT_TRUE(host.hold_on);
-  EXPECT_FALSE(host.transfer_on);
-  EXPECT_EQ(host.editor_shown, 1);
-  EXPECT_EQ(host.refreshes, std::vector<int>{kAllBlocks});
-  EXPECT_FALSE(host.statuses.back().visible);
-  EXPECT_EQ(store.disco(), 1);
-  for (int block = 0; block <= 8; ++block) {
-    for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
-      ASSERT_EQ(store.Device(block, slot), box.rows[block][slot]) << block << ":" << slot;
-    }
-  }
-  EXPECT_EQ(store.Device(9, 0x21), box.items[0x21]);
-  EXPECT_EQ(link.mode_names()[0], "Mode 1              ");
-  EXPECT_EQ(link.mode_names()[14], "Mode 15             ");
-  EXPECT_EQ(link.system_password(), "314159");
-  EXPECT_EQ(link.keylock_password(), "2718");
-  EXPECT_EQ(link.device_id(), "12AB00FF");
-  EXPECT_EQ(link.mode_name_index(), 0);
-}
-
-TEST_F(LinkTest, RecallLeadsToAReloadWithItsPercentages) {
-  ConnectReady();
-  link.SendParam(kRecallModeId, 3);
-  EXPECT_EQ(link.status_text(), "加载中...");
-  EXPECT_EQ(link.state(), LinkState::kNotReady);
-  EXPECT_EQ(link.pending(), PendingAction::kRecall);
-  ASSERT_EQ(port.writes.size(), 1u);
-  EXPECT_EQ(port.writes[0], BuildFixedFrame(kWriteAccess, kRecallModeId, 3));
-  HoldTicks(1);  // the acknowledgement arrives: reload
-  EXPECT_TRUE(host.transfer_on);
-  EXPECT_FALSE(host.hold_on);
-  EXPECT_EQ(link.length(), 8);
-  EXPECT_EQ(port.writes.back(), BuildFixedFrame(kReadAccess, kReadBlockId, 0));
-
-  std::vector<std::pair<int, int>> step_percent;
-  while (link.transfer_timer_on()) {
-    Notify();
-    const int outstanding = link.step();
-    link.Timer2Timer();
-    step_percent.push_back({outstanding, host.statuses.back().percent});
-  }
-  auto percent_at = [&](int step) {
-    for (auto [s, p] : step_percent) {
-      if (s == step) return p;
-    }
-    return -1;
-  };
-  EXPECT_EQ(percent_at(1), 12);  // 12.5 goes to the even 12
-  EXPECT_EQ(percent_at(3), 38);  // 37.5 goes to the even 38
-  EXPECT_EQ(link.status_text(), "设备已连接");
-  EXPECT_EQ(link.state(), LinkState::kReady);
-  // Blocks 0..8 only.
-  EXPECT_EQ(port.writes.size(), 1u + 9u);
 }
 
 TEST_F(LinkTest, SingleEditGoesOutAtOnceAndIsNotRepeated) {
@@ -501,10 +364,10 @@ TEST_F(LinkTest, SilentBoxIsLostAfterElevenSeconds) {
     if (!host.messages.empty()) lost_at = tick;
   }
   EXPECT_EQ(lost_at, 11 * 50);
-  EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
+  EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kLost});
   EXPECT_EQ(link.state(), LinkState::kNotReady);
   ASSERT_FALSE(host.statuses.empty());
-  EXPECT_EQ(host.statuses.back().text, "设备未连接");
+  EXPECT_EQ(host.statuses.back().status, LinkStatus::kNotConnected);
   // Without the background search no timer runs after the loss.
   EXPECT_FALSE(host.hold_on);
   EXPECT_FALSE(host.scan_on);
@@ -513,117 +376,6 @@ TEST_F(LinkTest, SilentBoxIsLostAfterElevenSeconds) {
   EXPECT_EQ(port.writes.size(), 3u);
   for (const Bytes& w : port.writes) EXPECT_EQ(w, BuildFixedFrame(kWriteAccess, 0x0301, 1));
   EXPECT_TRUE(port.IsOpen());
-}
-
-TEST_F(LinkTest, UploadOnlyWhenReady) {
-  link.LinkEvent(LinkEventKind::kStartUpload);
-  EXPECT_FALSE(link.transfer_timer_on());
-  EXPECT_TRUE(port.writes.empty());
-
-  ConnectReady();
-  store.SetDevice(5, 3, 77);
-  link.LinkEvent(LinkEventKind::kStartUpload);
-  EXPECT_EQ(link.status_text(), "下载数据...");
-  EXPECT_EQ(link.state(), LinkState::kNotReady);
-  RunTransfer();
-  ASSERT_EQ(port.writes.size(), 9u);
-  for (int block = 0; block <= 8; ++block) {
-    EXPECT_EQ(IdOf(port.writes[block]), kWriteBlockId);
-    EXPECT_EQ(port.writes[block][6], block);
-  }
-  EXPECT_EQ(port.writes[5][8 + 6] + 256 * port.writes[5][9 + 6], 77);
-  EXPECT_EQ(link.state(), LinkState::kReady);
-  EXPECT_EQ(host.refreshes.back(), kAllBlocks);
-}
-
-TEST_F(LinkTest, DisconnectDuringDownloadReleasesAndLeavesThePortOpen) {
-  link.SetPortNames({"COM1"});
-  link.Connect();
-  link.Timer1Timer();
-  Notify();
-  link.Timer1Timer();
-  RunTransfer(5);
-  port.writes.clear();
-  link.Disconnect();
-  EXPECT_FALSE(host.scan_on || host.transfer_on || host.hold_on);
-  ASSERT_EQ(port.writes.size(), 1u);
-  EXPECT_EQ(port.writes[0], BuildFixedFrame(kWriteAccess, kLinkControlId, kRelease));
-  EXPECT_TRUE(port.IsOpen());
-  EXPECT_EQ(link.status_text(), "设备未连接");
-  EXPECT_FALSE(host.statuses.back().visible);
-  EXPECT_EQ(link.state(), LinkState::kNotReady);
-}
-
-TEST_F(LinkTest, UnansweredTransferStepsFailAfter111Ticks) {
-  struct Case {
-    const char* name;
-    int answered_steps;  // requests answered before the box goes silent
-  };
-  for (const Case c : {Case{"first request", 0}, Case{"a later request", 4}}) {
-    FakeSerialPort p;
-    RecordingLinkHost h;
-    ParameterStore s;
-    Link l(p, s, h);
-    MiniBox b;
-    int answers_left = c.answered_steps;
-    p.on_write = [&](const Bytes& request) {
-      if (request[3] == kWriteAccess || answers_left-- > 0) p.Feed(b.Answer(request));
-    };
-    l.SetPortNames({"COM1"});
-    l.Connect();
-    l.Timer1Timer();
-    l.ComPortRxChar(static_cast<int>(p.BytesWaiting()));
-    l.Timer1Timer();
-    int ticks_since_last_request = 0;
-    std::size_t requests = p.writes.size();
-    for (int tick = 0; tick < 400 && h.messages.empty(); ++tick) {
-      if (p.BytesWaiting() > 0) l.ComPortRxChar(static_cast<int>(p.BytesWaiting()));
-      l.Timer2Timer();
-      ++ticks_since_last_request;
-      if (p.writes.size() != requests) {
-        requests = p.writes.size();
-        ticks_since_last_request = 0;
-      }
-    }
-    EXPECT_EQ(h.messages, std::vector<std::string>{"连接失败!"}) << c.name;
-    EXPECT_EQ(ticks_since_last_request, 111) << c.name;
-    EXPECT_FALSE(h.transfer_on) << c.name;
-  }
-}
-
-TEST_F(LinkTest, StrayAcknowledgementDoesNotStopADownloadStepFromTimingOut) {
-  answering = false;
-  link.SetPortNames({"COM1"});
-  link.Connect();
-  link.Timer1Timer();
-  port.Feed(AckBytes());
-  Notify();
-  link.Timer1Timer();  // download: read block 0 goes out, never answered
-  port.Feed(AckBytes(kAckCodeAa));
-  Notify();
-  EXPECT_EQ(link.flags().wait, WaitState::kAckReceived);
-  for (int tick = 0; tick < 111; ++tick) link.Timer2Timer();
-  EXPECT_EQ(host.messages, std::vector<std::string>{"连接失败!"});
-}
-
-TEST_F(LinkTest, InterruptedDownloadThenReconnectFetchesAllNames) {
-  link.SetPortNames({"COM1"});
-  link.Connect();
-  link.Timer1Timer();
-  Notify();
-  link.Timer1Timer();
-  RunTransfer(14);  // into the names
-  ASSERT_GT(link.mode_name_index(), 0);
-  link.Disconnect();
-  port.writes.clear();
-  link.Connect();
-  link.Timer1Timer();
-  Notify();
-  link.Timer1Timer();
-  RunTransfer();
-  int names = 0;
-  for (const Bytes& w : port.writes) names += IdOf(w) == kReadModeNameId;
-  EXPECT_EQ(names, 15);
 }
 
 TEST_F(LinkTest, StoreModeCompletesWithSaved) {
@@ -635,15 +387,15 @@ TEST_F(LinkTest, StoreModeCompletesWithSaved) {
             BuildVariableFrame(
                 kWriteAccess, kStoreModeId,
                 TextCommandPayload(kStoreModeId, std::string("\x03\x00Party", 7)).data(), 22));
-  EXPECT_EQ(link.status_text(), "保存中...");
+  EXPECT_EQ(link.status(), LinkStatus::kSaving);
   EXPECT_EQ(link.state(), LinkState::kNotReady);
   EXPECT_EQ(link.pending(), PendingAction::kSave);
   EXPECT_EQ(link.mode_names()[3], "Party");
   const int changed = host.mode_names_changed;
   HoldTicks(1);
-  EXPECT_EQ(host.messages, std::vector<std::string>{"保存成功!"});
+  EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kSaved});
   EXPECT_EQ(link.state(), LinkState::kReady);
-  EXPECT_EQ(link.status_text(), "设备已连接");
+  EXPECT_EQ(link.status(), LinkStatus::kConnected);
   EXPECT_EQ(host.mode_names_changed, changed + 1);
 }
 
@@ -657,11 +409,34 @@ TEST_F(LinkTest, UnacknowledgedStoreIsLostAndNotReportedAsSavedLater) {
     if (!host.messages.empty()) lost_at = tick;
   }
   EXPECT_EQ(lost_at, 51 * 50);
-  EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
+  EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kLost});
   answering = true;
   ConnectReady();
   HoldTicks(100);
   EXPECT_TRUE(host.messages.empty());
+}
+
+// A store sent before the link is Ready (here in the middle of a connection's download) has no
+// acknowledgement of its own to wait for: it is never reported saved.
+TEST_F(LinkTest, AStoreSentWhileDownloadingIsNotReportedSaved) {
+  link.SetPortNames({"COM1"});
+  link.Connect();
+  link.Timer1Timer();
+  Notify();
+  link.Timer1Timer();  // the download starts
+  for (int tick = 0; tick < 5; ++tick) {
+    Notify();
+    link.Timer2Timer();
+  }
+  link.StoreMode(2, "Early");
+  EXPECT_EQ(link.status(), LinkStatus::kConnecting);
+  EXPECT_EQ(link.pending(), PendingAction::kNone);
+  RunTransfer();
+  ASSERT_EQ(link.state(), LinkState::kReady);
+  HoldTicks(60);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(link.state(), LinkState::kReady);
+  EXPECT_EQ(link.status(), LinkStatus::kConnected);
 }
 
 TEST_F(LinkTest, PasswordsAreDigitStrings) {
@@ -696,82 +471,6 @@ TEST_F(LinkTest, EqResetOfOneBlockSendsItsBandsThroughTheLink) {
     if (IdOf(w) == 0x030B) bands.push_back(w[6]);
   }
   EXPECT_EQ(bands, (std::vector<int>{0, 1, 2}));
-}
-
-// A line that damages answers: a payload byte flipped under the checksum of the true bytes.
-// A damaged answer is never stored; its step is asked again up to three times, and a download
-// that cannot get a good answer fails and leaves the store as it was.
-TEST_F(LinkTest, DamagedAnswersAreAskedAgainAndNeverStored) {
-  struct Case {
-    const char* name;
-    int damaged_id;     // request whose answers are damaged
-    int damaged_value;  // its first payload value (block or mode number), -1 for any
-    int times;          // how many of its answers in a row
-    bool completes;
-  };
-  const Case cases[] = {
-      {"block 6 once", kReadBlockId, 6, 1, true},
-      {"a mode name three times", kReadModeNameId, 4, 3, true},
-      {"the identity three times", kDeviceIdentityId, -1, 3, true},
-      {"block 3 four times", kReadBlockId, 3, 4, false},
-      {"a mode name four times", kReadModeNameId, 9, 4, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeSerialPort line;
-    ParameterStore before;
-    RecordingLinkHost events;
-    Link under_test(line, before, events);
-    for (int slot = 0; slot < kDeviceColumns; ++slot) before.SetDevice(6, slot, 7);
-    int damaged = 0;
-    int asked = 0;
-    line.on_write = [&](const Bytes& request) {
-      Bytes answer = box.Answer(request);
-      const bool match =
-          IdOf(request) == c.damaged_id &&
-          (c.damaged_value < 0 || request.size() < 8 || request[6] == c.damaged_value);
-      if (match) ++asked;
-      if (match && damaged < c.times && answer.size() > 7) {
-        answer[6] ^= 0x40;
-        ++damaged;
-      }
-      line.Feed(answer);
-    };
-    under_test.SetPortNames({"COM1"});
-    under_test.Connect();
-    for (int tick = 0; tick < 2; ++tick) {
-      under_test.Timer1Timer();
-      if (line.BytesWaiting() > 0) under_test.ComPortRxChar(static_cast<int>(line.BytesWaiting()));
-    }
-    for (int tick = 0; tick < 400 && under_test.transfer_timer_on(); ++tick) {
-      if (line.BytesWaiting() > 0) under_test.ComPortRxChar(static_cast<int>(line.BytesWaiting()));
-      under_test.Timer2Timer();
-    }
-    EXPECT_EQ(under_test.checksum_errors(), c.times);
-    if (c.completes) {
-      EXPECT_EQ(asked, c.times + 1);
-      EXPECT_EQ(under_test.state(), LinkState::kReady);
-      EXPECT_TRUE(events.messages.empty());
-      for (int block = 0; block <= 8; ++block) {
-        for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
-          ASSERT_EQ(before.Device(block, slot), box.rows[block][slot]) << block << ":" << slot;
-        }
-      }
-      EXPECT_EQ(under_test.mode_names()[4], "Mode 5              ");
-      EXPECT_EQ(under_test.device_id(), "12AB00FF");
-    } else {
-      EXPECT_EQ(asked, 4);  // the first request and three more
-      EXPECT_EQ(under_test.state(), LinkState::kNotReady);
-      EXPECT_FALSE(under_test.transfer_timer_on());
-      EXPECT_EQ(under_test.failure(), LinkFailure::kChecksum);
-      EXPECT_EQ(events.messages, std::vector<std::string>{"数据校验错误，连接失败!"});
-      // Nothing of the failed download is kept: neither rows received before the bad step nor
-      // the mode names.
-      EXPECT_EQ(before.Device(0, 0), 0);
-      EXPECT_EQ(before.Device(6, 1), 7);
-      EXPECT_EQ(under_test.mode_names()[0], "");
-    }
-  }
 }
 
 }  // namespace

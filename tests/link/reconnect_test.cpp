@@ -111,7 +111,7 @@ TEST_F(ReconnectTest, PendingChangesAreWhatTheBoxHasNotAcknowledged) {
   Run(200);
   EXPECT_EQ(link.PendingCount(), 1);
   RunUntil([&] { return !host.messages.empty(); });
-  EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
+  EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kLost});
   EXPECT_EQ(link.View(), LinkView::kDisconnected);
   EXPECT_TRUE(link.searching_in_background());
   // Made while nothing is connected.
@@ -172,7 +172,7 @@ TEST_F(ReconnectTest, AReturningBoxIsFoundAndOfferedTheEditorsChanges) {
     EXPECT_EQ(box.Slot(kSystemBlock, 0x20), send ? volume_before + 5 : volume_before);
     EXPECT_TRUE(BoxEqualsStore());
     EXPECT_EQ(link.PendingCount(), 0);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"已断开连接!"});
+    EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kLost});
   }
 }
 

@@ -13,15 +13,18 @@ namespace kc::testing {
 class RecordingLinkHost : public LinkHost {
  public:
   struct Status {
-    std::string text;
+    LinkStatus status;
     int percent;
     bool visible;
   };
 
-  void ShowStatus(const std::string& text, int percent, bool visible) override {
-    statuses.push_back({text, percent, visible});
+  void ShowStatus(LinkStatus status, int percent, bool visible) override {
+    statuses.push_back({status, percent, visible});
   }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const LinkMessage& message) override {
+    messages.push_back(message.outcome);
+    last_message = message;
+  }
   void ShowEditor() override { ++editor_shown; }
   void RefreshPages(int selection) override {
     refreshes.push_back(selection);
@@ -46,7 +49,8 @@ class RecordingLinkHost : public LinkHost {
   }
 
   std::vector<Status> statuses;
-  std::vector<std::string> messages;
+  std::vector<LinkOutcome> messages;
+  LinkMessage last_message;
   int editor_shown = 0;
   std::vector<int> refreshes;
   int mode_names_changed = 0;

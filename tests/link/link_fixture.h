@@ -1,0 +1,71 @@
+// The link under test against a minimal box, driven tick by tick.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "fake_serial_port.h"
+#include "link/link.h"
+#include "mini_box.h"
+#include "recording_link_host.h"
+
+namespace kc::testing {
+
+inline int IdOf(const Bytes& frame) { return frame[4] * 256 + frame[5]; }
+inline int ValueOf(const Bytes& frame) { return frame[6] + 256 * frame[7]; }
+
+class LinkTest : public ::testing::Test {
+ protected:
+  LinkTest() {
+    port.on_write = [this](const Bytes& request) {
+      if (answering) port.Feed(box.Answer(request));
+    };
+  }
+
+  // One receive notification for whatever is waiting.
+  void Notify() {
+    if (port.BytesWaiting() > 0) link.ComPortRxChar(static_cast<int>(port.BytesWaiting()));
+  }
+  void HoldTicks(int n) {
+    for (int i = 0; i < n; ++i) {
+      Notify();
+      link.HoldTimerTimer();
+    }
+  }
+  // Runs the transfer until Timer2 stops, at most `limit` ticks; returns the ticks run.
+  int RunTransfer(int limit = 200) {
+    int ticks = 0;
+    while (link.transfer_timer_on() && ticks < limit) {
+      Notify();
+      link.Timer2Timer();
+      ++ticks;
+    }
+    return ticks;
+  }
+  void ConnectReady() {
+    link.SetPortNames({"COM1"});
+    link.Connect();
+    link.Timer1Timer();  // probe
+    Notify();            // its acknowledgement
+    link.Timer1Timer();  // download starts
+    RunTransfer();
+    ASSERT_EQ(link.state(), LinkState::kReady);
+    port.writes.clear();
+    host.messages.clear();
+  }
+  std::vector<int> WrittenIds() const {
+    std::vector<int> ids;
+    for (const Bytes& w : port.writes) ids.push_back(IdOf(w));
+    return ids;
+  }
+
+  FakeSerialPort port;
+  ParameterStore store;
+  RecordingLinkHost host;
+  Link link{port, store, host};
+  MiniBox box;
+  bool answering = true;
+};
+
+}  // namespace kc::testing
