@@ -20,13 +20,13 @@
 #include "app/message_box.h"
 #include "app/status_box.h"
 #include "eq/view/eq_graph.h"
+#include "ui/binding/page_refresh.h"
 #include "ui/compare/compare_window.h"
 #include "ui/editing/edit_history.h"
 #include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
 #include "ui/editing/graph_binding.h"
 #include "ui/editing/handlers.h"
-#include "ui/binding/page_refresh.h"
+#include "ui/pages/editor_pages.h"
 #include "ui/system/system_page.h"
 
 namespace kc {
@@ -56,15 +56,15 @@ TForm1::TForm1(TForm3& link_window, TForm2& status_box, MessageBoxes& boxes, Por
 TForm1::~TForm1() {
   // The link works on this window's store: it ends first.
   link_window_.Detach();
+  store_.set_observer(nullptr);
+}
+
+void TForm1::StoreEvents::SendEqBand(int id, int32_t value) {
+  if (editor_.link_window_.attached()) editor_.link_window_.link().SendEqBand(id, value);
 }
 
 void TForm1::FormCreate(const PortLister& list_ports) {
-  store_.refresh_pages = [this](int selection) { RepaintPages(selection); };
-  if (!store_.send_eq_band) {
-    store_.send_eq_band = [this](int id, int32_t value) {
-      link_window_.link().SendEqBand(id, value);
-    };
-  }
+  store_.set_observer(&store_events_);
   // Bind every parameter to its controls before the first refresh paints them.
   control_map_ = BuildControlMap(*pages_);
   RefreshHooks hooks;

@@ -116,9 +116,22 @@ class TForm1 : public QWidget {
   // Repaints the pages from the store without touching the edit history.
   void RepaintPages(int selection);
 
+  // The store's side effects: the bands of an EQ reset go to the box while the link is there,
+  // and the pages repaint.
+  class StoreEvents : public StoreObserver {
+   public:
+    explicit StoreEvents(TForm1& editor) : editor_(editor) {}
+    void SendEqBand(int id, int32_t value) override;
+    void RefreshPages(int selection) override { editor_.RepaintPages(selection); }
+
+   private:
+    TForm1& editor_;
+  };
+
   TForm3& link_window_;
   MessageBoxes& boxes_;
   ParameterStore store_;
+  StoreEvents store_events_{*this};
   EditorPages* pages_;
   ControlMap control_map_;
   std::unique_ptr<PageRefresher> refresher_;

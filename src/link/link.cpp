@@ -83,10 +83,9 @@ Link::Link(SerialPort& port, ParameterStore& store, LinkHost& host)
       received_(store) {
   receiver_.set_received(&received_);
   writer_.set_failure_log([this](const std::string& line) { host_.AppendLog(line); });
-  store_.send_eq_band = [this](int id, int32_t value) { SendEqBand(id, value); };
 }
 
-Link::~Link() { store_.send_eq_band = nullptr; }
+Link::~Link() = default;
 
 void Link::SetPortNames(std::vector<std::string> names) { port_names_ = std::move(names); }
 const std::vector<std::string>& Link::port_names() const { return port_names_; }

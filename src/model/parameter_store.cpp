@@ -160,13 +160,13 @@ void ParameterStore::ResetEq(int selection) {
           SetWorking(block, index, value);
         }
       }
-      if (selection != kAllBlocks && send_eq_band) {
+      if (selection != kAllBlocks && observer_ != nullptr) {
         const int field4 = MakeId(block, info.first_eq + 5 * k + 4);
-        send_eq_band(field4, Working(field4));
+        observer_->SendEqBand(field4, Working(field4));
       }
     }
   }
-  if (refresh_pages) refresh_pages(selection == 2 ? 1 : selection);
+  if (observer_ != nullptr) observer_->RefreshPages(selection == 2 ? 1 : selection);
 }
 
 }  // namespace kc

@@ -48,6 +48,16 @@ inline int BlockOf(int id) { return (id >> 8) & 0xFF; }
 inline int IndexOf(int id) { return id & 0xFF; }
 inline int MakeId(int block, int index) { return (block << 8) | index; }
 
+// Told of what a change in the store means beyond it: the bands an EQ reset of one block puts
+// back (for the box) and the pages to repaint afterwards. Set by whoever creates the store.
+class StoreObserver {
+ public:
+  virtual ~StoreObserver() = default;
+  virtual void SendEqBand(int id, int32_t value) = 0;
+  // selection: a block 0..8, or kAllBlocks.
+  virtual void RefreshPages(int selection) = 0;
+};
+
 class ParameterStore {
  public:
   using Row = std::array<int32_t, kDeviceColumns>;
@@ -86,18 +96,19 @@ class ParameterStore {
   int QFieldOf(int id) const;
 
   // Puts the EQ bands of one block (0..8) or of every block (kAllBlocks) back to their defaults.
-  // A single block sends each band through the band sender; afterwards the page refresher runs.
+  // A single block sends each band to the observer; afterwards the observer refreshes the pages.
   void ResetEq(int selection);
 
-  // Collaborators wired by the link and the editor; either may be left empty.
-  std::function<void(int id, int32_t value)> send_eq_band;
-  std::function<void(int selection)> refresh_pages;
+  // nullptr (the default): nobody is told.
+  void set_observer(StoreObserver* observer) { observer_ = observer; }
+  StoreObserver* observer() const { return observer_; }
 
  private:
   std::array<std::array<int32_t, kWorkingColumns>, kBlockCount> working_{};
   std::array<Row, kBlockCount> device_{};
   int disco_ = 0;
   int mic_group_ = 0;
+  StoreObserver* observer_ = nullptr;
 };
 
 }  // namespace kc

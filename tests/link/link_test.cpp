@@ -463,6 +463,14 @@ TEST_F(LinkTest, ReleaseOnCloseOnlyWhileReady) {
 }
 
 TEST_F(LinkTest, EqResetOfOneBlockSendsItsBandsThroughTheLink) {
+  // The store's bands go to the link, as the editor wires them.
+  struct BandsToTheLink : StoreObserver {
+    explicit BandsToTheLink(Link& to) : to(to) {}
+    void SendEqBand(int id, int32_t value) override { to.SendEqBand(id, value); }
+    void RefreshPages(int) override {}
+    Link& to;
+  } observer(link);
+  store.set_observer(&observer);
   ConnectReady();
   store.ResetEq(3);  // Echo: 3 bands
   HoldTicks(10);

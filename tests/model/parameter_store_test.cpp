@@ -103,15 +103,21 @@ TEST(ParameterStoreTest, QFieldFollowsTheBandType) {
   EXPECT_EQ(store.QFieldOf(0x090C), 0x090C);
 }
 
+// What the store tells its observer, in order.
+struct RecordingObserver : StoreObserver {
+  void SendEqBand(int id, int32_t value) override { sent.emplace_back(id, value); }
+  void RefreshPages(int selection) override { refreshed.push_back(selection); }
+  std::vector<std::pair<int, int32_t>> sent;
+  std::vector<int> refreshed;
+};
+
 TEST(ParameterStoreTest, ResetAllFillsBothMusicSets) {
   ParameterStore store;
-  int refreshed = -1;
-  int sent = 0;
-  store.refresh_pages = [&](int selection) { refreshed = selection; };
-  store.send_eq_band = [&](int, int32_t) { ++sent; };
+  RecordingObserver observer;
+  store.set_observer(&observer);
   store.ResetEq(kAllBlocks);
-  EXPECT_EQ(refreshed, kAllBlocks);
-  EXPECT_EQ(sent, 0);
+  EXPECT_EQ(observer.refreshed, std::vector<int>{kAllBlocks});
+  EXPECT_TRUE(observer.sent.empty());
   for (int k = 0; k < 10; ++k) {
     EXPECT_EQ(store.Device(0, 4 + 5 * k + 1), 5 + 36 * k) << k;
     EXPECT_EQ(store.Device(0, 56 + 5 * k + 1), 11 + 24 * k) << k;
@@ -137,24 +143,23 @@ TEST(ParameterStoreTest, ResetOfGroupBSendsBlockTwoOnly) {
   ParameterStore store;
   store.SetDevice(1, 5, 99);
   store.SetDevice(2, 5, 99);
-  std::vector<int> ids;
-  int refreshed = -1;
-  store.send_eq_band = [&](int id, int32_t) { ids.push_back(id); };
-  store.refresh_pages = [&](int selection) { refreshed = selection; };
+  RecordingObserver observer;
+  store.set_observer(&observer);
   store.ResetEq(2);
-  ASSERT_EQ(ids.size(), 15u);
-  for (int k = 0; k < 15; ++k) EXPECT_EQ(ids[k], 0x0200 + 4 + 5 * k + 4);
+  ASSERT_EQ(observer.sent.size(), 15u);
+  for (int k = 0; k < 15; ++k) EXPECT_EQ(observer.sent[k].first, 0x0200 + 4 + 5 * k + 4);
   EXPECT_EQ(store.Device(2, 5), 5);
   EXPECT_EQ(store.Device(1, 5), 99);
-  EXPECT_EQ(refreshed, 1);  // a refresh of block 2 is a refresh of the Microphone page
+  EXPECT_EQ(observer.refreshed,
+            std::vector<int>{1});  // a refresh of block 2 is a refresh of the Microphone page
 }
 
 TEST(ParameterStoreTest, ResetOfMusicWithDiscoOnResetsTheDiscoSetOnly) {
   ParameterStore store;
   store.SetDevice(0, 5, 77);  // Sing set, band 0 frequency
   store.set_disco(1);
-  std::vector<std::pair<int, int32_t>> sent;
-  store.send_eq_band = [&](int id, int32_t value) { sent.emplace_back(id, value); };
+  RecordingObserver observer;
+  store.set_observer(&observer);
   store.ResetEq(0);
   EXPECT_EQ(store.Device(0, 5), 77);
   for (int k = 0; k < 10; ++k) {
@@ -162,9 +167,9 @@ TEST(ParameterStoreTest, ResetOfMusicWithDiscoOnResetsTheDiscoSetOnly) {
     EXPECT_EQ(store.Working(0, 4 + 5 * k + 1), 5 + 36 * k) << k;
     EXPECT_EQ(store.Working(0, 4 + 5 * k + 3), 16) << k;
   }
-  ASSERT_EQ(sent.size(), 10u);
+  ASSERT_EQ(observer.sent.size(), 10u);
   for (int k = 0; k < 10; ++k) {
-    EXPECT_EQ(sent[k], std::make_pair(4 + 5 * k + 4, int32_t{10})) << k;
+    EXPECT_EQ(observer.sent[k], std::make_pair(4 + 5 * k + 4, int32_t{10})) << k;
   }
 }
 

@@ -14,10 +14,10 @@
 #include "qt_app.h"
 #include "recording_edit_link.h"
 #include "ui/binding/control_map.h"
-#include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
-#include "ui/editing/handlers.h"
 #include "ui/binding/page_refresh.h"
+#include "ui/editing/edit_session.h"
+#include "ui/editing/handlers.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc::test {
 
@@ -40,8 +40,7 @@ class EditorFixture {
     session->show_message = [this](const QString& text) { messages.push_back(text); };
     handlers = std::make_unique<EditorHandlers>(*session);
     handlers->Connect();
-    store.send_eq_band = [this](int id, int32_t value) { link.SendEqBand(id, value); };
-    store.refresh_pages = [this](int selection) { refresher->RefreshPages(selection); };
+    store.set_observer(&store_events);
     store.ResetEq(kAllBlocks);
     pages.show();
     pages.tab_button(0)->click();
@@ -78,6 +77,16 @@ class EditorFixture {
   std::unique_ptr<EditorHandlers> handlers;
   std::vector<std::pair<int, int>> draws;
   std::vector<QString> messages;
+
+ private:
+  // The store's side effects go where the editor sends them.
+  struct StoreEvents : StoreObserver {
+    explicit StoreEvents(EditorFixture& fixture) : fixture(fixture) {}
+    void SendEqBand(int id, int32_t value) override { fixture.link.SendEqBand(id, value); }
+    void RefreshPages(int selection) override { fixture.refresher->RefreshPages(selection); }
+    EditorFixture& fixture;
+  };
+  StoreEvents store_events{*this};
 };
 
 }  // namespace kc::test
