@@ -44,20 +44,17 @@ TEST_F(EditorPagesTest, WindowSizeAndBackground) {
   EXPECT_EQ(editor.page(8), nullptr);
 }
 
+// Captions, places and Tags of the tab buttons are in the inventory (inventory_test.cpp).
 TEST_F(EditorPagesTest, TabButtonsCarryCaptionPositionTagAndPage) {
   struct TabCase {
     const char* name;
-    const char* caption;
-    int x;
     int tag;
     int page;
   };
   const TabCase tabs[] = {
-      {"FormTabBtn1", "音 乐", 0, 0, 0},       {"FormTabBtn2", "麦克风A", 99, 1, 1},
-      {"FormTabBtn9", "麦克风B", 198, 8, 1},   {"FormTabBtn3", "效 果", 298, 2, 2},
-      {"FormTabBtn4", "主输出", 397, 3, 3},    {"FormTabBtn7", "后置输出", 497, 6, 6},
-      {"FormTabBtn5", "中 置", 596, 4, 4},     {"FormTabBtn6", "超低音", 696, 5, 5},
-      {"FormTabBtn8", "系统设定", 1007, 7, 7},
+      {"FormTabBtn1", 0, 0}, {"FormTabBtn2", 1, 1}, {"FormTabBtn9", 8, 1},
+      {"FormTabBtn3", 2, 2}, {"FormTabBtn4", 3, 3}, {"FormTabBtn7", 6, 6},
+      {"FormTabBtn5", 4, 4}, {"FormTabBtn6", 5, 5}, {"FormTabBtn8", 7, 7},
   };
   EditorPages editor;
   QSignalSpy clicked(&editor, &EditorPages::TabClicked);
@@ -65,9 +62,6 @@ TEST_F(EditorPagesTest, TabButtonsCarryCaptionPositionTagAndPage) {
     SCOPED_TRACE(tab.name);
     auto* button = editor.Find<QPushButton>(tab.name);
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->text(), QString::fromUtf8(tab.caption));
-    EXPECT_EQ(button->geometry(), QRect(tab.x, 0, 99, 31));
-    EXPECT_EQ(TagOf(button), tab.tag);
     EXPECT_EQ(editor.tab_button(tab.tag), button);
     EXPECT_EQ(EditorPages::PageOfTab(tab.tag), tab.page);
 
@@ -131,22 +125,9 @@ TEST_F(EditorPagesTest, ShowPageAppliesVisibilityRules) {
   EXPECT_EQ(editor.current_page(), 3);
 }
 
+// The shared areas' places are in the inventory (inventory_test.cpp); here their stacking.
 TEST_F(EditorPagesTest, SharedAreasSitWhereTheWindowLayoutPutsThem) {
   EditorPages editor;
-  struct AreaCase {
-    const char* name;
-    QRect geometry;
-  };
-  const AreaCase areas[] = {
-      {"MainVolGropBox", QRect(918, 38, 186, 204)},  {"AdvPanel1", QRect(2, 246, 1104, 311)},
-      {"SingleDiscoGrop", QRect(406, 557, 692, 24)}, {"Image3", QRect(0, 0, 1106, 31)},
-      {"RzGroupBox1", QRect(-2, 32, 1111, 5)},
-  };
-  for (const AreaCase& area : areas) {
-    SCOPED_TRACE(area.name);
-    ASSERT_NE(editor.FindControl(area.name), nullptr);
-    EXPECT_EQ(editor.FindControl(area.name)->geometry(), area.geometry);
-  }
   // The single-band panel lies beneath the graph panel.
   const QObjectList& order = editor.children();
   EXPECT_LT(order.indexOf(static_cast<QObject*>(editor.single_band_panel())),

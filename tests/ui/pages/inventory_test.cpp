@@ -1,9 +1,11 @@
 // The editor's control inventory: every named control exists with the right class, range,
-// starting position or text, Tag and Hint. One expected table drives the check; the band columns
-// and value rows are expanded from small per-page tables written here, independently of the
-// tables the editor is built from.
+// starting position or text, Tag, Hint and, for the window's frame, its place. One expected table
+// drives the check; the band columns and value rows are expanded from small per-page tables
+// written here, independently of the tables the editor is built from. The same check holds the
+// parameter table karaoke-ctl prints from, and the control map's names, against the pages.
 #include <gtest/gtest.h>
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,7 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "model/parameter_table.h"
+#include "model/value_scales.h"
 #include "qt_app.h"
+#include "ui/binding/control_map.h"
+#include "ui/pages/control_factory.h"
 #include "ui/pages/editor_pages.h"
 
 namespace kc {
@@ -40,6 +46,7 @@ enum class Kind {
   kScrollBox,
   kGrid,
   kTextList,
+  kPanel,  // QFrame
 };
 
 struct Expected {
@@ -52,6 +59,7 @@ struct Expected {
   int position = -1;                      // slider starting position
   std::optional<std::string> items = {};  // drop-down items joined with "|"
   std::optional<bool> hidden = {};
+  std::optional<QRect> geometry = {};
 };
 
 Expected Slider(const std::string& name, int max, int position, const std::string& hint = {},
@@ -74,6 +82,11 @@ Expected Control(const std::string& name, Kind kind, std::optional<std::string> 
 
 Expected Hidden(Expected e) {
   e.hidden = true;
+  return e;
+}
+
+Expected Placed(Expected e, const QRect& geometry) {
+  e.geometry = geometry;
   return e;
 }
 
@@ -205,6 +218,21 @@ void AddValueRows(std::vector<Expected>& out) {
 
 std::vector<Expected> Inventory() {
   std::vector<Expected> out = {
+      // The window's frame: tab strip and the areas every page shares.
+      Placed(Control("FormTabBtn1", Kind::kTwoState, "音 乐", std::nullopt, 0), {0, 0, 99, 31}),
+      Placed(Control("FormTabBtn2", Kind::kTwoState, "麦克风A", std::nullopt, 1), {99, 0, 99, 31}),
+      Placed(Control("FormTabBtn9", Kind::kTwoState, "麦克风B", std::nullopt, 8), {198, 0, 99, 31}),
+      Placed(Control("FormTabBtn3", Kind::kTwoState, "效 果", std::nullopt, 2), {298, 0, 99, 31}),
+      Placed(Control("FormTabBtn4", Kind::kTwoState, "主输出", std::nullopt, 3), {397, 0, 99, 31}),
+      Placed(Control("FormTabBtn7", Kind::kTwoState, "后置输出", std::nullopt, 6),
+             {497, 0, 99, 31}),
+      Placed(Control("FormTabBtn5", Kind::kTwoState, "中 置", std::nullopt, 4), {596, 0, 99, 31}),
+      Placed(Control("FormTabBtn6", Kind::kTwoState, "超低音", std::nullopt, 5), {696, 0, 99, 31}),
+      Placed(Control("FormTabBtn8", Kind::kTwoState, "系统设定", std::nullopt, 7),
+             {1007, 0, 99, 31}),
+      Placed(Control("AdvPanel1", Kind::kPanel), {2, 246, 1104, 311}),
+      Placed(Control("Image3", Kind::kLabel), {0, 0, 1106, 31}),
+      Placed(Control("RzGroupBox1", Kind::kGroup), {-2, 32, 1111, 5}),
       // Music input.
       Control("SysInput", Kind::kRadio, "1", "0"),
       Control("SysInput2", Kind::kRadio, "2", "1", 2318),
@@ -259,7 +287,7 @@ std::vector<Expected> Inventory() {
       Control("NewPassLabel1", Kind::kEdit, ""),
       Control("NewPassLabel2", Kind::kEdit, ""),
       // Volume panel and limits.
-      Control("MainVolGropBox", Kind::kGroup, " 音量控制  "),
+      Placed(Control("MainVolGropBox", Kind::kGroup, " 音量控制  "), {918, 38, 186, 204}),
       Slider("SysMusNormalVolBar", 84, 0, "0", true),
       Slider("SysMicNormalVolBar", 84, 60, "0", true),
       Slider("SysEffNormalVolBar", 84, 10, "0", true),
@@ -290,7 +318,7 @@ std::vector<Expected> Inventory() {
       Control("RzBmpButton14", Kind::kButton, "EQ重置"),
       Control("RzBmpButton15", Kind::kButton, "EQ重置"),
       // Scene strip.
-      Control("SingleDiscoGrop", Kind::kGroup),
+      Placed(Control("SingleDiscoGrop", Kind::kGroup), {406, 557, 692, 24}),
       Control("ManulModeBtn", Kind::kTwoState, "手动", "1"),
       Control("AutoModeBtn", Kind::kTwoState, "自动", "0"),
       Control("SingModeBtn", Kind::kTwoState, "唱歌", "1", 1),
@@ -370,6 +398,8 @@ bool KindMatches(QWidget* w, Kind kind) {
       return qobject_cast<QTableWidget*>(w);
     case Kind::kTextList:
       return qobject_cast<QPlainTextEdit*>(w);
+    case Kind::kPanel:
+      return qobject_cast<QFrame*>(w);
   }
   return false;
 }
@@ -387,6 +417,80 @@ QString ItemsOf(QComboBox* box) {
   QStringList items;
   for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
   return items.join('|');
+}
+
+QString Name(const std::string& name) { return QString::fromStdString(name); }
+
+// One parameter of the table against the control it names.
+void ExpectTableOnThePages(const EditorPages& pages, const ParameterInfo& info) {
+  QWidget* control = pages.FindControl(Name(info.name));
+  ASSERT_NE(control, nullptr);
+  if (!info.secondary.empty()) EXPECT_NE(pages.FindControl(Name(info.secondary)), nullptr);
+  switch (info.form) {
+    case ValueForm::kScale:
+      if (auto* slider = qobject_cast<QSlider*>(control)) {
+        EXPECT_EQ(slider->minimum(), 0);
+        EXPECT_EQ(slider->maximum(), info.max);
+        QString pane = Name(info.name);
+        pane.replace(pane.size() - 3, 3, QStringLiteral("Pane"));
+        QWidget* pane_control = pages.FindControl(pane);
+        ASSERT_NE(pane_control, nullptr);
+        if (info.kind != kKindNone) EXPECT_EQ(HintOf(pane_control), QString::number(info.kind));
+      } else {
+        ASSERT_NE(qobject_cast<QLineEdit*>(control), nullptr);
+        EXPECT_EQ(HintOf(control), QString::number(info.kind));
+      }
+      break;
+    case ValueForm::kPeqQ:
+    case ValueForm::kShelfQ:
+      ASSERT_NE(qobject_cast<QLineEdit*>(control), nullptr);
+      EXPECT_EQ(HintOf(control), QString::number(kKindQ));
+      break;
+    case ValueForm::kBandType:
+    case ValueForm::kList: {
+      auto* box = qobject_cast<QComboBox*>(control);
+      ASSERT_NE(box, nullptr);
+      ASSERT_EQ(box->count(), static_cast<int>(info.choices.size()));
+      for (int i = 0; i < box->count(); ++i) {
+        EXPECT_EQ(box->itemText(i).toStdString(), info.choices[static_cast<size_t>(i)]);
+      }
+      break;
+    }
+    case ValueForm::kRadio: {
+      auto* first = qobject_cast<QAbstractButton*>(control);
+      ASSERT_NE(first, nullptr);
+      ASSERT_NE(first->group(), nullptr);
+      int matched = 0;
+      for (QAbstractButton* button : first->group()->buttons()) {
+        const int position = HintOf(button).toInt();
+        if (button->text().isEmpty()) continue;  // hidden buttons without a caption
+        ASSERT_LT(position, static_cast<int>(info.choices.size()));
+        EXPECT_EQ(button->text().toStdString(), info.choices[static_cast<size_t>(position)]);
+        ++matched;
+      }
+      EXPECT_EQ(matched, static_cast<int>(info.choices.size()));
+      break;
+    }
+    case ValueForm::kPair: {
+      // The first choice is the button that stands for 0.
+      const bool zero_first = info.name == "AutoModeBtn";
+      auto* zero = qobject_cast<QAbstractButton*>(
+          pages.FindControl(Name(zero_first ? info.name : info.secondary)));
+      auto* other = qobject_cast<QAbstractButton*>(
+          pages.FindControl(Name(zero_first ? info.secondary : info.name)));
+      ASSERT_TRUE(zero && other);
+      EXPECT_EQ(zero->text().toStdString(), info.choices[0]);
+      EXPECT_EQ(other->text().toStdString(), info.choices[1]);
+      break;
+    }
+    case ValueForm::kPhase:
+    case ValueForm::kSwitch:
+      EXPECT_NE(qobject_cast<QAbstractButton*>(control), nullptr);
+      break;
+    case ValueForm::kModeNumber:
+      EXPECT_NE(qobject_cast<QComboBox*>(control), nullptr);
+      break;
+  }
 }
 
 class InventoryTest : public ::testing::Test {
@@ -427,6 +531,9 @@ TEST_F(InventoryTest, EveryControlHasItsClassRangeStartingTextTagAndHint) {
     if (e.hidden) {
       EXPECT_EQ(w->isHidden(), *e.hidden);
     }
+    if (e.geometry) {
+      EXPECT_EQ(w->geometry(), *e.geometry);
+    }
   }
   // Families counted by the handler tables: 46 bands, 59 value sliders of pages 1 to 6, 18 phase
   // buttons, 17 radio buttons.
@@ -440,6 +547,17 @@ TEST_F(InventoryTest, EveryControlHasItsClassRangeStartingTextTagAndHint) {
   EXPECT_EQ(phase, 18);
   EXPECT_EQ(radios, 17);
   EXPECT_EQ(editor.findChildren<QRadioButton*>().size(), 17);
+
+  // Every control the control map binds is there.
+  const ControlMap map = BuildControlMap(editor);
+  EXPECT_TRUE(map.missing().isEmpty()) << map.missing().join(", ").toStdString();
+
+  // The parameter table karaoke-ctl prints from names the pages' controls, with their kinds,
+  // ranges and choice captions, so the command line and the editor cannot drift apart.
+  for (const ParameterInfo& info : ParameterTable()) {
+    SCOPED_TRACE("table: " + info.name);
+    ExpectTableOnThePages(editor, info);
+  }
 }
 
 TEST_F(InventoryTest, NamesAreUniqueAndRegistryMatchesTheWidgetTree) {
@@ -513,7 +631,6 @@ TEST_F(InventoryTest, StartingStateOfSystemPageAndHiddenControls) {
 TEST_F(InventoryTest, GraphPanelHoldsImageAndPointHandles) {
   EditorPages editor;
   EXPECT_EQ(editor.graph_outer_panel()->objectName(), "AdvPanel1");
-  EXPECT_EQ(editor.graph_outer_panel()->geometry(), QRect(2, 246, 1104, 311));
   EXPECT_EQ(editor.graph_panel()->objectName(), "AdvPanel2");
   EXPECT_EQ(editor.graph_panel()->parentWidget(), editor.graph_outer_panel());
   EXPECT_EQ(editor.graph_panel()->geometry(), QRect(40, 13, 1049, 273));
