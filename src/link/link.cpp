@@ -63,10 +63,10 @@ constexpr int kRoundPauseTicks = 5;
 // a box swapped behind the open line must not be edited with another box's settings.
 constexpr int kSilenceBeforeIdentityCheck = 3;
 // While Ready, an edit the box has not acknowledged is sent again every few silent seconds, and
-// the box is lost after this many.
+// the box is lost once more silent seconds than these have passed (a recall or store is given
+// longer: the box may take its time over it).
 constexpr int kResendSeconds = 3;
 constexpr int kReadySilentSeconds = 10;
-// A recall or store gets longer: the box may take its time over it.
 constexpr int kAwaitingSilentSeconds = 50;
 // Fields of an EQ band, on the wire and in the store.
 constexpr int kBandFields = 5;
