@@ -5,6 +5,7 @@
 #include "app/editor_window.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
+#include "link/qt/link_timers.h"
 #include "model/parameter_store.h"
 
 namespace kc {
@@ -20,12 +21,6 @@ constexpr char kConnectFailedHint[] =
     "3. 没有其他程序占用该串口。\n"
     "然后用菜单“设备”→“连接”重新搜索；菜单“设备”→“离线设备”可不连接设备打开编辑器。";
 
-void Mirror(QTimer& timer, bool on) {
-  // A running timer keeps its phase: restarting it on every request would delay its ticks.
-  if (on && !timer.isActive()) timer.start();
-  if (!on && timer.isActive()) timer.stop();
-}
-
 }  // namespace
 
 TForm3::TForm3(MessageBoxes& boxes, QWidget* parent) : QWidget(parent), boxes_(boxes) {
@@ -36,11 +31,7 @@ TForm3::TForm3(MessageBoxes& boxes, QWidget* parent) : QWidget(parent), boxes_(b
   timer1_.setObjectName(QStringLiteral("Timer1"));
   timer2_.setObjectName(QStringLiteral("Timer2"));
   hold_timer_.setObjectName(QStringLiteral("HoldTimer"));
-  timer1_.setInterval(kScanPeriodMs);
-  timer2_.setInterval(kTransferPeriodMs);
-  hold_timer_.setInterval(kHoldPeriodMs);
-  // The transfer pace is the box's design bound; coarse timers could stretch every step by 5 %.
-  for (QTimer* timer : {&timer1_, &timer2_, &hold_timer_}) timer->setTimerType(Qt::PreciseTimer);
+  SetUpLinkTimers(timer1_, timer2_, hold_timer_);
   hide();
 }
 
@@ -143,9 +134,9 @@ void TForm3::DeviceIdChanged() {
 
 void TForm3::SetTimers(bool scan, bool transfer, bool hold) {
   if (transfer && !timer2_.isActive()) transfer_clock_.start();
-  Mirror(timer1_, scan);
-  Mirror(timer2_, transfer);
-  Mirror(hold_timer_, hold);
+  MirrorLinkTimer(timer1_, scan);
+  MirrorLinkTimer(timer2_, transfer);
+  MirrorLinkTimer(hold_timer_, hold);
 }
 
 void TForm3::AppendLog(const std::string& line) {

@@ -4,6 +4,7 @@
 
 #include "cli/local_files.h"
 #include "link/frames.h"
+#include "link/qt/link_timers.h"
 
 namespace kc::cli {
 namespace {
@@ -13,11 +14,6 @@ namespace {
 // link gives the box up after 11 + 100 ticks.
 constexpr int kResendTicks = 30;
 constexpr int kUploadResends = 3;
-
-void Mirror(QTimer& timer, bool on) {
-  if (on && !timer.isActive()) timer.start();
-  if (!on && timer.isActive()) timer.stop();
-}
 
 }  // namespace
 
@@ -29,10 +25,7 @@ BoxSession::BoxSession(std::string port, LineRecorder* recorder, QObject* parent
   SerialPort& line = recording_port_ ? static_cast<SerialPort&>(*recording_port_) : com_port_;
   link_ = std::make_unique<Link>(line, store_, *this);
   link_->SetPortNames({port_name_});
-  timer1_.setInterval(kScanPeriodMs);
-  timer2_.setInterval(kTransferPeriodMs);
-  hold_timer_.setInterval(kHoldPeriodMs);
-  for (QTimer* timer : {&timer1_, &timer2_, &hold_timer_}) timer->setTimerType(Qt::PreciseTimer);
+  SetUpLinkTimers(timer1_, timer2_, hold_timer_);
   connect(&timer1_, &QTimer::timeout, this, [this] { link_->Timer1Timer(); });
   connect(&timer2_, &QTimer::timeout, this, [this] { OnTransferTick(); });
   connect(&hold_timer_, &QTimer::timeout, this, [this] { link_->HoldTimerTimer(); });
@@ -113,9 +106,9 @@ void BoxSession::SetTimers(bool scan, bool transfer, bool hold) {
     phase_ = Phase::kDownloading;
     phase_start_ms_ = clock_.elapsed();
   }
-  Mirror(timer1_, scan);
-  Mirror(timer2_, transfer);
-  Mirror(hold_timer_, hold);
+  MirrorLinkTimer(timer1_, scan);
+  MirrorLinkTimer(timer2_, transfer);
+  MirrorLinkTimer(hold_timer_, hold);
 }
 
 void BoxSession::ShowStatus(LinkStatus status, int percent, bool visible) {
@@ -229,9 +222,9 @@ void BoxSession::Finish(std::string failure) {
   } else {
     SetTimers(false, false, false);
   }
-  Mirror(timer1_, false);
-  Mirror(timer2_, false);
-  Mirror(hold_timer_, false);
+  MirrorLinkTimer(timer1_, false);
+  MirrorLinkTimer(timer2_, false);
+  MirrorLinkTimer(hold_timer_, false);
   if (recording_port_) {
     recording_port_->Close();
   } else {
