@@ -38,6 +38,18 @@ uint8_t FrameChecksum(const uint8_t* frame, std::size_t size) {
   return static_cast<uint8_t>((sum & 0xFF) ^ kSecondSync);
 }
 
+HeadKind JudgeHead(const uint8_t* head) {
+  if (head[0] == kAckLead) {
+    return head[1] == kAckCodeBb || head[1] == kAckCodeAa ? HeadKind::kAcknowledgement
+                                                          : HeadKind::kRejected;
+  }
+  if (head[0] != kFirstSync || head[1] != kSecondSync ||
+      (head[3] != kWriteAccess && head[3] != kReadAccess)) {
+    return HeadKind::kRejected;
+  }
+  return head[2] < kShortestFrameLength ? HeadKind::kTooShort : HeadKind::kFrame;
+}
+
 std::vector<uint8_t> BuildFixedFrame(uint8_t access, int id, int32_t value) {
   std::vector<uint8_t> frame;
   frame.reserve(9);

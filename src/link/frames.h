@@ -57,6 +57,21 @@ inline constexpr int kLastConnectionStep = 27;
 // checksum byte is the last one. Bytes 0 and 1 of `frame` are not read.
 uint8_t FrameChecksum(const uint8_t* frame, std::size_t size);
 
+// How the receiver cuts what the box sends. At a lead byte it reads a head: FE and one byte more,
+// or FC and three bytes more (FC B1 length access). Every other byte is skipped.
+inline constexpr std::size_t kAckHeadLength = 2;
+inline constexpr std::size_t kFrameHeadLength = 4;
+constexpr std::size_t HeadLength(uint8_t lead) {
+  return lead == kFirstSync ? kFrameHeadLength : kAckHeadLength;
+}
+// A length byte below this cannot cover the access byte, the id and the checksum.
+inline constexpr uint8_t kShortestFrameLength = 4;
+// What a head of HeadLength(head[0]) bytes is: an acknowledgement (FE BB or FE AA), the start of
+// a frame whose length byte says how many bytes follow the length byte, or neither; a rejected
+// head is dropped whole, and the receiver looks for the next lead byte after it.
+enum class HeadKind { kAcknowledgement, kFrame, kRejected, kTooShort };
+HeadKind JudgeHead(const uint8_t* head);
+
 // A fixed frame: FC B1 06 access id-high id-low value-low value-high checksum. Values and ids are
 // carried as their low 16 bits.
 std::vector<uint8_t> BuildFixedFrame(uint8_t access, int id, int32_t value);

@@ -78,7 +78,7 @@ bool Receiver::Hunt(int& budget) {
     if (byte == kFirstSync || byte == kAckLead) {
       buffer_.assign(1, byte);
       state_ = RxState::kHeader;
-      expected_ = byte == kFirstSync ? 3 : 1;
+      expected_ = static_cast<uint16_t>(HeadLength(byte) - 1);
       received_ = 0;
       return true;
     }
@@ -96,29 +96,25 @@ bool Receiver::ReadHeader(int& budget) {
   }
   if (received_ < expected_) return false;
 
-  if (buffer_[0] == kAckLead) {
-    const uint8_t code = buffer_[1];
-    ResumeHunting();
-    if (code == kAckCodeBb || code == kAckCodeAa) {
+  switch (JudgeHead(buffer_.data())) {
+    case HeadKind::kAcknowledgement:
+      ResumeHunting();
       flags_.answer_seen = true;
       flags_.clear_to_send = true;
       flags_.wait = WaitState::kAckReceived;
-    }
-    return false;
+      return false;
+    case HeadKind::kRejected:
+      ResumeHunting();
+      return false;
+    case HeadKind::kTooShort:
+      // No working box sends it.
+      Drop("长度字节小于4", buffer_);
+      ResumeHunting();
+      return false;
+    case HeadKind::kFrame:
+      break;
   }
-
   const uint8_t length = buffer_[2];
-  const uint8_t access = buffer_[3];
-  if (buffer_[1] != kSecondSync || (access != kWriteAccess && access != kReadAccess)) {
-    ResumeHunting();
-    return false;
-  }
-  if (length < 4) {
-    // Too short to hold an access byte, an id and a checksum: no working box sends it.
-    Drop("长度字节小于4", buffer_);
-    ResumeHunting();
-    return false;
-  }
   state_ = RxState::kBody;
   expected_ = static_cast<uint16_t>(length - 1);
   received_ = 0;
@@ -167,9 +163,8 @@ bool Receiver::ParseFrame(const std::vector<uint8_t>& frame) {
     Drop("帧长度不符", frame);
     return false;
   }
-  unsigned sum = frame[0];
-  for (std::size_t i = 3; i + 1 < n; ++i) sum += frame[i];
-  const unsigned computed = (sum & 0xFF) ^ frame[1];
+  // Bytes 0 and 1 are FC B1: the head was judged before the body was read.
+  const unsigned computed = FrameChecksum(frame.data(), n);
   const unsigned received = frame[n - 1];
   if (computed != received) {
     // A line error: one wrong value in the store would be shown, saved to files and sent back

@@ -45,32 +45,27 @@ void StreamCutter::Feed(const uint8_t* data, std::size_t size,
   };
   while (!pending_.empty()) {
     const uint8_t lead = pending_[0];
-    if (lead == kAckLead || lead == kFirstSync) {
-      // A run of stray bytes ends at the next lead byte.
-      if (!stray_.empty()) {
-        piece(stray_);
-        stray_.clear();
-      }
-      if (lead == kAckLead) {
-        if (pending_.size() < 2) return;
-        if (pending_[1] == kAckCodeBb || pending_[1] == kAckCodeAa) {
-          take(2);
-          continue;
-        }
-      } else {
-        if (pending_.size() < 4) return;
-        if (pending_[1] == kSecondSync && pending_[2] >= 1 &&
-            (pending_[3] == kWriteAccess || pending_[3] == kReadAccess)) {
-          const std::size_t total = static_cast<std::size_t>(pending_[2]) + 3;
-          if (pending_.size() < total) return;
-          take(total);
-          continue;
-        }
-      }
+    if (lead != kAckLead && lead != kFirstSync) {
+      // Skipped by the receiver while it looks for a lead byte: a stray byte.
+      stray_.push_back(lead);
+      pending_.erase(pending_.begin());
+      continue;
     }
-    // Not the start of anything the receiver takes: a stray byte.
-    stray_.push_back(lead);
-    pending_.erase(pending_.begin());
+    // A run of stray bytes ends at the next lead byte.
+    if (!stray_.empty()) {
+      piece(stray_);
+      stray_.clear();
+    }
+    const std::size_t head = HeadLength(lead);
+    if (pending_.size() < head) return;
+    std::size_t total = head;
+    // A frame is its head and the length byte's count less one more bytes; an acknowledgement
+    // is its head; a rejected head is dropped whole, as the receiver drops it.
+    if (JudgeHead(pending_.data()) == HeadKind::kFrame) {
+      total = static_cast<std::size_t>(pending_[2]) + 3;
+      if (pending_.size() < total) return;
+    }
+    take(total);
   }
 }
 

@@ -51,8 +51,10 @@ class LineRecorder {
   int lines_ = 0;
 };
 
-// Cuts a received byte stream into acknowledgements, frames and stray bytes, by the rules the
-// receiver uses: FE followed by BB or AA; FC B1 length access(A7|A0) and length - 1 more bytes.
+// Cuts a received byte stream into acknowledgements, frames and stray bytes by the receiver's own
+// rule (JudgeHead): FE BB or FE AA; FC B1 length access(A7|A0) and length - 1 more bytes; a head
+// the receiver rejects (FE and another byte, a wrong second or access byte, a length below 4) is
+// one piece of what it dropped; bytes between lead bytes are one stray piece.
 class StreamCutter {
  public:
   // Adds bytes; every complete piece goes to `piece`.

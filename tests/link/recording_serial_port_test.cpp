@@ -93,7 +93,7 @@ TEST(StreamCutter, ARejectedHeaderIsStrayAndTheNextFrameStillComesWhole) {
   // FC with a wrong second byte, FE with a wrong code, then a frame split over three reads.
   const std::vector<uint8_t> junk = {0xFC, 0x00, 0x01, 0x02, 0xFE, 0x00};
   cutter.Feed(junk.data(), junk.size(), keep);
-  EXPECT_EQ(pieces.size(), 1u) << "a run of stray bytes ends at the next lead byte";
+  EXPECT_EQ(pieces.size(), 2u) << "each rejected head is a piece as soon as it is whole";
   cutter.Feed(ack_and_frame.data(), 2, keep);
   cutter.Feed(ack_and_frame.data() + 2, 5, keep);
   EXPECT_EQ(pieces.size(), 2u) << "the frame is not complete yet";
@@ -102,6 +102,40 @@ TEST(StreamCutter, ARejectedHeaderIsStrayAndTheNextFrameStillComesWhole) {
   EXPECT_EQ(pieces[0], (std::vector<uint8_t>{0xFC, 0x00, 0x01, 0x02}));
   EXPECT_EQ(pieces[1], (std::vector<uint8_t>{0xFE, 0x00}));
   EXPECT_EQ(pieces[2], ack_and_frame);
+}
+
+// The recording shows the line as the receiver took it: a head it rejects is one piece of what it
+// dropped, however the bytes inside it look, and what follows is read afresh.
+TEST(StreamCutter, RejectedHeadsArePiecesOfExactlyWhatTheReceiverDrops) {
+  using Bytes = std::vector<uint8_t>;
+  struct Case {
+    const char* what;
+    Bytes line;
+    std::vector<Bytes> pieces;
+  };
+  const Case cases[] = {
+      {"length below 4, then an acknowledgement",
+       {0xFC, 0xB1, 0x02, 0xA7, 0xFE, 0xBB},
+       {{0xFC, 0xB1, 0x02, 0xA7}, {0xFE, 0xBB}}},
+      {"length 0, then a stray byte",
+       {0xFC, 0xB1, 0x00, 0xA0, 0x12},
+       {{0xFC, 0xB1, 0x00, 0xA0}, {0x12}}},
+      {"wrong second byte swallows the FE BB inside the head",
+       {0xFC, 0x00, 0xFE, 0xBB, 0x34},
+       {{0xFC, 0x00, 0xFE, 0xBB}, {0x34}}},
+      {"wrong access byte",
+       {0xFC, 0xB1, 0x06, 0x55, 0xFE, 0xAA},
+       {{0xFC, 0xB1, 0x06, 0x55}, {0xFE, 0xAA}}},
+      {"FE and another byte, then FE BB", {0xFE, 0xFC, 0xFE, 0xBB}, {{0xFE, 0xFC}, {0xFE, 0xBB}}},
+  };
+  for (const Case& c : cases) {
+    StreamCutter cutter;
+    std::vector<Bytes> pieces;
+    const auto keep = [&pieces](const Bytes& p) { pieces.push_back(p); };
+    cutter.Feed(c.line.data(), c.line.size(), keep);
+    cutter.Flush(keep);
+    EXPECT_EQ(pieces, c.pieces) << c.what;
+  }
 }
 
 }  // namespace
