@@ -101,36 +101,30 @@ std::string ReceivedMeaning(const std::vector<uint8_t>& f, int id, std::size_t p
            std::to_string(payload_size / 2) + " values";
   }
   switch (index) {
-    case 0x00: {
-      std::string name;
-      for (std::size_t i = 6; i < 6 + payload_size; ++i) {
-        const int code = f[i] + 32;
-        name.push_back(code > 127 ? '?' : static_cast<char>(code));
-      }
-      return "mode name \"" + name + "\"";
+    case kReadModeNameId & 0xFF: {
+      return "mode name \"" + ModeNameFromWire(f.data() + 6, payload_size) + "\"";
     }
-    case 0x04:
-    case 0x05: {
-      std::string digits;
-      for (std::size_t i = 6; i < 6 + payload_size; ++i) digits += std::to_string(f[i]);
-      return std::string(index == 4 ? "system password " : "key-lock password ") + digits;
+    case kSystemPasswordId & 0xFF:
+    case kKeylockPasswordId & 0xFF: {
+      return std::string(index == (kSystemPasswordId & 0xFF) ? "system password "
+                                                             : "key-lock password ") +
+             DigitsFromWire(f.data() + 6, payload_size);
     }
-    case 0x40: {
-      char text[16] = "";
-      if (payload_size >= 4)
-        std::snprintf(text, sizeof text, "%02X%02X%02X%02X", f[6], f[7], f[8], f[9]);
-      return std::string("device identity ") + text;
+    case kDeviceIdentityId & 0xFF: {
+      return std::string("device identity ") +
+             (payload_size >= 4 ? IdentityFromWire(f.data() + 6) : std::string());
     }
-    case 0x01:
-    case 0x02:
-    case 0x0F:
-    case 0x10:
-    case 0x30:
+    case kStoreModeId & 0xFF:
+    case kRecallModeId & 0xFF:
+    case kWriteBlockId & 0xFF:
+    case kReadBlockId & 0xFF:
+    case kLinkControlId & 0xFF:
       return "echo of command " + Hex4(id) + " (not used)";
     default:
       break;
   }
-  if (index < 0x30) return "system item " + Hex4(id) + ": " + ParameterValue(id, Le16(f, 6));
+  if (index < (kLinkControlId & 0xFF))
+    return "system item " + Hex4(id) + ": " + ParameterValue(id, Le16(f, 6));
   return "system frame " + Hex4(id) + " (not used)";
 }
 

@@ -1,6 +1,7 @@
 #include "link/frames.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -71,6 +72,29 @@ std::vector<uint8_t> BuildVariableFrame(uint8_t access, int id, const uint8_t* p
   frame.push_back(0);
   frame.back() = FrameChecksum(frame.data(), frame.size());
   return frame;
+}
+
+std::string ModeNameFromWire(const uint8_t* payload, std::size_t size) {
+  std::string name;
+  name.reserve(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    const int code = payload[i] + 32;
+    name.push_back(code > 127 ? '?' : static_cast<char>(code));
+  }
+  return name;
+}
+
+std::string DigitsFromWire(const uint8_t* payload, std::size_t size) {
+  std::string digits;
+  for (std::size_t i = 0; i < size; ++i) digits += std::to_string(payload[i]);
+  return digits;
+}
+
+std::string IdentityFromWire(const uint8_t* payload) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X", payload[0], payload[1], payload[2],
+                payload[3]);
+  return text;
 }
 
 std::vector<uint8_t> TextCommandPayload(int id, const std::string& text) {

@@ -79,6 +79,14 @@ std::vector<uint8_t> BuildFixedFrame(uint8_t access, int id, int32_t value);
 std::vector<uint8_t> BuildVariableFrame(uint8_t access, int id, const uint8_t* payload,
                                         std::size_t n);
 
+// The fields of the system frames the box sends, decoded the one way both the receiver and the
+// line recordings' reader read them: a mode name's characters travel as code - 32 (a code above
+// 127 reads "?"), a password as one digit per byte, the identity as four bytes written as eight
+// hexadecimal digits.
+std::string ModeNameFromWire(const uint8_t* payload, std::size_t size);
+std::string DigitsFromWire(const uint8_t* payload, std::size_t size);
+std::string IdentityFromWire(const uint8_t* payload);  // reads 4 bytes
+
 // Payload of a text-carrying command. For the store-mode id: 22 bytes, the first two characters
 // raw, characters 3..22 as (code - 32) mod 256, zero-padded. For any other id: one byte per
 // decimal digit. Throws std::invalid_argument for a non-digit (or an over-long text) in a

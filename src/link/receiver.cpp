@@ -217,11 +217,7 @@ void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
         return;
       }
       const int take = length - 5 > kNameLimit ? kNameLimit : payload_size;
-      std::string name;
-      for (int i = 0; i < take; ++i) {
-        const int code = payload[i] + 32;
-        name += code > 127 ? '?' : static_cast<char>(code);
-      }
+      const std::string name = ModeNameFromWire(payload, static_cast<std::size_t>(take));
       if (static_cast<int>(name.size()) > kNameLimit) return;
       texts_.mode_names[mode] = name;
       host_.ModeNamesChanged();
@@ -235,8 +231,7 @@ void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
       return;  // echoes of commands, not used
     case ItemOf(kSystemPasswordId):
     case ItemOf(kKeylockPasswordId): {
-      std::string digits;
-      for (int i = 0; i < payload_size; ++i) digits += std::to_string(payload[i]);
+      const std::string digits = DigitsFromWire(payload, static_cast<std::size_t>(payload_size));
       (item == ItemOf(kSystemPasswordId) ? texts_.system_password : texts_.keylock_password) =
           digits;
       return;
@@ -246,8 +241,7 @@ void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
         Drop("标识不足4字节", frame);
         return;
       }
-      texts_.device_id.clear();
-      for (int i = 0; i < 4; ++i) texts_.device_id += HexDigits(payload[i]);
+      texts_.device_id = IdentityFromWire(payload);
       host_.DeviceIdChanged();
       return;
     }
