@@ -11,7 +11,7 @@ namespace {
 
 // An unacknowledged upload block is sent again after this many transfer ticks of silence (the
 // editor repeats an unacknowledged edit every three seconds), at most kUploadResends times; the
-// link gives the box up after 11 + 100 ticks.
+// link gives the box up after its answer wait and long wait.
 constexpr int kResendTicks = 30;
 constexpr int kUploadResends = 3;
 
@@ -82,8 +82,10 @@ void BoxSession::OnTransferTick() {
   }
   const LinkFlags& flags = link_->flags();
   if (flags.wait != WaitState::kLongWait || resends_ >= kUploadResends) return;
-  // The link's long wait counts from 0 after the first 11 silent ticks.
-  if (link_->transfer_tick() != (resends_ + 1) * kResendTicks - 11) return;
+  // The link's long wait counts from 0 once the answer wait (its ticks and the one that ends it)
+  // is over.
+  constexpr int kSilentBeforeLongWait = Link::kWaitTicks + 1;
+  if (link_->transfer_tick() != (resends_ + 1) * kResendTicks - kSilentBeforeLongWait) return;
   ++resends_;
   SerialPort& line = recording_port_ ? static_cast<SerialPort&>(*recording_port_) : com_port_;
   try {

@@ -53,10 +53,6 @@ namespace kc {
 namespace {
 
 constexpr int kHoldPeriodsPerSecond = 1000 / kHoldPeriodMs;
-// Transfer ticks a step waits for its answer, then the ticks of the long wait after which the
-// transfer fails.
-constexpr int kWaitTicks = 10;
-constexpr int kLongWaitTicks = 100;
 // Scan ticks of quiet between two background search rounds (3 s at 600 ms).
 constexpr int kRoundPauseTicks = 5;
 // Seconds without an answer after which an answer again makes the link read the identity anew:

@@ -56,6 +56,10 @@ class Link {
   // A step whose answer fails its checksum is asked again this many times before the transfer
   // is given up.
   static constexpr int kStepRetries = 3;
+  // Transfer ticks a step waits for its answer; after them a long wait of kLongWaitTicks begins,
+  // counted from 0, at whose end the transfer fails.
+  static constexpr int kWaitTicks = 10;
+  static constexpr int kLongWaitTicks = 100;
 
   Link(SerialPort& port, ParameterStore& store, LinkHost& host);
   ~Link();
