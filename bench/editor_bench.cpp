@@ -8,11 +8,11 @@
 
 #include "box-sim/box_model.h"
 #include "ui/binding/control_map.h"
+#include "ui/binding/page_refresh.h"
 #include "ui/editing/edit_link.h"
 #include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
 #include "ui/editing/handlers.h"
-#include "ui/binding/page_refresh.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {

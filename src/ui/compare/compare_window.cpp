@@ -16,10 +16,10 @@
 #include "model/mode_compare.h"
 #include "model/mode_view.h"
 #include "modes/mode_file.h"
-#include "ui/pages/control_factory.h"
 #include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
 #include "ui/message_boxes.h"
+#include "ui/pages/control_factory.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "model/rounding.h"
 #include "model/value_scales.h"
+#include "ui/binding/page_refresh.h"
 #include "ui/pages/control_factory.h"
 #include "ui/pages/editor_pages.h"
-#include "ui/binding/page_refresh.h"
 
 namespace kc {
 namespace {

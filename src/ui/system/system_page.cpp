@@ -13,8 +13,8 @@
 #include <QTableWidget>
 
 #include "ui/editing/edit_session.h"
-#include "ui/pages/editor_pages.h"
 #include "ui/message_boxes.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {

@@ -21,8 +21,8 @@
 #include "editor_fixture.h"
 #include "model/value_scales.h"
 #include "qt_app.h"
-#include "ui/pages/control_factory.h"
 #include "ui/binding/control_map.h"
+#include "ui/pages/control_factory.h"
 #include "ui/pages/editor_pages.h"
 
 namespace kc {

@@ -11,10 +11,10 @@
 #include "model/parameter_store.h"
 #include "model/value_scales.h"
 #include "qt_app.h"
-#include "ui/pages/control_factory.h"
 #include "ui/binding/control_map.h"
-#include "ui/pages/editor_pages.h"
 #include "ui/binding/page_refresh.h"
+#include "ui/pages/control_factory.h"
+#include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {
