@@ -31,6 +31,18 @@ struct BlockInfo {
 // Facts of blocks 0..9. Returns nullptr for any other block.
 const BlockInfo* InfoOfBlock(int block);
 
+// The eight editor pages, in the order of their tabs; the first seven show an EQ graph.
+inline constexpr int kMusicPage = 0;
+inline constexpr int kMicrophonePage = 1;
+inline constexpr int kEffectPage = 2;
+inline constexpr int kMainPage = 3;
+inline constexpr int kCentrePage = 4;
+inline constexpr int kSubwooferPage = 5;
+inline constexpr int kRearPage = 6;
+inline constexpr int kSystemPage = 7;
+inline constexpr int kPageCount = 8;
+inline constexpr int kLastEqPage = kRearPage;
+
 // Number of EQ bands shown on each of the eight editor pages.
 int EqBandsOfPage(int page);
 

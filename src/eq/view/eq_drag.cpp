@@ -11,20 +11,12 @@
 
 #include "eq/graph_axes.h"
 #include "eq/view/eq_graph.h"
+#include "model/parameter_store.h"
 #include "model/rounding.h"
 #include "model/value_scales.h"
 
 namespace kc {
 namespace {
-
-// Pages of the editor, and the automatic/manual switch of the Music block (index 0; 0 automatic).
-constexpr int kMusicPage = 0;
-constexpr int kMicrophonePage = 1;
-constexpr int kEffectPage = 2;
-constexpr int kMainPage = 3;
-constexpr int kCentrePage = 4;
-constexpr int kSubwooferPage = 5;
-constexpr int kRearPage = 6;
 
 // Limits of a dragged point.
 constexpr double kLowestFrequency = 19.0;

@@ -15,13 +15,12 @@
 
 #include "eq/graph_axes.h"
 #include "eq/view/eq_graph.h"
+#include "model/parameter_store.h"
 #include "model/rounding.h"
 
 namespace kc {
 namespace {
 
-constexpr int kMusicPage = 0;
-constexpr int kLastEqPage = 6;
 // One notch of a common mouse wheel.
 constexpr int kWheelNotch = 120;
 // Gap between the readout and the top left corner of the image, where the fewest points and

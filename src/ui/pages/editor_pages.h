@@ -14,6 +14,7 @@
 #include <array>
 
 #include "eq/section_layout.h"
+#include "model/parameter_store.h"
 #include "ui/pages/control_factory.h"
 
 class QComboBox;
@@ -31,8 +32,8 @@ class EditorPages : public QWidget {
  public:
   static constexpr int kWidth = 1106;
   static constexpr int kHeight = 579;
-  static constexpr int kPageCount = 8;
-  static constexpr int kSystemPage = 7;
+  static constexpr int kPageCount = kc::kPageCount;
+  static constexpr int kSystemPage = kc::kSystemPage;
   static constexpr int kTabCount = 9;
   static constexpr int kPointHandleCount = kHandleCount;
 
