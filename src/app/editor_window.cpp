@@ -209,10 +209,7 @@ void TForm1::PrepareModeFolders() {
   hooks.start_upload = [this] {
     if (!link_window_.attached()) return;
     Link& link = link_window_.link();
-    if (link.state() == LinkState::kReady) {
-      link.LinkEvent(LinkEventKind::kStartUpload);
-      return;
-    }
+    if (link.StartUpload()) return;
     // No box to take it now: the file is prepared in the editor, shown on the pages and graph,
     // and offered to the box when one is connected.
     link.EditorImageLoaded();

@@ -5,7 +5,6 @@
 #include "app/editor_window.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
-#include "link/qt/link_timers.h"
 #include "model/parameter_store.h"
 
 namespace kc {
@@ -27,43 +26,23 @@ TForm3::TForm3(MessageBoxes& boxes, QWidget* parent) : QWidget(parent), boxes_(b
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("系统"));
   setAttribute(Qt::WA_QuitOnClose, false);
-  com_port_.setObjectName(QStringLiteral("ComPort"));
-  timer1_.setObjectName(QStringLiteral("Timer1"));
-  timer2_.setObjectName(QStringLiteral("Timer2"));
-  hold_timer_.setObjectName(QStringLiteral("HoldTimer"));
-  SetUpLinkTimers(timer1_, timer2_, hold_timer_);
   hide();
 }
 
 TForm3::~TForm3() { Detach(); }
 
-void TForm3::RecordTo(LineRecorder& recorder) {
-  recording_port_ = std::make_unique<RecordingSerialPort>(com_port_, recorder);
-}
-
 void TForm3::Attach(ParameterStore& store, TForm1& editor, TForm2& status) {
   Detach();
   editor_ = &editor;
   status_ = &status;
-  SerialPort& port = recording_port_ ? static_cast<SerialPort&>(*recording_port_) : com_port_;
-  link_ = std::make_unique<Link>(port, store, *this);
-  link_->set_auto_reconnect(true);
-  connect(&timer1_, &QTimer::timeout, this, [this] { link_->Timer1Timer(); });
-  connect(&timer2_, &QTimer::timeout, this, [this] { link_->Timer2Timer(); });
-  connect(&hold_timer_, &QTimer::timeout, this, [this] { link_->HoldTimerTimer(); });
-  com_port_.SetReceiveHandler([this](int count) { link_->ComPortRxChar(count); });
-  com_port_.SetLogHandler([this](const std::string& line) { AppendLog(line); });
+  driver_ = std::make_unique<LinkDriver>(store, *this, recorder_, this);
+  driver_->link().set_auto_reconnect(true);
 }
 
 void TForm3::Detach() {
-  if (!link_) return;
-  for (QTimer* timer : {&timer1_, &timer2_, &hold_timer_}) {
-    timer->stop();
-    timer->disconnect(this);
-  }
-  com_port_.SetReceiveHandler(nullptr);
-  com_port_.SetLogHandler(nullptr);
-  link_.reset();
+  if (!driver_) return;
+  driver_->Stop();
+  driver_.reset();
   editor_ = nullptr;
   status_ = nullptr;
 }
@@ -75,6 +54,7 @@ void TForm3::closeEvent(QCloseEvent* event) {
 }
 
 void TForm3::ShowStatus(LinkStatus status, int percent, bool visible) {
+  notices_.StatusChanged(status, attached() && link().View() == LinkView::kConnected);
   const QString status_text = LinkStatusText(status);
   if (editor_) editor_->SetLinkText(status_text);
   if (!status_) return;
@@ -93,22 +73,9 @@ void TForm3::ShowStatus(LinkStatus status, int percent, bool visible) {
 }
 
 void TForm3::ShowMessage(const LinkMessage& message) {
-  switch (message.outcome) {
-    case LinkOutcome::kSaved:
-      boxes_.Information(kHintCaption, QStringLiteral("保存成功!"));
-      return;
-    case LinkOutcome::kLost:
-      boxes_.Information(kHintCaption, QStringLiteral("已断开连接!"));
-      return;
-    case LinkOutcome::kFailed:
-      if (message.failure == LinkFailure::kChecksum) {
-        boxes_.Information(kHintCaption, QStringLiteral("数据校验错误，连接失败!"));
-        return;
-      }
-      boxes_.InformationWithHint(kHintCaption, QStringLiteral("连接失败!"),
-                                 QString::fromUtf8(kConnectFailedHint));
-      return;
-  }
+  // Called from the link's timers and the port's notification: a box that waited would stop
+  // them until it is answered.
+  notices_.Show(message, QString::fromUtf8(kConnectFailedHint));
 }
 
 void TForm3::ShowEditor() {
@@ -129,14 +96,14 @@ void TForm3::ModeNamesChanged() {
 }
 
 void TForm3::DeviceIdChanged() {
-  if (editor_ && link_) editor_->SetDeviceId(QString::fromStdString(link_->device_id()));
+  if (editor_ && driver_) editor_->SetDeviceId(QString::fromStdString(link().device_id()));
 }
 
 void TForm3::SetTimers(bool scan, bool transfer, bool hold) {
-  if (transfer && !timer2_.isActive()) transfer_clock_.start();
-  MirrorLinkTimer(timer1_, scan);
-  MirrorLinkTimer(timer2_, transfer);
-  MirrorLinkTimer(hold_timer_, hold);
+  // Told before the driver switches the timers: a transfer starts when its timer is not yet on.
+  (void)scan;
+  (void)hold;
+  if (transfer && !Timer2().isActive()) transfer_clock_.start();
 }
 
 void TForm3::AppendLog(const std::string& line) {
@@ -147,8 +114,8 @@ void TForm3::OfferEditorChanges(int count, bool same_box) {
   // Asked once the link has finished its state changes; the box's settings are on the pages
   // until the answer.
   QTimer::singleShot(0, this, [this, count, same_box] {
-    if (!link_) return;
-    const QString id = QString::fromStdString(link_->device_id());
+    if (!driver_) return;
+    const QString id = QString::fromStdString(link().device_id());
     bool send = false;
     if (same_box) {
       send = boxes_.YesNo(kHintCaption, QStringLiteral("编辑器中有 %1 项修改设备中还没有。\n"
@@ -164,7 +131,7 @@ void TForm3::OfferEditorChanges(int count, bool same_box) {
                                        .arg(count)
                                        .arg(id));
     }
-    if (link_) link_->AnswerEditorChanges(send);
+    if (driver_) link().AnswerEditorChanges(send);
   });
 }
 

@@ -1,6 +1,6 @@
-// TForm3, the serial link window. Never shown: it owns the port (ComPort), the link and the
-// link's three timers, and it is the link's host, passing its side effects on to the status box,
-// the editor and the message boxes.
+// TForm3, the serial link window. Never shown: it owns the link's driver (the port ComPort, the
+// link and its three timers), and it is the link's host, passing its side effects on to the
+// status box, the editor and the message boxes.
 #pragma once
 
 #include <QElapsedTimer>
@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "app/link_notices.h"
 #include "link/link.h"
 #include "link/link_host.h"
-#include "link/qt/qt_serial_port.h"
+#include "link/qt/link_driver.h"
 #include "link/recording_serial_port.h"
 
 namespace kc {
@@ -32,18 +33,19 @@ class TForm3 : public QWidget, public LinkHost {
 
   // Records every frame of the line (--record); call before Attach. Without it the link talks
   // to ComPort directly.
-  void RecordTo(LineRecorder& recorder);
+  void RecordTo(LineRecorder& recorder) { recorder_ = &recorder; }
   // Creates the link over the editor's store; the editor calls this while it is being created.
   void Attach(ParameterStore& store, TForm1& editor, TForm2& status);
   // Ends the link before the editor and its store go away.
   void Detach();
 
-  Link& link() { return *link_; }
-  bool attached() const { return link_ != nullptr; }
-  QtSerialPort& ComPort() { return com_port_; }
-  QTimer& Timer1() { return timer1_; }
-  QTimer& Timer2() { return timer2_; }
-  QTimer& HoldTimer() { return hold_timer_; }
+  // The link and its driver's parts; only while attached.
+  Link& link() { return driver_->link(); }
+  bool attached() const { return driver_ != nullptr; }
+  QtSerialPort& ComPort() { return driver_->port(); }
+  QTimer& Timer1() { return driver_->scan_timer(); }
+  QTimer& Timer2() { return driver_->transfer_timer(); }
+  QTimer& HoldTimer() { return driver_->hold_timer(); }
 
   // Duration of the last completed transfer (from the start of its steps to the editor being
   // shown), in ms; -1 before the first.
@@ -74,18 +76,15 @@ class TForm3 : public QWidget, public LinkHost {
 
  private:
   MessageBoxes& boxes_;
-  QtSerialPort com_port_;
-  std::unique_ptr<RecordingSerialPort> recording_port_;
-  QTimer timer1_;
-  QTimer timer2_;
-  QTimer hold_timer_;
-  std::unique_ptr<Link> link_;
+  LineRecorder* recorder_ = nullptr;
+  std::unique_ptr<LinkDriver> driver_;
   TForm1* editor_ = nullptr;
   TForm2* status_ = nullptr;
   QElapsedTimer transfer_clock_;
   qint64 last_transfer_ms_ = -1;
   int transfers_done_ = 0;
   std::function<std::vector<std::string>()> port_lister_;
+  LinkNotices notices_{boxes_};  // the box that ShowMessage opens and ShowStatus may close
 };
 
 }  // namespace kc

@@ -7,35 +7,16 @@
 #include "link/qt/link_timers.h"
 
 namespace kc::cli {
-namespace {
-
-// An unacknowledged upload block is sent again after this many transfer ticks of silence (the
-// editor repeats an unacknowledged edit every three seconds), at most kUploadResends times; the
-// link gives the box up after its answer wait and long wait.
-constexpr int kResendTicks = 30;
-constexpr int kUploadResends = 3;
-
-}  // namespace
 
 BoxSession::BoxSession(std::string port, LineRecorder* recorder, QObject* parent)
     : QObject(parent), port_name_(std::move(port)) {
-  if (recorder != nullptr) {
-    recording_port_ = std::make_unique<RecordingSerialPort>(com_port_, *recorder);
-  }
-  SerialPort& line = recording_port_ ? static_cast<SerialPort&>(*recording_port_) : com_port_;
-  link_ = std::make_unique<Link>(line, store_, *this);
-  link_->SetPortNames({port_name_});
-  SetUpLinkTimers(timer1_, timer2_, hold_timer_);
-  connect(&timer1_, &QTimer::timeout, this, [this] { link_->Timer1Timer(); });
-  connect(&timer2_, &QTimer::timeout, this, [this] { OnTransferTick(); });
-  connect(&hold_timer_, &QTimer::timeout, this, [this] { link_->HoldTimerTimer(); });
-  com_port_.SetReceiveHandler([this](int count) { link_->ComPortRxChar(count); });
+  driver_ = std::make_unique<LinkDriver>(store_, *this, recorder, this);
+  driver_->link().SetPortNames({port_name_});
 }
 
 BoxSession::~BoxSession() {
-  for (QTimer* timer : {&timer1_, &timer2_, &hold_timer_}) timer->stop();
-  com_port_.SetReceiveHandler(nullptr);
-  link_.reset();
+  driver_->Stop();
+  driver_.reset();
 }
 
 void BoxSession::StartDownload() {
@@ -53,17 +34,18 @@ void BoxSession::Begin() {
   clock_.start();
   // A port that cannot be opened at all is told apart from a box that does not answer, and the
   // reason is named: the fix for a missing group membership differs from that for a busy port.
-  if (!com_port_.Open(port_name_)) {
+  QtSerialPort& port = driver_->port();
+  if (!port.Open(port_name_)) {
     const std::string why =
-        PortOpenProblem(port_name_, com_port_.last_open_error(), com_port_.last_open_error_text());
+        PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text());
     QTimer::singleShot(0, this, [this, why] { Finish(why); });
     return;
   }
-  com_port_.Close();
+  port.Close();
   // Whatever the box does not send must not pass for data.
   MarkUnread(store_, true);
   phase_ = Phase::kScanning;
-  link_->Connect();
+  driver_->link().Connect();
 }
 
 void BoxSession::Interrupt() {
@@ -71,32 +53,8 @@ void BoxSession::Interrupt() {
   Finish("interrupted");
 }
 
-void BoxSession::OnTransferTick() {
-  link_->Timer2Timer();
-  if (phase_ != Phase::kUploading || link_->direction() != TransferDirection::kUpload) return;
-  const int block = link_->step();
-  if (block + 1 > blocks_sent_) blocks_sent_ = block + 1;
-  if (block != resent_block_) {
-    resent_block_ = block;
-    resends_ = 0;
-  }
-  const LinkFlags& flags = link_->flags();
-  if (flags.wait != WaitState::kLongWait || resends_ >= kUploadResends) return;
-  // The link's long wait counts from 0 once the answer wait (its ticks and the one that ends it)
-  // is over.
-  constexpr int kSilentBeforeLongWait = Link::kWaitTicks + 1;
-  if (link_->transfer_tick() != (resends_ + 1) * kResendTicks - kSilentBeforeLongWait) return;
-  ++resends_;
-  SerialPort& line = recording_port_ ? static_cast<SerialPort&>(*recording_port_) : com_port_;
-  try {
-    FrameWriter(line).SendTransferStep(block, TransferDirection::kUpload, store_);
-  } catch (const std::runtime_error&) {
-    // A write that fails is a lost frame; the link's own time-out ends the upload.
-  }
-}
-
 std::string BoxSession::WithChecksumNote(std::string why) const {
-  const int damaged = link_->checksum_errors();
+  const int damaged = driver_->link().checksum_errors();
   if (damaged > 0) {
     why += "; " + std::to_string(damaged) + " answer(s) failed their checksum (a noisy line?)";
   }
@@ -108,9 +66,8 @@ void BoxSession::SetTimers(bool scan, bool transfer, bool hold) {
     phase_ = Phase::kDownloading;
     phase_start_ms_ = clock_.elapsed();
   }
-  MirrorLinkTimer(timer1_, scan);
-  MirrorLinkTimer(timer2_, transfer);
-  MirrorLinkTimer(hold_timer_, hold);
+  (void)scan;
+  (void)hold;
 }
 
 void BoxSession::ShowStatus(LinkStatus status, int percent, bool visible) {
@@ -187,27 +144,29 @@ void BoxSession::TransferFinished() {
       ApplyModeEntries(entries_, store_);
       phase_ = Phase::kUploading;
       phase_start_ms_ = now;
-      link_->LinkEvent(LinkEventKind::kStartUpload);
-      if (link_->direction() != TransferDirection::kUpload) {
+      if (!driver_->link().StartUpload()) {
         Finish("the box was not ready");
         return;
       }
-      blocks_sent_ = 1;
       return;
     case Phase::kUploading:
       upload_ms_ = now - phase_start_ms_;
-      blocks_sent_ = kModeBlocks;
       upload_complete_ = true;
       // Whatever the box does not send back must not pass for a match.
       MarkUnread(store_, false);
       phase_ = Phase::kReadingBack;
       phase_start_ms_ = now;
-      link_->LinkEvent(LinkEventKind::kReload);
+      driver_->link().Reload();
       return;
-    case Phase::kReadingBack:
+    case Phase::kReadingBack: {
       readback_ms_ = now - phase_start_ms_;
-      Finish({});
+      // Slots still marked unread are what the box did not send back: missing, never its values.
+      const std::string missing = UnreadText(store_, false);
+      Finish(missing.empty() ? std::string()
+                             : WithChecksumNote("the box did not send all of its data back (" +
+                                                missing + " missing)"));
       return;
+    }
     default:
       return;
   }
@@ -215,23 +174,14 @@ void BoxSession::TransferFinished() {
 
 void BoxSession::Finish(std::string failure) {
   if (phase_ == Phase::kDone) return;
-  const bool connected = link_->state() == LinkState::kReady;
+  Link& link = driver_->link();
+  const bool connected = link.state() == LinkState::kReady;
   phase_ = Phase::kDone;
   failure_ = std::move(failure);
   // Release the box as the editor does when it disconnects, then let the port go.
-  if (connected) {
-    link_->Disconnect();
-  } else {
-    SetTimers(false, false, false);
-  }
-  MirrorLinkTimer(timer1_, false);
-  MirrorLinkTimer(timer2_, false);
-  MirrorLinkTimer(hold_timer_, false);
-  if (recording_port_) {
-    recording_port_->Close();
-  } else {
-    com_port_.Close();
-  }
+  if (connected) link.Disconnect();
+  driver_->Stop();
+  driver_->line().Close();
   total_ms_ = clock_.elapsed();
   if (finished_) finished_(*this);
 }

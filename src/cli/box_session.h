@@ -9,9 +9,8 @@
 // Before a download or read-back every slot it carries is marked unread; a download that leaves
 // one unread (a short block, answers taken by another program on the same box) fails, so only
 // data that came in frames that passed their checksums is ever handed on. The link asks a
-// damaged answer again itself. An upload block whose acknowledgement does not come is sent again
-// every three silent seconds, as the editor's pacing repeats an edit, before the link gives the
-// box up.
+// damaged answer again itself, and sends an upload block whose acknowledgement does not come
+// again every three silent seconds before it gives the box up.
 #pragma once
 
 #include <QElapsedTimer>
@@ -25,7 +24,7 @@
 #include "cli/mode_checks.h"
 #include "link/link.h"
 #include "link/link_host.h"
-#include "link/qt/qt_serial_port.h"
+#include "link/qt/link_driver.h"
 #include "link/recording_serial_port.h"
 #include "model/parameter_store.h"
 #include "modes/mode_file.h"
@@ -56,15 +55,15 @@ class BoxSession : public QObject, public LinkHost {
   const std::string& port() const { return port_name_; }
   // Upload blocks sent so far; 0 before the upload began. Once it is above 0 and the read-back
   // has not verified it, the box holds part of the file (all of it after block 8).
-  int blocks_sent() const { return blocks_sent_; }
+  int blocks_sent() const { return driver_->link().upload_blocks_sent(); }
   bool upload_complete() const { return upload_complete_; }
   // Answers that failed their checksum and were asked again.
-  int damaged_answers() const { return link_->checksum_errors(); }
+  int damaged_answers() const { return driver_->link().checksum_errors(); }
   bool done() const { return phase_ == Phase::kDone; }
   bool ok() const { return done() && failure_.empty(); }
   const std::string& failure() const { return failure_; }
   const ParameterStore& store() const { return store_; }
-  const Link& link() const { return *link_; }
+  const Link& link() const { return driver_->link(); }
   // Milliseconds from the start to the end of the session and of each transfer.
   qint64 total_ms() const { return total_ms_; }
   qint64 download_ms() const { return download_ms_; }
@@ -86,28 +85,18 @@ class BoxSession : public QObject, public LinkHost {
   void Begin();
   void TransferFinished();
   void Finish(std::string failure);
-  void OnTransferTick();
   // Why the link failed, with what it saw of damaged answers.
   std::string WithChecksumNote(std::string why) const;
 
   std::string port_name_;
-  QtSerialPort com_port_;
-  std::unique_ptr<RecordingSerialPort> recording_port_;
   ParameterStore store_;
-  std::unique_ptr<Link> link_;
-  QTimer timer1_;
-  QTimer timer2_;
-  QTimer hold_timer_;
+  std::unique_ptr<LinkDriver> driver_;
   std::function<void(BoxSession&)> finished_;
   Phase phase_ = Phase::kIdle;
   bool restore_ = false;
   std::vector<ModeEntry> entries_;
   std::string failure_;
-  int blocks_sent_ = 0;
   bool upload_complete_ = false;
-  // The upload block last sent again, and how often.
-  int resent_block_ = -1;
-  int resends_ = 0;
   QElapsedTimer clock_;
   qint64 phase_start_ms_ = 0;
   qint64 total_ms_ = 0;

@@ -242,6 +242,7 @@ void Receiver::ApplySystemFrame(const std::vector<uint8_t>& frame) {
         return;
       }
       texts_.device_id = IdentityFromWire(payload);
+      flags_.identity_received = true;
       host_.DeviceIdChanged();
       return;
     }

@@ -29,6 +29,8 @@ struct LinkFlags {
   // A complete frame arrived but failed its checksum; nothing of it was stored. The transfer
   // asks for the same step again.
   bool frame_rejected = false;
+  // A device identity frame arrived (the answer to an identity read).
+  bool identity_received = false;
 };
 
 // Texts received from the box, kept from one download to the next.
