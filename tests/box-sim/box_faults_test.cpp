@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ using testing::ChecksumOk;
 using testing::Hex;
 using testing::Read;
 using testing::ReadValue;
+using testing::Request;
 using testing::Set;
 using testing::SplitAnswers;
 
@@ -143,6 +145,233 @@ TEST(BoxFaultsTest, ComesBackAfterTheGivenNumberOfUnheardFrames) {
   std::vector<int> answered;
   for (int i = 0; i < 6; ++i) answered.push_back(static_cast<int>(box.Feed(kProbe).size()));
   EXPECT_EQ(answered, (std::vector<int>{2, 0, 0, 0, 2, 2}));
+}
+
+// A whole-band write: block 3 (Echo) band 0, type, frequency, gain, Q, shelf Q.
+const std::vector<uint8_t> kEchoBand =
+    Request(0xA7, 0x030B, {0, 0, 0, 0, 50, 0, 130, 0, 20, 0, 10, 0});
+
+// A loose connector: frames of the window's kind whose last byte arrives in [FROM, TO) ms after
+// the first identity read was answered are neither carried out nor answered.
+TEST(BoxFaultsTest, LosesTheFramesOfItsKindInTheWindow) {
+  struct Kinded {
+    const char* name;
+    std::vector<uint8_t> request;
+    bool lost_by_all, lost_by_edit, lost_by_keepalive;
+  };
+  const std::vector<Kinded> frames = {
+      {"probe", kProbe, true, false, false},
+      {"keepalive", Set(0x0930, 0x66), true, false, true},
+      {"release", Set(0x0930, 0xAA), true, false, false},
+      {"parameter", Set(0x0500, 77), true, true, false},
+      {"EQ band", kEchoBand, true, true, false},
+      {"system item", Set(0x0903, 2), true, true, false},
+      {"recall", Set(0x0902, 3), true, true, false},
+      {"identity read", Read(0x0940), true, false, false},
+      {"block read", ReadValue(0x0910, 3), true, false, false},
+  };
+  struct Offset {
+    int ms;  // after the first identity answer; the window is 100:200
+    bool inside;
+  };
+  const std::vector<Offset> offsets = {{99, false}, {100, true}, {199, true}, {200, false}};
+  for (LoseKind kind : {LoseKind::kAll, LoseKind::kEdit, LoseKind::kKeepalive}) {
+    for (const Kinded& f : frames) {
+      for (const Offset& at : offsets) {
+        SCOPED_TRACE(::testing::Message() << "kind " << static_cast<int>(kind) << ", " << f.name
+                                          << " at " << at.ms << " ms");
+        const bool of_kind = kind == LoseKind::kAll    ? f.lost_by_all
+                             : kind == LoseKind::kEdit ? f.lost_by_edit
+                                                       : f.lost_by_keepalive;
+        const bool lost = of_kind && at.inside;
+        BoxModel box;
+        box.faults().lose_from_ms = 100;
+        box.faults().lose_to_ms = 200;
+        box.faults().lose_only = kind;
+        // The first identity answer is time 0 of the window.
+        ASSERT_EQ(box.Feed(Read(0x0940), 5000).size(), 11u);
+        const std::vector<uint8_t> expected = BoxModel().Feed(f.request);  // a clean box's
+        const int32_t echo_freq = box.Slot(3, 14);
+        const std::vector<uint8_t> answer = box.Feed(f.request, 5000 + at.ms);
+        EXPECT_EQ(box.frames_lost(), lost ? 1 : 0);
+        EXPECT_EQ(answer, lost ? std::vector<uint8_t>{} : expected);
+        // Not carried out either.
+        const std::string name = f.name;
+        if (name == "parameter") {
+          EXPECT_EQ(box.Slot(5, 0) == 77, !lost);
+        } else if (name == "EQ band") {
+          EXPECT_NE(echo_freq, 50);
+          EXPECT_EQ(box.Slot(3, 14) == 50, !lost);
+        } else if (name == "release") {
+          EXPECT_EQ(box.releases(), lost ? 0 : 1);
+        }
+      }
+    }
+  }
+}
+
+TEST(BoxFaultsTest, TheLossWindowCountsFromTheFirstIdentityAnswerAndByTheLastByte) {
+  BoxModel box;
+  box.faults().lose_from_ms = 0;
+  box.faults().lose_to_ms = 100;
+  // Before the download has ended nothing is lost, however late.
+  EXPECT_EQ(box.Feed(kProbe, 0), kAck);
+  EXPECT_EQ(box.Feed(kProbe, 700), kAck);
+  // An identity read and a probe in one piece: the probe arrives at time 0 and is lost.
+  std::vector<uint8_t> both = Read(0x0940);
+  Append(&both, kProbe);
+  EXPECT_EQ(box.Feed(both, 1000), BoxModel().Feed(Read(0x0940)));
+  EXPECT_TRUE(box.session_started());
+  EXPECT_EQ(box.frames_lost(), 1);
+  // A frame that starts inside the window but ends at its end is heard, and the reverse is not.
+  EXPECT_TRUE(box.Feed(kProbe.data(), 4, 1099).empty());
+  EXPECT_EQ(box.Feed(kProbe.data() + 4, kProbe.size() - 4, 1100), kAck);
+  BoxModel late;
+  late.faults().lose_from_ms = 50;
+  late.faults().lose_to_ms = 100;
+  late.Feed(Read(0x0940), 0);
+  EXPECT_TRUE(late.Feed(kProbe.data(), 4, 49).empty());
+  EXPECT_TRUE(late.Feed(kProbe.data() + 4, kProbe.size() - 4, 50).empty());
+  EXPECT_EQ(late.frames_lost(), 1);
+  // Later identity reads do not move time 0.
+  EXPECT_EQ(late.Feed(Read(0x0940), 60).size(), 0u);
+  EXPECT_EQ(late.Feed(kProbe, 100), kAck);
+  // Without a time, bytes arrive when the last ones did.
+  EXPECT_EQ(late.Feed(kProbe), kAck);
+}
+
+// One lost edit: the N-th edit frame (writes to blocks 0..9 but link control) is neither carried
+// out nor acknowledged; probes, keepalives and reads are not counted.
+TEST(BoxFaultsTest, LosesTheNthEditFrame) {
+  const std::vector<std::vector<uint8_t>> line = {
+      kProbe,
+      Set(0x0500, 11),  // edit 1
+      Set(0x0930, 0x66),
+      Read(0x0940),
+      kEchoBand,        // edit 2
+      Set(0x0304, 44),  // edit 3
+      kProbe,
+      Set(0x0903, 2),  // edit 4
+  };
+  struct Case {
+    int n;
+    std::vector<bool> answered;
+  };
+  const std::vector<Case> cases = {
+      {0, {true, true, true, true, true, true, true, true}},
+      {1, {true, false, true, true, true, true, true, true}},
+      {2, {true, true, true, true, false, true, true, true}},
+      {3, {true, true, true, true, true, false, true, true}},
+      {4, {true, true, true, true, true, true, true, false}},
+      {5, {true, true, true, true, true, true, true, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.n);
+    BoxModel box;
+    box.faults().lose_edit_frame = c.n;
+    std::vector<bool> answered;
+    for (const auto& frame : line) answered.push_back(!box.Feed(frame).empty());
+    EXPECT_EQ(answered, c.answered);
+    EXPECT_EQ(box.edit_frames(), 4);
+    // What was lost was not carried out; the rest was.
+    EXPECT_EQ(box.Slot(5, 0) == 11, c.n != 1);
+    EXPECT_EQ(box.Slot(3, 14) == 50, c.n != 2);
+    EXPECT_EQ(box.Slot(3, 4) == 44, c.n != 3);
+    EXPECT_EQ(box.Slot(kSystemBlock, 3) == 2, c.n != 4);
+  }
+  // An edit lost in the window counts too.
+  BoxModel box;
+  box.faults().lose_from_ms = 0;
+  box.faults().lose_to_ms = 10;
+  box.faults().lose_edit_frame = 2;
+  box.Feed(Read(0x0940), 0);
+  EXPECT_TRUE(box.Feed(Set(0x0500, 11), 5).empty());
+  EXPECT_TRUE(box.Feed(Set(0x0500, 12), 10).empty());
+  EXPECT_EQ(box.Feed(Set(0x0500, 13), 10), kAck);
+  EXPECT_EQ(box.frames_lost(), 2);
+}
+
+// Back from a silence, another box answers: another identity, other settings, the same
+// passwords and names.
+TEST(BoxFaultsTest, AnotherBoxAnswersAfterASilenceWhenAsked) {
+  const std::array<uint8_t, 4> other = {0x12, 0x34, 0x56, 0x78};
+  const std::vector<uint8_t> old_identity = BoxModel().Feed(Read(0x0940));
+  const std::vector<uint8_t> new_identity = Request(0xA0, 0x0940, {0x12, 0x34, 0x56, 0x78});
+  struct Step {
+    std::vector<uint8_t> request;
+    int64_t ms;
+  };
+  struct Case {
+    const char* name;
+    Faults faults;
+    std::vector<Step> before;  // ends in the silence
+    int64_t back_ms;           // when the box is asked again
+    bool swapped;
+  };
+  Faults window;
+  window.lose_from_ms = 0;
+  window.lose_to_ms = 100;
+  window.swap_identity = true;
+  window.swapped_identity = other;
+  Faults edit_window = window;
+  edit_window.lose_only = LoseKind::kEdit;  // the window ends all the same
+  Faults silence;
+  silence.silent_after_frames = 1;
+  silence.silent_for_frames = 2;
+  silence.swap_identity = true;
+  silence.swapped_identity = other;
+  Faults plain_silence = silence;
+  plain_silence.swap_identity = false;
+  Faults endless = silence;
+  endless.silent_for_frames = -1;
+  const std::vector<Step> in_window = {{Read(0x0940), 0}, {kProbe, 50}, {kProbe, 99}};
+  const std::vector<Step> two_unheard = {{Read(0x0940), 0}, {kProbe, 0}, {kProbe, 0}};
+  const std::vector<Case> cases = {
+      {"end of the loss window", window, in_window, 100, true},
+      {"end of an edit-only window", edit_window, in_window, 100, true},
+      {"end of a silence of frames", silence, two_unheard, 0, true},
+      {"no --swap-identity", plain_silence, two_unheard, 0, false},
+      {"a silence that never ends", endless, two_unheard, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BoxModel box;
+    box.faults() = c.faults;
+    const int32_t music_freq = box.Slot(0, 5);  // MusFreEdit1
+    const std::vector<uint8_t> music_before = BoxModel().Feed(ReadValue(0x0910, 0));
+    EXPECT_EQ(box.Feed(c.before.front().request, c.before.front().ms), old_identity);
+    for (std::size_t i = 1; i < c.before.size(); ++i) {
+      EXPECT_FALSE(box.swapped());
+      EXPECT_EQ(box.Feed(c.before[i].request, c.before[i].ms).size(),
+                c.name == std::string("end of an edit-only window") ? 2u : 0u);
+    }
+    const std::vector<uint8_t> identity = box.Feed(Read(0x0940), c.back_ms);
+    const std::vector<uint8_t> music = box.Feed(ReadValue(0x0910, 0), c.back_ms);
+    EXPECT_EQ(box.swapped(), c.swapped);
+    if (c.name == std::string("a silence that never ends")) {
+      EXPECT_TRUE(identity.empty());
+      continue;
+    }
+    EXPECT_EQ(identity, c.swapped ? new_identity : old_identity);
+    EXPECT_EQ(box.Slot(0, 5) != music_freq, c.swapped);
+    EXPECT_EQ(music != music_before, c.swapped);
+    EXPECT_EQ(box.current_mode(), c.swapped ? 4 : 0);
+    EXPECT_EQ(box.Feed(Read(0x0904), c.back_ms), BoxModel().Feed(Read(0x0904)));  // password
+    // Once only, and from then on.
+    EXPECT_EQ(box.Feed(Read(0x0940), c.back_ms + 5000), c.swapped ? new_identity : old_identity);
+    EXPECT_EQ(box.current_mode(), c.swapped ? 4 : 0);
+  }
+
+  // A first box already in mode 4: the other box takes the next mode whose Music row differs.
+  BoxModel box;
+  box.faults() = window;
+  box.Feed(Set(0x0902, 4), 0);
+  box.Feed(Read(0x0940), 0);
+  const int32_t music_freq = box.Slot(0, 5);
+  box.Feed(kProbe, 100);
+  EXPECT_TRUE(box.swapped());
+  EXPECT_EQ(box.current_mode(), 5);
+  EXPECT_NE(box.Slot(0, 5), music_freq);
 }
 
 // A receiver that hunts the way the PC does: skip to 0xFE or 0xFC, then take the piece.

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "box_test_util.h"
+
 extern char** environ;
 
 namespace {
@@ -253,6 +255,63 @@ TEST(BoxSimProgramTest, RejectsUnknownOptions) {
   BoxSimProcess sim({"--no-such-switch"});
   ASSERT_TRUE(sim.running());
   EXPECT_EQ(sim.Wait(), 2);
+}
+
+// A loose connector for half a second of the connected session, then another box answers.
+TEST(BoxSimProgramTest, LosesFramesInTheWindowThenAnotherBoxAnswers) {
+  BoxSimProcess sim({"--lose-ms", "0:500", "--swap-identity", "12345678"});
+  const std::string path = sim.ReadPath();
+  ASSERT_FALSE(path.empty());
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  const auto exchange = [fd](const std::vector<uint8_t>& request, std::size_t want,
+                             int timeout_ms) {
+    EXPECT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    return ReadFor(fd, want, timeout_ms);
+  };
+  const std::vector<uint8_t> read_music = kc::boxsim::testing::Hex("FC B1 06 A0 09 10 00 00 04");
+  constexpr std::size_t kMusicAnswer = 7 + 2 * 106;
+  // Before the first identity answer the window has not begun.
+  const std::vector<uint8_t> music_before = exchange(read_music, kMusicAnswer, 1000);
+  ASSERT_EQ(music_before.size(), kMusicAnswer);
+  EXPECT_EQ(exchange(kReadIdentity, 11, 1000),
+            kc::boxsim::testing::Hex("FC B1 08 A0 09 40 4B 31 07 E5 FC"));
+  const auto session = Clock::now();
+  // Inside the window: lost, unanswered.
+  EXPECT_TRUE(exchange(kProbe, 2, 250).empty());
+  // After it (waiting in poll for answers that do not come): another box.
+  const auto in_session =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - session).count();
+  EXPECT_TRUE(ReadFor(fd, 1, 650 - static_cast<int>(in_session)).empty());
+  EXPECT_EQ(exchange(kProbe, 2, 1000), (std::vector<uint8_t>{0xFE, 0xBB}));
+  EXPECT_EQ(exchange(kReadIdentity, 11, 1000),
+            kc::boxsim::testing::Hex("FC B1 08 A0 09 40 12 34 56 78 48"));
+  const std::vector<uint8_t> music_after = exchange(read_music, kMusicAnswer, 1000);
+  ASSERT_EQ(music_after.size(), kMusicAnswer);
+  EXPECT_NE(music_after, music_before);
+  close(fd);
+}
+
+TEST(BoxSimProgramTest, RejectsLossSwitchesThatCannotWork) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--lose-ms", "500"},
+      {"--lose-ms", "500:500"},
+      {"--lose-ms", "600:500"},
+      {"--lose-ms", "-1:500"},
+      {"--lose-ms", "0:500", "--lose-only", "reads"},
+      {"--lose-only", "edit"},  // no window
+      {"--lose-frame", "0"},
+      {"--lose-frame", "x"},
+      {"--swap-identity", "1234567"},
+      {"--swap-identity", "12345678"},  // no silence to come back from
+      {"--swap-identity", "12345678", "--silent-after", "3"},
+  };
+  for (const auto& args : bad) {
+    SCOPED_TRACE(args.front() + " " + args[1]);
+    BoxSimProcess sim(args);
+    ASSERT_TRUE(sim.running());
+    EXPECT_EQ(sim.Wait(), 2);
+  }
 }
 
 }  // namespace

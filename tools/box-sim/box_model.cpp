@@ -23,6 +23,8 @@ constexpr std::array<BlockLayout, 10> kLayouts = {{
 }};
 
 constexpr int kMusicSetOffset = 52;
+// The stored mode whose settings another box, met after a silence, starts with.
+constexpr int kOtherBoxMode = 4;
 constexpr std::size_t kBandPayload = 12;
 constexpr std::size_t kStorePayload = 22;
 
@@ -63,6 +65,16 @@ int SlotOfIndex(int block, int index, int disco) {
   if (block == 0) return index < 2 ? index : index + kMusicSetOffset * d;
   if (index <= LastPairedIndex(block) && index % 2 == 0) return index + d;
   return index;
+}
+
+bool IsEditFrame(const Frame& frame) {
+  return frame.access == kAccessWrite && frame.block() <= kSystemBlock &&
+         frame.id != ((kSystemBlock << 8) | kItemLinkControl);
+}
+
+bool IsKeepaliveFrame(const Frame& frame) {
+  return frame.access == kAccessWrite && frame.id == ((kSystemBlock << 8) | kItemLinkControl) &&
+         frame.payload.size() >= 2 && frame.value() == kLinkKeepalive;
 }
 
 std::vector<std::vector<uint8_t>> SplitIntoPieces(const std::vector<uint8_t>& bytes,
@@ -128,7 +140,8 @@ bool BoxModel::silent() const {
          (faults_.silent_for_frames < 0 || frames_unheard_ < faults_.silent_for_frames);
 }
 
-std::vector<uint8_t> BoxModel::Feed(const uint8_t* data, std::size_t size) {
+std::vector<uint8_t> BoxModel::Feed(const uint8_t* data, std::size_t size, int64_t now_ms) {
+  now_ms_ = now_ms;
   std::vector<uint8_t> out;
   if (silent() && faults_.silent_for_frames < 0) return out;
   reader_.Push(data, size);
@@ -137,6 +150,11 @@ std::vector<uint8_t> BoxModel::Feed(const uint8_t* data, std::size_t size) {
     if (silent()) {
       // The line is back once the PC has sent this many frames into the void.
       ++frames_unheard_;
+      if (!silent()) ComeBack();
+      continue;
+    }
+    if (Lose(frame)) {
+      ++frames_lost_;
       continue;
     }
     Handle(frame, &out);
@@ -148,6 +166,41 @@ std::vector<uint8_t> BoxModel::Feed(const uint8_t* data, std::size_t size) {
     }
   }
   return out;
+}
+
+bool BoxModel::Lose(const Frame& frame) {
+  const bool edit = IsEditFrame(frame);
+  if (edit) ++edit_frames_;
+  if (faults_.lose_from_ms >= 0 && session_started_) {
+    const int64_t at = now_ms_ - session_start_ms_;
+    if (at >= faults_.lose_to_ms && !window_over_) {
+      window_over_ = true;
+      ComeBack();
+    }
+    const bool kind = faults_.lose_only == LoseKind::kAll ||
+                      (faults_.lose_only == LoseKind::kEdit && edit) ||
+                      (faults_.lose_only == LoseKind::kKeepalive && IsKeepaliveFrame(frame));
+    if (kind && at >= faults_.lose_from_ms && at < faults_.lose_to_ms) return true;
+  }
+  return edit && faults_.lose_edit_frame > 0 && edit_frames_ == faults_.lose_edit_frame;
+}
+
+void BoxModel::ComeBack() {
+  if (!faults_.swap_identity || swapped_) return;
+  swapped_ = true;
+  identity_ = faults_.swapped_identity;
+  // Another box holds other settings; at least its Music row differs, which the PC's download
+  // shows at once.
+  for (int k = 0; k < kModeCount; ++k) {
+    const int mode = (kOtherBoxMode + k) % kModeCount;
+    if (modes_[mode].image[0] != present_[0]) {
+      RecallMode(mode);
+      return;
+    }
+  }
+  // Every stored mode has the present Music row: the other box differs in Auto/Manual.
+  RecallMode(kOtherBoxMode);
+  present_[0][0] = present_[0][0] != 0 ? 0 : 1;
 }
 
 void BoxModel::Handle(const Frame& frame, std::vector<uint8_t>* out) {
@@ -300,6 +353,12 @@ void BoxModel::HandleRead(const Frame& frame, std::vector<uint8_t>* out) {
     }
     case kItemIdentity:
       payload.assign(identity_.begin(), identity_.end());
+      // The first identity read answered is the last request of the PC's connection download:
+      // the loss window's time 0.
+      if (!session_started_) {
+        session_started_ = true;
+        session_start_ms_ = now_ms_;
+      }
       break;
     case kItemStoreMode:
     case kItemRecallMode:

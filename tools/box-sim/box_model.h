@@ -62,6 +62,19 @@ const BlockLayout* LayoutOf(int block);
 //   All other blocks and indices: the slot is the index.
 int SlotOfIndex(int block, int index, int disco);
 
+// Which frames a loss window (Faults::lose_from_ms) loses.
+enum class LoseKind {
+  kAll,        // every frame
+  kEdit,       // edit frames (IsEditFrame)
+  kKeepalive,  // keepalives (IsKeepaliveFrame)
+};
+
+// An edit: a write to blocks 0..9 other than link control 0x0930 (parameters, EQ bands, system
+// items, recall, store, passwords, whole blocks).
+bool IsEditFrame(const Frame& frame);
+// A keepalive: link control 0x0930 written with 0x66.
+bool IsKeepaliveFrame(const Frame& frame);
+
 // Fault switches for testing the PC's failure handling.
 struct Faults {
   // Handle this many frames, then go silent: later bytes are neither applied nor answered, as if
@@ -92,6 +105,23 @@ struct Faults {
   int answer_delay_ms = 0;
   // Seed of the noise generator, so that a run can be repeated.
   uint32_t noise_seed = 1;
+  // Lose, unheard (neither carried out nor answered), the frames of kind lose_only whose last
+  // byte arrives from lose_from_ms up to, not including, lose_to_ms after the box answered its
+  // first identity read (0x0940), as a loose connector does for a few seconds. Before that
+  // answer nothing is lost. -1 for no window.
+  int lose_from_ms = -1;
+  int lose_to_ms = -1;
+  LoseKind lose_only = LoseKind::kAll;
+  // Lose the n-th edit frame (1-based; every intact edit frame heard outside a silent_after
+  // silence counts, one lost in the window too). 0 for none.
+  int lose_edit_frame = 0;
+  // When the box comes back from a silence (the first frame heard after a silent_for silence, or
+  // the first frame arriving at or after lose_to_ms), it is another box, once: it answers
+  // identity reads with swapped_identity, and its present settings are another stored mode's
+  // (mode 4, or the next one whose Music row differs from the present one). Passwords, mode
+  // names and stored modes stay.
+  bool swap_identity = false;
+  std::array<uint8_t, 4> swapped_identity{};
 };
 
 // Cuts bytes into pieces of at most `piece` bytes (at least 1), for split delivery.
@@ -107,9 +137,18 @@ class BoxModel {
   BoxModel();
 
   // Bytes the PC wrote, in any fragmentation; returns the bytes the box answers, in order.
-  std::vector<uint8_t> Feed(const uint8_t* data, std::size_t size);
+  // The model keeps no clock: now_ms (milliseconds on any steady clock) says when these bytes
+  // arrived, for the loss window; without it they arrive at the time of the previous call (0 at
+  // first).
+  std::vector<uint8_t> Feed(const uint8_t* data, std::size_t size, int64_t now_ms);
+  std::vector<uint8_t> Feed(const uint8_t* data, std::size_t size) {
+    return Feed(data, size, now_ms_);
+  }
+  std::vector<uint8_t> Feed(const std::vector<uint8_t>& bytes, int64_t now_ms) {
+    return Feed(bytes.data(), bytes.size(), now_ms);
+  }
   std::vector<uint8_t> Feed(const std::vector<uint8_t>& bytes) {
-    return Feed(bytes.data(), bytes.size());
+    return Feed(bytes.data(), bytes.size(), now_ms_);
   }
 
   // Present image: blocks 0..8 in slot order, block 9 the system items by index. Reads outside a
@@ -140,11 +179,24 @@ class BoxModel {
   bool silent() const;
   void SetIdentity(const std::array<uint8_t, 4>& identity) { identity_ = identity; }
 
+  // The loss faults: frames lost (window or n-th edit), edit frames counted, whether the first
+  // identity read was answered (the loss window's time 0) and whether the box became another.
+  int frames_lost() const { return frames_lost_; }
+  int edit_frames() const { return edit_frames_; }
+  bool session_started() const { return session_started_; }
+  bool swapped() const { return swapped_; }
+
  private:
   struct Mode {
     std::string name;
     AudioImage image;
   };
+
+  // True when a frame is lost to the loss window or the n-th-edit switch; counts edit frames
+  // and turns the box into another one at the window's end.
+  bool Lose(const Frame& frame);
+  // The end of a silence: with swap_identity, the box is another one from now on.
+  void ComeBack();
 
   // Carries out one frame and appends the answer, if any, to out.
   void Handle(const Frame& frame, std::vector<uint8_t>* out);
@@ -179,6 +231,13 @@ class BoxModel {
   int frames_sent_ = 0;
   int frames_unheard_ = 0;
   int releases_ = 0;
+  int64_t now_ms_ = 0;
+  bool session_started_ = false;
+  int64_t session_start_ms_ = 0;
+  bool window_over_ = false;
+  int edit_frames_ = 0;
+  int frames_lost_ = 0;
+  bool swapped_ = false;
 };
 
 }  // namespace kc::boxsim

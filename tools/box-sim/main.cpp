@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +49,13 @@ constexpr const char kUsage[] =
     "  --noise N            put N noise bytes (never 0xFC or 0xFE) before every answer\n"
     "  --seed N             seed of the noise bytes (default 1)\n"
     "  --delay-ms N         wait N milliseconds before every answer\n"
+    "  --lose-ms FROM:TO    lose, unanswered and not carried out, the frames arriving from FROM\n"
+    "                       up to TO milliseconds after the first identity read was answered\n"
+    "  --lose-only KIND     with --lose-ms, lose only frames of KIND: edit (writes to blocks 0\n"
+    "                       to 9 but link control), keepalive, or all (the default)\n"
+    "  --lose-frame N       lose the N-th edit frame (counting from 1)\n"
+    "  --swap-identity HEX  back from a silence (--lose-ms, --silent-after with --silent-for),\n"
+    "                       be another box: identity HEX, other settings\n"
     "  --verbose            log every exchange in hexadecimal, and the port being opened and\n"
     "                       closed, on stderr\n"
     "  --help               show this text\n";
@@ -86,8 +94,40 @@ bool ParseCount(const char* text, int* out) {
   return true;
 }
 
+// An identity: 8 hexadecimal digits, most significant byte first.
+bool ParseIdentity(const char* text, std::array<uint8_t, 4>* out) {
+  char* end = nullptr;
+  const unsigned long id = std::strtoul(text, &end, 16);
+  if (end == text || *end != '\0' || std::strlen(text) != 8) return false;
+  *out = {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16),
+          static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id)};
+  return true;
+}
+
+// FROM:TO, both non-negative, FROM below TO.
+bool ParseWindow(const char* text, int* from, int* to) {
+  const char* colon = std::strchr(text, ':');
+  if (colon == nullptr) return false;
+  const std::string first(text, colon);
+  return ParseCount(first.c_str(), from) && ParseCount(colon + 1, to) && *from < *to;
+}
+
+// Milliseconds on the steady clock, for the loss window.
+int64_t NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+std::string IdentityText(const std::array<uint8_t, 4>& id) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X", id[0], id[1], id[2], id[3]);
+  return text;
+}
+
 // Returns 0 to run, 1 after --help, 2 on a bad command line.
 int ParseOptions(int argc, char** argv, Options* opt) {
+  bool lose_only = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto count = [&](int* out) {
@@ -129,18 +169,42 @@ int ParseOptions(int argc, char** argv, Options* opt) {
       ++i;
       opt->faults.short_block = block;
       opt->faults.short_block_values = values;
-    } else if (arg == "--identity") {
-      unsigned long id = 0;
-      char* end = nullptr;
-      if (i + 1 < argc) id = std::strtoul(argv[i + 1], &end, 16);
-      if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || std::strlen(argv[i + 1]) != 8) {
-        std::fputs("box-sim: --identity needs 8 hexadecimal digits\n", stderr);
+    } else if (arg == "--identity" || arg == "--swap-identity") {
+      const bool swap = arg == "--swap-identity";
+      if (i + 1 >= argc ||
+          !ParseIdentity(argv[i + 1], swap ? &opt->faults.swapped_identity : &opt->identity)) {
+        std::fprintf(stderr, "box-sim: %s needs 8 hexadecimal digits\n", arg.c_str());
         return 2;
       }
       ++i;
-      opt->identity = {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16),
-                       static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id)};
-      opt->has_identity = true;
+      (swap ? opt->faults.swap_identity : opt->has_identity) = true;
+    } else if (arg == "--lose-ms") {
+      if (i + 1 >= argc ||
+          !ParseWindow(argv[i + 1], &opt->faults.lose_from_ms, &opt->faults.lose_to_ms)) {
+        std::fputs("box-sim: --lose-ms needs FROM:TO milliseconds, FROM below TO\n", stderr);
+        return 2;
+      }
+      ++i;
+    } else if (arg == "--lose-only") {
+      const std::string kind = i + 1 < argc ? argv[i + 1] : "";
+      if (kind == "all") {
+        opt->faults.lose_only = kc::boxsim::LoseKind::kAll;
+      } else if (kind == "edit") {
+        opt->faults.lose_only = kc::boxsim::LoseKind::kEdit;
+      } else if (kind == "keepalive") {
+        opt->faults.lose_only = kc::boxsim::LoseKind::kKeepalive;
+      } else {
+        std::fputs("box-sim: --lose-only needs edit, keepalive or all\n", stderr);
+        return 2;
+      }
+      ++i;
+      lose_only = true;
+    } else if (arg == "--lose-frame") {
+      if (!count(&opt->faults.lose_edit_frame)) return 2;
+      if (opt->faults.lose_edit_frame == 0) {
+        std::fputs("box-sim: --lose-frame counts from 1\n", stderr);
+        return 2;
+      }
     } else if (arg == "--split") {
       opt->faults.split_writes = true;
     } else if (arg == "--noise") {
@@ -156,6 +220,20 @@ int ParseOptions(int argc, char** argv, Options* opt) {
       std::fprintf(stderr, "box-sim: unknown option %s\n%s", arg.c_str(), kUsage);
       return 2;
     }
+  }
+  // Switches that would have no effect are mistakes.
+  const kc::boxsim::Faults& f = opt->faults;
+  if (lose_only && f.lose_from_ms < 0) {
+    std::fputs("box-sim: --lose-only needs --lose-ms\n", stderr);
+    return 2;
+  }
+  if (f.swap_identity && f.lose_from_ms < 0 &&
+      (f.silent_after_frames < 0 || f.silent_for_frames <= 0)) {
+    std::fputs(
+        "box-sim: --swap-identity needs a silence: --lose-ms, or --silent-after with "
+        "--silent-for\n",
+        stderr);
+    return 2;
   }
   return 0;
 }
@@ -360,7 +438,25 @@ int main(int argc, char** argv) {
       continue;
     }
     if (opt.verbose) LogHex("pc  ->", buffer.data(), static_cast<std::size_t>(n));
-    const std::vector<uint8_t> answer = box.Feed(buffer.data(), static_cast<std::size_t>(n));
+    const int lost_before = box.frames_lost();
+    const bool started_before = box.session_started();
+    const bool swapped_before = box.swapped();
+    // The model keeps no clock: it is told when the bytes arrived, for the loss window.
+    const std::vector<uint8_t> answer =
+        box.Feed(buffer.data(), static_cast<std::size_t>(n), NowMs());
+    if (opt.verbose) {
+      // Only the loss switches make these happen, so the log is unchanged without them.
+      if (!started_before && box.session_started() && opt.faults.lose_from_ms >= 0) {
+        std::fputs("identity read answered: loss window clock started\n", stderr);
+      }
+      if (box.frames_lost() != lost_before) {
+        std::fprintf(stderr, "lost %d frame(s)\n", box.frames_lost() - lost_before);
+      }
+      if (!swapped_before && box.swapped()) {
+        std::fprintf(stderr, "back from the silence as another box: identity %s, mode %d\n",
+                     IdentityText(box.identity()).c_str(), box.current_mode() + 1);
+      }
+    }
     if (answer.empty()) continue;
     if (opt.verbose) LogHex("box ->", answer.data(), answer.size());
     if (watch.listening()) Answer(master, answer, box.faults());
