@@ -51,7 +51,10 @@ class EditPacer {
   // Sends the edit frame in flight again, as it was sent.
   void ResendInFlight();
   // Forgets the frame in flight without confirming it (the line is gone, or a new connection).
-  void ForgetInFlight() { flight_ = Flight::kNone; }
+  void ForgetInFlight() {
+    flight_ = Flight::kNone;
+    flight_slots_.clear();
+  }
 
   void EmptyQueues();
   void EmptyParams();

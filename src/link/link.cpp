@@ -333,6 +333,9 @@ void Link::TransferDone() {
   phase_ = Phase::kReady;
   pacer_.EmptyQueues();
   watch_.OpenGate();
+  // The box has answered the whole transfer: it is clear for the next frame (a download that
+  // followed another identity had no acknowledgement to say so).
+  receiver_.flags().clear_to_send = true;
   status_ = LinkStatus::kConnected;
   UpdateStatusBox(false);
   host_.ShowEditor();

@@ -1,9 +1,18 @@
 #include "link/qt/qt_serial_port.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QSerialPortInfo>
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 
 namespace kc {
 namespace {
@@ -25,6 +34,14 @@ bool IsFatal(QSerialPort::SerialPortError error) {
          error == QSerialPort::ResourceError;
 }
 
+// The device a port name leads to, through any symbolic links; the name itself when it leads
+// nowhere (Qt then says why it cannot be opened).
+std::string ResolvedDevice(const std::string& name) {
+  char resolved[PATH_MAX];
+  if (::realpath(name.c_str(), resolved) == nullptr) return name;
+  return resolved;
+}
+
 }  // namespace
 
 QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
@@ -36,6 +53,7 @@ QtSerialPort::~QtSerialPort() {
   // No notification or error report may reach the owner while the port goes away.
   port_.disconnect(this);
   port_.close();
+  ReleaseDevice();
 }
 
 void QtSerialPort::SetReceiveHandler(std::function<void(int count)> handler) {
@@ -46,26 +64,63 @@ void QtSerialPort::SetLogHandler(std::function<void(const std::string& line)> lo
   log_ = std::move(log);
 }
 
-std::string QtSerialPort::name() const { return port_.portName().toStdString(); }
+bool QtSerialPort::ClaimDevice(const std::string& device) {
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    // EBUSY: a program holds it in exclusive mode. Other reasons (missing, permission denied)
+    // are Qt's to report.
+    return errno != EBUSY;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+    ::close(fd);  // not a device: Qt says what it is
+    return true;
+  }
+  int exclusive = 0;
+  if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    ::close(fd);
+    return false;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return !held;  // a file system without flock: nothing to go by
+  }
+  claim_fd_ = fd;
+  return true;
+}
+
+void QtSerialPort::ReleaseDevice() {
+  if (claim_fd_ >= 0) ::close(claim_fd_);
+  claim_fd_ = -1;
+}
 
 bool QtSerialPort::Open(const std::string& name) {
   Close();
   ++generation_;
   failed_ = false;
   missed_notification_ = false;
-  port_.setPortName(QString::fromStdString(name));
+  name_ = name;
+  last_open_error_ = QSerialPort::NoError;
+  last_open_error_text_.clear();
+  const std::string device = ResolvedDevice(name);
+  if (!ClaimDevice(device)) {
+    last_open_error_ = QSerialPort::PermissionError;
+    last_open_error_text_ = kPortBusyText;
+    return false;
+  }
+  port_.setPortName(QString::fromStdString(device));
   port_.setBaudRate(kBaudRate);
   port_.setDataBits(QSerialPort::Data8);
   port_.setParity(QSerialPort::NoParity);
   port_.setStopBits(QSerialPort::OneStop);
   port_.setFlowControl(QSerialPort::NoFlowControl);
   port_.setReadBufferSize(kReadBufferSize);
-  last_open_error_ = QSerialPort::NoError;
-  last_open_error_text_.clear();
   if (!port_.open(QIODevice::ReadWrite)) {
     last_open_error_ = port_.error();
     last_open_error_text_ = port_.errorString().toStdString();
     port_.clearError();
+    ReleaseDevice();
     return false;
   }
   // A pseudo-terminal has no modem lines and refuses these; that is harmless.
@@ -74,6 +129,7 @@ bool QtSerialPort::Open(const std::string& name) {
   port_.clearError();
   if (failed_) {  // the device went away while it was being set up
     port_.close();
+    ReleaseDevice();
     return false;
   }
   return true;
@@ -81,6 +137,7 @@ bool QtSerialPort::Open(const std::string& name) {
 
 void QtSerialPort::Close() {
   if (port_.isOpen()) port_.close();
+  ReleaseDevice();
   port_.clearError();
   failed_ = false;
   missed_notification_ = false;
@@ -175,6 +232,7 @@ void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
       [this, generation] {
         if (generation == generation_ && failed_) {
           port_.close();
+          ReleaseDevice();
           port_.clearError();
         }
       },
