@@ -122,6 +122,9 @@ bool Receiver::ReadHeader(int& budget) {
 }
 
 void Receiver::ReadBody(int count, int budget) {
+  // The bytes still waiting are the notification's count less what the hunt and the header took:
+  // a count taken as a whole (count >= expected + 4) would let noise bytes before a frame pass
+  // for its body, and the read would come up short.
   if (budget < expected_) return;  // not all of the body is waiting yet
   Log("缓存长度K:C:L=" + std::to_string(count) + " " + std::to_string(count) + " " +
       std::to_string(expected_));
