@@ -76,8 +76,13 @@ TEST(StartUp, EditorStartsOnTheMusicPageWithThePortsListed) {
   ScriptedMessageBoxes boxes;
   Program program(&boxes, [] { return std::vector<std::string>{"/dev/nonexistent-a", "b"}; });
   EXPECT_EQ(program.Form1().pages().current_page(), 0);
-  EXPECT_EQ(program.Form3().link().port_names(),
-            (std::vector<std::string>{"/dev/nonexistent-a", "b"}));
+  // The start-up search probes the listed ports in order; neither opens, and each is logged.
+  program.Form3().link().Timer1Timer();
+  program.Form3().link().Timer1Timer();
+  QStringList unopened = program.Form1().pages().diagnostic_log()->toPlainText().split('\n');
+  unopened = unopened.filter(QStringLiteral("端口无法打开"));
+  EXPECT_EQ(unopened, (QStringList{QStringLiteral("端口无法打开: /dev/nonexistent-a"),
+                                   QStringLiteral("端口无法打开: b")}));
 }
 
 TEST(StartUp, PreparesTheModeFoldersBelowTheProgramFolderAndWiresTheModeFiles) {

@@ -182,10 +182,7 @@ bool ProgramOnBox::BoxFollows(int timeout_ms) {
 
 bool ProgramOnBox::LinkQuiet(int timeout_ms) {
   return WaitFor(
-      [&] {
-        return TheLink().flags().clear_to_send && TheLink().WaitingParams().empty() &&
-               TheLink().WaitingBands().empty() && !TheLink().repeat_last();
-      },
+      [&] { return TheLink().state() == LinkState::kReady && TheLink().PendingCount() == 0; },
       timeout_ms);
 }
 

@@ -100,7 +100,7 @@ class ProgramOnBox : public ::testing::Test {
 
   // The box's image equals the store's within the time given.
   bool BoxFollows(int timeout_ms = 5000);
-  // Nothing waits to be sent and the box is clear to send.
+  // The link is Ready and the box has every edit (each acknowledged).
   bool LinkQuiet(int timeout_ms);
   // Waits for the transfer started by the last action to end with the link Ready again.
   bool WaitForTransfer(int done_before);

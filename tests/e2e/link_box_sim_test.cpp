@@ -159,7 +159,7 @@ TEST(LinkAgainstBoxSim, DownloadsTheWholeBoxThenEditsComeBackOnReload) {
   // Spoil the local copies, reload, and the box's values come back.
   rig.store.StoreValue(plain_id, 7777);
   rig.store.StoreValue(gain_id, 7777);
-  rig.link.LinkEvent(LinkEventKind::kReload);
+  ASSERT_TRUE(rig.link.Reload());
   EXPECT_TRUE(WaitFor([&] { return rig.host.status == LinkStatus::kLoading; }, 1000));
   ASSERT_TRUE(WaitFor([&] { return rig.host.editor_shown == 2; }, 10000));
   EXPECT_EQ(rig.store.Working(plain_id), plain_value);

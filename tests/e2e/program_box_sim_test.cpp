@@ -122,7 +122,7 @@ TEST_F(ProgramAgainstPtyBox, AModeFileLoadedWhileConnectedIsUploadedToTheBox) {
 
   EXPECT_EQ(editor.mode_files()->LoadModeFile(name), ModeStatus::kOk);
   std::filesystem::remove(editor.mode_files()->PathOf(name));
-  EXPECT_EQ(program_->Form3().link().direction(), TransferDirection::kUpload);
+  EXPECT_EQ(program_->Form3().link().status(), LinkStatus::kUploading);
   ASSERT_TRUE(WaitFor([&] { return program_->Form3().transfers_done() == 2; }, 20000));
   EXPECT_EQ(box_.model().Slot(5, 3), kept);
   EXPECT_EQ(program_->Form3().link().state(), LinkState::kReady);

@@ -48,7 +48,7 @@ class LinkBoxSimTest : public ::testing::Test {
     link.Timer1Timer();
     Notify();
     link.Timer1Timer();
-    for (int tick = 0; tick < 200 && link.transfer_timer_on(); ++tick) {
+    for (int tick = 0; tick < 200 && host.transfer_on; ++tick) {
       Notify();
       link.Timer2Timer();
     }
@@ -176,7 +176,7 @@ TEST_F(LinkBoxSimTest, BurstOfEditsLeavesTheBoxWithTheLatestValues) {
       edits.push_back(edit);
     }
   }
-  std::size_t most_waiting = 0;
+  int most_pending = 0;
   for (int group : {0, 1}) {
     store.set_mic_group(group);
     for (int i = 0; i < 250; ++i) {
@@ -188,15 +188,13 @@ TEST_F(LinkBoxSimTest, BurstOfEditsLeavesTheBoxWithTheLatestValues) {
       } else {
         link.SendParam(edit.id, value);
       }
-      most_waiting =
-          std::max(most_waiting, link.WaitingParams().size() + link.WaitingBands().size());
+      most_pending = std::max(most_pending, link.PendingCount());
       if (random() % 3 == 0) HoldTicks(1);
     }
   }
-  EXPECT_GT(most_waiting, 20u);  // the queues were really used
+  EXPECT_GT(most_pending, 20);  // many edits waited for their turn
   HoldTicks(400);
-  EXPECT_EQ(link.WaitingParams().size(), 0u);
-  EXPECT_EQ(link.WaitingBands().size(), 0u);
+  EXPECT_EQ(link.PendingCount(), 0);  // every one acknowledged
   EXPECT_TRUE(host.messages.empty());
   ExpectImagesEqual();
 }
@@ -204,8 +202,8 @@ TEST_F(LinkBoxSimTest, BurstOfEditsLeavesTheBoxWithTheLatestValues) {
 TEST_F(LinkBoxSimTest, UploadWritesTheStoreIntoTheBox) {
   ConnectReady();
   for (int block = 0; block <= 8; ++block) store.SetDevice(block, 3, 40 + block);
-  link.LinkEvent(LinkEventKind::kStartUpload);
-  for (int tick = 0; tick < 100 && link.transfer_timer_on(); ++tick) {
+  ASSERT_TRUE(link.StartUpload());
+  for (int tick = 0; tick < 100 && host.transfer_on; ++tick) {
     Notify();
     link.Timer2Timer();
   }
@@ -217,8 +215,8 @@ TEST_F(LinkBoxSimTest, UploadWritesTheStoreIntoTheBox) {
 TEST_F(LinkBoxSimTest, RecallReloadsTheRecalledMode) {
   ConnectReady();
   link.SendParam(kRecallModeId, 4);
-  for (int tick = 0; tick < 5 && !link.transfer_timer_on(); ++tick) HoldTicks(1);
-  for (int tick = 0; tick < 100 && link.transfer_timer_on(); ++tick) {
+  for (int tick = 0; tick < 5 && !host.transfer_on; ++tick) HoldTicks(1);
+  for (int tick = 0; tick < 100 && host.transfer_on; ++tick) {
     Notify();
     link.Timer2Timer();
   }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "fake_serial_port.h"
@@ -14,6 +15,8 @@ namespace kc::testing {
 
 inline int IdOf(const Bytes& frame) { return frame[4] * 256 + frame[5]; }
 inline int ValueOf(const Bytes& frame) { return frame[6] + 256 * frame[7]; }
+// The device-identity read the link sends after a silence.
+inline const Bytes kIdentityRead = {0xFC, 0xB1, 0x04, 0xA0, 0x09, 0x40, 0x54};
 
 class LinkTest : public ::testing::Test {
  protected:
@@ -36,7 +39,7 @@ class LinkTest : public ::testing::Test {
   // Runs the transfer until Timer2 stops, at most `limit` ticks; returns the ticks run.
   int RunTransfer(int limit = 200) {
     int ticks = 0;
-    while (link.transfer_timer_on() && ticks < limit) {
+    while (host.transfer_on && ticks < limit) {
       Notify();
       link.Timer2Timer();
       ++ticks;
@@ -58,6 +61,14 @@ class LinkTest : public ::testing::Test {
     std::vector<int> ids;
     for (const Bytes& w : port.writes) ids.push_back(IdOf(w));
     return ids;
+  }
+  // (id, value) of every parameter frame written (fixed frames other than the link commands).
+  std::vector<std::pair<int, int>> WrittenParams() const {
+    std::vector<std::pair<int, int>> sent;
+    for (const Bytes& w : port.writes) {
+      if (w.size() == 9 && IdOf(w) != kLinkControlId) sent.push_back({IdOf(w), ValueOf(w)});
+    }
+    return sent;
   }
 
   FakeSerialPort port;

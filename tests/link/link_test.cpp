@@ -33,9 +33,9 @@ TEST_F(LinkTest, ScanOfThreeSilentPortsFailsOnTheFifthTick) {
     EXPECT_EQ(port.writes.back(), BuildFixedFrame(kWriteAccess, kLinkControlId, kProbe));
     EXPECT_EQ(port.name(), "COM" + std::to_string(tick));
   }
-  link.Timer1Timer();  // selects nothing
+  link.Timer1Timer();  // past the end of the list: nothing probed, the port closed
   EXPECT_EQ(port.writes.size(), 3u);
-  EXPECT_EQ(link.selected_port(), -1);
+  EXPECT_FALSE(port.IsOpen());
   EXPECT_TRUE(host.messages.empty());
   link.Timer1Timer();
   EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kFailed});
@@ -60,8 +60,8 @@ TEST_F(LinkTest, ScanSkipsAPortThatDoesNotOpenAndDownloadsFromTheOneThatAnswers)
   EXPECT_TRUE(port.writes.empty());
   link.Timer1Timer();  // COM2
   ASSERT_EQ(port.writes.size(), 1u);
-  Notify();
-  EXPECT_TRUE(link.flags().answer_seen);
+  Notify();  // the user's search starts the download at its next tick
+  EXPECT_FALSE(host.transfer_on);
   link.Timer1Timer();
   EXPECT_EQ(link.status(), LinkStatus::kConnecting);
   EXPECT_FALSE(host.scan_on);
@@ -74,34 +74,70 @@ TEST_F(LinkTest, ScanSkipsAPortThatDoesNotOpenAndDownloadsFromTheOneThatAnswers)
 }
 
 TEST_F(LinkTest, APortThatDoesNotOpenIsLoggedOnceUntilItOpensOrTheUserConnectsAgain) {
-  answering = false;
-  port.openable = {"COM2"};
   link.set_auto_reconnect(true);
-  link.SetPortNames({"COM1"});
+  ConnectReady();  // COM1 is the box's port from now on
+  answering = false;
+  for (int tick = 0; tick < 1000 && host.messages.empty(); ++tick) HoldTicks(1);
+  ASSERT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kLost});
+  port.openable = {"COM2"};
+  host.log.clear();
   const auto tries_of_com1 = [this] {
     return std::count(port.opened.begin(), port.opened.end(), "COM1");
   };
-  link.Connect();
-  // The quiet search after the failed scan tries COM1 round after round.
-  for (int tick = 0; tick < 60; ++tick) link.Timer1Timer();
-  ASSERT_TRUE(link.searching_in_background());
-  EXPECT_GE(tries_of_com1(), 3);
+  // The quiet search after the loss tries the box's port tick after tick.
+  const auto before_loss = tries_of_com1();
+  for (int tick = 0; tick < 20; ++tick) link.Timer1Timer();
+  ASSERT_TRUE(host.scan_on);
+  EXPECT_GE(tries_of_com1() - before_loss, 3);
   EXPECT_EQ(host.log, std::vector<std::string>{"端口无法打开: COM1"});
 
   // Once it has opened, a later failure is logged again.
   port.openable = {"COM1"};
-  const auto before = tries_of_com1();
-  for (int tick = 0; tick < 60 && tries_of_com1() == before; ++tick) link.Timer1Timer();
+  link.Timer1Timer();
   ASSERT_TRUE(port.IsOpen());
   port.openable = {"COM2"};
-  const auto reopened = tries_of_com1();
-  for (int tick = 0; tick < 60 && tries_of_com1() == reopened; ++tick) link.Timer1Timer();
+  link.Timer1Timer();
   EXPECT_EQ(host.log, std::vector<std::string>(2, "端口无法打开: COM1"));
 
   // A new Connect from the user logs it again too.
   link.Connect();
   link.Timer1Timer();
   EXPECT_EQ(host.log, std::vector<std::string>(3, "端口无法打开: COM1"));
+}
+
+// The background search after a loss probes once each scan tick with no pause between rounds and
+// lists the ports anew every kRelistTicks ticks, while the editor shows the box disconnected; an
+// acknowledgement of its probe starts the download as it is read, before the next scan tick.
+// Which ports it probes: port_search_test.cpp.
+TEST_F(LinkTest, TheQuietSearchProbesEachTickAndConnectsAsTheAnswerIsRead) {
+  link.set_auto_reconnect(true);
+  host.port_list = {"COM1", "COM2"};
+  ConnectReady();
+  answering = false;
+  for (int tick = 0; tick < 1000 && host.messages.empty(); ++tick) HoldTicks(1);
+  ASSERT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kLost});
+  host.port_list.push_back("COM9");
+  port.opened.clear();
+  const int relists = host.relists;
+  const int ticks = 4 * PortSearch::kRelistTicks;
+  for (int tick = 0; tick < ticks; ++tick) link.Timer1Timer();
+  EXPECT_EQ(port.opened.size(), static_cast<std::size_t>(ticks));  // COM1, and COM9 at first
+  EXPECT_EQ(host.relists - relists, 4);
+  EXPECT_TRUE(host.scan_on);
+  EXPECT_EQ(link.View(), LinkView::kDisconnected);
+
+  answering = true;
+  port.writes.clear();
+  link.Timer1Timer();
+  ASSERT_EQ(port.writes.size(), 1u);  // the probe
+  EXPECT_FALSE(host.transfer_on);
+  Notify();
+  EXPECT_TRUE(host.transfer_on);
+  EXPECT_FALSE(host.scan_on);
+  EXPECT_EQ(port.writes.back(), BuildFixedFrame(kReadAccess, kReadBlockId, 0));
+  EXPECT_EQ(link.View(), LinkView::kConnecting);
+  RunTransfer();
+  EXPECT_EQ(link.state(), LinkState::kReady);
 }
 
 TEST_F(LinkTest, AKeepaliveLostToAFailedWriteIsLogged) {
@@ -118,10 +154,32 @@ TEST_F(LinkTest, SingleEditGoesOutAtOnceAndIsNotRepeated) {
   link.SendParam(0x0301, 55);
   ASSERT_EQ(port.writes.size(), 1u);
   EXPECT_EQ(port.writes[0], BuildFixedFrame(kWriteAccess, 0x0301, 55));
-  EXPECT_FALSE(link.flags().clear_to_send);
   HoldTicks(10);
   EXPECT_EQ(port.writes.size(), 1u);
   EXPECT_EQ(store.Working(0x0301), 55);
+}
+
+// An edit is the box's (no longer pending) only once the frame that carried it is acknowledged;
+// while a frame waits for its acknowledgement nothing else goes out, not even the keepalive.
+TEST_F(LinkTest, AnEditIsTheBoxsOnlyOnceItsFrameIsAcknowledged) {
+  ConnectReady();
+  answering = false;
+  link.SendParam(0x0301, 1);     // in flight
+  link.SendEqBand(0x0006, 150);  // waits
+  HoldTicks(60);                 // more than the keepalive's second
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(link.PendingCount(), 2);
+  port.Feed(AckBytes());
+  HoldTicks(1);  // the parameter is the box's; the band goes out
+  ASSERT_EQ(port.writes.size(), 2u);
+  EXPECT_EQ(IdOf(port.writes[1]), 0x0002);
+  EXPECT_EQ(link.PendingCount(), 1);
+  HoldTicks(20);
+  EXPECT_EQ(link.PendingCount(), 1);
+  port.Feed(AckBytes());
+  HoldTicks(1);
+  EXPECT_EQ(link.PendingCount(), 0);
+  EXPECT_EQ(port.writes.size(), 2u);
 }
 
 TEST_F(LinkTest, QueuedEditsMergeAndTheLastGoesOutTwice) {
@@ -132,65 +190,80 @@ TEST_F(LinkTest, QueuedEditsMergeAndTheLastGoesOutTwice) {
   link.SendParam(0x0303, 3);  // count is 1: appended, not merged
   link.SendParam(0x0401, 4);  // slot 3
   link.SendParam(0x0401, 5);  // merged into slot 3
-  ASSERT_EQ(link.WaitingParams(),
-            (std::vector<Link::Entry>{{0x0303, 2}, {0x0303, 3}, {0x0401, 5}}));
   answering = true;
   port.Feed(AckBytes());
   HoldTicks(8);
-  std::vector<std::pair<int, int>> sent;
-  for (const Bytes& w : port.writes) sent.push_back({IdOf(w), ValueOf(w)});
-  EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{
-                      {0x0301, 1}, {0x0303, 2}, {0x0303, 3}, {0x0401, 5}, {0x0401, 5}}));
-  EXPECT_FALSE(link.repeat_last());
+  EXPECT_EQ(WrittenParams(), (std::vector<std::pair<int, int>>{
+                                 {0x0301, 1}, {0x0303, 2}, {0x0303, 3}, {0x0401, 5}, {0x0401, 5}}));
 }
 
-TEST_F(LinkTest, QueueOverflowKeepsTheNewestLast) {
-  ConnectReady();
-  answering = false;
-  link.SendParam(0x0300, 0);  // in flight
-  for (int i = 1; i <= 31; ++i) link.SendParam(0x0500 + i, i);
-  ASSERT_EQ(link.WaitingParams().size(), 31u);
-  link.SendParam(0x0405, 99);
-  std::vector<Link::Entry> waiting = link.WaitingParams();
-  ASSERT_EQ(waiting.size(), 30u);
-  EXPECT_EQ(waiting.back(), (Link::Entry{0x0405, 99}));
-  EXPECT_EQ(waiting[28], (Link::Entry{0x0500 + 29, 29}));
-
-  // Bands: 49 different bands waiting plus one leaves 48, the newest last.
-  struct Band {
-    int block;
-    int count;
+// A queue that fills up (31 parameters, 49 bands waiting) folds its repeated entries before it
+// takes one more, and never drops one: every parameter and band still reaches the box, with its
+// latest value.
+TEST_F(LinkTest, FullQueuesFoldRepeatsAndNeverDropAnEntry) {
+  using Sent = std::vector<std::pair<int, int>>;
+  struct Case {
+    const char* name;
+    Sent params;             // (id, value) edited after the one in flight
+    std::vector<int> bands;  // band field ids edited after them
+    Sent params_sent;        // (id, value) after the one in flight
+    Sent bands_sent;         // (band address, band)
+    std::string first_band_log;
   };
-  int queued = 0;
-  for (Band b : {Band{0, 10}, Band{1, 15}, Band{2, 15}, Band{3, 3}, Band{5, 5}, Band{6, 3},
-                 Band{7, 5}, Band{8, 5}}) {
-    const BlockInfo* info = InfoOfBlock(b.block);
-    for (int k = 0; k < b.count && queued < 49; ++k, ++queued) {
-      link.SendEqBand(MakeId(b.block, info->first_eq + 5 * k + 2), 100);
+  Case all_different{"all different", {}, {}, {}, {}, "2:50 0"};
+  for (int i = 1; i <= 31; ++i) all_different.params.push_back({0x0500 + i, i});
+  all_different.params.push_back({0x0405, 99});
+  all_different.params_sent = all_different.params;
+  all_different.params_sent.push_back({0x0405, 99});  // the last entry twice
+  // 49 different bands from all blocks, and one more.
+  const std::pair<int, int> band_counts[] = {{0, 10}, {1, 15}, {2, 15}, {3, 3},
+                                             {5, 5},  {6, 3},  {7, 5},  {8, 5}};
+  for (auto [block, count] : band_counts) {
+    const BlockInfo* info = InfoOfBlock(block);
+    for (int k = 0; k < count && all_different.bands.size() < 49; ++k) {
+      all_different.bands.push_back(MakeId(block, info->first_eq + 5 * k + 2));
+      all_different.bands_sent.push_back({info->band_address, k});
     }
   }
-  ASSERT_EQ(link.WaitingBands().size(), 49u);
-  link.SendEqBand(0x0824, 7);  // Rear band 1 (indices 33..37)
-  std::vector<Link::Entry> bands = link.WaitingBands();
-  ASSERT_EQ(bands.size(), 48u);
-  EXPECT_EQ(bands.back(), (Link::Entry{0x081A, 1}));
-}
+  all_different.bands.push_back(0x0824);  // Rear band 1 (indices 33..37)
+  all_different.bands_sent.push_back({0x081A, 1});
 
-TEST_F(LinkTest, FullQueuesFoldRepeatsInsteadOfDroppingEdits) {
-  ConnectReady();
-  answering = false;
-  link.SendParam(0x0300, 0);  // in flight
-  // 31 waiting entries that name only three parameters (no merge: they alternate).
-  for (int i = 1; i <= 31; ++i) link.SendParam(0x0501 + i % 3, i);
-  ASSERT_EQ(link.WaitingParams().size(), 31u);
-  link.SendParam(0x0405, 99);
-  EXPECT_EQ(link.WaitingParams(),
-            (std::vector<Link::Entry>{{0x0503, 29}, {0x0501, 30}, {0x0502, 31}, {0x0405, 99}}));
-  // Bands: 49 entries naming two bands fold to one entry each.
-  for (int i = 0; i < 49; ++i) link.SendEqBand(i % 2 ? 0x0006 : 0x000B, i);
-  ASSERT_EQ(link.WaitingBands().size(), 49u);
-  link.SendEqBand(0x0824, 7);
-  EXPECT_EQ(link.WaitingBands(), (std::vector<Link::Entry>{{0x0002, 1}, {0x0002, 0}, {0x081A, 1}}));
+  // 31 entries naming three parameters (they alternate: no merge), 49 naming two bands.
+  Case repeats{"repeats",
+               {},
+               {},
+               {{0x0503, 29}, {0x0501, 30}, {0x0502, 31}, {0x0405, 99}, {0x0405, 99}},
+               {{0x0002, 1}, {0x0002, 0}, {0x081A, 1}},
+               "2:3 1"};
+  for (int i = 1; i <= 31; ++i) repeats.params.push_back({0x0501 + i % 3, i});
+  repeats.params.push_back({0x0405, 99});
+  for (int i = 0; i < 49; ++i) repeats.bands.push_back(i % 2 ? 0x0006 : 0x000B);
+  repeats.bands.push_back(0x0824);
+
+  for (const Case& c : {all_different, repeats}) {
+    SCOPED_TRACE(c.name);
+    ConnectReady();
+    answering = false;
+    link.SendParam(0x0300, 0);  // in flight
+    for (auto [id, value] : c.params) link.SendParam(id, value);
+    for (int id : c.bands) link.SendEqBand(id, 100);
+    answering = true;
+    port.Feed(AckBytes());
+    host.log.clear();
+    HoldTicks(100);
+    Sent params = WrittenParams();
+    ASSERT_FALSE(params.empty());
+    EXPECT_EQ(params.front(), (std::pair<int, int>{0x0300, 0}));
+    EXPECT_EQ(Sent(params.begin() + 1, params.end()), c.params_sent);
+    Sent bands;
+    for (const Bytes& w : port.writes) {
+      if (w.size() == 19) bands.push_back({IdOf(w), w[6]});
+    }
+    EXPECT_EQ(bands, c.bands_sent);
+    ASSERT_FALSE(host.log.empty());
+    EXPECT_EQ(host.log.front(), c.first_band_log);  // the bands waiting when the first went
+    EXPECT_EQ(link.PendingCount(), 0);
+  }
 }
 
 TEST_F(LinkTest, ParametersGoBeforeBandsAndBandsCarryTheLatestValues) {
@@ -201,22 +274,17 @@ TEST_F(LinkTest, ParametersGoBeforeBandsAndBandsCarryTheLatestValues) {
   link.SendParam(0x0303, 2);     // waits
   link.SendEqBand(0x0006, 150);  // band 0 again: a second entry
   link.SendEqBand(0x0005, 120);  // and a third; all read the table when sent
-  EXPECT_EQ(link.WaitingBands().size(), 3u);
   answering = true;
   port.Feed(AckBytes());
   host.log.clear();
   HoldTicks(10);
-  const std::vector<int> ids = WrittenIds();
-  ASSERT_GE(ids.size(), 5u);
-  EXPECT_EQ(ids[1], 0x0303);
-  EXPECT_EQ(ids[2], 0x0303);  // repeated last parameter
-  EXPECT_EQ(ids[3], 0x0002);
+  // The three band entries each go out, with three, two and one waiting.
+  EXPECT_EQ(WrittenIds(), (std::vector<int>{0x0301, 0x0303, 0x0303, 0x0002, 0x0002, 0x0002}));
   const Bytes& band = port.writes[3];
   EXPECT_EQ(band[6], 0);                      // band 0
   EXPECT_EQ(band[10] + 256 * band[11], 120);  // frequency: the latest value
   EXPECT_EQ(band[12] + 256 * band[13], 150);  // gain
-  EXPECT_EQ(host.log[0], "2:3 0");
-  EXPECT_EQ(link.WaitingBands().size(), 0u);
+  EXPECT_EQ(host.log, (std::vector<std::string>{"2:3 0", "2:2 0", "2:1 0"}));
 }
 
 TEST_F(LinkTest, QueuedBandOfGroupAKeepsGroupAValuesAfterASwitchToGroupB) {
@@ -272,9 +340,10 @@ TEST_F(LinkTest, ARecallThatHadToWaitStillReloadsTheMode) {
   answering = true;
   port.Feed(AckBytes());
   HoldTicks(3);
-  EXPECT_EQ(link.pending(), PendingAction::kNone);  // completed by the box's acknowledgement
-  EXPECT_TRUE(link.transfer_timer_on());
-  EXPECT_EQ(link.direction(), TransferDirection::kDownload);
+  // Its acknowledgement completed it: the reload of the blocks is under way.
+  EXPECT_TRUE(host.transfer_on);
+  EXPECT_EQ(link.status(), LinkStatus::kLoading);
+  EXPECT_EQ(port.writes.back(), BuildFixedFrame(kReadAccess, kReadBlockId, 0));
   const std::vector<int> ids = WrittenIds();
   EXPECT_EQ(std::count(ids.begin(), ids.end(), 0x0902), 1);
 }
@@ -352,15 +421,20 @@ TEST_F(LinkTest, EveryEditPutsTheKeepaliveOff) {
   }
 }
 
-TEST_F(LinkTest, SilentBoxIsLostAfterElevenSeconds) {
+// A silent box: nothing for two seconds, then the identity read at 3, 6 and 9 silent seconds
+// instead of the edit in flight (the edit waiting behind it is not sent either), and the loss
+// after eleven.
+TEST_F(LinkTest, SilentBoxIsAskedItsIdentityAndLostAfterElevenSeconds) {
   ConnectReady();
   answering = false;
   link.SendParam(0x0301, 1);  // in flight, never acknowledged
   link.SendParam(0x0302, 2);  // waits
   port.writes.clear();
   int lost_at = 0;
+  std::vector<int> written_at;
   for (int tick = 1; tick <= 700 && lost_at == 0; ++tick) {
     link.HoldTimerTimer();
+    if (port.writes.size() > written_at.size()) written_at.push_back(tick);
     if (!host.messages.empty()) lost_at = tick;
   }
   EXPECT_EQ(lost_at, 11 * 50);
@@ -372,10 +446,86 @@ TEST_F(LinkTest, SilentBoxIsLostAfterElevenSeconds) {
   EXPECT_FALSE(host.hold_on);
   EXPECT_FALSE(host.scan_on);
   EXPECT_FALSE(host.transfer_on);
-  // Every third silent second the in-flight frame went out again.
-  EXPECT_EQ(port.writes.size(), 3u);
-  for (const Bytes& w : port.writes) EXPECT_EQ(w, BuildFixedFrame(kWriteAccess, 0x0301, 1));
+  EXPECT_EQ(written_at, (std::vector<int>{3 * 50, 6 * 50, 9 * 50}));
+  EXPECT_EQ(port.writes, std::vector<Bytes>(3, testing::kIdentityRead));
+  EXPECT_EQ(link.PendingCount(), 2);
   EXPECT_TRUE(port.IsOpen());
+}
+
+// After a silence the box's identity is read before anything else goes out. The same box: the
+// edit in flight is sent again at once, then what waited (a keepalive in flight is forgotten and
+// the box is clear). Another box: a new connection, and the editor's changes are offered as made
+// for another box; it never gets the first box's edit.
+TEST_F(LinkTest, AfterASilenceTheIdentityIsReadBeforeAnythingElseGoesOut) {
+  struct Case {
+    const char* name;
+    bool edit_in_flight;
+    bool other_box;
+    int identity_read_at;                         // hold ticks after the last frame sent
+    std::vector<std::pair<int, int>> sent_after;  // (id, value) after the identity answer
+    std::vector<std::pair<int, bool>> offers;
+  };
+  const Case cases[] = {
+      {"same box, edit in flight",
+       true,
+       false,
+       150,
+       {{0x0301, 1}, {0x0302, 2}, {0x0303, 3}, {0x0303, 3}},
+       {}},
+      {"same box, keepalive in flight",
+       false,
+       false,
+       200,
+       {{0x0302, 2}, {0x0303, 3}, {0x0303, 3}},
+       {}},
+      // The three edits are the editor's, offered to the new box.
+      {"another box", true, true, 150, {{kReadBlockId, 0}}, {{3, false}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    box.identity = {0x12, 0xAB, 0x00, 0xFF};
+    ConnectReady();
+    host.offers.clear();
+    answering = false;
+    if (c.edit_in_flight) link.SendParam(0x0301, 1);
+    port.writes.clear();
+    HoldTicks(100);
+    link.SendParam(0x0302, 2);  // waits: the box has not answered for two seconds
+    HoldTicks(c.identity_read_at - 101);
+    EXPECT_EQ(port.writes.size(), c.edit_in_flight ? 0u : 1u);  // at most the keepalive
+    HoldTicks(1);
+    ASSERT_FALSE(port.writes.empty());
+    EXPECT_EQ(port.writes.back(), testing::kIdentityRead);
+    const std::size_t before_answer = port.writes.size();
+    link.SendParam(0x0303, 3);  // made while the identity is not read yet: waits too
+    HoldTicks(30);
+    EXPECT_EQ(port.writes.size(), before_answer);
+
+    if (c.other_box) box.identity = {0x12, 0x34, 0x56, 0x78};
+    port.Feed(box.Answer(testing::kIdentityRead));
+    answering = true;
+    HoldTicks(10);
+    RunTransfer();
+    const std::vector<Bytes> after(port.writes.begin() + static_cast<std::ptrdiff_t>(before_answer),
+                                   port.writes.end());
+    ASSERT_GE(after.size(), c.sent_after.size());
+    for (std::size_t i = 0; i < c.sent_after.size(); ++i) {
+      EXPECT_EQ(IdOf(after[i]), c.sent_after[i].first) << i;
+      EXPECT_EQ(ValueOf(after[i]), c.sent_after[i].second) << i;
+    }
+    EXPECT_EQ(link.state(), LinkState::kReady);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.offers, c.offers);
+    if (c.other_box) {
+      int edits = 0;
+      for (const Bytes& w : after) edits += IdOf(w) == 0x0301;
+      EXPECT_EQ(edits, 0);
+      EXPECT_EQ(link.device_id(), "12345678");
+    } else {
+      EXPECT_EQ(after.size(), c.sent_after.size());
+      EXPECT_EQ(link.PendingCount(), 0);
+    }
+  }
 }
 
 TEST_F(LinkTest, StoreModeCompletesWithSaved) {
@@ -389,7 +539,6 @@ TEST_F(LinkTest, StoreModeCompletesWithSaved) {
                 TextCommandPayload(kStoreModeId, std::string("\x03\x00Party", 7)).data(), 22));
   EXPECT_EQ(link.status(), LinkStatus::kSaving);
   EXPECT_EQ(link.state(), LinkState::kNotReady);
-  EXPECT_EQ(link.pending(), PendingAction::kSave);
   EXPECT_EQ(link.mode_names()[3], "Party");
   const int changed = host.mode_names_changed;
   HoldTicks(1);
@@ -430,7 +579,6 @@ TEST_F(LinkTest, AStoreSentWhileDownloadingIsNotReportedSaved) {
   }
   link.StoreMode(2, "Early");
   EXPECT_EQ(link.status(), LinkStatus::kConnecting);
-  EXPECT_EQ(link.pending(), PendingAction::kNone);
   RunTransfer();
   ASSERT_EQ(link.state(), LinkState::kReady);
   HoldTicks(60);

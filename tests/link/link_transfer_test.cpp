@@ -28,11 +28,11 @@ TEST_F(LinkTest, DownloadRequestsInOrderAndEndsReady) {
   port.writes.clear();
   link.Timer1Timer();
   std::vector<int> percent_while_names;
-  while (link.transfer_timer_on()) {
+  while (host.transfer_on) {
     Notify();
-    const int outstanding = link.step();
+    const bool name_outstanding = IdOf(port.writes.back()) == kReadModeNameId;
     link.Timer2Timer();
-    if (outstanding == 9) percent_while_names.push_back(host.statuses.back().percent);
+    if (name_outstanding) percent_while_names.push_back(host.statuses.back().percent);
   }
   std::vector<int> expected;
   for (int block = 0; block <= 8; ++block) expected.push_back(kReadBlockId);
@@ -62,7 +62,6 @@ TEST_F(LinkTest, DownloadRequestsInOrderAndEndsReady) {
   EXPECT_EQ(link.system_password(), "314159");
   EXPECT_EQ(link.keylock_password(), "2718");
   EXPECT_EQ(link.device_id(), "12AB00FF");
-  EXPECT_EQ(link.mode_name_index(), 0);
 }
 
 TEST_F(LinkTest, RecallLeadsToAReloadWithItsPercentages) {
@@ -70,19 +69,17 @@ TEST_F(LinkTest, RecallLeadsToAReloadWithItsPercentages) {
   link.SendParam(kRecallModeId, 3);
   EXPECT_EQ(link.status(), LinkStatus::kLoading);
   EXPECT_EQ(link.state(), LinkState::kNotReady);
-  EXPECT_EQ(link.pending(), PendingAction::kRecall);
   ASSERT_EQ(port.writes.size(), 1u);
   EXPECT_EQ(port.writes[0], BuildFixedFrame(kWriteAccess, kRecallModeId, 3));
   HoldTicks(1);  // the acknowledgement arrives: reload
   EXPECT_TRUE(host.transfer_on);
   EXPECT_FALSE(host.hold_on);
-  EXPECT_EQ(link.length(), 8);
   EXPECT_EQ(port.writes.back(), BuildFixedFrame(kReadAccess, kReadBlockId, 0));
 
   std::vector<std::pair<int, int>> step_percent;
-  while (link.transfer_timer_on()) {
+  while (host.transfer_on) {
     Notify();
-    const int outstanding = link.step();
+    const int outstanding = ValueOf(port.writes.back());  // the block asked for
     link.Timer2Timer();
     step_percent.push_back({outstanding, host.statuses.back().percent});
   }
@@ -101,13 +98,16 @@ TEST_F(LinkTest, RecallLeadsToAReloadWithItsPercentages) {
 }
 
 TEST_F(LinkTest, UploadOnlyWhenReady) {
-  link.LinkEvent(LinkEventKind::kStartUpload);
-  EXPECT_FALSE(link.transfer_timer_on());
+  EXPECT_FALSE(link.StartUpload());
+  EXPECT_FALSE(link.Reload());
+  EXPECT_FALSE(host.transfer_on);
   EXPECT_TRUE(port.writes.empty());
 
   ConnectReady();
   store.SetDevice(5, 3, 77);
-  link.LinkEvent(LinkEventKind::kStartUpload);
+  ASSERT_TRUE(link.StartUpload());
+  EXPECT_FALSE(link.StartUpload());  // not while one runs
+  EXPECT_EQ(link.upload_blocks_sent(), 1);
   EXPECT_EQ(link.status(), LinkStatus::kUploading);
   EXPECT_EQ(link.state(), LinkState::kNotReady);
   RunTransfer();
@@ -118,7 +118,64 @@ TEST_F(LinkTest, UploadOnlyWhenReady) {
   }
   EXPECT_EQ(port.writes[5][8 + 6] + 256 * port.writes[5][9 + 6], 77);
   EXPECT_EQ(link.state(), LinkState::kReady);
+  EXPECT_EQ(link.upload_blocks_sent(), 9);
   EXPECT_EQ(host.refreshes.back(), kAllBlocks);
+}
+
+// An upload block whose acknowledgement does not come is sent again every three silent seconds
+// (30 transfer ticks after it went out), at most three times; without an answer the upload fails
+// 111 ticks after the block first went out, at that block.
+TEST_F(LinkTest, AnUnacknowledgedUploadBlockIsSentAgainEveryThreeSeconds) {
+  struct Case {
+    const char* name;
+    int unanswered;            // sends of block 3 the box does not hear
+    std::vector<int> sent_at;  // transfer ticks after its first send
+    bool completes;
+  };
+  const Case cases[] = {
+      {"heard at the second resend", 2, {0, 30, 60}, true},
+      {"never heard", 1000, {0, 30, 60, 90}, false},
+  };
+  int unanswered = 0;
+  port.on_write = [&](const Bytes& request) {
+    const bool block3 = IdOf(request) == kWriteBlockId && request[6] == 3;
+    if (!block3 || unanswered-- <= 0) port.Feed(box.Answer(request));
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    unanswered = c.unanswered;
+    ConnectReady();
+    ASSERT_TRUE(link.StartUpload());
+    std::vector<int> block3_at;
+    int failed_at = -1;
+    for (int tick = 0; tick < 400 && host.transfer_on; ++tick) {
+      Notify();
+      const std::size_t before = port.writes.size();
+      link.Timer2Timer();
+      for (std::size_t i = before; i < port.writes.size(); ++i) {
+        if (IdOf(port.writes[i]) == kWriteBlockId && port.writes[i][6] == 3) {
+          block3_at.push_back(tick);
+        }
+      }
+      if (!host.messages.empty()) failed_at = tick;
+    }
+    ASSERT_FALSE(block3_at.empty());
+    std::vector<int> after_first;
+    for (int tick : block3_at) after_first.push_back(tick - block3_at.front());
+    EXPECT_EQ(after_first, c.sent_at);
+    if (c.completes) {
+      EXPECT_EQ(link.state(), LinkState::kReady);
+      EXPECT_TRUE(host.messages.empty());
+      EXPECT_EQ(link.upload_blocks_sent(), 9);
+    } else {
+      EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kFailed});
+      EXPECT_EQ(failed_at - block3_at.front(), 111);
+      EXPECT_EQ(host.last_message.step, 3);
+      EXPECT_EQ(link.failure(), LinkFailure::kNoAnswer);
+      EXPECT_EQ(link.upload_blocks_sent(), 4);
+    }
+    host.messages.clear();
+  }
 }
 
 TEST_F(LinkTest, DisconnectDuringDownloadReleasesAndLeavesThePortOpen) {
@@ -186,8 +243,9 @@ TEST_F(LinkTest, StrayAcknowledgementDoesNotStopADownloadStepFromTimingOut) {
   link.Timer1Timer();  // download: read block 0 goes out, never answered
   port.Feed(AckBytes(kAckCodeAa));
   Notify();
-  EXPECT_EQ(link.flags().wait, WaitState::kAckReceived);
-  for (int tick = 0; tick < 111; ++tick) link.Timer2Timer();
+  for (int tick = 0; tick < 110; ++tick) link.Timer2Timer();
+  EXPECT_TRUE(host.messages.empty());
+  link.Timer2Timer();
   EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kFailed});
 }
 
@@ -198,7 +256,14 @@ TEST_F(LinkTest, InterruptedDownloadThenReconnectFetchesAllNames) {
   Notify();
   link.Timer1Timer();
   RunTransfer(14);  // into the names
-  ASSERT_GT(link.mode_name_index(), 0);
+  const auto names_asked = [this] {
+    std::vector<int> modes;
+    for (const Bytes& w : port.writes) {
+      if (IdOf(w) == kReadModeNameId) modes.push_back(w[6]);
+    }
+    return modes;
+  };
+  ASSERT_GT(names_asked().size(), 1u);
   link.Disconnect();
   port.writes.clear();
   link.Connect();
@@ -206,9 +271,10 @@ TEST_F(LinkTest, InterruptedDownloadThenReconnectFetchesAllNames) {
   Notify();
   link.Timer1Timer();
   RunTransfer();
-  int names = 0;
-  for (const Bytes& w : port.writes) names += IdOf(w) == kReadModeNameId;
-  EXPECT_EQ(names, 15);
+  std::vector<int> all_modes(15);
+  for (int k = 0; k < 15; ++k) all_modes[k] = k;
+  EXPECT_EQ(names_asked(), all_modes);
+  EXPECT_EQ(link.mode_names()[0], "Mode 1              ");
 }
 
 // A line that damages answers: a payload byte flipped under the checksum of the true bytes.
@@ -256,7 +322,7 @@ TEST_F(LinkTest, DamagedAnswersAreAskedAgainAndNeverStored) {
       under_test.Timer1Timer();
       if (line.BytesWaiting() > 0) under_test.ComPortRxChar(static_cast<int>(line.BytesWaiting()));
     }
-    for (int tick = 0; tick < 400 && under_test.transfer_timer_on(); ++tick) {
+    for (int tick = 0; tick < 400 && events.transfer_on; ++tick) {
       if (line.BytesWaiting() > 0) under_test.ComPortRxChar(static_cast<int>(line.BytesWaiting()));
       under_test.Timer2Timer();
     }
@@ -275,7 +341,7 @@ TEST_F(LinkTest, DamagedAnswersAreAskedAgainAndNeverStored) {
     } else {
       EXPECT_EQ(asked, 4);  // the first request and three more
       EXPECT_EQ(under_test.state(), LinkState::kNotReady);
-      EXPECT_FALSE(under_test.transfer_timer_on());
+      EXPECT_FALSE(events.transfer_on);
       EXPECT_EQ(under_test.failure(), LinkFailure::kChecksum);
       EXPECT_EQ(events.messages, std::vector<LinkOutcome>{LinkOutcome::kFailed});
       // Nothing of the failed download is kept: neither rows received before the bad step nor

@@ -112,8 +112,9 @@ TEST_F(ReconnectTest, PendingChangesAreWhatTheBoxHasNotAcknowledged) {
   EXPECT_EQ(link.PendingCount(), 1);
   RunUntil([&] { return !host.messages.empty(); });
   EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kLost});
+  // Disconnected, and searching in the background.
   EXPECT_EQ(link.View(), LinkView::kDisconnected);
-  EXPECT_TRUE(link.searching_in_background());
+  EXPECT_TRUE(host.scan_on);
   // Made while nothing is connected.
   link.SendParam(main_level, 77);
   link.SendEqBand(music_gain, 160);
@@ -125,7 +126,11 @@ TEST_F(ReconnectTest, PendingChangesAreWhatTheBoxHasNotAcknowledged) {
 // box's: it stays pending once the download completes.
 TEST_F(ReconnectTest, AnEditDuringTheDownloadStaysPending) {
   link.Connect();
-  RunUntil([&] { return host.transfer_on && link.step() > 6; });
+  // Until block 6 has come down and block 7 is asked for.
+  RunUntil([&] {
+    return host.transfer_on && !port.writes.empty() &&
+           port.writes.back() == BuildFixedFrame(kReadAccess, kReadBlockId, 7);
+  });
   const int before = box.Slot(5, 0);
   link.SendParam(MakeId(5, 0), before + 3);
   RunUntil([&] { return link.state() == LinkState::kReady; });
@@ -197,16 +202,19 @@ TEST_F(ReconnectTest, TheSearchListsThePortsAgainAndStopsOnDisconnect) {
   Run(20000);
   EXPECT_EQ(port.writes.size(), writes);
   EXPECT_FALSE(host.scan_on);
-  EXPECT_FALSE(link.searching_in_background());
+  EXPECT_EQ(link.View(), LinkView::kDisconnected);
 }
 
 // Another box answers behind the same line after a silence: its identity is read again and it
 // is taken as a new connection, with the question saying the edits were made for another box.
+// Neither edit reaches it.
 TEST_F(ReconnectTest, ADifferentBoxBehindTheLineIsANewConnection) {
   ConnectReady();
   const std::string first_id = link.device_id();
-  // Deaf for two frames: the edit and its first repeat three seconds later. A second edit
-  // waits in the queue meanwhile; the box that then answers has another identity.
+  const int echo_level = box.Slot(3, 1);
+  const int main_level = box.Slot(5, 0);
+  // Deaf for two frames: the edit and the identity read three seconds later. A second edit
+  // waits in the queue meanwhile; the box that answers the next identity read is another.
   Unplug(2);
   link.SendParam(MakeId(3, 1), 44);
   Run(500);
@@ -218,7 +226,9 @@ TEST_F(ReconnectTest, ADifferentBoxBehindTheLineIsANewConnection) {
   EXPECT_EQ(link.device_id(), "12345678");
   EXPECT_NE(link.device_id(), first_id);
   ASSERT_EQ(host.offers.size(), 1u);
-  EXPECT_EQ(host.offers[0], (std::pair<int, bool>{1, false}));
+  EXPECT_EQ(host.offers[0], (std::pair<int, bool>{2, false}));
+  EXPECT_EQ(box.Slot(3, 1), echo_level);
+  EXPECT_EQ(box.Slot(5, 0), main_level);
 }
 
 // Prepared without a box: a file put into the store counts as pending as a whole; connecting
