@@ -110,8 +110,6 @@ class Link {
     return phase_ == Phase::kScanning || phase_ == Phase::kTransferring ||
            phase_ == Phase::kAwaitingCompletion;
   }
-  // The reason of the last Failed outcome.
-  LinkFailure failure() const { return failure_; }
   // Frames that failed their checksum since the last Connect.
   int checksum_errors() const { return receiver_.checksum_errors(); }
   // What the status box says now.

@@ -171,7 +171,7 @@ TEST_F(LinkTest, AnUnacknowledgedUploadBlockIsSentAgainEveryThreeSeconds) {
       EXPECT_EQ(host.messages, std::vector<LinkOutcome>{LinkOutcome::kFailed});
       EXPECT_EQ(failed_at - block3_at.front(), 111);
       EXPECT_EQ(host.last_message.step, 3);
-      EXPECT_EQ(link.failure(), LinkFailure::kNoAnswer);
+      EXPECT_EQ(host.last_message.failure, LinkFailure::kNoAnswer);
       EXPECT_EQ(link.upload_blocks_sent(), 4);
     }
     host.messages.clear();
@@ -342,7 +342,7 @@ TEST_F(LinkTest, DamagedAnswersAreAskedAgainAndNeverStored) {
       EXPECT_EQ(asked, 4);  // the first request and three more
       EXPECT_EQ(under_test.state(), LinkState::kNotReady);
       EXPECT_FALSE(events.transfer_on);
-      EXPECT_EQ(under_test.failure(), LinkFailure::kChecksum);
+      EXPECT_EQ(events.last_message.failure, LinkFailure::kChecksum);
       EXPECT_EQ(events.messages, std::vector<LinkOutcome>{LinkOutcome::kFailed});
       // Nothing of the failed download is kept: neither rows received before the bad step nor
       // the mode names.
