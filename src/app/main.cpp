@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -117,6 +118,10 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
 int main(int argc, char** argv) {
   QElapsedTimer since_start;
   since_start.start();
+  // A recording (--record) past a file-size limit must not end the program with SIGXFSZ and take
+  // the editor's unsent changes with it: ignored, the recording's write fails and the program
+  // goes on.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   if (!DisplayConfigured(argc, argv)) {
     // --help and --version still work; anything else needs a screen.

@@ -40,7 +40,7 @@ std::string BackupName(const std::string& folder, const std::string& identity,
 std::string HeldPart(const BoxSession& session) {
   const int sent = session.blocks_sent();
   if (sent <= 0) return "nothing was sent to it";
-  if (session.upload_complete()) return "the whole file was sent, but not read back";
+  if (session.upload_complete()) return "the whole file was sent, but not verified by a read-back";
   return "the box now holds part of the file (blocks 0 to " + std::to_string(sent - 1) +
          " of 0 to 8 sent)";
 }
@@ -188,6 +188,14 @@ int Restore(const QStringList& args) {
       failed.push_back(done.port());
       if (done.blocks_sent() > 0 && !done.upload_complete()) partial.push_back(done.port());
       Err("restore " + done.port() + ": FAILED: " + done.failure() + "; " + HeldPart(done) + "\n");
+      return;
+    }
+    // A value the box did not send back is missing, never one of the box's: it is not compared.
+    const std::string missing = UnreadText(done.store(), false);
+    if (!missing.empty()) {
+      failed.push_back(done.port());
+      Err("restore " + done.port() + ": FAILED: the box did not send all of its data back (" +
+          missing + " missing); " + HeldPart(done) + "\n");
       return;
     }
     // What a transfer carries: each block's device slots, not the extra slot of the file.

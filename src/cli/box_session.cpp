@@ -90,9 +90,15 @@ void BoxSession::ShowMessage(const LinkMessage& message) {
       // No answer in time and answers that kept failing their checksum read alike here; the
       // checksum note below tells them apart.
       switch (phase_) {
-        case Phase::kScanning:
-          why = "no answer to the probe (no box on this port, or it is silent)";
+        case Phase::kScanning: {
+          // The link's own open failed: another program took the port after Begin's check.
+          const QtSerialPort& port = driver_->port();
+          why =
+              port.last_open_error() != QSerialPort::NoError
+                  ? PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text())
+                  : "no answer to the probe (no box on this port, or it is silent)";
           break;
+        }
         case Phase::kDownloading:
           why = "the box stopped answering during the download (step " +
                 std::to_string(message.step) + " of " + std::to_string(kLastConnectionStep) + ")";

@@ -3,7 +3,9 @@
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/commands.h"
 #include "link/port_names.h"
@@ -14,12 +16,24 @@ namespace {
 // Every session ends by the link's own time-outs well before this; it only guards the loop.
 constexpr int kLoopGuardMs = 180000;
 
+// What a failed recording left: nothing, when it was written beside its name.
+std::string NothingLeft(const StagedFile& file) {
+  return file.staged() ? " (no file left behind)" : "";
+}
+
+// The reason of the first write to standard output that failed; 0 while none did.
+int g_out_error = 0;
+
 }  // namespace
 
 void Out(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  if (g_out_error != 0) return;  // what follows a lost piece would mislead
+  errno = 0;
+  const bool whole = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  if (std::fflush(stdout) != 0 || !whole) g_out_error = errno != 0 ? errno : EIO;
 }
+
+std::string OutError() { return g_out_error == 0 ? std::string() : std::strerror(g_out_error); }
 
 void Err(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
@@ -106,10 +120,11 @@ bool Recording::Open(const std::string& path) {
       << "# karaoke-ctl line recording: seconds, port, TX (to the box) or RX (from it), bytes\n";
   file_.stream().flush();
   if (file_.stream().fail()) {
-    Err("karaoke-ctl: cannot write the recording " + path + "\n");
     recorder_.reset();
-    std::string ignored;
-    file_.Commit(&ignored);
+    std::string reason;
+    file_.Commit(&reason);  // fails, and removes what was begun
+    Err("karaoke-ctl: cannot write the recording " + path + ": " +
+        (reason.empty() ? std::string("write error") : reason) + NothingLeft(file_) + "\n");
     return false;
   }
   return true;
@@ -119,7 +134,8 @@ bool Recording::Close() {
   if (path_.empty()) return true;
   std::string error;
   if (!file_.Commit(&error)) {
-    Err("karaoke-ctl: the recording " + path_ + " could not be written: " + error + "\n");
+    Err("karaoke-ctl: the recording " + path_ + " could not be written: " + error +
+        NothingLeft(file_) + "\n");
     return false;
   }
   return true;

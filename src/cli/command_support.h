@@ -19,8 +19,12 @@
 
 namespace kc::cli {
 
+// Standard output and standard error. A write to standard output that fails (a full disk or a
+// file-size limit under `> FILE`) is kept: OutError then names the reason, and nothing more is
+// written there.
 void Out(const std::string& text);
 void Err(const std::string& text);
+std::string OutError();
 std::string Seconds(qint64 ms);
 
 // A parser for one subcommand, with --help and the description that heads its help.

@@ -214,7 +214,9 @@ int Decode(const QStringList& args) {
 
 }  // namespace
 
-int RunCommandLine(const QStringList& args) {
+namespace {
+
+int RunCommand(const QStringList& args) {
   if (args.size() < 2) {
     Err(kOverview);
     return kExitError;
@@ -239,6 +241,17 @@ int RunCommandLine(const QStringList& args) {
   if (name == QLatin1String("show")) return Show(rest);
   if (name == QLatin1String("decode")) return Decode(rest);
   Err("karaoke-ctl: unknown command " + BytesOfName(name) + "\n\n" + kOverview);
+  return kExitError;
+}
+
+}  // namespace
+
+int RunCommandLine(const QStringList& args) {
+  const int exit = RunCommand(args);
+  // What was printed is a file too when standard output goes to one (`show ... > FILE`).
+  const std::string out_error = OutError();
+  if (out_error.empty()) return exit;
+  Err("karaoke-ctl: cannot write the standard output: " + out_error + "\n");
   return kExitError;
 }
 

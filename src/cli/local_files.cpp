@@ -64,16 +64,24 @@ void AppendUtf8(char32_t code, std::string& out) {
 
 std::string SystemError(int error_number) { return std::strerror(error_number); }
 
+// Writes all of `data`; false with errno set to the reason (EFBIG past a file-size limit, ENOSPC
+// on a full disk) when the file took less.
 bool WriteAll(int fd, std::string_view data) {
   std::size_t done = 0;
   while (done < data.size()) {
     const ssize_t wrote = ::write(fd, data.data() + done, data.size() - done);
     if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
+    if (wrote < 0) return false;
+    if (wrote == 0) {
+      errno = EIO;
+      return false;
+    }
     done += static_cast<std::size_t>(wrote);
   }
   return true;
 }
+
+constexpr std::size_t kStreamBufferBytes = 1 << 16;
 
 // A new, empty file named path + ".XXXXXX" in the same folder; -1 when none could be made.
 int MakeTemporary(const std::string& path, std::string* temp) {
@@ -202,9 +210,47 @@ bool FolderTakesFiles(const std::string& folder, std::string* error) {
   return true;
 }
 
+FdWriteBuffer::FdWriteBuffer() : buffer_(kStreamBufferBytes) {
+  setp(buffer_.data(), buffer_.data() + buffer_.size());
+}
+
+void FdWriteBuffer::Attach(int fd) {
+  fd_ = fd;
+  error_ = 0;
+  setp(buffer_.data(), buffer_.data() + buffer_.size());
+}
+
+bool FdWriteBuffer::Drain() {
+  const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
+  setp(buffer_.data(), buffer_.data() + buffer_.size());
+  if (error_ != 0) return false;
+  if (fd_ < 0) {
+    error_ = EBADF;
+    return false;
+  }
+  if (!WriteAll(fd_, std::string_view(buffer_.data(), pending))) {
+    error_ = errno == 0 ? EIO : errno;
+    return false;
+  }
+  return true;
+}
+
+FdWriteBuffer::int_type FdWriteBuffer::overflow(int_type ch) {
+  if (!Drain()) return traits_type::eof();
+  if (traits_type::eq_int_type(ch, traits_type::eof())) return traits_type::not_eof(ch);
+  *pptr() = traits_type::to_char_type(ch);
+  pbump(1);
+  return ch;
+}
+
+int FdWriteBuffer::sync() { return Drain() ? 0 : -1; }
+
+StagedFile::StagedFile() : out_(&buffer_) {}
+
 StagedFile::~StagedFile() { Discard(); }
 
 bool StagedFile::Open(const std::string& path, std::string* error) {
+  Discard();
   path_ = path;
   struct stat info {};
   const bool special = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
@@ -212,38 +258,37 @@ bool StagedFile::Open(const std::string& path, std::string* error) {
     *error = "is a folder";
     return false;
   }
-  if (!special) {
-    const int fd = MakeTemporary(path, &temp_);
-    if (fd < 0) {
-      *error = SystemError(errno);
-      return false;
-    }
-    ::close(fd);
+  staged_ = !special;
+  if (special) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+  } else {
+    fd_ = MakeTemporary(path, &temp_);
   }
-  errno = 0;
-  out_.open(special ? path : temp_, std::ios::out | std::ios::trunc | std::ios::binary);
-  if (!out_.is_open()) {
-    *error = SystemError(errno == 0 ? EIO : errno);
+  if (fd_ < 0) {
+    *error = SystemError(errno);
     Discard();
     return false;
   }
+  buffer_.Attach(fd_);
+  out_.clear();
   open_ = true;
   return true;
 }
 
 bool StagedFile::Commit(std::string* error) {
   if (!open_) return false;
-  errno = 0;
   out_.flush();
-  out_.close();
+  int reason = buffer_.error();
+  if (reason == 0 && out_.fail()) reason = EIO;
+  // A file renamed into place is on disk first; a terminal or a pipe has nothing to sync.
+  if (reason == 0 && !temp_.empty() && ::fsync(fd_) != 0) reason = errno;
+  if (::close(fd_) != 0 && reason == 0) reason = errno;
+  fd_ = -1;
+  buffer_.Attach(-1);
   open_ = false;
-  if (out_.fail()) {
-    *error = SystemError(errno == 0 ? EIO : errno);
-    Discard();
-    return false;
-  }
-  if (!temp_.empty() && ::rename(temp_.c_str(), path_.c_str()) != 0) {
-    *error = SystemError(errno);
+  if (reason == 0 && !temp_.empty() && ::rename(temp_.c_str(), path_.c_str()) != 0) reason = errno;
+  if (reason != 0) {
+    *error = SystemError(reason);
     Discard();
     return false;
   }
@@ -252,7 +297,9 @@ bool StagedFile::Commit(std::string* error) {
 }
 
 void StagedFile::Discard() {
-  if (out_.is_open()) out_.close();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  buffer_.Attach(-1);
   open_ = false;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();

@@ -7,15 +7,19 @@
 // a name goes through the command-line parser and back to the file system unchanged.
 //
 // Every file is written beside its final name and renamed into place only once it is complete:
-// a full disk or an interrupted run leaves no half file, and an earlier file stays as it was.
+// a full disk, a file-size limit (RLIMIT_FSIZE; main ignores SIGXFSZ, so such a write fails with
+// EFBIG like any other) or an interrupted run leaves no half file, and an earlier file stays as
+// it was.
 #pragma once
 
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
-#include <fstream>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kc::cli {
 
@@ -40,15 +44,41 @@ bool WriteFileWhole(const std::string& path, std::string_view data, std::string*
 // Whether a new file can be made in `folder` (tried with a temporary one, removed at once).
 bool FolderTakesFiles(const std::string& folder, std::string* error);
 
+// A stream buffer that writes to a file descriptor and keeps the system's reason (errno) of the
+// first write that failed; every write after it fails too.
+class FdWriteBuffer : public std::streambuf {
+ public:
+  FdWriteBuffer();
+  void Attach(int fd);
+  // 0 while every write succeeded.
+  int error() const { return error_; }
+
+ protected:
+  int_type overflow(int_type ch) override;
+  int sync() override;
+
+ private:
+  bool Drain();
+
+  int fd_ = -1;
+  int error_ = 0;
+  std::vector<char> buffer_;
+};
+
 // A file written line by line that appears under its name only when Commit succeeds. A target
 // that exists and is not a regular file (a terminal, /dev/stdout, a pipe) is written directly.
 class StagedFile {
  public:
+  StagedFile();
   ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
   bool Open(const std::string& path, std::string* error);
-  std::ofstream& stream() { return out_; }
-  // Flushes, closes and renames into place; false (and nothing left behind) when any write
-  // failed.
+  std::ostream& stream() { return out_; }
+  // Whether the file is written beside its name (false for a terminal, a pipe, a device).
+  bool staged() const { return staged_; }
+  // Flushes, puts on disk, closes and renames into place; false (and nothing left behind) when
+  // any write failed, with the system's reason of the first failure in `error`.
   bool Commit(std::string* error);
 
  private:
@@ -56,8 +86,11 @@ class StagedFile {
 
   std::string path_;
   std::string temp_;  // empty when writing directly
-  std::ofstream out_;
+  int fd_ = -1;
+  FdWriteBuffer buffer_;
+  std::ostream out_;
   bool open_ = false;
+  bool staged_ = false;
 };
 
 }  // namespace kc::cli

@@ -1,10 +1,15 @@
 // karaoke-ctl: backup, restore, diff, show and decode for installers, from the command line.
 #include <QCoreApplication>
+#include <csignal>
 
 #include "cli/commands.h"
 #include "cli/local_files.h"
 
 int main(int argc, char** argv) {
+  // Past a file-size limit (ulimit -f) the system would end the program with SIGXFSZ, leaving its
+  // temporary file behind. Ignored, the write fails with EFBIG instead and is handled as a full
+  // disk is: the file is removed and the command ends with exit code 2 and the reason.
+  std::signal(SIGXFSZ, SIG_IGN);
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("karaoke-ctl"));
   QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));

@@ -71,6 +71,14 @@ std::vector<std::string> UnreadSlots(const ParameterStore& store, bool with_syst
   return missing;
 }
 
+std::string UnreadText(const ParameterStore& store, bool with_system) {
+  std::string text;
+  for (const std::string& block : UnreadSlots(store, with_system)) {
+    text += (text.empty() ? "" : "; ") + block;
+  }
+  return text;
+}
+
 std::vector<std::string> OutOfRange(const std::vector<ModeEntry>& entries) {
   std::map<std::pair<int, int>, const ViewRow*> rows;
   for (const ViewRow& row : ViewRows(false)) rows.emplace(std::make_pair(row.row, row.slot), &row);

@@ -23,6 +23,8 @@ void MarkUnread(ParameterStore& store, bool with_system);
 // What a download left unfilled, one text per block ("block 3 slots 10..27"); empty when every
 // slot arrived.
 std::vector<std::string> UnreadSlots(const ParameterStore& store, bool with_system);
+// The same as one text, the blocks separated by "; "; empty when every slot arrived.
+std::string UnreadText(const ParameterStore& store, bool with_system);
 
 // Every entry whose value lies outside the raw range of its parameter (0 to the control's
 // largest value; 0..65535 for a slot no control shows), as "page<TAB>name<TAB>value (0..max)"

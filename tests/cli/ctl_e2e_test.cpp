@@ -10,8 +10,11 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <functional>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -40,11 +43,12 @@ struct CtlRun {
 
 // Runs karaoke-ctl to its end. The event loop keeps running meanwhile, so a box served in this
 // process answers. child_setup runs in the child before karaoke-ctl starts; meanwhile is called
-// once the program runs.
+// once the program runs; with stdout_file its standard output goes to that file.
 CtlRun Ctl(const QStringList& args, const std::function<void()>& child_setup = {},
-           const std::function<void(QProcess&)>& meanwhile = {}) {
+           const std::function<void(QProcess&)>& meanwhile = {}, const QString& stdout_file = {}) {
   QProcess process;
   if (child_setup) process.setChildProcessModifier(child_setup);
+  if (!stdout_file.isEmpty()) process.setStandardOutputFile(stdout_file);
   QElapsedTimer wall;
   wall.start();
   process.start(QStringLiteral(KARAOKE_CTL_PATH), args);
@@ -325,26 +329,148 @@ TEST_F(CtlE2e, AFaultyBoxGivesACorrectFileOrFailsWithNoFile) {
   }
 }
 
-TEST_F(CtlE2e, AFileThatCannotBeWrittenWhollyLeavesNoFile) {
+// The names in a folder, sorted.
+std::vector<std::string> NamesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const fs::path& file : FilesIn(folder)) names.push_back(file.filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(CtlE2e, AFileSizeLimitIsAWriteFailureLikeAFullDisk) {
   e2e::BoxSimProcess box;
   ASSERT_TRUE(box.ok());
-  // Files of this process may not grow past 4096 bytes, as on a disk that fills up half-way
-  // through the mode file.
-  const auto small_disk = [] {
+  // Files of karaoke-ctl may not grow past 4096 bytes (ulimit -f 4), less than a mode file, a
+  // recording of a download or what show prints. SIGXFSZ is left as the shell leaves it: it
+  // would end the program.
+  const auto small_limit = [] {
     struct rlimit limit = {4096, 4096};
     setrlimit(RLIMIT_FSIZE, &limit);
-    signal(SIGXFSZ, SIG_IGN);
   };
-  const fs::path folder = Dir() / "full";
-  const CtlRun backup = Ctl({"backup", "--port", Port(box), "-o", Q(folder)}, small_disk);
-  EXPECT_EQ(backup.exit_code, 2) << backup.err;
-  EXPECT_NE(backup.err.find("cannot write"), std::string::npos) << backup.err;
-  EXPECT_TRUE(FilesIn(folder).empty()) << FilesIn(folder).front();
-  EXPECT_EQ(backup.out, "") << "no file is named as saved";
+  const fs::path folder = Dir() / "limited";
+  fs::create_directories(folder);
+  const std::string earlier_mode = BuildModeText(FactoryMode());
+  Write(folder / "earlier.Nddt", earlier_mode);
+  const std::string earlier_recording = "# an earlier recording\n";
+  Write(folder / "line.txt", earlier_recording);
 
-  const CtlRun record = Ctl({"show", "port:" + Port(box), "--record", "/dev/full"});
+  // A mode file of a backup.
+  const CtlRun backup = Ctl({"backup", "--port", Port(box), "-o", Q(folder)}, small_limit);
+  EXPECT_EQ(backup.exit_code, 2) << backup.err;
+  EXPECT_NE(backup.err.find("FAILED: cannot write " + folder.string() + "/4B3107E5_"),
+            std::string::npos)
+      << backup.err;
+  EXPECT_NE(backup.err.find(": File too large (no file left behind)"), std::string::npos)
+      << backup.err;
+  EXPECT_EQ(backup.out, "") << "no file is named as saved";
+  EXPECT_EQ(NamesIn(folder), (std::vector<std::string>{"earlier.Nddt", "line.txt"}))
+      << "no new file, no temporary file";
+  EXPECT_EQ(Read(folder / "earlier.Nddt"), earlier_mode);
+
+  // A recording that replaces an earlier one.
+  const CtlRun record =
+      Ctl({"show", "port:" + Port(box), "--record", Q(folder / "line.txt")}, small_limit);
   EXPECT_EQ(record.exit_code, 2) << record.err;
-  EXPECT_NE(record.err.find("recording /dev/full"), std::string::npos) << record.err;
+  EXPECT_NE(record.err.find("the recording " + (folder / "line.txt").string() +
+                            " could not be written: File too large (no file left behind)"),
+            std::string::npos)
+      << record.err;
+  EXPECT_EQ(NamesIn(folder), (std::vector<std::string>{"earlier.Nddt", "line.txt"}));
+  EXPECT_EQ(Read(folder / "line.txt"), earlier_recording) << "the earlier recording as it was";
+
+  // What show prints, into a file.
+  const fs::path printed = Dir() / "show.txt";
+  const CtlRun show = Ctl({"show", "port:" + Port(box)}, small_limit, {}, Q(printed));
+  EXPECT_EQ(show.exit_code, 2) << show.err;
+  EXPECT_NE(show.err.find("karaoke-ctl: cannot write the standard output: File too large"),
+            std::string::npos)
+      << show.err;
+
+  // Within the limit the same commands succeed.
+  const CtlRun unlimited = Ctl({"show", "port:" + Port(box)}, {}, {}, Q(printed));
+  EXPECT_EQ(unlimited.exit_code, 0) << unlimited.err;
+  EXPECT_GT(fs::file_size(printed), 4096u) << "the limit cut what show prints";
+
+  // A device that takes no bytes, for a full disk.
+  const CtlRun full = Ctl({"show", "port:" + Port(box), "--record", "/dev/full"});
+  EXPECT_EQ(full.exit_code, 2) << full.err;
+  EXPECT_NE(full.err.find("recording /dev/full"), std::string::npos) << full.err;
+  EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
+}
+
+TEST_F(CtlE2e, ARestoreReadBackThatComesShortNamesWhatIsMissingAndShowsNoValueOfIt) {
+  // Block 3 answers with 10 of its 28 values, in the download and in the read-back.
+  e2e::BoxSimProcess box({"--short-block", "3:10"});
+  ASSERT_TRUE(box.ok());
+  const fs::path file = Dir() / "mode.Nddt";
+  Write(file, BuildModeText(FactoryMode()));
+  const CtlRun run = Ctl({"restore", "--port", Port(box), Q(file)});
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_NE(run.err.find("restore " + box.path() +
+                         ": FAILED: the box did not send all of its data back (block 3 slots "
+                         "10..27 missing)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("NOT VERIFIED"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "") << "no value the box did not send is listed as the box's";
+  EXPECT_NE(run.err.find("0 of 1 box(es) verified"), std::string::npos) << run.err;
+}
+
+// Whether process `pid` has the device `path` leads to open.
+bool HoldsDevice(qint64 pid, const std::string& path) {
+  struct stat device {};
+  if (stat(path.c_str(), &device) != 0) return false;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    struct stat held {};
+    if (stat(entry.path().c_str(), &held) == 0 && S_ISCHR(held.st_mode) &&
+        held.st_rdev == device.st_rdev) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(CtlE2e, ASecondCtlOnAPortAnotherHoldsSaysItIsBusyAndTheFirstCompletes) {
+  // Slow answers: the first one's download holds the port for several seconds.
+  const fs::path link = Dir() / "karaoke-box";
+  e2e::BoxSimProcess box({"--delay-ms", "120", "--link", Q(link)});
+  ASSERT_TRUE(box.ok());
+  const fs::path folder = Dir() / "first";
+  QProcess first;
+  first.start(QStringLiteral(KARAOKE_CTL_PATH), {"backup", "--port", Port(box), "-o", Q(folder)});
+  ASSERT_TRUE(first.waitForStarted(5000));
+  // Held at two looks 300 ms apart: the link's hold for the download, not the first check's
+  // open of a moment.
+  ASSERT_TRUE(e2e::WaitFor(
+      [&] {
+        if (!HoldsDevice(first.processId(), box.path())) return false;
+        e2e::RunEventLoopFor(300);
+        return HoldsDevice(first.processId(), box.path());
+      },
+      20000));
+
+  // The second names the port as the first does, then through the link to it.
+  for (const QString& name : {Port(box), Q(link)}) {
+    SCOPED_TRACE(name.toStdString());
+    const CtlRun second = Ctl({"show", "port:" + name});
+    EXPECT_EQ(second.exit_code, 1) << second.err;
+    EXPECT_NE(second.err.find("show " + name.toStdString() +
+                              ": FAILED: cannot open the port: it is busy (another program "
+                              "holds it)"),
+              std::string::npos)
+        << second.err;
+    EXPECT_EQ(second.out, "");
+  }
+  EXPECT_NE(first.state(), QProcess::NotRunning) << "refused while the first held the port";
+
+  ASSERT_TRUE(e2e::WaitFor([&] { return first.state() == QProcess::NotRunning; }, 60000));
+  const std::string first_err = first.readAllStandardError().toStdString();
+  EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first.exitCode(), 0) << first_err;
+  const std::vector<fs::path> files = FilesIn(folder);
+  ASSERT_EQ(files.size(), 1u) << first_err;
+  EXPECT_EQ(WrongValues(files[0], boxsim::BoxModel()), 0) << "the first read the box whole";
 }
 
 TEST_F(CtlE2e, AFileWithValuesOutOfRangeSendsNothing) {

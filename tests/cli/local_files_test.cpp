@@ -75,8 +75,9 @@ TEST(WholeFiles, AFailedWriteLeavesNoFileAndAnEarlierOneAsItWas) {
   // A recording onto a device that takes no bytes (a full disk) fails at its end.
   StagedFile full;
   ASSERT_TRUE(full.Open("/dev/full", &error)) << error;
-  full.stream() << std::string(1 << 16, 'x');
+  full.stream() << std::string(1 << 17, 'x');
   EXPECT_FALSE(full.Commit(&error));
+  EXPECT_EQ(error, "No space left on device") << "the system's reason of the first failed write";
 
   // One that succeeds appears only once committed.
   StagedFile staged;

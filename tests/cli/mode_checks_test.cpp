@@ -79,6 +79,14 @@ TEST(UnreadSlots, AFreshlyMarkedStoreHasEveryBlockUnread) {
   EXPECT_EQ(store.Device(3, 28), 0) << "the extra slot of a mode file keeps its value";
 }
 
+TEST(UnreadSlots, AsOneTextForAReadBackThatCameShort) {
+  ParameterStore store = Downloaded();
+  EXPECT_EQ(UnreadText(store, false), "");
+  for (int slot = 10; slot < 28; ++slot) store.SetDevice(3, slot, kNotReadBack);
+  store.SetDevice(8, 52, kNotReadBack);
+  EXPECT_EQ(UnreadText(store, false), "block 3 slots 10..27; block 8 slot 52");
+}
+
 TEST(OutOfRange, ListsEveryValueOutsideItsParametersRawRange) {
   struct Case {
     const char* what;
