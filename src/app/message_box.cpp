@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSpacerItem>
 #include <algorithm>
 
@@ -14,17 +15,37 @@ namespace {
 
 // Room a window manager takes beside the caption for the box's icon and its buttons.
 constexpr int kCaptionDecorationWidth = 160;
+// Marks the layout that holds the spacer below.
+constexpr char kCaptionKeptProperty[] = "kcCaptionKept";
 
 // QMessageBox sizes itself from its layout's minimum on every show; a spanning spacer of the
-// wanted width is the minimum it keeps.
+// wanted width is the minimum it keeps. QMessageBox builds its layout anew when a hint is set,
+// without the spacer: this adds it again, once per layout.
 void KeepCaptionWhole(QMessageBox& box) {
   auto* grid = qobject_cast<QGridLayout*>(box.layout());
-  if (grid == nullptr) return;
+  if (grid == nullptr || grid->property(kCaptionKeptProperty).toBool()) return;
   const QFontMetrics metrics(box.font());
   const int width = std::max(kMessageBoxMinimumWidth, metrics.horizontalAdvance(box.windowTitle()) +
                                                           kCaptionDecorationWidth);
   grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
                 grid->rowCount(), 0, 1, grid->columnCount());
+  grid->setProperty(kCaptionKeptProperty, true);
+}
+
+// The second, smaller text under the first (empty for none).
+void SetHint(QMessageBox& box, const QString& hint) {
+  if (hint.isEmpty() && box.informativeText().isEmpty()) return;
+  box.setInformativeText(hint);
+  KeepCaptionWhole(box);
+}
+
+// What every box of the program has besides its texts and buttons.
+void SetUp(QMessageBox& box, QMessageBox::StandardButton default_button, const QString& hint) {
+  box.setDefaultButton(default_button);
+  SetHint(box, hint);
+  KeepCaptionWhole(box);
+  // The editor and the status box stay on top; a box under them could not be answered.
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
 }
 
 QMessageBox::StandardButton Ask(QWidget* owner, QMessageBox::Icon icon, const QString& caption,
@@ -32,13 +53,37 @@ QMessageBox::StandardButton Ask(QWidget* owner, QMessageBox::Icon icon, const QS
                                 QMessageBox::StandardButton default_button,
                                 const QString& hint = QString()) {
   QMessageBox box(icon, caption, text, buttons, owner);
-  box.setDefaultButton(default_button);
-  if (!hint.isEmpty()) box.setInformativeText(hint);
-  KeepCaptionWhole(box);
-  // The editor and the status box stay on top; a box under them could not be answered.
-  box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  SetUp(box, default_button, hint);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
+
+// A notice's box: deleted by Qt once it is answered or closed, or with its owner window.
+class QtNoticeBox : public NoticeBox {
+ public:
+  explicit QtNoticeBox(QMessageBox* box) : box_(box) {}
+  ~QtNoticeBox() override { Close(); }
+
+  bool IsOpen() const override { return !box_.isNull() && box_->isVisible(); }
+  void SetText(const QString& text, const QString& hint) override {
+    if (!IsOpen()) return;
+    box_->setText(text);
+    SetHint(*box_, hint);
+    box_->raise();
+  }
+  void Close() override {
+    if (box_.isNull()) return;
+    QMessageBox* box = box_;
+    box_.clear();
+    if (box->isVisible()) {
+      box->done(QMessageBox::Ok);  // closes it, and Qt deletes it (WA_DeleteOnClose)
+    } else {
+      box->deleteLater();  // answered (already on its way out), or hidden with its owner
+    }
+  }
+
+ private:
+  QPointer<QMessageBox> box_;
+};
 
 }  // namespace
 
@@ -66,6 +111,18 @@ bool QtMessageBoxes::YesNoDefaultNo(const QString& caption, const QString& text)
 bool QtMessageBoxes::OkCancel(const QString& caption, const QString& text) {
   return Ask(owner_ ? owner_() : nullptr, QMessageBox::Question, caption, text,
              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+std::unique_ptr<NoticeBox> QtMessageBoxes::Notice(const QString& caption, const QString& text,
+                                                  const QString& hint) {
+  auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok,
+                              owner_ ? owner_() : nullptr);
+  box->setAttribute(Qt::WA_DeleteOnClose, true);
+  SetUp(*box, QMessageBox::Ok, hint);
+  // Application modal like the boxes that wait (QMessageBox is modal from its creation), but
+  // shown without a nested event loop: the caller returns, and its timer fires again.
+  box->show();
+  return std::make_unique<QtNoticeBox>(box);
 }
 
 }  // namespace kc

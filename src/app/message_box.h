@@ -1,6 +1,6 @@
-// Modal message boxes: information, yes/no and ok/cancel, each with a caption and a text.
-// The program shows QMessageBoxes; their nested event loop keeps the link's timers and the port
-// running, so every caller finishes its state changes before it asks. Tests answer from a script.
+// The program's message boxes: QMessageBoxes, caption whole, on top of the editor. Information,
+// yes/no and ok/cancel wait for their answer in a nested event loop (application modal); a
+// notice is the same information box opened without waiting (see ui/message_boxes.h).
 #pragma once
 
 #include <QString>
@@ -27,6 +27,8 @@ class QtMessageBoxes : public MessageBoxes {
   bool YesNo(const QString& caption, const QString& text) override;
   bool YesNoDefaultNo(const QString& caption, const QString& text) override;
   bool OkCancel(const QString& caption, const QString& text) override;
+  std::unique_ptr<NoticeBox> Notice(const QString& caption, const QString& text,
+                                    const QString& hint) override;
 
  private:
   std::function<QWidget*()> owner_;

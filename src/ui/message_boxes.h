@@ -1,11 +1,29 @@
-// Modal message boxes: information, yes/no and ok/cancel, each with a caption and a text.
-// The program shows QMessageBoxes; their nested event loop keeps the link's timers and the port
-// running, so every caller finishes its state changes before it asks. Tests answer from a script.
+// Modal message boxes: information, yes/no and ok/cancel, each with a caption and a text, and
+// notices, information boxes that do not wait for their answer.
+// The program shows QMessageBoxes. A box that waits runs a nested event loop: the port and the
+// other timers go on, but a timer whose handler opened the box is not fired again until it is
+// answered, so a timer's or the port's handler opens a notice instead. Every caller finishes its
+// state changes before it asks. Tests answer from a script.
 #pragma once
 
 #include <QString>
+#include <memory>
 
 namespace kc {
+
+// An open notice, for its caller: it may replace the box's texts while the box is open and close
+// it once what it says no longer holds. The user closes it with its button. The box closes when
+// its handle is destroyed.
+class NoticeBox {
+ public:
+  virtual ~NoticeBox() = default;
+  // Neither answered by the user nor closed by the caller.
+  virtual bool IsOpen() const = 0;
+  // New texts for the open box (the hint as in MessageBoxes::InformationWithHint, empty for
+  // none); nothing once it is closed.
+  virtual void SetText(const QString& text, const QString& hint) = 0;
+  virtual void Close() = 0;
+};
 
 class MessageBoxes {
  public:
@@ -25,6 +43,10 @@ class MessageBoxes {
   }
   // True for OK.
   virtual bool OkCancel(const QString& caption, const QString& text) = 0;
+  // An information box (with a hint under its text when the hint is not empty) that opens and
+  // returns at once; it stays open, modal, while the caller and the event loop go on.
+  virtual std::unique_ptr<NoticeBox> Notice(const QString& caption, const QString& text,
+                                            const QString& hint) = 0;
 };
 
 // Caption of the ordinary messages of the program.

@@ -6,12 +6,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "app/application.h"
 #include "app/program.h"
@@ -27,8 +30,8 @@ struct OpenBox {
   int width = 0;
 };
 
-// Runs `open`, which shows a modal box, reads the box while it is open and answers it with its
-// first button.
+// Runs `open`, which shows a modal box (waiting for its answer or not), reads the box while it is
+// open and answers it with its first button.
 OpenBox ReadWhileOpen(const std::function<void()>& open) {
   OpenBox seen;
   QTimer poll;
@@ -55,6 +58,12 @@ OpenBox ReadWhileOpen(const std::function<void()>& open) {
   });
   poll.start();
   open();
+  // A notice is still open here: it is read from the event loop.
+  QElapsedTimer waited;
+  waited.start();
+  while (poll.isActive() && waited.elapsed() < 5000) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
   return seen;
 }
 
@@ -70,6 +79,7 @@ TEST(MessageBoxes, ButtonsInChineseAndTheCaptionWhole) {
   EXPECT_TRUE(app->qt_texts_translated());
 
   QtMessageBoxes boxes([]() -> QWidget* { return nullptr; });
+  std::unique_ptr<NoticeBox> notice;
   struct Case {
     const char* name;
     std::function<void()> open;
@@ -80,6 +90,7 @@ TEST(MessageBoxes, ButtonsInChineseAndTheCaptionWhole) {
       {"yes/no", [&] { boxes.YesNo("提示", "确定删除?"); }, {"是", "否"}},
       {"ok/cancel", [&] { boxes.OkCancel("提示", "模式切换?"); }, {"确定", "取消"}},
       {"with a hint", [&] { boxes.InformationWithHint("提示", "连接失败!", "请检查"); }, {"确定"}},
+      {"notice", [&] { notice = boxes.Notice("提示", "已断开连接!", ""); }, {"确定"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -110,6 +121,54 @@ TEST(MessageBoxes, ConnectFailedSaysWhatToCheck) {
   const OpenBox other = ReadWhileOpen([&] { program.Form3().ShowMessage({LinkOutcome::kSaved}); });
   EXPECT_EQ(other.text, "保存成功!");
   EXPECT_TRUE(other.informative.isEmpty());
+}
+
+// A notice opens and returns at once; while it is open its texts are replaced (the hint comes and
+// goes) with the look of the other boxes kept, and it closes when its caller closes it.
+TEST(MessageBoxes, NoticeKeepsItsLookWhenItsTextIsReplacedAndClosesOnRequest) {
+  QtMessageBoxes boxes([]() -> QWidget* { return nullptr; });
+  std::unique_ptr<NoticeBox> notice = boxes.Notice("提示", "已断开连接!", "");
+  ASSERT_TRUE(notice->IsOpen());
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  ASSERT_NE(box, nullptr);
+  const QPointer<QMessageBox> guard(box);
+  EXPECT_EQ(box->windowTitle(), "提示");
+  EXPECT_EQ(box->icon(), QMessageBox::Information);
+  EXPECT_TRUE(box->windowFlags() & Qt::WindowStaysOnTopHint);
+  struct Step {
+    const char* text;
+    const char* hint;
+  };
+  const Step steps[] = {{"连接失败!", "请检查：设备已通电"},
+                        {"数据校验错误，连接失败!", ""},
+                        {"连接失败!", "请检查：设备已通电"}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.text);
+    notice->SetText(QString::fromUtf8(step.text), QString::fromUtf8(step.hint));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(notice->IsOpen());
+    EXPECT_EQ(QApplication::activeModalWidget(), box);
+    EXPECT_EQ(box->text(), QString::fromUtf8(step.text));
+    EXPECT_EQ(box->informativeText(), QString::fromUtf8(step.hint));
+    EXPECT_GE(box->width(), 280);
+  }
+  notice->Close();
+  EXPECT_FALSE(notice->IsOpen());
+  EXPECT_FALSE(box->isVisible());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(guard.isNull());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // Answered by the user: no longer open, and its texts are left alone.
+  notice = boxes.Notice("提示", "保存成功!", "");
+  box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  ASSERT_NE(box, nullptr);
+  box->button(QMessageBox::Ok)->click();
+  EXPECT_FALSE(notice->IsOpen());
+  notice->SetText("已断开连接!", "");
+  notice.reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 }  // namespace

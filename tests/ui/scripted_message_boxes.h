@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "ui/message_boxes.h"
@@ -35,6 +37,36 @@ class ScriptedMessageBoxes : public MessageBoxes {
     return NextAnswer();
   }
 
+  // Notices are recorded in `shown` as information boxes, when they open and each time their
+  // text is replaced, and stay open until the caller closes them or the script answers them
+  // (AnswerNotices), as a user who does not touch them.
+  struct NoticeState {
+    QString caption;
+    QString text;
+    QString hint;
+    bool open = true;
+  };
+  std::unique_ptr<NoticeBox> Notice(const QString& caption, const QString& text,
+                                    const QString& hint) override {
+    auto state = std::make_shared<NoticeState>(NoticeState{caption, text, hint});
+    notices.push_back(state);
+    most_open_notices = std::max(most_open_notices, static_cast<int>(OpenNotices().size()));
+    Record(Kind::kInformation, caption, text);
+    return std::make_unique<ScriptedNotice>(*this, std::move(state));
+  }
+  // The notices open now, oldest first.
+  std::vector<NoticeState> OpenNotices() const {
+    std::vector<NoticeState> open;
+    for (const auto& n : notices) {
+      if (n->open) open.push_back(*n);
+    }
+    return open;
+  }
+  // The user presses OK on every open notice.
+  void AnswerNotices() {
+    for (const auto& n : notices) n->open = false;
+  }
+
   // Texts of every box shown, in order.
   std::vector<QString> texts() const {
     std::vector<QString> all;
@@ -54,8 +86,30 @@ class ScriptedMessageBoxes : public MessageBoxes {
   bool default_answer = true;
   // Called after each box is recorded (e.g. to leave an event loop).
   std::function<void(const Shown&)> on_show;
+  // Every notice opened, in order, and the most that were open at once.
+  std::vector<std::shared_ptr<NoticeState>> notices;
+  int most_open_notices = 0;
 
  private:
+  class ScriptedNotice : public NoticeBox {
+   public:
+    ScriptedNotice(ScriptedMessageBoxes& boxes, std::shared_ptr<NoticeState> state)
+        : boxes_(boxes), state_(std::move(state)) {}
+    ~ScriptedNotice() override { Close(); }
+    bool IsOpen() const override { return state_->open; }
+    void SetText(const QString& text, const QString& hint) override {
+      if (!state_->open) return;
+      state_->text = text;
+      state_->hint = hint;
+      boxes_.Record(Kind::kInformation, state_->caption, text);
+    }
+    void Close() override { state_->open = false; }
+
+   private:
+    ScriptedMessageBoxes& boxes_;
+    std::shared_ptr<NoticeState> state_;
+  };
+
   void Record(Kind kind, const QString& caption, const QString& text) {
     shown.push_back({kind, caption, text});
     if (on_show) on_show(shown.back());
