@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -249,6 +250,27 @@ TEST(BoxSimProgramTest, AnswersMeantForAClosedPortDoNotReachTheNextOpener) {
   close(fd);
   EXPECT_EQ(answer, (std::vector<uint8_t>{0xFC, 0xB1, 0x08, 0xA0, 0x09, 0x40, 0x4B, 0x31, 0x07,
                                           0xE5, 0xFC}));
+}
+
+// A PC program killed while it held the port in exclusive mode: as a serial device does at its
+// last close, the terminal leaves exclusive mode, so the next program is not refused as busy.
+TEST(BoxSimProgramTest, AHolderThatEndsWithoutClearingExclusiveModeLeavesThePortFree) {
+  BoxSimProcess sim({"--verbose"}, /*capture_log=*/true);
+  const std::string path = sim.ReadPath();
+  ASSERT_FALSE(path.empty());
+  int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ioctl(fd, TIOCEXCL), 0);
+  close(fd);  // no TIOCNXCL: the program was killed
+  for (std::string line = sim.ReadLogLine(); !line.empty(); line = sim.ReadLogLine()) {
+    if (line == "port closed, unread answers dropped") break;
+  }
+  fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  int exclusive = -1;
+  ASSERT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  close(fd);
 }
 
 TEST(BoxSimProgramTest, RejectsUnknownOptions) {

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -320,6 +321,10 @@ class PortWatch {
         }
         if ((e->mask & IN_CLOSE) != 0 && opens_ > 0 && --opens_ == 0) {
           tcflush(slave_, TCIFLUSH);
+          // A serial device leaves exclusive mode at its last close; this terminal is never
+          // closed last (the simulator holds it), so a PC program that ended without clearing
+          // the mode (killed) would leave every later open refused as busy.
+          ioctl(slave_, TIOCNXCL);
           if (verbose_) std::fputs("port closed, unread answers dropped\n", stderr);
         }
       }
