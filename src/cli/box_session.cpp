@@ -148,6 +148,13 @@ void BoxSession::TransferFinished() {
         return;
       }
       ApplyModeEntries(entries_, store_);
+      // A slot the box did not send and the file does not hold would go up as a placeholder:
+      // nothing is sent then.
+      if (const std::string missing = UnreadText(store_, false); !missing.empty()) {
+        Finish(WithChecksumNote("the box did not send all of its data (" + missing +
+                                " missing) and the file does not hold it"));
+        return;
+      }
       phase_ = Phase::kUploading;
       phase_start_ms_ = now;
       if (!driver_->link().StartUpload()) {

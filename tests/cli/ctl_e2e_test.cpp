@@ -27,6 +27,7 @@
 #include "box-sim/box_model.h"
 #include "cli/frame_meaning.h"
 #include "modes/mode_file.h"
+#include "modes/scramble.h"
 // clang-format on
 
 namespace kc {
@@ -414,6 +415,40 @@ TEST_F(CtlE2e, ARestoreReadBackThatComesShortNamesWhatIsMissingAndShowsNoValueOf
   EXPECT_EQ(run.err.find("NOT VERIFIED"), std::string::npos) << run.err;
   EXPECT_EQ(run.out, "") << "no value the box did not send is listed as the box's";
   EXPECT_NE(run.err.find("0 of 1 box(es) verified"), std::string::npos) << run.err;
+}
+
+// A file of blocks 0..2 only, as a file from another system may be: block 3 is neither in the
+// file nor (with a short answer) wholly in the box's download, so nothing may go up.
+TEST_F(CtlE2e, ARestoreThatWouldSendValuesNeitherTheFileNorTheBoxGaveSendsNothing) {
+  e2e::BoxSimProcess box({"--short-block", "3:10"});
+  ASSERT_TRUE(box.ok());
+  const ParameterStore mode = FactoryMode();
+  std::string text;
+  const auto line = [&text](const std::string& plain) { text += ScrambleLine(plain) + "\r\n"; };
+  line("W4 " + std::to_string(kModeDeviceCode ^ kModeHeaderMask));
+  line("Tovak " + std::to_string(1 ^ kModeHeaderMask));
+  int k = 1;
+  int32_t sum = 0;
+  for (int block = 0; block < 3; ++block) {
+    for (int slot = 0; slot <= InfoOfBlock(block)->device_slots; ++slot) {
+      ++k;
+      line(std::to_string(MakeId(block, slot) ^ k) + " " +
+           std::to_string(mode.Device(block, slot) ^ k));
+      sum += mode.Device(block, slot);
+    }
+  }
+  line("Intoal: " + std::to_string(k + 1));
+  line("CCCCK: " + std::to_string(ModeChecksum(sum)));
+  const fs::path file = Dir() / "part.Nddt";
+  Write(file, text);
+  ASSERT_TRUE(CheckModeText(text).ok()) << "a file of three blocks passes its checks";
+
+  const CtlRun run = Ctl({"restore", "--port", Port(box), Q(file)});
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_NE(run.err.find("block 3 slots 10..27 missing) and the file does not hold it; nothing "
+                         "was sent to it"),
+            std::string::npos)
+      << run.err;
 }
 
 // Whether process `pid` has the device `path` leads to open.
