@@ -41,7 +41,6 @@ class BlockTransfer {
   // What the download under way has brought so far.
   const BoxImage& received() const { return received_; }
   TransferDirection direction() const { return direction_; }
-  int length() const { return length_; }
   int step() const { return step_; }
   int percent() const;
   LinkFailure failure() const { return failure_; }
