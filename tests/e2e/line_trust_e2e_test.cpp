@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ struct LineFault {
   // Another box answers after the silence.
   bool other_box;
 };
+
+void PrintTo(const LineFault& c, std::ostream* os) { *os << c.name; }
 
 class LineFaultTest : public ::testing::TestWithParam<LineFault> {};
 

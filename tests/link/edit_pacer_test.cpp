@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,6 +53,8 @@ struct LineCase {
   int edit_frames;
   int pending_at_end;
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 class EditInFlightTest : public LinkTest, public ::testing::WithParamInterface<LineCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct SearchCase {
   std::vector<std::pair<std::string, int>> opens;
   bool reconnects;
 };
+
+void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
 
 class QuietSearchTest : public LinkTest, public ::testing::WithParamInterface<SearchCase> {};
 
