@@ -132,21 +132,7 @@ void TForm1::FormCreate(const PortLister& list_ports) {
 void TForm1::UpdateLinkState() {
   if (link_state_label_ == nullptr || !link_window_.attached()) return;
   const Link& link = link_window_.link();
-  QString text;
-  switch (link.View()) {
-    case LinkView::kConnected:
-      text = QStringLiteral("设备已连接");
-      break;
-    case LinkView::kConnecting:
-      text = QStringLiteral("连接中...");
-      break;
-    case LinkView::kDisconnected:
-      text = QStringLiteral("已断开连接");
-      break;
-    case LinkView::kNeverConnected:
-      text = QStringLiteral("离线编辑");
-      break;
-  }
+  QString text = LinkViewText(link.View());
   const int pending = link.PendingCount();
   if (pending > 0) text += QStringLiteral(" · %1 项未发送").arg(pending);
   if (link_state_label_->text() != text) link_state_label_->setText(text);

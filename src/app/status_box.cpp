@@ -29,6 +29,20 @@ QString LinkStatusText(LinkStatus status) {
   return QStringLiteral("设备未连接");
 }
 
+QString LinkViewText(LinkView view) {
+  switch (view) {
+    case LinkView::kConnected:
+      return LinkStatusText(LinkStatus::kConnected);
+    case LinkView::kConnecting:
+      return LinkStatusText(LinkStatus::kConnecting);
+    case LinkView::kDisconnected:
+      return QStringLiteral("已断开连接");
+    case LinkView::kNeverConnected:
+      break;
+  }
+  return QStringLiteral("离线编辑");
+}
+
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("Form2"));
   // A dialog frame without caption buttons that stays above the other windows.

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "link/link.h"
 #include "link/link_host.h"
 
 class QLabel;
@@ -12,8 +13,11 @@ class QProgressBar;
 
 namespace kc {
 
-// The status box's words for the link's status; the editor's link label shows the same.
+// The link's words, each defined once. LinkStatusText: the status box's words for the link's
+// status; the editor's link label shows the same. LinkViewText: the link state at the right end
+// of the editor's tab strip, which shares the words for connected and connecting.
 QString LinkStatusText(LinkStatus status);
+QString LinkViewText(LinkView view);
 
 class TForm2 : public QDialog {
   Q_OBJECT

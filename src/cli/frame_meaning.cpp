@@ -5,6 +5,7 @@
 
 #include "link/frames.h"
 #include "link/receiver.h"
+#include "model/parameter_ids.h"
 #include "model/parameter_store.h"
 #include "model/parameter_table.h"
 
@@ -76,7 +77,7 @@ std::string SentMeaning(const std::vector<uint8_t>& f, uint8_t access, int id,
     }
     return "set system item " + Hex4(id) + ": " + ParameterValue(id, value);
   }
-  if (block <= 8) {
+  if (block < kAudioBlocks) {
     const BlockInfo* info = InfoOfBlock(block);
     if (info != nullptr && id == info->band_address && payload_size == 12) {
       std::string text = "set EQ band: block " + std::to_string(block) + " band " +
@@ -96,7 +97,7 @@ std::string SentMeaning(const std::vector<uint8_t>& f, uint8_t access, int id,
 std::string ReceivedMeaning(const std::vector<uint8_t>& f, int id, std::size_t payload_size) {
   const int block = BlockOf(id);
   const int index = IndexOf(id);
-  if (block <= 8) {
+  if (block < kAudioBlocks) {
     return "block " + std::to_string(block) + " data from slot " + std::to_string(index) + ", " +
            std::to_string(payload_size / 2) + " values";
   }

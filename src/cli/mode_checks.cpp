@@ -5,11 +5,10 @@
 
 #include "cli/mode_output.h"
 #include "model/mode_view.h"
+#include "model/parameter_ids.h"
 
 namespace kc::cli {
 namespace {
-
-constexpr int kTransferBlocks = 9;  // blocks 0..8
 
 // The system items a download fills: the rows karaoke-ctl shows for the system block, but for
 // the current mode, whose answer the link does not keep.
@@ -28,7 +27,7 @@ std::string Range(int first, int last) {
 }  // namespace
 
 void MarkUnread(ParameterStore& store, bool with_system) {
-  for (int block = 0; block < kTransferBlocks; ++block) {
+  for (int block = 0; block < kAudioBlocks; ++block) {
     // Only the slots a transfer carries: the slot past each block's end that a mode file adds
     // keeps its value.
     const int slots = InfoOfBlock(block)->device_slots;
@@ -54,7 +53,7 @@ std::vector<std::string> UnreadSlots(const ParameterStore& store, bool with_syst
     }
     missing.push_back(text);
   };
-  for (int block = 0; block < kTransferBlocks; ++block) {
+  for (int block = 0; block < kAudioBlocks; ++block) {
     std::vector<int> slots;
     for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
       if (store.Device(block, slot) == kNotReadBack) slots.push_back(slot);

@@ -10,11 +10,11 @@
 #include <optional>
 #include <string>
 
+#include "model/parameter_ids.h"
 #include "model/parameter_store.h"
 
 namespace kc {
 
-inline constexpr int kAudioBlocks = 9;
 // System items a user sets and a download reads. The current mode (0x02) is the box's to say,
 // and the administrator switch (0x0C) is the password's: neither is ever sent back.
 inline constexpr std::array<int, 12> kUserSystemItems = {0x03, 0x06, 0x07, 0x08, 0x09, 0x0A,

@@ -129,7 +129,7 @@ int DownloadStepId(int step) {
 }
 
 int UploadValueCount(int block) {
-  if (block < 0 || block > 8) return 0;
+  if (block < 0 || block >= kAudioBlocks) return 0;
   return InfoOfBlock(block)->device_slots;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/serial_port.h"
+#include "model/parameter_ids.h"
 #include "model/parameter_store.h"
 
 namespace kc {
@@ -46,10 +47,11 @@ inline constexpr std::size_t kStoreModePayload = 22;
 
 enum class TransferDirection { kDownload, kUpload };
 
-// Steps of the whole-block transfers. Steps 0..8 carry the audio blocks, and a reload or an
-// upload ends there; a connection's download goes on with the mode names at step 9 (one request
-// per mode) and the system items and the identity up to step 27.
-inline constexpr int kLastBlockStep = 8;
+// Steps of the whole-block transfers. Steps 0..kLastBlockStep carry the audio blocks, and a
+// reload or an upload ends there; a connection's download goes on with the mode names at
+// kModeNamesStep (one request per mode) and the system items and the identity up to
+// kLastConnectionStep.
+inline constexpr int kLastBlockStep = kAudioBlocks - 1;
 inline constexpr int kModeNamesStep = 9;
 inline constexpr int kLastConnectionStep = 27;
 

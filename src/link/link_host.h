@@ -49,12 +49,13 @@ class LinkHost {
   virtual void ShowMessage(const LinkMessage& message) = 0;
   // Shows the editor window (end of a transfer).
   virtual void ShowEditor() = 0;
-  // Repaints the editor's pages from the store; selection is a block 0..8 or 20 for all.
+  // Repaints the editor's pages from the store; selection is an audio block or kAllBlocks for all.
   virtual void RefreshPages(int selection) = 0;
   // The mode names or the device identity received from the box have changed.
   virtual void ModeNamesChanged() = 0;
   virtual void DeviceIdChanged() = 0;
-  // Which of the link's three timers (600 ms scan, 100 ms transfer, 20 ms pacing) should run.
+  // Which of the link's three timers (scan, transfer, pacing: kScanPeriodMs, kTransferPeriodMs,
+  // kHoldPeriodMs in link.h) should run.
   virtual void SetTimers(bool scan, bool transfer, bool hold) = 0;
   // Appends one line to the diagnostic log, which is never shown.
   virtual void AppendLog(const std::string& line) = 0;

@@ -101,7 +101,8 @@ std::string BlockTabCaption(int block) {
 }
 
 std::string_view TabCaption(int page) {
-  static constexpr std::array<std::string_view, 8> kTabs = {
+  // Tabs and karaoke-ctl: "麦克风A", as group B has its own tab (sheet titles: kSheetCaptions).
+  static constexpr std::array<std::string_view, kPageCount> kTabs = {
       "音乐", "麦克风A", "效果", "主输出", "中置", "超低音", "后置输出", "系统设定"};
   if (page < 0 || page >= static_cast<int>(kTabs.size())) return {};
   return kTabs[static_cast<size_t>(page)];

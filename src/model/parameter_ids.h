@@ -4,6 +4,10 @@
 
 namespace kc {
 
+// The audio blocks, 0 .. kAudioBlocks - 1; the system block (kSystemBlock) comes after them. A
+// whole-block transfer and a mode file carry exactly the audio blocks.
+inline constexpr int kAudioBlocks = 9;
+
 // Block 0, index 0: the Music EQ's automatic (0) or manual (1) control.
 inline constexpr int kAutoManualId = 0x0000;
 // Block 0, index 1: the scene, Sing (0) or Disco (1); the twin settings follow it.
@@ -15,5 +19,8 @@ inline constexpr int kAccessLevelId = 0x090C;
 inline constexpr int kModeCount = 15;
 // A mode's name: at most this many printable ASCII characters.
 inline constexpr int kModeNameMaxLength = 20;
+// The system password has this many digits, the key-lock password this many.
+inline constexpr int kSystemPasswordLength = 6;
+inline constexpr int kKeylockPasswordLength = 4;
 
 }  // namespace kc

@@ -1,5 +1,6 @@
 #include "model/parameter_store.h"
 
+#include "model/parameter_ids.h"
 #include "model/rounding.h"
 
 namespace kc {
@@ -144,7 +145,7 @@ int ParameterStore::QFieldOf(int id) const {
 }
 
 void ParameterStore::ResetEq(int selection) {
-  for (int block = 0; block <= 8; ++block) {
+  for (int block = 0; block < kAudioBlocks; ++block) {
     if (block == 4 || (selection != block && selection != kAllBlocks)) continue;
     const BlockInfo& info = kBlocks[block];
     const int n = info.eq_bands;

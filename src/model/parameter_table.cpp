@@ -43,7 +43,7 @@ std::vector<Row> MusicRows() {
 
 std::vector<Row> MicrophoneRows() {
   return {
-      {0, "MicHPFreBar", "high-pass", kScale, kKindHighPass, 143},
+      {0, "MicHPFreBar", "high-pass", kScale, kKindHighPass, kMaxHighPassStep},
       {1,
        "MicFBERadioBtn1",
        "feedback suppression",
@@ -61,8 +61,8 @@ std::vector<Row> EchoRows() {
       {1, "EchoEffLevelBar", "echo effect level", kScale, kKindPercent, 100},
       {2, "EchoDirectPhaseBtn", "echo direct phase", kPhase},
       {3, "EchoDirectLevelBar", "echo direct level", kScale, kKindPercent, 100},
-      {4, "EchoHPFreBar", "echo high-pass", kScale, kKindEffectHighPass, 241},
-      {5, "EchoLPFreBar", "echo low-pass", kScale, kKindLowPass, 194},
+      {4, "EchoHPFreBar", "echo high-pass", kScale, kKindEffectHighPass, kMaxEffectHighPassStep},
+      {5, "EchoLPFreBar", "echo low-pass", kScale, kKindLowPass, kLowPassOffStep},
       {6, "EchoPreDelayBar", "echo pre-delay", kScale, kKindDelay2ms, 125},
       {7, "EchoTimeBar", "echo delay", kScale, kKindDelay2ms, 250},
       {8, "EchoRepeatBar", "echo repeat", kScale, kKindPercent, 90},
@@ -80,8 +80,8 @@ std::vector<Row> ReverbRows() {
       {3, "RvbDirectLevelBar", "reverb direct level", kScale, kKindPercent, 100},
       {4, "RvbTimeBar", "reverb time", kScale, kKindReverbTime, 80},
       {5, "RvbPreDelayBar", "reverb pre-delay", kScale, kKindDelay2ms, 100},
-      {6, "RvbHPFreBar", "reverb high-pass", kScale, kKindEffectHighPass, 241},
-      {7, "RvbLPFreBar", "reverb low-pass", kScale, kKindLowPass, 194},
+      {6, "RvbHPFreBar", "reverb high-pass", kScale, kKindEffectHighPass, kMaxEffectHighPassStep},
+      {7, "RvbLPFreBar", "reverb low-pass", kScale, kKindLowPass, kLowPassOffStep},
   };
 }
 
@@ -107,7 +107,7 @@ std::vector<OutputRow> OutputRows() {
       {"EchoPhaseBtn", "echo phase", {10, 10, 10}, kPhase},
       {"RvbLevelBar", "reverb level", {12, 12, 12}, kScale, kKindOutputLevel, 100},
       {"RvbPhaseBtn", "reverb phase", {14, 14, 14}, kPhase},
-      {"MusHPFreBar", "music high-pass", {16, 16, 16}, kScale, kKindHighPass, 143},
+      {"MusHPFreBar", "music high-pass", {16, 16, 16}, kScale, kKindHighPass, kMaxHighPassStep},
       {"MusHPslope",
        "high-pass slope",
        {18, 18, -1},
@@ -137,10 +137,10 @@ std::vector<Row> SubwooferRows() {
       {4, "SubMicLevelBar", "microphone level", kScale, kKindOutputLevel, 200},
       {6, "SubMicPhaseBtn", "microphone phase", kPhase},
       {8, "SubMusHPType", "high-pass type", ValueForm::kList, 0, 4, kFilterTypes},
-      {10, "SubMusHPFreBar", "high-pass frequency", kScale, kKindHighPass, 143},
+      {10, "SubMusHPFreBar", "high-pass frequency", kScale, kKindHighPass, kMaxHighPassStep},
       {12, "SubMusHPuserQBar", "high-pass user Q", kScale, kKindUserQ, 23},
       {14, "SubMusLPType", "low-pass type", ValueForm::kList, 0, 4, kFilterTypes},
-      {16, "SubMusLPFreBar", "low-pass frequency", kScale, kKindHighPass, 143},
+      {16, "SubMusLPFreBar", "low-pass frequency", kScale, kKindHighPass, kMaxHighPassStep},
       {18, "SubMusLPuserQBar", "low-pass user Q", kScale, kKindUserQ, 23},
       {20, "SubRmsAttackBar", "compressor attack", kScale, kKindAttack, 15},
       {21, "SubRmsReleaseBar", "compressor release", kScale, kKindRelease, 7},

@@ -89,26 +89,26 @@ int StepIn(int step, size_t n) { return std::clamp(step, 0, static_cast<int>(n) 
 
 // Clamp bounds per kind; high < low marks a kind without a range.
 constexpr std::array<KindRange, 20> kRanges = {{
-    {0, -1},   // 0 no text
-    {0, -1},   // 1 band type box
-    {0, 361},  // 2 frequency
-    {0, 180},  // 3 gain
-    {0, 100},  // 4 Q (shelf bands stop at 28)
-    {0, -1},   // 5 unused
-    {0, 241},  // 6 high-pass pane
-    {0, 194},  // 7 low-pass pane
-    {0, 100},  // 8 percent
-    {0, 200},  // 9 output level
-    {0, 100},  // 10 right-channel delay
-    {0, 250},  // 11 delay in 2 ms steps
-    {0, 80},   // 12 reverb time
-    {0, 241},  // 13 high-pass pane
-    {0, 34},   // 14 threshold
-    {0, 40},   // 15 ratio
-    {0, 7},    // 16 release
-    {0, 15},   // 17 attack
-    {0, 500},  // 18 delay in 0.1 ms steps
-    {0, 23},   // 19 user Q
+    {0, -1},                      // 0 no text
+    {0, -1},                      // 1 band type box
+    {0, kMaxFrequencyStep},       // 2 frequency
+    {0, kMaxGainStep},            // 3 gain
+    {0, kMaxPeqQStep},            // 4 Q (shelf bands stop at kMaxShelfQStep)
+    {0, -1},                      // 5 unused
+    {0, kMaxEffectHighPassStep},  // 6 high-pass pane
+    {0, kLowPassOffStep},         // 7 low-pass pane
+    {0, 100},                     // 8 percent
+    {0, 200},                     // 9 output level
+    {0, 100},                     // 10 right-channel delay
+    {0, 250},                     // 11 delay in 2 ms steps
+    {0, 80},                      // 12 reverb time
+    {0, kMaxEffectHighPassStep},  // 13 high-pass pane
+    {0, 34},                      // 14 threshold
+    {0, 40},                      // 15 ratio
+    {0, 7},                       // 16 release
+    {0, 15},                      // 17 attack
+    {0, 500},                     // 18 delay in 0.1 ms steps
+    {0, 23},                      // 19 user Q
 }};
 
 std::string FrequencyWithUnit(int step) { return FrequencyText(step) + "Hz"; }

@@ -28,8 +28,13 @@ inline constexpr int kMaxShelfQStep = 28;
 // Gain steps 0..180 in 0.2 dB, step 120 being 0.0 dB.
 inline constexpr int kMaxGainStep = 180;
 inline constexpr int kZeroDbGainStep = 120;
-// The echo and reverb low-pass value: kLowPassOffStep means no filter, any other value v the
-// frequency step v + kLowPassFirstFrequencyStep (500.0 Hz upwards).
+// The high-pass value: 0 means no filter, any other value v the frequency step v - 1. Controls of
+// kKindHighPass stop at kMaxHighPassStep, those of kKindEffectHighPass (echo and reverb) at
+// kMaxEffectHighPassStep.
+inline constexpr int kMaxHighPassStep = 143;
+inline constexpr int kMaxEffectHighPassStep = 241;
+// The echo and reverb low-pass value, up to kLowPassOffStep: kLowPassOffStep means no filter, any
+// other value v the frequency step v + kLowPassFirstFrequencyStep (500.0 Hz upwards).
 inline constexpr int kLowPassOffStep = 194;
 inline constexpr int kLowPassFirstFrequencyStep = 168;
 

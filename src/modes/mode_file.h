@@ -18,13 +18,15 @@
 #include <string_view>
 #include <vector>
 
+#include "model/parameter_ids.h"
 #include "model/parameter_store.h"
 
 namespace kc {
 
 inline constexpr int kModeDeviceCode = 0xB1;
 inline constexpr int kModeHeaderMask = 0x3C;
-inline constexpr int kModeBlocks = 9;  // blocks 0..8; the system block never travels
+// A mode file holds the audio blocks; the system block never travels.
+inline constexpr int kModeBlocks = kAudioBlocks;
 inline constexpr std::string_view kModeFileExtension = ".Nddt";
 inline constexpr std::string_view kModeRootName = "Mode";
 inline constexpr std::string_view kModeLibraryName = "QT415Mode";

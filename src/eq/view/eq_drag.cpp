@@ -21,16 +21,16 @@ namespace {
 // Limits of a dragged point.
 constexpr double kLowestFrequency = 19.0;
 constexpr double kHighestFrequency = 20600.0;
-// Where the pass-filter points stop: the top of the output and microphone high-pass ranges,
-// and the two ends of the echo filters.
+// Where the pass-filter points stop: the top of the output and microphone high-pass ranges
+// (kMaxHighPassStep), and the two ends of the echo filters (kMaxEffectHighPassStep,
+// kEchoLowPassPinStep).
 constexpr double kHighPassPin = 309.0;
-constexpr int kHighPassPinStep = 143;
 constexpr double kEchoHighPassPin = 2000.0;
-constexpr int kEchoHighPassPinStep = 241;
 constexpr double kEchoLowPassPin = 500.0;
 constexpr int kEchoLowPassPinStep = kLowPassFirstFrequencyStep;
 
-// The echo low-pass pane counts from table step 168 and reads 194 as off (table step 361).
+// The echo low-pass pane counts from table step kLowPassFirstFrequencyStep and reads
+// kLowPassOffStep as off (table step kMaxFrequencyStep).
 constexpr char kEchoLowPassPane[] = "EchoLPFrePane";
 
 // Stops a running timer for the duration of a tick's work and starts it again afterwards.
@@ -126,13 +126,13 @@ bool EqGraph::ApplyPageRules(int index, double p, int half, int& dx, int& dy, in
     case kMicrophonePage:
       if (index >= kHighPassHandle) {
         dy = 0;
-        if (p >= kHighPassPinStep) pin(kHighPassPin);
+        if (p >= kMaxHighPassStep) pin(kHighPassPin);
       }
       return true;
     case kEffectPage:
       if (index >= 3) {
         dy = 0;
-        if (p >= kEchoHighPassPinStep && index == kHighPassHandle) {
+        if (p >= kMaxEffectHighPassStep && index == kHighPassHandle) {
           pin(kEchoHighPassPin);
         } else if (p <= kEchoLowPassPinStep && index == kLowPassHandle) {
           pin(kEchoLowPassPin);
@@ -147,7 +147,7 @@ bool EqGraph::ApplyPageRules(int index, double p, int half, int& dx, int& dy, in
       if (index >= first_pass) {
         dy = 0;
         if (AutomaticEq()) return false;
-        if (p >= kHighPassPinStep) pin(kHighPassPin);
+        if (p >= kMaxHighPassStep) pin(kHighPassPin);
       }
       return true;
     }

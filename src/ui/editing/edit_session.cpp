@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <optional>
 
+#include "eq/section_layout.h"
 #include "model/rounding.h"
 #include "model/value_scales.h"
 #include "ui/binding/page_refresh.h"
@@ -90,7 +91,7 @@ void EditSession::DrawSectionCurve(int selection, int block) {
 }
 
 void EditSession::RedrawSection() {
-  DrawSectionCurve(20, block());
+  DrawSectionCurve(kAllSlots, block());
   RedrawCurrentBand();
 }
 

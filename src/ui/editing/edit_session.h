@@ -57,9 +57,9 @@ class EditSession {
   PageRefresher& refresher() { return refresher_; }
   EditLink& link() { return link_; }
 
-  // Shows raw value x on a value control (edit box, value pane of kind 6 and above, band type
-  // box), moves the slider of the same parameter, stores the value and, unless display_only,
-  // sends it. step: kStepSet, kStepUp or kStepDown (edit boxes only).
+  // Shows raw value x on a value control (edit box, value pane of kind kKindHighPass and above,
+  // band type box), moves the slider of the same parameter, stores the value and, unless
+  // display_only, sends it. step: kStepSet, kStepUp or kStepDown (edit boxes only).
   void ApplyValue(QWidget* control, int step, bool display_only, double x);
   // Reads, parses and applies the text of the current edit box; an unreadable text puts the last
   // good text back and changes nothing. When leaving the box (Enter, the focus going elsewhere)
@@ -95,11 +95,11 @@ class EditSession {
   int page() const { return page_selector_ & 0xFF; }
   int block() const { return page_selector_ >> 8; }
 
-  // The band last highlighted on each page (0..7), counted from 0.
+  // The band last highlighted on each page, counted from 0.
   int current_band(int page) const;
   void set_current_band(int page, int band);
 
-  // EQ bypass flag of each block (0..9).
+  // EQ bypass flag of each block.
   int eq_bypass(int block) const;
   void set_eq_bypass(int block, int state);
 
@@ -108,8 +108,8 @@ class EditSession {
   QColor label_colour() const { return label_colour_; }
   void SetCurveColours(bool group_b);
 
-  // The EQ graph: redraw of a section with one slot selected (0..16) or every slot (20). Empty
-  // until the graph is installed. Nothing is drawn while a bulk refresh runs.
+  // The EQ graph: redraw of a section with one slot selected (a point handle) or every slot
+  // (kAllSlots). Empty until the graph is installed. Nothing is drawn while a bulk refresh runs.
   std::function<void(int selection, int block)> draw_section_curve;
   // Shows a message box with caption "提示" (an edit box without a display kind says "error").
   std::function<void(const QString& text)> show_message;
@@ -119,7 +119,7 @@ class EditSession {
   void RedrawSection();
   void RedrawCurrentBand();
 
-  // The page (0..6) that shows a block's EQ, -1 for none.
+  // The page (0..kLastEqPage) that shows a block's EQ, -1 for none.
   static int PageOfBlock(int block);
 
  private:

@@ -50,6 +50,9 @@ inline constexpr char kHintProperty[] = "Hint";
 // Dynamic property of a band's point label (MusEQPointLabel1, ...): its band counted from 0.
 inline constexpr char kBandProperty[] = "Band";
 
+// Style sheet of a masked password field: a filled circle for each character.
+inline constexpr char kMaskedStyle[] = "QLineEdit { lineedit-password-character: 9679; }";
+
 // The value pane beside a slider is named after it: "Bar" at the end of the slider's name turns
 // into "Pane" (MicHPFreBar, MicHPFrePane); a name without it is its own pane name.
 QString PaneNameOf(const QString& slider);

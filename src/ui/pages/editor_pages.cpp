@@ -47,6 +47,7 @@ QString TabCaptionOf(int tag) {
 constexpr int kTabWidth = 99;
 constexpr int kTabHeight = 31;
 
+// Sheet titles, short on purpose ("话筒" holds both groups); tabs use TabCaption ("麦克风A").
 constexpr const char* kSheetCaptions[EditorPages::kPageCount] = {"音乐", "话筒",   "效果", "主输出",
                                                                  "中置", "超低音", "后置", "系统"};
 

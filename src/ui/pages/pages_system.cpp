@@ -11,13 +11,12 @@
 #include <QSlider>
 #include <QTableWidget>
 
+#include "model/parameter_ids.h"
+#include "ui/pages/control_factory.h"
 #include "ui/pages/page_builders.h"
 
 namespace kc {
 namespace {
-
-// Password fields show a filled circle for each character.
-constexpr char kMaskedStyle[] = "QLineEdit { lineedit-password-character: 9679; }";
 
 struct PasswordField {
   const char* caption;
@@ -54,10 +53,12 @@ void BuildNotesAndDeviceModes(ControlFactory& make, QWidget* page) {
   make.Label(modes, "CurrentModeLabel", QRect(12, 22, 220, 18), "（ 当前模式：3 ）");
   QStringList placeholders;
   for (int n = 1; n <= 16; ++n) placeholders << QString::number(n) + "-";
-  // The narrow face of the value texts: "15-" and a name of 20 characters fit the box whole.
+  // The narrow face of the value texts: the last mode's number, "-" and a name of
+  // kModeNameMaxLength characters fit the box whole.
   QComboBox* mode_box = make.DropDown(modes, "SysModeBox", QRect(12, 46, 150, 24), placeholders, 0);
   mode_box->setFont(ValueFont(mode_box->font()));
-  make.Edit(modes, "PresetModeEdit", QRect(172, 46, 150, 24), QString())->setMaxLength(20);
+  make.Edit(modes, "PresetModeEdit", QRect(172, 46, 150, 24), QString())
+      ->setMaxLength(kModeNameMaxLength);
   make.Button(modes, "RzBmpButton121", QRect(12, 86, 110, 28), "调用模式");
   // Storing a mode is allowed in administrator mode only.
   make.Button(modes, "RzBmpButton138", QRect(132, 86, 110, 28), "保存模式")->setEnabled(false);
@@ -75,7 +76,7 @@ void BuildAccessGroups(ControlFactory& make, QWidget* page) {
   QGroupBox* unlock = make.Group(page, QString(), QRect(kX, 8, kWidth, 112), "选择：用户/管理模式");
   make.Label(unlock, QString(), QRect(14, 27, 100, 16), "系统密码：");
   QLineEdit* password = make.Edit(unlock, "SysPassEdit", QRect(116, 24, 120, 22), QString());
-  password->setMaxLength(6);
+  password->setMaxLength(kSystemPasswordLength);
   password->setEchoMode(QLineEdit::Password);
   password->setStyleSheet(kMaskedStyle);
   make.Button(unlock, "RzBmpButton118", QRect(246, 23, 70, 24), "确定");
@@ -92,7 +93,7 @@ void BuildAccessGroups(ControlFactory& make, QWidget* page) {
       {"新密码输入：", "NewSysPassLabel1", true, false},
       {"新密码确定：", "NewSysPassLabel2", true, false},
   };
-  AddPasswordFields(make, change, kSystemFields, 6, 22);
+  AddPasswordFields(make, change, kSystemFields, kSystemPasswordLength, 22);
 
   QGroupBox* lock = make.Group(page, QString(), QRect(kX, 244, kWidth, 176), "自动锁键");
   auto* lock_group = new QButtonGroup(lock);
@@ -105,7 +106,7 @@ void BuildAccessGroups(ControlFactory& make, QWidget* page) {
       {"新密码输入：", "NewPassLabel1", true, false},
       {"新密码确定：", "NewPassLabel2", true, false},
   };
-  AddPasswordFields(make, lock, kLockFields, 4, 72);
+  AddPasswordFields(make, lock, kLockFields, kKeylockPasswordLength, 72);
 }
 
 void BuildLibraryAndLimits(ControlFactory& make, QWidget* page) {

@@ -14,16 +14,11 @@
 
 #include "ui/editing/edit_session.h"
 #include "ui/message_boxes.h"
+#include "ui/pages/control_factory.h"
 #include "ui/pages/editor_pages.h"
 
 namespace kc {
 namespace {
-
-// Password fields show a filled circle for each character.
-constexpr char kMaskedStyle[] = "QLineEdit { lineedit-password-character: 9679; }";
-
-constexpr int kSystemPasswordLength = 6;
-constexpr int kKeylockPasswordLength = 4;
 
 enum class KeyKind {
   kPassOn,   // a key that types no character (arrows, Delete, Tab): the field handles it
