@@ -43,6 +43,12 @@ class CountingLink : public EditLink {
   bool suppress_ = false;
 };
 
+// No graph and no message boxes: the edit measured is the store's and the box's part.
+struct NoView : SessionView {
+  void DrawSectionCurve(int, int) override {}
+  void ShowMessage(const QString&) override {}
+};
+
 // The editor's editing stack holding the simulated box's whole state, as after a download.
 struct Editor {
   Editor() : link(store) {
@@ -53,7 +59,7 @@ struct Editor {
     hooks.set_send_suppress = [this](bool raised) { link.set_send_suppress(raised); };
     hooks.mode_name = [this](int n) { return link.mode_name(n); };
     refresher = std::make_unique<PageRefresher>(pages, store, map, hooks);
-    session = std::make_unique<EditSession>(pages, store, map, *refresher, link);
+    session = std::make_unique<EditSession>(pages, store, map, *refresher, link, view);
     handlers = std::make_unique<EditorHandlers>(*session);
     handlers->Connect();
     const boxsim::BoxModel box;
@@ -71,6 +77,7 @@ struct Editor {
   ParameterStore store;
   ControlMap map;
   CountingLink link;
+  NoView view;
   std::unique_ptr<PageRefresher> refresher;
   std::unique_ptr<EditSession> session;
   std::unique_ptr<EditorHandlers> handlers;

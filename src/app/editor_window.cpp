@@ -20,6 +20,7 @@
 #include "app/message_box.h"
 #include "app/status_box.h"
 #include "eq/view/eq_graph.h"
+#include "link/qt/diagnostic_log.h"
 #include "ui/binding/page_refresh.h"
 #include "ui/compare/compare_window.h"
 #include "ui/editing/edit_history.h"
@@ -88,8 +89,8 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   };
   refresher_ = std::make_unique<PageRefresher>(*pages_, store_, control_map_, std::move(hooks));
   edit_link_ = std::make_unique<LinkEditAdapter>(link_window_, store_);
-  session_ = std::make_unique<EditSession>(*pages_, store_, control_map_, *refresher_, *edit_link_);
-  session_->show_message = [this](const QString& text) { boxes_.Information(kHintCaption, text); };
+  session_ = std::make_unique<EditSession>(*pages_, store_, control_map_, *refresher_, *edit_link_,
+                                           session_view_);
   handlers_ = std::make_unique<EditorHandlers>(*session_);
   handlers_->Connect();
   history_ = std::make_unique<EditHistory>(*session_);
@@ -97,9 +98,7 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   graph_host_ = std::make_unique<SessionGraphHost>(*session_, *handlers_,
                                                    [this] { return startup_complete_; });
   graph_ = std::make_unique<EqGraph>(GraphWidgetsOf(*pages_), *graph_host_);
-  session_->draw_section_curve = [this](int selection, int block) {
-    graph_->DrawSectionCurve(selection, block);
-  };
+  session_view_.set_graph(graph_.get());
   // Every EQ band to its defaults; this also refreshes every page.
   store_.ResetEq(kAllBlocks);
   // Start on the Music page through the path a click on its tab takes.
@@ -280,6 +279,7 @@ void TForm1::SetLinkText(const QString& text) {
 
 void TForm1::AppendLog(const QString& line) {
   if (QPlainTextEdit* log = pages_->diagnostic_log()) log->appendPlainText(line);
+  LogLine(line);  // the category and the --log file
 }
 
 bool TForm1::StartsMove(const QPoint& pos) {

@@ -15,6 +15,7 @@
 #include "model/parameter_store.h"
 #include "modes/mode_file.h"
 #include "ui/binding/control_map.h"
+#include "ui/editing/session_view.h"
 
 class QLabel;
 class QPushButton;
@@ -54,16 +55,8 @@ class TForm1 : public QWidget {
 
   EditorPages& pages() { return *pages_; }
   ParameterStore& store() { return store_; }
-  // The controls of every parameter, built at creation, and the repaint of the pages from the
-  // store that the editor installs as its page refresher.
+  // The controls of every parameter, built at creation.
   const ControlMap& control_map() const { return control_map_; }
-  PageRefresher& page_refresher() { return *refresher_; }
-  // The editing state (current edit box, page on show, last change, ...) and the handlers of
-  // every control family.
-  EditSession& session() { return *session_; }
-  EditorHandlers& handlers() { return *handlers_; }
-  // The System page's mode, library and password groups.
-  SystemPage& system_page() { return *system_page_; }
   // Undo and redo of the user's edits.
   EditHistory& history() { return *history_; }
   // The comparison with a mode file of the library.
@@ -130,6 +123,7 @@ class TForm1 : public QWidget {
 
   TForm3& link_window_;
   MessageBoxes& boxes_;
+  EditorSessionView session_view_{boxes_};  // the session's graph and message boxes
   ParameterStore store_;
   StoreEvents store_events_{*this};
   EditorPages* pages_;

@@ -1,6 +1,7 @@
 #include "app/link_window.h"
 
 #include <QCloseEvent>
+#include <exception>
 
 #include "app/editor_window.h"
 #include "app/message_box.h"
@@ -137,10 +138,15 @@ void TForm3::OfferEditorChanges(int count, bool same_box) {
 
 bool TForm3::RelistPorts(std::vector<std::string>* names) {
   if (!port_lister_) return false;
+  // On failure the ports of the last round are tried again.
   try {
     *names = port_lister_();
+  } catch (const std::exception& error) {
+    AppendLog(std::string("port list not renewed: ") + error.what());
+    return false;
   } catch (...) {
-    return false;  // the ports of the last round are tried again
+    AppendLog("port list not renewed: unknown error");
+    return false;
   }
   return true;
 }

@@ -2,6 +2,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
@@ -10,10 +11,12 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <string>
 
 #include "app/application.h"
 #include "app/program.h"
 #include "app/resident_memory.h"
+#include "link/qt/diagnostic_log.h"
 #include "link/qt/qt_serial_port.h"
 
 namespace {
@@ -40,6 +43,7 @@ struct Options {
   std::vector<std::string> extra_ports;
   bool measure = false;
   QString record_path;
+  QString log_path;
 };
 
 // Reads the command line; --help, --version and unknown options end the program here.
@@ -63,9 +67,15 @@ Options ParseCommandLine(const QCoreApplication& app) {
       QStringLiteral("Write every frame sent to and received from the box, with a time stamp "
                      "and direction, one per line, to FILE (readable by karaoke-ctl decode)."),
       QStringLiteral("FILE"));
+  const QCommandLineOption log_option(
+      QStringLiteral("log"),
+      QStringLiteral("Write the diagnostic log, each line with its time, to FILE, for a report of "
+                     "a misbehaving box."),
+      QStringLiteral("FILE"));
   parser.addOption(port_option);
   parser.addOption(measure_option);
   parser.addOption(record_option);
+  parser.addOption(log_option);
   parser.process(app);
 
   Options options;
@@ -74,6 +84,7 @@ Options ParseCommandLine(const QCoreApplication& app) {
   }
   options.measure = parser.isSet(measure_option);
   options.record_path = parser.value(record_option);
+  options.log_path = parser.value(log_option);
   return options;
 }
 
@@ -150,6 +161,15 @@ int main(int argc, char** argv) {
                    qPrintable(options.record_path));
       return 2;
     }
+  }
+  if (!options.log_path.isEmpty()) {
+    std::string error;
+    if (!kc::ProgramLog().OpenFile(QFile::encodeName(options.log_path).toStdString(), &error)) {
+      std::fprintf(stderr, "karaoke-controller: cannot write the log %s: %s\n",
+                   qPrintable(options.log_path), error.c_str());
+      return 2;
+    }
+    kc::LogLine(QStringLiteral("karaoke-controller ") + QCoreApplication::applicationVersion());
   }
 
   const qint64 before_windows_ms = since_start.elapsed();

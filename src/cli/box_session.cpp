@@ -4,6 +4,7 @@
 
 #include "cli/local_files.h"
 #include "link/frames.h"
+#include "link/qt/diagnostic_log.h"
 #include "link/qt/link_timers.h"
 
 namespace kc::cli {
@@ -68,6 +69,11 @@ void BoxSession::SetTimers(bool scan, bool transfer, bool hold) {
   }
   (void)scan;
   (void)hold;
+}
+
+void BoxSession::AppendLog(const std::string& line) {
+  // Several boxes run at once; the port tells their lines apart.
+  LogLine(QString::fromStdString(port_name_ + ": " + line));
 }
 
 void BoxSession::ShowStatus(LinkStatus status, int percent, bool visible) {

@@ -79,7 +79,8 @@ class BoxSession : public QObject, public LinkHost {
   void ModeNamesChanged() override {}
   void DeviceIdChanged() override {}
   void SetTimers(bool scan, bool transfer, bool hold) override;
-  void AppendLog(const std::string& line) override { (void)line; }
+  // To the program's diagnostic log, after the port's name.
+  void AppendLog(const std::string& line) override;
 
  private:
   void Begin();

@@ -12,6 +12,7 @@
 #include "cli/command_support.h"
 #include "cli/frame_meaning.h"
 #include "cli/mode_output.h"
+#include "link/qt/diagnostic_log.h"
 #include "link/qt/qt_serial_port.h"
 #include "modes/mode_file.h"
 
@@ -33,6 +34,10 @@ const char kOverview[] =
     "  diff A B                      differences of two modes (file or port:NAME)\n"
     "  show FILE|port:NAME [--json]  every parameter with its raw value and text\n"
     "  decode RECORDING              a line recording, frame by frame\n"
+    "\n"
+    "Every command also takes:\n"
+    "  --log FILE                    write the link's diagnostic log to FILE, each line with its\n"
+    "                                time, for a report of a misbehaving box\n"
     "\n"
     "Exit codes: 0 done; 1 differences found, a restore not verified or interrupted, or a box\n"
     "failed; 2 usage error, or a file that cannot be read or written (2 wins over 1).\n";
@@ -244,15 +249,57 @@ int RunCommand(const QStringList& args) {
   return kExitError;
 }
 
-}  // namespace
+// --log FILE or --log=FILE, which every command takes, anywhere before "--": removed from args
+// before the command reads its own options. nullopt when not given; an empty FILE when it is
+// missing.
+std::optional<std::string> TakeLogOption(QStringList& args) {
+  const QLatin1String option("--log");
+  const QLatin1String option_with_value("--log=");
+  std::optional<std::string> path;
+  qsizetype i = 1;
+  while (i < args.size() && args[i] != QLatin1String("--")) {
+    if (args[i] == option) {
+      path = i + 1 < args.size() ? BytesOfName(args[i + 1]) : std::string();
+      args.remove(i, i + 1 < args.size() ? 2 : 1);
+    } else if (args[i].startsWith(option_with_value)) {
+      path = BytesOfName(args[i].mid(option_with_value.size()));
+      args.removeAt(i);
+    } else {
+      ++i;
+    }
+  }
+  return path;
+}
 
-int RunCommandLine(const QStringList& args) {
+int RunWithOutputChecked(const QStringList& args) {
   const int exit = RunCommand(args);
   // What was printed is a file too when standard output goes to one (`show ... > FILE`).
   const std::string out_error = OutError();
   if (out_error.empty()) return exit;
   Err("karaoke-ctl: cannot write the standard output: " + out_error + "\n");
   return kExitError;
+}
+
+}  // namespace
+
+int RunCommandLine(const QStringList& given) {
+  QStringList args = given;
+  const std::optional<std::string> log_path = TakeLogOption(args);
+  if (!log_path) return RunWithOutputChecked(args);
+  if (log_path->empty()) {
+    Err("karaoke-ctl: --log needs a FILE\n");
+    return kExitError;
+  }
+  std::string error;
+  if (!ProgramLog().OpenFile(*log_path, &error)) {
+    Err("karaoke-ctl: cannot write the log " + *log_path + ": " + error + "\n");
+    return kExitError;
+  }
+  LogLine(QStringLiteral("karaoke-ctl 1.0.0: ") + args.mid(1).join(QLatin1Char(' ')));
+  const int exit = RunWithOutputChecked(args);
+  LogLine(QStringLiteral("exit code %1").arg(exit));
+  ProgramLog().CloseFile();
+  return exit;
 }
 
 }  // namespace kc::cli

@@ -3,7 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QString>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <string>
+
+#include "cli/command_support.h"
+#include "link/qt/diagnostic_log.h"
 
 namespace kc::cli {
 namespace {
@@ -26,7 +33,15 @@ void OnSignal(int signal) {
 }  // namespace
 
 SignalWatch::SignalWatch(std::function<void(int)> first, int exit_code) : first_(std::move(first)) {
-  if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    // The signals keep the handling they had: the first one ends the program at once.
+    const std::string line = std::string("Ctrl+C cannot be caught (") + std::strerror(errno) +
+                             "): it ends the program at once, without naming the boxes that "
+                             "hold part of the file";
+    Err("karaoke-ctl: " + line + "\n");
+    LogLine(QString::fromStdString(line));
+    return;
+  }
   g_signals = 0;
   g_exit_code = exit_code;
   notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);

@@ -12,7 +12,9 @@ namespace kc::cli {
 
 class SignalWatch : public QObject {
  public:
-  // exit_code is what the program ends with on the second signal. One watch at a time.
+  // exit_code is what the program ends with on the second signal. One watch at a time. When the
+  // watch cannot be set up (no file descriptor left for its pipe) it says so on standard error
+  // and in the log, and the signals keep their old handling.
   SignalWatch(std::function<void(int signal)> first, int exit_code);
   ~SignalWatch() override;
   SignalWatch(const SignalWatch&) = delete;

@@ -73,8 +73,6 @@ class Receiver {
   void set_mode_name_index(int index) { mode_name_index_ = index; }
 
   RxState state() const { return state_; }
-  int expected() const { return expected_; }
-  int received() const { return received_; }
   const std::vector<uint8_t>& buffer() const { return buffer_; }
 
  private:

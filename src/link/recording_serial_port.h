@@ -81,8 +81,6 @@ class RecordingSerialPort : public SerialPort {
   std::size_t BytesWaiting() const override;
 
  private:
-  void EmitReceived();
-
   SerialPort& inner_;
   LineRecorder& recorder_;
   std::string name_;

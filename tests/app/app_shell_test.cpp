@@ -10,11 +10,16 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <stdexcept>
 
 #include "app/application.h"
 #include "app/program.h"
+#include "link/qt/diagnostic_log.h"
 #include "scripted_message_boxes.h"
 #include "ui/pages/editor_pages.h"
 
@@ -83,6 +88,46 @@ TEST(StartUp, EditorStartsOnTheMusicPageWithThePortsListed) {
   unopened = unopened.filter(QStringLiteral("端口无法打开"));
   EXPECT_EQ(unopened, (QStringList{QStringLiteral("端口无法打开: /dev/nonexistent-a"),
                                    QStringLiteral("端口无法打开: b")}));
+}
+
+// The background search lists the ports anew each round; a list that fails keeps the last
+// round's ports and says why in the diagnostic log, which also reaches the --log file.
+TEST(LinkWindow, APortListThatFailsLaterIsLoggedWithItsReason) {
+  struct Case {
+    std::function<void()> fail;
+    QString logged;
+  };
+  const std::vector<Case> cases = {
+      {[] { throw std::runtime_error("udev gone"); },
+       QStringLiteral("port list not renewed: udev gone")},
+      {[] { throw 7; }, QStringLiteral("port list not renewed: unknown error")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.logged.toStdString());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string log_path = dir.filePath(QStringLiteral("log.txt")).toStdString();
+    std::string error;
+    ASSERT_TRUE(ProgramLog().OpenFile(log_path, &error)) << error;
+    bool failing = false;
+    ScriptedMessageBoxes boxes;
+    Program program(&boxes, [&]() -> std::vector<std::string> {
+      if (failing) c.fail();
+      return {"/dev/nonexistent-a"};
+    });
+    failing = true;
+    std::vector<std::string> names = {"kept"};
+    EXPECT_FALSE(program.Form3().RelistPorts(&names));
+    ProgramLog().CloseFile();
+    EXPECT_EQ(names, std::vector<std::string>{"kept"});
+    const QStringList shown =
+        program.Form1().pages().diagnostic_log()->toPlainText().split(QLatin1Char('\n'));
+    EXPECT_EQ(shown.back(), c.logged);
+    std::ifstream in(log_path);
+    const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(QString::fromStdString(written).endsWith(QLatin1Char(' ') + c.logged + '\n'))
+        << written;
+  }
 }
 
 TEST(StartUp, PreparesTheModeFoldersBelowTheProgramFolderAndWiresTheModeFiles) {
@@ -350,6 +395,33 @@ TEST(ErrorReport, ShowsTheErrorTextAndCarriesOnWithoutNestingBoxes) {
   QCoreApplication::sendEvent(&failing, &fine);
   EXPECT_EQ(boxes.shown.size(), 2u);
   app->SetErrorReport(nullptr);
+}
+
+TEST(ErrorReport, ABoxThatCannotShowTheErrorSaysWhyOnStandardError) {
+  auto* app = qobject_cast<Application*>(QCoreApplication::instance());
+  ASSERT_NE(app, nullptr);
+  struct Case {
+    std::function<void()> fail;
+    std::string said;
+  };
+  const std::vector<Case> cases = {
+      {[] { throw std::runtime_error("no window to own it"); },
+       "the error report box could not be shown: no window to own it\n"},
+      {[] { throw 7; }, "the error report box could not be shown: unknown error\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    ScriptedMessageBoxes boxes;
+    boxes.on_show = [&c](const ScriptedMessageBoxes::Shown&) { c.fail(); };
+    app->SetErrorReport(&boxes);
+    FailingObject failing;
+    QEvent event(QEvent::User);
+    testing::internal::CaptureStderr();
+    QCoreApplication::sendEvent(&failing, &event);
+    const std::string said = testing::internal::GetCapturedStderr();
+    app->SetErrorReport(nullptr);
+    EXPECT_EQ(said, "Invalid port write\n" + c.said);
+  }
 }
 
 }  // namespace

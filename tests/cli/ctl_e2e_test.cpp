@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <algorithm>
@@ -656,6 +657,55 @@ TEST_F(CtlE2e, AModeFileLargerThanAnyModeIsRefusedUnread) {
   const CtlRun show = Ctl({"show", Q(big)});
   EXPECT_EQ(show.exit_code, 2);
   EXPECT_NE(show.err.find("larger than any mode file (over 8 MiB)"), std::string::npos) << show.err;
+}
+
+// --log: the sessions' diagnostic lines, each after its time and its port, between the command
+// line and the exit code; with the category's debug messages on they reach standard error too.
+TEST_F(CtlE2e, TheLogHoldsTheSessionsLinesWithTheirTimesAndPorts) {
+  e2e::BoxSimProcess box;
+  ASSERT_TRUE(box.ok());
+  const fs::path log = Dir() / "log.txt";
+  qputenv("QT_LOGGING_RULES", "karaoke.link.debug=true");
+  const CtlRun show = Ctl({"show", "--log", Q(log), "port:" + Port(box)});
+  qunsetenv("QT_LOGGING_RULES");
+  ASSERT_EQ(show.exit_code, 0) << show.err;
+  const std::string port = box.path();
+  EXPECT_NE(show.err.find("karaoke.link: " + port + ": "), std::string::npos) << show.err;
+
+  const std::vector<std::string> lines = Lines(Read(log));
+  ASSERT_GE(lines.size(), 3u) << Read(log);
+  int of_the_box = 0;
+  for (const std::string& line : lines) {
+    const std::size_t space = line.find(' ');
+    const QString stamp = QString::fromStdString(line.substr(0, space));
+    EXPECT_TRUE(QDateTime::fromString(stamp, Qt::ISODateWithMs).isValid()) << line;
+    if (line.compare(space + 1, port.size() + 2, port + ": ") == 0) ++of_the_box;
+  }
+  EXPECT_EQ(lines.front().substr(lines.front().find(' ') + 1),
+            "karaoke-ctl 1.0.0: show port:" + port);
+  EXPECT_EQ(lines.back().substr(lines.back().find(' ') + 1), "exit code 0");
+  EXPECT_EQ(of_the_box, static_cast<int>(lines.size()) - 2) << Read(log);
+}
+
+TEST(CtlUsage, ALogFileThatCannotBeWrittenEndsTheCommandBeforeItRuns) {
+  struct Case {
+    QStringList args;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"ports", "--log", "/no-such-folder/log.txt"},
+       "karaoke-ctl: cannot write the log /no-such-folder/log.txt: No such file or directory\n"},
+      {{"--log=/no-such-folder/log.txt", "ports"},
+       "karaoke-ctl: cannot write the log /no-such-folder/log.txt: No such file or directory\n"},
+      {{"ports", "--log"}, "karaoke-ctl: --log needs a FILE\n"},
+  };
+  for (const Case& c : cases) {
+    const CtlRun run = Ctl(c.args);
+    EXPECT_EQ(run.exit_code, 2) << c.args.join(' ').toStdString();
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "") << "the ports are not listed";
+  }
+  EXPECT_NE(Ctl({"--help"}).out.find("--log FILE"), std::string::npos);
 }
 
 TEST(CtlUsage, HelpOnEveryCommandAndExitCodesForMistakes) {

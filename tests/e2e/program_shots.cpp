@@ -1,15 +1,30 @@
 // Pictures of the running program against the box, for looking at: every page after a click on
-// its tab, in Manual with a band highlighted, and the Music page in Auto, into the folder
-// KC_SCREENSHOTS names (scripts/screenshots runs it; the test run does not).
+// its tab, in Manual with a band highlighted, the Music page in Auto, and the link state label
+// and the question after a reconnection, into the folder KC_SCREENSHOTS names
+// (scripts/screenshots runs it; the test run does not).
 #include "journey.h"  // first: see there
 // clang-format off
 #include <QDir>
 #include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "app/main_window.h"
+#include "app/message_box.h"
 #include "ui/compare/compare_window.h"
 // clang-format on
 
@@ -17,6 +32,14 @@ namespace kc::e2e {
 namespace {
 
 using ProgramScreenshots = ProgramOnBox;
+using Kind = ScriptedMessageBoxes::Kind;
+
+// Silent for so many frames that only the shot brings the line back; the loss is reported after
+// eleven silent seconds.
+constexpr int kLongSilence = 1'000'000;
+constexpr int kLossWaitMs = 20000;
+const QString kConnected = QStringLiteral("设备已连接");
+const QString kLost = QStringLiteral("已断开连接!");
 
 TEST_F(ProgramScreenshots, EveryPageAfterItsTab) {
   const QString folder = qEnvironmentVariable("KC_SCREENSHOTS");
@@ -58,6 +81,124 @@ TEST_F(ProgramScreenshots, EveryPageAfterItsTab) {
                                                     QString::fromStdString(name)));
   shoot("11-compare-marks");
   ASSERT_TRUE(Editor().compare_window().grab().save(folder + "/12-compare-window.png"));
+}
+
+// The question after a reconnection shown as the user sees it (a real message box over the
+// editor, under the window manager), grabbed from the screen and answered by a click; every
+// other message is answered from the script.
+class ShownQuestion : public ScriptedMessageBoxes {
+ public:
+  ShownQuestion(QString file, std::function<QWidget*()> owner)
+      : file_(std::move(file)), real_([owner] { return owner(); }) {}
+  bool YesNo(const QString& caption, const QString& text) override {
+    if (!text.startsWith(QStringLiteral("编辑器中有"))) {
+      return ScriptedMessageBoxes::YesNo(caption, text);
+    }
+    shown.push_back({Kind::kYesNo, caption, text});
+    QTimer::singleShot(800, [this] {
+      QScreen* screen = QGuiApplication::primaryScreen();
+      grabbed_ = screen->grabWindow(0).save(file_);
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        box->button(QMessageBox::Yes)->click();
+      }
+    });
+    return real_.YesNo(caption, text);
+  }
+  bool grabbed() const { return grabbed_; }
+
+ private:
+  QString file_;
+  QtMessageBoxes real_;
+  bool grabbed_ = false;
+};
+
+// The link state label in each state and the question (docs/link-states.png and
+// docs/reconnect-question.png); the question's frame shows under a display with a window manager.
+TEST(ReconnectionScreenshots, LabelInEveryStateAndTheQuestion) {
+  const QString folder = qEnvironmentVariable("KC_SCREENSHOTS");
+  ASSERT_FALSE(folder.isEmpty()) << "set KC_SCREENSHOTS to the folder for the pictures";
+  QDir().mkpath(folder);
+  PtyBox box;
+  ASSERT_TRUE(box.ok());
+  auto ports = std::make_shared<std::vector<std::string>>(std::vector<std::string>{
+      QDir::temp()
+          .filePath(QStringLiteral("kc-absent-%1").arg(QCoreApplication::applicationPid()))
+          .toStdString()});
+  std::unique_ptr<Program> program;
+  ShownQuestion boxes(folder + "/reconnect-question.png",
+                      [&]() -> QWidget* { return program ? &program->Form1() : nullptr; });
+  program = std::make_unique<Program>(&boxes, [ports] { return *ports; });
+  TForm1& editor = program->Form1();
+  ASSERT_TRUE(WaitFor([&] { return !boxes.shown.empty(); }, kTransferWaitMs));
+  program->Form4().OffLineBtn()->trigger();
+  ASSERT_TRUE(editor.isVisible());
+
+  // The right part of the tab strip, where the label is, from every state.
+  const QRect strip(TForm1::kDragLeft - 240, 0, EditorPages::kWidth - TForm1::kDragLeft + 240,
+                    TForm1::kTabStripHeight + 4);
+  std::vector<QImage> crops;
+  auto shoot = [&](const QString& name) {
+    RunEventLoopFor(250);
+    const QPixmap whole = editor.grab();
+    EXPECT_TRUE(whole.save(folder + "/label-" + name + ".png")) << name.toStdString();
+    crops.push_back(whole.copy(strip).toImage());
+  };
+  auto click = [&](const char* name) {
+    QWidget* control = editor.pages().Find<QWidget>(QString::fromLatin1(name));
+    ASSERT_NE(control, nullptr) << name;
+    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(8, control->height() / 2));
+  };
+  auto label = [&] { return editor.link_state_label()->text(); };
+
+  // Offline, with a mode file loaded: all of it is pending.
+  click("ManulModeBtn");
+  const std::string name = "e2e-shot-" + std::to_string(QCoreApplication::applicationPid());
+  ASSERT_EQ(editor.mode_files()->SaveModeFile(name), ModeStatus::kOk);
+  click("FormTabBtn8");
+  auto* file = editor.pages().Find<QLineEdit>(QStringLiteral("FileEdit"));
+  ASSERT_NE(file, nullptr);
+  file->setText(QString::fromStdString(name));
+  boxes.answers.push_back(true);
+  click("RzBmpButton119");
+  std::filesystem::remove(editor.mode_files()->PathOf(name));
+  click("FormTabBtn1");
+  ASSERT_TRUE(WaitFor([&] { return label().startsWith(QStringLiteral("离线编辑 · ")); }, 2000));
+  shoot("offline");
+
+  // The box appears: connecting, then the question, answered Yes.
+  ports->push_back(box.path());
+  ASSERT_TRUE(
+      WaitFor([&] { return label().startsWith(QStringLiteral("连接中...")); }, kTransferWaitMs));
+  shoot("connecting");
+  ASSERT_TRUE(WaitFor(
+      [&] { return label() == kConnected && program->Form3().link().state() == LinkState::kReady; },
+      kTransferWaitMs));
+  EXPECT_TRUE(boxes.grabbed());
+  shoot("connected");
+
+  // The line goes silent and is reported lost; two edits wait.
+  box.model().faults().silent_after_frames = box.model().frames_handled();
+  box.model().faults().silent_for_frames = kLongSilence;
+  ASSERT_TRUE(WaitFor([&] { return boxes.Showed(kLost); }, kLossWaitMs));
+  click("FormTabBtn3");
+  QTest::keyClick(editor.pages().Find<QWidget>(QStringLiteral("EchoEffLevelBar")), Qt::Key_PageUp);
+  click("EchoEffPhaseBtn");
+  ASSERT_TRUE(WaitFor([&] { return label() == QStringLiteral("已断开连接 · 2 项未发送"); }, 2000))
+      << label().toStdString();
+  shoot("disconnected");
+
+  // The four states one above the other, for the README.
+  int height = 0;
+  for (const QImage& crop : crops) height += crop.height();
+  QImage states(strip.width(), height, QImage::Format_RGB32);
+  QPainter painter(&states);
+  int y = 0;
+  for (const QImage& crop : crops) {
+    painter.drawImage(0, y, crop);
+    y += crop.height();
+  }
+  painter.end();
+  EXPECT_TRUE(states.save(folder + "/link-states.png"));
 }
 
 }  // namespace

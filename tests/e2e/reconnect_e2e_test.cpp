@@ -8,12 +8,7 @@
 // clang-format off
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QPainter>
-#include <QPushButton>
-#include <QScreen>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,7 +25,6 @@
 #include <set>
 
 #include "app/main_window.h"
-#include "app/message_box.h"
 // clang-format on
 
 namespace kc::e2e {
@@ -494,125 +488,6 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Reconnection, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The question after a reconnection shown as the user sees it (a real message box over the
-// editor, under the window manager), grabbed from the screen and answered by a click; every
-// other message is answered from the script.
-class ShownQuestion : public ScriptedMessageBoxes {
- public:
-  ShownQuestion(QString file, std::function<QWidget*()> owner)
-      : file_(std::move(file)), real_([owner] { return owner(); }) {}
-  bool YesNo(const QString& caption, const QString& text) override {
-    if (!text.startsWith(QStringLiteral("编辑器中有"))) {
-      return ScriptedMessageBoxes::YesNo(caption, text);
-    }
-    shown.push_back({Kind::kYesNo, caption, text});
-    QTimer::singleShot(800, [this] {
-      QScreen* screen = QGuiApplication::primaryScreen();
-      grabbed_ = screen->grabWindow(0).save(file_);
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        box->button(QMessageBox::Yes)->click();
-      }
-    });
-    return real_.YesNo(caption, text);
-  }
-  bool grabbed() const { return grabbed_; }
-
- private:
-  QString file_;
-  QtMessageBoxes real_;
-  bool grabbed_ = false;
-};
-
-// Pictures of the link state label in each state and of the question, for looking at. Runs
-// only when KC_SCREENSHOTS names a folder (under a display with a window manager, for the
-// question's frame); the default test run skips it.
-TEST(ReconnectionScreenshots, LabelInEveryStateAndTheQuestion) {
-  const QString folder = qEnvironmentVariable("KC_SCREENSHOTS");
-  if (folder.isEmpty()) GTEST_SKIP() << "set KC_SCREENSHOTS to a folder to take the pictures";
-  QDir().mkpath(folder);
-  PtyBox box;
-  ASSERT_TRUE(box.ok());
-  auto ports = std::make_shared<std::vector<std::string>>(std::vector<std::string>{
-      QDir::temp()
-          .filePath(QStringLiteral("kc-absent-%1").arg(QCoreApplication::applicationPid()))
-          .toStdString()});
-  std::unique_ptr<Program> program;
-  ShownQuestion boxes(folder + "/reconnect-question.png",
-                      [&]() -> QWidget* { return program ? &program->Form1() : nullptr; });
-  program = std::make_unique<Program>(&boxes, [ports] { return *ports; });
-  TForm1& editor = program->Form1();
-  ASSERT_TRUE(WaitFor([&] { return !boxes.shown.empty(); }, kTransferWaitMs));
-  program->Form4().OffLineBtn()->trigger();
-  ASSERT_TRUE(editor.isVisible());
-
-  // The right part of the tab strip, where the label is, from every state.
-  const QRect strip(TForm1::kDragLeft - 240, 0, EditorPages::kWidth - TForm1::kDragLeft + 240,
-                    TForm1::kTabStripHeight + 4);
-  std::vector<QImage> crops;
-  auto shoot = [&](const QString& name) {
-    RunEventLoopFor(250);
-    const QPixmap whole = editor.grab();
-    EXPECT_TRUE(whole.save(folder + "/label-" + name + ".png")) << name.toStdString();
-    crops.push_back(whole.copy(strip).toImage());
-  };
-  auto click = [&](const char* name) {
-    QWidget* control = editor.pages().Find<QWidget>(QString::fromLatin1(name));
-    ASSERT_NE(control, nullptr) << name;
-    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(8, control->height() / 2));
-  };
-  auto label = [&] { return editor.link_state_label()->text(); };
-
-  // Offline, with a mode file loaded: all of it is pending.
-  click("ManulModeBtn");
-  const std::string name = "e2e-shot-" + std::to_string(QCoreApplication::applicationPid());
-  ASSERT_EQ(editor.mode_files()->SaveModeFile(name), ModeStatus::kOk);
-  click("FormTabBtn8");
-  auto* file = editor.pages().Find<QLineEdit>(QStringLiteral("FileEdit"));
-  ASSERT_NE(file, nullptr);
-  file->setText(QString::fromStdString(name));
-  boxes.answers.push_back(true);
-  click("RzBmpButton119");
-  std::filesystem::remove(editor.mode_files()->PathOf(name));
-  click("FormTabBtn1");
-  ASSERT_TRUE(WaitFor([&] { return label().startsWith(QStringLiteral("离线编辑 · ")); }, 2000));
-  shoot("offline");
-
-  // The box appears: connecting, then the question, answered Yes.
-  ports->push_back(box.path());
-  ASSERT_TRUE(
-      WaitFor([&] { return label().startsWith(QStringLiteral("连接中...")); }, kTransferWaitMs));
-  shoot("connecting");
-  ASSERT_TRUE(WaitFor(
-      [&] { return label() == kConnected && program->Form3().link().state() == LinkState::kReady; },
-      kTransferWaitMs));
-  EXPECT_TRUE(boxes.grabbed());
-  shoot("connected");
-
-  // The line goes silent and is reported lost; two edits wait.
-  box.model().faults().silent_after_frames = box.model().frames_handled();
-  box.model().faults().silent_for_frames = kLongSilence;
-  ASSERT_TRUE(WaitFor([&] { return boxes.Showed(kLost); }, kLossWaitMs));
-  click("FormTabBtn3");
-  QTest::keyClick(editor.pages().Find<QWidget>(QStringLiteral("EchoEffLevelBar")), Qt::Key_PageUp);
-  click("EchoEffPhaseBtn");
-  ASSERT_TRUE(WaitFor([&] { return label() == QStringLiteral("已断开连接 · 2 项未发送"); }, 2000))
-      << label().toStdString();
-  shoot("disconnected");
-
-  // The four states one above the other, for the README.
-  int height = 0;
-  for (const QImage& crop : crops) height += crop.height();
-  QImage states(strip.width(), height, QImage::Format_RGB32);
-  QPainter painter(&states);
-  int y = 0;
-  for (const QImage& crop : crops) {
-    painter.drawImage(0, y, crop);
-    y += crop.height();
-  }
-  painter.end();
-  EXPECT_TRUE(states.save(folder + "/link-states.png"));
-}
 
 }  // namespace
 }  // namespace kc::e2e

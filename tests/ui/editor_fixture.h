@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "eq/view/eq_graph.h"
 #include "qt_app.h"
 #include "recording_edit_link.h"
 #include "ui/binding/control_map.h"
@@ -33,11 +34,7 @@ class EditorFixture {
     hooks.set_eq_bypass = [this](int block, int state) { session->set_eq_bypass(block, state); };
     hooks.redraw_curve = [this] { session->DrawSectionCurve(20, session->block()); };
     refresher = std::make_unique<PageRefresher>(pages, store, map, hooks);
-    session = std::make_unique<EditSession>(pages, store, map, *refresher, link);
-    session->draw_section_curve = [this](int selection, int block) {
-      draws.emplace_back(selection, block);
-    };
-    session->show_message = [this](const QString& text) { messages.push_back(text); };
+    session = std::make_unique<EditSession>(pages, store, map, *refresher, link, view);
     handlers = std::make_unique<EditorHandlers>(*session);
     handlers->Connect();
     store.set_observer(&store_events);
@@ -75,8 +72,11 @@ class EditorFixture {
   std::unique_ptr<PageRefresher> refresher;
   std::unique_ptr<EditSession> session;
   std::unique_ptr<EditorHandlers> handlers;
+  // What the session asked its view for: curves drawn (also on graph_for_curves once a test
+  // has made one) and messages shown.
   std::vector<std::pair<int, int>> draws;
   std::vector<QString> messages;
+  EqGraph* graph_for_curves = nullptr;
 
  private:
   // The store's side effects go where the editor sends them.
@@ -87,6 +87,16 @@ class EditorFixture {
     EditorFixture& fixture;
   };
   StoreEvents store_events{*this};
+  struct View : SessionView {
+    explicit View(EditorFixture& fixture) : fixture(fixture) {}
+    void DrawSectionCurve(int selection, int block) override {
+      fixture.draws.emplace_back(selection, block);
+      if (fixture.graph_for_curves) fixture.graph_for_curves->DrawSectionCurve(selection, block);
+    }
+    void ShowMessage(const QString& text) override { fixture.messages.push_back(text); }
+    EditorFixture& fixture;
+  };
+  View view{*this};
 };
 
 }  // namespace kc::test

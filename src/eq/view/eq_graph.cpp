@@ -100,10 +100,6 @@ int EqGraph::handle_top(int handle) const {
   return handle >= 0 && handle < kHandleCount ? handle_tops_[handle] : 0;
 }
 
-SlotControls EqGraph::controls_of_handle(int handle) const {
-  return handle >= 0 && handle < kHandleCount ? handle_controls_[handle] : SlotControls{};
-}
-
 qreal EqGraph::DevicePixelRatio() const {
   const qreal ratio = widgets_.image->devicePixelRatioF();
   return ratio > 0 ? ratio : 1.0;

@@ -176,7 +176,6 @@ class EqGraph : public QObject {
   const SectionResponse& responses() const { return responses_; }
   const std::vector<QPointF>& curve_points() const { return curve_points_; }
   const DragState& drag() const { return drag_; }
-  SlotControls controls_of_handle(int handle) const;
   // Where a point's top lies on the gain axis. A point at +12 dB or -24 dB is drawn inside the
   // image (its widget moved in by up to half its height) while dragging goes on from this place.
   int handle_top(int handle) const;

@@ -54,7 +54,6 @@ class PageRefresher {
   // Raised while a repaint runs; the band highlight, the last-change record and the curve redraw
   // stay quiet while it is up.
   bool bulk_refresh() const { return bulk_refresh_; }
-  bool* bulk_refresh_flag() { return &bulk_refresh_; }
 
   // Shows the Auto/Manual pair and enables the manual-only controls for manual operation: the
   // Music band panel, Sing/Disco, and the sliders, buttons and drop-downs of the output pages'

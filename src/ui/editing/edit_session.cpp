@@ -44,8 +44,8 @@ std::optional<int> KindOfControl(const QWidget* control) {
 }  // namespace
 
 EditSession::EditSession(EditorPages& pages, ParameterStore& store, const ControlMap& map,
-                         PageRefresher& refresher, EditLink& link)
-    : pages_(pages), store_(store), map_(map), refresher_(refresher), link_(link) {}
+                         PageRefresher& refresher, EditLink& link, SessionView& view)
+    : pages_(pages), store_(store), map_(map), refresher_(refresher), link_(link), view_(view) {}
 
 bool EditSession::bulk_refresh() const { return refresher_.bulk_refresh(); }
 
@@ -86,8 +86,8 @@ void EditSession::SetCurveColours(bool group_b) {
 }
 
 void EditSession::DrawSectionCurve(int selection, int block) {
-  if (bulk_refresh() || !draw_section_curve) return;
-  draw_section_curve(selection, block);
+  if (bulk_refresh()) return;
+  view_.DrawSectionCurve(selection, block);
 }
 
 void EditSession::RedrawSection() {
@@ -218,7 +218,7 @@ void EditSession::CommitEdit(int step, bool leaving) {
   }
   const std::optional<int> kind = KindOfControl(edit);
   if (!kind) {
-    if (show_message) show_message(QStringLiteral("error"));
+    view_.ShowMessage(QStringLiteral("error"));
     edit->setText(last_good_text_);
     return;
   }

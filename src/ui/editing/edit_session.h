@@ -4,18 +4,19 @@
 // show, the current band of each page, the EQ bypass flags and the curve colours).
 //
 // Handlers of every family, the graph and the System page work through one session; the session
-// reaches the box only through the narrow EditLink.
+// reaches the box only through the narrow EditLink, and the graph and message boxes through its
+// SessionView.
 #pragma once
 
 #include <QColor>
 #include <QString>
 #include <array>
-#include <functional>
 
 #include "eq/view/apply_step.h"
 #include "model/parameter_store.h"
 #include "ui/binding/control_map.h"
 #include "ui/editing/edit_link.h"
+#include "ui/editing/session_view.h"
 
 class QWidget;
 
@@ -46,8 +47,9 @@ inline const QColor kLabelColourGroupB(255, 102, 0);
 
 class EditSession {
  public:
+  // Every argument must outlive the session.
   EditSession(EditorPages& pages, ParameterStore& store, const ControlMap& map,
-              PageRefresher& refresher, EditLink& link);
+              PageRefresher& refresher, EditLink& link, SessionView& view);
   EditSession(const EditSession&) = delete;
   EditSession& operator=(const EditSession&) = delete;
 
@@ -109,10 +111,7 @@ class EditSession {
   void SetCurveColours(bool group_b);
 
   // The EQ graph: redraw of a section with one slot selected (a point handle) or every slot
-  // (kAllSlots). Empty until the graph is installed. Nothing is drawn while a bulk refresh runs.
-  std::function<void(int selection, int block)> draw_section_curve;
-  // Shows a message box with caption "提示" (an edit box without a display kind says "error").
-  std::function<void(const QString& text)> show_message;
+  // (kAllSlots), through the view. Nothing is drawn while a bulk refresh runs.
   void DrawSectionCurve(int selection, int block);
   // Every slot of the section on show, then only the current band of the page (which places the
   // band's label).
@@ -132,6 +131,7 @@ class EditSession {
   const ControlMap& map_;
   PageRefresher& refresher_;
   EditLink& link_;
+  SessionView& view_;
 
   QWidget* current_edit_ = nullptr;
   QWidget* highlighted_edit_ = nullptr;

@@ -29,9 +29,7 @@ class GraphMouseTest : public ::testing::Test, public test::EditorFixture {
   GraphMouseTest() {
     host = std::make_unique<SessionGraphHost>(*session, *handlers, [this] { return ready; });
     graph = std::make_unique<EqGraph>(GraphWidgetsOf(pages), *host);
-    session->draw_section_curve = [this](int selection, int block) {
-      graph->DrawSectionCurve(selection, block);
-    };
+    graph_for_curves = graph.get();
   }
 
   void ShowTab(int tag, bool manual) {

@@ -32,6 +32,7 @@
 #include "ui/binding/control_map.h"
 #include "ui/binding/page_refresh.h"
 #include "ui/editing/edit_session.h"
+#include "ui/editing/session_view.h"
 #include "ui/pages/editor_pages.h"
 
 namespace kc {
@@ -57,7 +58,7 @@ class SystemPageTest : public ::testing::Test {
     hooks.set_send_suppress = [this](bool raised) { link_.suppress = raised; };
     hooks.mode_name = [this](int n) { return link_.mode_name(n); };
     refresher_ = std::make_unique<PageRefresher>(pages_, store_, map_, hooks);
-    session_ = std::make_unique<EditSession>(pages_, store_, map_, *refresher_, link_);
+    session_ = std::make_unique<EditSession>(pages_, store_, map_, *refresher_, link_, view_);
     ModeHooks mode_hooks;
     mode_hooks.show_message = [this](const std::string& text) {
       boxes_.Information(kHintCaption, QString::fromStdString(text));
@@ -130,6 +131,7 @@ class SystemPageTest : public ::testing::Test {
   std::unique_ptr<EditSession> session_;
   std::unique_ptr<ModeFiles> files_;
   ScriptedMessageBoxes boxes_;
+  EditorSessionView view_{boxes_};  // the session's messages go to boxes_, as in the editor
   std::unique_ptr<SystemPage> page_;
   int uploads_ = 0;
 };
