@@ -16,10 +16,10 @@
 #include <exception>
 
 #include "app/link_edit_adapter.h"
-#include "app/link_window.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
 #include "eq/view/eq_graph.h"
+#include "link/link.h"
 #include "link/qt/diagnostic_log.h"
 #include "ui/binding/page_refresh.h"
 #include "ui/compare/compare_window.h"
@@ -32,10 +32,10 @@
 
 namespace kc {
 
-TForm1::TForm1(TForm3& link_window, TForm2& status_box, MessageBoxes& boxes, PortLister list_ports,
-               QWidget* parent)
+TForm1::TForm1(ParameterStore& store, Link& link, MessageBoxes& boxes, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      link_window_(link_window),
+      store_(store),
+      link_(link),
       boxes_(boxes) {
   setObjectName(QStringLiteral("Form1"));
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -50,35 +50,23 @@ TForm1::TForm1(TForm3& link_window, TForm2& status_box, MessageBoxes& boxes, Por
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(pages_);
 
-  link_window_.Attach(store_, *this, status_box);
-  FormCreate(list_ports);
+  FormCreate();
 }
 
-TForm1::~TForm1() {
-  // The link works on this window's store: it ends first.
-  link_window_.Detach();
-  store_.set_observer(nullptr);
-}
+TForm1::~TForm1() { store_.set_observer(nullptr); }
 
-void TForm1::StoreEvents::SendEqBand(int id, int32_t value) {
-  if (editor_.link_window_.attached()) editor_.link_window_.link().SendEqBand(id, value);
-}
+void TForm1::StoreEvents::SendEqBand(int id, int32_t value) { editor_.link_.SendEqBand(id, value); }
 
-void TForm1::FormCreate(const PortLister& list_ports) {
+void TForm1::FormCreate() {
   store_.set_observer(&store_events_);
   // Bind every parameter to its controls before the first refresh paints them.
   control_map_ = BuildControlMap(*pages_);
+  // The refresh raises the send-suppress switch and reads mode names where the handlers do.
+  edit_link_ = std::make_unique<LinkEditAdapter>(link_);
   RefreshHooks hooks;
-  hooks.send_suppress = [this] {
-    return link_window_.attached() && link_window_.link().send_suppress();
-  };
-  hooks.set_send_suppress = [this](bool raised) {
-    if (link_window_.attached()) link_window_.link().set_send_suppress(raised);
-  };
-  hooks.mode_name = [this](int number) {
-    if (!link_window_.attached() || number < 1 || number > 15) return std::string();
-    return link_window_.link().mode_names()[static_cast<std::size_t>(number - 1)];
-  };
+  hooks.send_suppress = [this] { return edit_link_->send_suppress(); };
+  hooks.set_send_suppress = [this](bool raised) { edit_link_->set_send_suppress(raised); };
+  hooks.mode_name = [this](int number) { return edit_link_->mode_name(number); };
   hooks.set_eq_bypass = [this](int block, int state) {
     if (session_) session_->set_eq_bypass(block, state);
   };
@@ -88,7 +76,6 @@ void TForm1::FormCreate(const PortLister& list_ports) {
     if (session_) session_->RedrawSection();
   };
   refresher_ = std::make_unique<PageRefresher>(*pages_, store_, control_map_, std::move(hooks));
-  edit_link_ = std::make_unique<LinkEditAdapter>(link_window_, store_);
   session_ = std::make_unique<EditSession>(*pages_, store_, control_map_, *refresher_, *edit_link_,
                                            session_view_);
   handlers_ = std::make_unique<EditorHandlers>(*session_);
@@ -103,13 +90,12 @@ void TForm1::FormCreate(const PortLister& list_ports) {
   store_.ResetEq(kAllBlocks);
   // Start on the Music page through the path a click on its tab takes.
   if (QPushButton* music = pages_->tab_button(0)) music->click();
-  ConnectAtStartUp(list_ports);
   PrepareModeFolders();
   // The System page's groups; this also lists the PC mode library.
   system_page_ = std::make_unique<SystemPage>(*session_, boxes_, mode_files_.get());
   // A tool window of the editor: it stays with it and is placed beside it.
   compare_ = std::make_unique<CompareWindow>(*session_, boxes_, this);
-  if (link_window_.attached()) link_window_.link().TakeStartingImage();
+  link_.TakeStartingImage();
   // On the free part of the tab strip, so it shows on every page; presses pass through to the
   // window, which is dragged from there.
   link_state_label_ = new QLabel(pages_);
@@ -129,8 +115,8 @@ void TForm1::FormCreate(const PortLister& list_ports) {
 }
 
 void TForm1::UpdateLinkState() {
-  if (link_state_label_ == nullptr || !link_window_.attached()) return;
-  const Link& link = link_window_.link();
+  if (link_state_label_ == nullptr) return;
+  const Link& link = link_;
   QString text = LinkViewText(link.View());
   const int pending = link.PendingCount();
   if (pending > 0) text += QStringLiteral(" · %1 项未发送").arg(pending);
@@ -138,8 +124,6 @@ void TForm1::UpdateLinkState() {
 }
 
 void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
-  // The background search after a loss lists the ports again each round.
-  link_window_.SetPortLister(list_ports);
   std::vector<std::string> names;
   try {
     names = list_ports ? list_ports() : std::vector<std::string>{};
@@ -157,8 +141,9 @@ void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
     if (ports->count() > 0) ports->setCurrentIndex(0);
   }
   try {
-    link_window_.link().SetPortNames(names);
+    link_.SetPortNames(names);
     LinkBtnClick(LinkBtn());
+    UpdateLinkState();
   } catch (const std::exception& error) {
     // A failed start of the connection leaves the link idle; the menu can connect again.
     AppendLog(QStringLiteral("connection not started: ") + QString::fromUtf8(error.what()));
@@ -192,12 +177,10 @@ void TForm1::PrepareModeFolders() {
   };
   hooks.append_log = [this](const std::string& line) { AppendLog(QString::fromStdString(line)); };
   hooks.start_upload = [this] {
-    if (!link_window_.attached()) return;
-    Link& link = link_window_.link();
-    if (link.StartUpload()) return;
+    if (link_.StartUpload()) return;
     // No box to take it now: the file is prepared in the editor, shown on the pages and graph,
     // and offered to the box when one is connected.
-    link.EditorImageLoaded();
+    link_.EditorImageLoaded();
     RepaintPages(kAllBlocks);
   };
   mode_files_ = std::make_unique<ModeFiles>(mode_folders_->library, store_, std::move(hooks));
@@ -227,11 +210,11 @@ QPushButton* TForm1::LinkBtn() const { return pages_->link_button(); }
 QPushButton* TForm1::UnLinkBtn() const { return pages_->unlink_button(); }
 
 void TForm1::LinkBtnClick(QObject* sender) {
-  if (sender == nullptr || !link_window_.attached()) return;
+  if (sender == nullptr) return;
   if (sender == LinkBtn()) {
-    link_window_.link().Connect();
+    link_.Connect();
   } else if (sender == UnLinkBtn()) {
-    link_window_.link().Disconnect();
+    link_.Disconnect();
   }
 }
 
@@ -300,7 +283,7 @@ void TForm1::mousePressEvent(QMouseEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   // Closing the editor releases the box when it is connected; the close is never refused.
-  if (!exiting_ && link_window_.attached()) link_window_.link().ReleaseOnClose();
+  if (!exiting_) link_.ReleaseOnClose();
   event->accept();
 }
 

@@ -1,6 +1,7 @@
 // TForm1, the editor window: frameless, on top of the other windows, 1106 x 579, hidden until a
-// download completes or the offline item is used. It embeds the editor's pages, owns the
-// parameter store and runs the start-up of the editor when it is created.
+// download completes or the offline item is used. It embeds the editor's pages and edits the
+// program's parameter store through the program's link; it builds the editor when it is created,
+// and the program then has it connect.
 #pragma once
 
 #include <QString>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/editor_view.h"
 #include "model/parameter_store.h"
 #include "modes/mode_file.h"
 #include "ui/binding/control_map.h"
@@ -29,17 +31,16 @@ class EditSession;
 class EditorHandlers;
 class EditorPages;
 class EqGraph;
+class Link;
 class SessionGraphHost;
 class MessageBoxes;
 class PageRefresher;
 class SystemPage;
-class TForm2;
-class TForm3;
 
 // Lists the machine's serial ports; may throw, in which case no connection is started.
 using PortLister = std::function<std::vector<std::string>()>;
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, public EditorView {
   Q_OBJECT
 
  public:
@@ -48,9 +49,10 @@ class TForm1 : public QWidget {
   static constexpr int kDragRight = 1007;
   static constexpr int kTabStripHeight = 31;
 
-  // Creates the editor and runs its start-up: EQ defaults, Music page, port list and connect.
-  TForm1(TForm3& link_window, TForm2& status_box, MessageBoxes& boxes, PortLister list_ports,
-         QWidget* parent = nullptr);
+  // Creates the editor over the program's store and link and runs its start-up: EQ defaults,
+  // Music page, mode folders and library. ConnectAtStartUp follows once the link window reports
+  // to this editor.
+  TForm1(ParameterStore& store, Link& link, MessageBoxes& boxes, QWidget* parent = nullptr);
   ~TForm1() override;
 
   EditorPages& pages() { return *pages_; }
@@ -78,15 +80,16 @@ class TForm1 : public QWidget {
   // Connect for LinkBtn, disconnect for UnLinkBtn; any other sender does nothing.
   void LinkBtnClick(QObject* sender);
 
-  // Makes the editor visible and brings it to the front.
-  void ShowEditor();
-  // Repaints the pages from the store after the link brought a whole mode (a download, a recall
-  // or an upload; selection: a block 0..8 or kAllBlocks); the edit history starts anew.
-  void RefreshPages(int selection);
-  void ModeNamesChanged();
-  void SetDeviceId(const QString& text);
-  void SetLinkText(const QString& text);
-  void AppendLog(const QString& line);
+  // Lists the ports, fills the (hidden) port list and connects.
+  void ConnectAtStartUp(const PortLister& list_ports);
+
+  // EditorView. RefreshPages also starts the edit history anew.
+  void ShowEditor() override;
+  void RefreshPages(int selection) override;
+  void ModeNamesChanged() override;
+  void SetDeviceId(const QString& text) override;
+  void SetLinkText(const QString& text) override;
+  void AppendLog(const QString& line) override;
   // The label, on every page, that shows whether a box is connected and how many changes it
   // does not have yet; refreshed every 100 ms.
   QLabel* link_state_label() const { return link_state_label_; }
@@ -103,8 +106,7 @@ class TForm1 : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  void FormCreate(const PortLister& list_ports);
-  void ConnectAtStartUp(const PortLister& list_ports);
+  void FormCreate();
   void PrepareModeFolders();
   // Repaints the pages from the store without touching the edit history.
   void RepaintPages(int selection);
@@ -121,10 +123,10 @@ class TForm1 : public QWidget {
     TForm1& editor_;
   };
 
-  TForm3& link_window_;
+  ParameterStore& store_;
+  Link& link_;
   MessageBoxes& boxes_;
   EditorSessionView session_view_{boxes_};  // the session's graph and message boxes
-  ParameterStore store_;
   StoreEvents store_events_{*this};
   EditorPages* pages_;
   ControlMap control_map_;

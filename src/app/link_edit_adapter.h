@@ -1,68 +1,36 @@
-// The editor's handlers reach the box through the link window's Link; before the link exists (or
-// after it has gone) edits still land in the store and nothing is sent.
+// The editor's handlers reach the box through the program's link: the one place where the
+// editor's edits, the send-suppress switch and the received texts meet the link.
 #pragma once
 
-#include "app/link_window.h"
 #include "link/link.h"
-#include "model/parameter_store.h"
+#include "model/parameter_ids.h"
 #include "ui/editing/edit_link.h"
 
 namespace kc {
 
 class LinkEditAdapter : public EditLink {
  public:
-  LinkEditAdapter(TForm3& link_window, ParameterStore& store)
-      : window_(link_window), store_(store) {}
+  explicit LinkEditAdapter(Link& link) : link_(link) {}
 
-  void SendParam(int id, int32_t value) override {
-    if (window_.attached()) {
-      window_.link().SendParam(id, value);
-    } else {
-      store_.StoreValue(id, value);
-    }
-  }
-  void SendEqBand(int id, int32_t value) override {
-    if (window_.attached()) {
-      window_.link().SendEqBand(id, value);
-    } else {
-      store_.StoreValue(id, value);
-    }
-  }
-  bool send_suppress() const override {
-    return window_.attached() ? window_.link().send_suppress() : suppress_;
-  }
-  void set_send_suppress(bool raised) override {
-    suppress_ = raised;
-    if (window_.attached()) window_.link().set_send_suppress(raised);
-  }
-  bool ready() const override {
-    return window_.attached() && window_.link().state() == LinkState::kReady;
-  }
-  bool busy() const override { return window_.attached() && window_.link().busy(); }
-  void StoreMode(int mode, const std::string& name) override {
-    if (window_.attached()) window_.link().StoreMode(mode, name);
-  }
-  void SendPassword(int id, const std::string& digits) override {
-    if (window_.attached()) window_.link().SendPassword(id, digits);
-  }
+  void SendParam(int id, int32_t value) override { link_.SendParam(id, value); }
+  void SendEqBand(int id, int32_t value) override { link_.SendEqBand(id, value); }
+  bool send_suppress() const override { return link_.send_suppress(); }
+  void set_send_suppress(bool raised) override { link_.set_send_suppress(raised); }
+  bool ready() const override { return link_.state() == LinkState::kReady; }
+  bool busy() const override { return link_.busy(); }
+  void StoreMode(int mode, const std::string& name) override { link_.StoreMode(mode, name); }
+  void SendPassword(int id, const std::string& digits) override { link_.SendPassword(id, digits); }
+  // Mode numbers count from 1.
   std::string mode_name(int number) const override {
-    if (!window_.attached() || number < 1 || number > 15) return {};
-    return window_.link().mode_names()[static_cast<std::size_t>(number - 1)];
+    if (number < 1 || number > kModeCount) return {};
+    return link_.mode_names()[static_cast<std::size_t>(number - 1)];
   }
-  std::string system_password() const override {
-    return window_.attached() ? window_.link().system_password() : std::string();
-  }
-  std::string keylock_password() const override {
-    return window_.attached() ? window_.link().keylock_password() : std::string();
-  }
-  std::string device_id() const override {
-    return window_.attached() ? window_.link().device_id() : std::string();
-  }
+  std::string system_password() const override { return link_.system_password(); }
+  std::string keylock_password() const override { return link_.keylock_password(); }
+  std::string device_id() const override { return link_.device_id(); }
 
  private:
-  TForm3& window_;
-  ParameterStore& store_;
-  bool suppress_ = false;
+  Link& link_;
 };
 
 }  // namespace kc

@@ -3,7 +3,7 @@
 #include <QCloseEvent>
 #include <exception>
 
-#include "app/editor_window.h"
+#include "app/editor_view.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
 #include "model/parameter_store.h"
@@ -30,22 +30,12 @@ TForm3::TForm3(MessageBoxes& boxes, QWidget* parent) : QWidget(parent), boxes_(b
   hide();
 }
 
-TForm3::~TForm3() { Detach(); }
+TForm3::~TForm3() = default;
 
-void TForm3::Attach(ParameterStore& store, TForm1& editor, TForm2& status) {
-  Detach();
-  editor_ = &editor;
+void TForm3::Bind(LinkDriver& driver, TForm2& status, EditorView& editor) {
+  driver_ = &driver;
   status_ = &status;
-  driver_ = std::make_unique<LinkDriver>(store, *this, recorder_, this);
-  driver_->link().set_auto_reconnect(true);
-}
-
-void TForm3::Detach() {
-  if (!driver_) return;
-  driver_->Stop();
-  driver_.reset();
-  editor_ = nullptr;
-  status_ = nullptr;
+  editor_ = &editor;
 }
 
 void TForm3::closeEvent(QCloseEvent* event) {
@@ -55,10 +45,9 @@ void TForm3::closeEvent(QCloseEvent* event) {
 }
 
 void TForm3::ShowStatus(LinkStatus status, int percent, bool visible) {
-  notices_.StatusChanged(status, attached() && link().View() == LinkView::kConnected);
+  notices_.StatusChanged(status, link().View() == LinkView::kConnected);
   const QString status_text = LinkStatusText(status);
-  if (editor_) editor_->SetLinkText(status_text);
-  if (!status_) return;
+  editor_->SetLinkText(status_text);
   status_->SetStatus(status_text, percent);
   if (visible) {
     if (!status_->isVisible()) {
@@ -85,20 +74,14 @@ void TForm3::ShowEditor() {
     transfer_clock_.invalidate();
     ++transfers_done_;
   }
-  if (editor_) editor_->ShowEditor();
+  editor_->ShowEditor();
 }
 
-void TForm3::RefreshPages(int selection) {
-  if (editor_) editor_->RefreshPages(selection);
-}
+void TForm3::RefreshPages(int selection) { editor_->RefreshPages(selection); }
 
-void TForm3::ModeNamesChanged() {
-  if (editor_) editor_->ModeNamesChanged();
-}
+void TForm3::ModeNamesChanged() { editor_->ModeNamesChanged(); }
 
-void TForm3::DeviceIdChanged() {
-  if (editor_ && driver_) editor_->SetDeviceId(QString::fromStdString(link().device_id()));
-}
+void TForm3::DeviceIdChanged() { editor_->SetDeviceId(QString::fromStdString(link().device_id())); }
 
 void TForm3::SetTimers(bool scan, bool transfer, bool hold) {
   // Told before the driver switches the timers: a transfer starts when its timer is not yet on.
@@ -108,14 +91,13 @@ void TForm3::SetTimers(bool scan, bool transfer, bool hold) {
 }
 
 void TForm3::AppendLog(const std::string& line) {
-  if (editor_) editor_->AppendLog(QString::fromStdString(line));
+  editor_->AppendLog(QString::fromStdString(line));
 }
 
 void TForm3::OfferEditorChanges(int count, bool same_box) {
   // Asked once the link has finished its state changes; the box's settings are on the pages
   // until the answer.
   QTimer::singleShot(0, this, [this, count, same_box] {
-    if (!driver_) return;
     const QString id = QString::fromStdString(link().device_id());
     bool send = false;
     if (same_box) {
@@ -132,7 +114,7 @@ void TForm3::OfferEditorChanges(int count, bool same_box) {
                                        .arg(count)
                                        .arg(id));
     }
-    if (driver_) link().AnswerEditorChanges(send);
+    link().AnswerEditorChanges(send);
   });
 }
 

@@ -1,6 +1,6 @@
-// TForm3, the serial link window. Never shown: it owns the link's driver (the port ComPort, the
-// link and its three timers), and it is the link's host, passing its side effects on to the
-// status box, the editor and the message boxes.
+// TForm3, the serial link window. Never shown: it is the host of the link's driver (the port
+// ComPort, the link and its three timers, owned by the program), passing the link's side effects
+// on to the status box, the editor and the message boxes.
 #pragma once
 
 #include <QElapsedTimer>
@@ -15,13 +15,11 @@
 #include "link/link.h"
 #include "link/link_host.h"
 #include "link/qt/link_driver.h"
-#include "link/recording_serial_port.h"
 
 namespace kc {
 
+class EditorView;
 class MessageBoxes;
-class ParameterStore;
-class TForm1;
 class TForm2;
 
 class TForm3 : public QWidget, public LinkHost {
@@ -31,17 +29,12 @@ class TForm3 : public QWidget, public LinkHost {
   explicit TForm3(MessageBoxes& boxes, QWidget* parent = nullptr);
   ~TForm3() override;
 
-  // Records every frame of the line (--record); call before Attach. Without it the link talks
-  // to ComPort directly.
-  void RecordTo(LineRecorder& recorder) { recorder_ = &recorder; }
-  // Creates the link over the editor's store; the editor calls this while it is being created.
-  void Attach(ParameterStore& store, TForm1& editor, TForm2& status);
-  // Ends the link before the editor and its store go away.
-  void Detach();
+  // The link's driver, the status box and the editor it reports to; the program binds them once
+  // all windows exist, before the link runs.
+  void Bind(LinkDriver& driver, TForm2& status, EditorView& editor);
 
-  // The link and its driver's parts; only while attached.
+  // The link and its driver's parts.
   Link& link() { return driver_->link(); }
-  bool attached() const { return driver_ != nullptr; }
   QtSerialPort& ComPort() { return driver_->port(); }
   QTimer& Timer1() { return driver_->scan_timer(); }
   QTimer& Timer2() { return driver_->transfer_timer(); }
@@ -76,10 +69,9 @@ class TForm3 : public QWidget, public LinkHost {
 
  private:
   MessageBoxes& boxes_;
-  LineRecorder* recorder_ = nullptr;
-  std::unique_ptr<LinkDriver> driver_;
-  TForm1* editor_ = nullptr;
+  LinkDriver* driver_ = nullptr;
   TForm2* status_ = nullptr;
+  EditorView* editor_ = nullptr;
   QElapsedTimer transfer_clock_;
   qint64 last_transfer_ms_ = -1;
   int transfers_done_ = 0;

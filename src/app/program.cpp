@@ -33,13 +33,19 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
       if (!since.isValid()) since.start();
       return since.nsecsElapsed() / 1000;
     });
-    form3_->RecordTo(*recorder_);
   }
+  // The link reports to the link window; nothing runs it before the windows are bound.
+  driver_ = std::make_unique<LinkDriver>(store_, *form3_, recorder_.get());
+  driver_->link().set_auto_reconnect(true);
+  // The search after a loss lists the ports anew.
+  form3_->SetPortLister(list_ports);
   form2_ = std::make_unique<TForm2>();
 
   QElapsedTimer editor_clock;
   editor_clock.start();
-  form1_ = std::make_unique<TForm1>(*form3_, *form2_, *boxes_, std::move(list_ports));
+  form1_ = std::make_unique<TForm1>(store_, driver_->link(), *boxes_);
+  form3_->Bind(*driver_, *form2_, *form1_);
+  form1_->ConnectAtStartUp(list_ports);
   times_.editor_built_ms = editor_clock.elapsed();
 
   form4_->SetEditor(form1_.get());
@@ -47,10 +53,12 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
 }
 
 Program::~Program() {
-  // The editor goes first: it ends the link that works on its store. The message boxes outlive
-  // every window that may ask for one.
+  // The link stops first: nothing reaches the windows while they go. The store outlives the
+  // editor and the link, the message boxes every window that may ask for one.
+  driver_->Stop();
   form1_.reset();
   form2_.reset();
+  driver_.reset();
   form3_.reset();
   form4_.reset();
 }

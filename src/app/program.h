@@ -1,5 +1,8 @@
-// The four windows of the program, created in their order: main window, link window, status box,
-// editor. The editor's creation runs the start-up (EQ defaults, Music page, port list, connect).
+// The program: the parameter store and the link's driver, which it owns and which live as long as
+// it does, and the four windows, created in their order: main window, link window, status box,
+// editor. The editor's creation builds the editor (EQ defaults, Music page, mode folders); the
+// program then binds the link window to the driver, the status box and the editor, and has the
+// editor connect.
 #pragma once
 
 #include <memory>
@@ -10,6 +13,8 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
+#include "link/qt/link_driver.h"
+#include "model/parameter_store.h"
 
 namespace kc {
 
@@ -32,6 +37,8 @@ class Program {
   TForm3& Form3() { return *form3_; }
   TForm2& Form2() { return *form2_; }
   TForm1& Form1() { return *form1_; }
+  ParameterStore& store() { return store_; }
+  LinkDriver& driver() { return *driver_; }
   MessageBoxes& message_boxes() { return *boxes_; }
   const StartUpTimes& times() const { return times_; }
 
@@ -39,8 +46,10 @@ class Program {
   std::unique_ptr<LineRecorder> recorder_;
   std::unique_ptr<MessageBoxes> own_boxes_;
   MessageBoxes* boxes_;
+  ParameterStore store_;
   std::unique_ptr<TForm4> form4_;
   std::unique_ptr<TForm3> form3_;
+  std::unique_ptr<LinkDriver> driver_;
   std::unique_ptr<TForm2> form2_;
   std::unique_ptr<TForm1> form1_;
   StartUpTimes times_;
