@@ -180,7 +180,7 @@ bool Receiver::ParseFrame(const std::vector<uint8_t>& frame) {
     return false;
   }
   const int block = frame[4];
-  if (block <= 8) {
+  if (block < kAudioBlocks) {
     ApplyBlockData(frame);
   } else if (block == kSystemBlock) {
     ApplySystemFrame(frame);

@@ -9,12 +9,15 @@
 #include <array>
 #include <cstdint>
 
+#include "model/parameter_ids.h"
+
 namespace kc {
 
-inline constexpr int kBlockCount = 10;
+// The audio blocks, then the system block.
+inline constexpr int kSystemBlock = kAudioBlocks;
+inline constexpr int kBlockCount = kAudioBlocks + 1;
 inline constexpr int kWorkingColumns = 86;
 inline constexpr int kDeviceColumns = 113;
-inline constexpr int kSystemBlock = 9;
 // Selection value of ResetEq and page refreshes meaning "every block".
 inline constexpr int kAllBlocks = 20;
 
