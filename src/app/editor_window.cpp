@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <exception>
 
 #include "app/link_edit_adapter.h"
@@ -20,6 +21,7 @@
 #include "app/status_box.h"
 #include "eq/view/eq_graph.h"
 #include "link/link.h"
+#include "link/port_address.h"
 #include "link/qt/diagnostic_log.h"
 #include "ui/binding/page_refresh.h"
 #include "ui/compare/compare_window.h"
@@ -31,6 +33,21 @@
 #include "ui/system/system_page.h"
 
 namespace kc {
+namespace {
+
+const QString kNetworkDevicePrompt = QStringLiteral(
+    "串口服务器的地址：\n"
+    "tcp://主机:端口（原始 TCP，线路参数在服务器上设置）\n"
+    "rfc2217://主机:端口（RFC 2217，由本程序设置 57600 8N1）");
+
+QString NetworkAddressProblem(const QString& name, const std::string& reason) {
+  return QStringLiteral(
+             "“%1”不是可用的网络地址：%2。\n请写成 tcp://主机:端口 或 rfc2217://主机:端口。")
+      .arg(name, reason.empty() ? QStringLiteral("not a network address")
+                                : QString::fromStdString(reason));
+}
+
+}  // namespace
 
 TForm1::TForm1(ParameterStore& store, Link& link, MessageBoxes& boxes, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -124,9 +141,10 @@ void TForm1::UpdateLinkState() {
 }
 
 void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
+  port_lister_ = list_ports;
   std::vector<std::string> names;
   try {
-    names = list_ports ? list_ports() : std::vector<std::string>{};
+    names = ListPorts();
   } catch (const std::exception& error) {
     // Without a port list there is nothing to probe; the user connects from the menu.
     AppendLog(QStringLiteral("port list not available: ") + QString::fromUtf8(error.what()));
@@ -135,6 +153,22 @@ void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
     AppendLog(QStringLiteral("port list not available: unknown error"));
     return;
   }
+  ConnectTo(names);
+}
+
+std::vector<std::string> TForm1::ListPorts() const {
+  std::vector<std::string> names(network_devices_.rbegin(), network_devices_.rend());
+  if (port_lister_) {
+    for (std::string& name : port_lister_()) {
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        names.push_back(std::move(name));
+      }
+    }
+  }
+  return names;
+}
+
+void TForm1::ConnectTo(const std::vector<std::string>& names) {
   if (QComboBox* ports = pages_->port_list()) {
     ports->clear();
     for (const auto& name : names) ports->addItem(QString::fromStdString(name));
@@ -142,7 +176,7 @@ void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
   }
   try {
     link_.SetPortNames(names);
-    LinkBtnClick(LinkBtn());
+    link_.Connect();
     UpdateLinkState();
   } catch (const std::exception& error) {
     // A failed start of the connection leaves the link idle; the menu can connect again.
@@ -150,6 +184,24 @@ void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
   } catch (...) {
     AppendLog(QStringLiteral("connection not started: unknown error"));
   }
+}
+
+void TForm1::AddNetworkDevice() {
+  QString text = network_devices_.empty() ? QStringLiteral("rfc2217://")
+                                          : QString::fromStdString(network_devices_.back());
+  if (!boxes_.AskText(QStringLiteral("网络设备"), kNetworkDevicePrompt, &text)) return;
+  const std::string name = text.trimmed().toStdString();
+  PortAddress address;
+  std::string error;
+  if (!ParsePortAddress(name, &address, &error) || address.kind == PortKind::kDevice) {
+    boxes_.Information(kHintCaption, NetworkAddressProblem(QString::fromStdString(name), error));
+    return;
+  }
+  network_devices_.erase(std::remove(network_devices_.begin(), network_devices_.end(), name),
+                         network_devices_.end());
+  network_devices_.push_back(name);
+  AppendLog(QStringLiteral("network device: ") + QString::fromStdString(name));
+  ConnectTo({name});
 }
 
 void TForm1::PrepareModeFolders() {
@@ -212,7 +264,24 @@ QPushButton* TForm1::UnLinkBtn() const { return pages_->unlink_button(); }
 void TForm1::LinkBtnClick(QObject* sender) {
   if (sender == nullptr) return;
   if (sender == LinkBtn()) {
-    link_.Connect();
+    if (!port_lister_) {
+      link_.Connect();
+      return;
+    }
+    // Ports plugged in since the last search are probed too; without a list the last one is.
+    std::vector<std::string> names;
+    try {
+      names = ListPorts();
+    } catch (const std::exception& error) {
+      AppendLog(QStringLiteral("port list not renewed: ") + QString::fromUtf8(error.what()));
+      link_.Connect();
+      return;
+    } catch (...) {
+      AppendLog(QStringLiteral("port list not renewed: unknown error"));
+      link_.Connect();
+      return;
+    }
+    ConnectTo(names);
   } else if (sender == UnLinkBtn()) {
     link_.Disconnect();
   }

@@ -80,8 +80,15 @@ class TForm1 : public QWidget, public EditorView {
   // Connect for LinkBtn, disconnect for UnLinkBtn; any other sender does nothing.
   void LinkBtnClick(QObject* sender);
 
-  // Lists the ports, fills the (hidden) port list and connects.
+  // Lists the ports, fills the (hidden) port list and connects. "连接" lists them anew with the
+  // same lister.
   void ConnectAtStartUp(const PortLister& list_ports);
+  // The ports a search probes: the network devices added in this run, the newest first, then
+  // the lister's. Throws when the lister does.
+  std::vector<std::string> ListPorts() const;
+  // "网络设备...": asks for the address of a serial device server, keeps it for the run and
+  // connects to it alone. A malformed address is named with the reason, and nothing changes.
+  void AddNetworkDevice();
 
   // EditorView. RefreshPages also starts the edit history anew.
   void ShowEditor() override;
@@ -108,6 +115,8 @@ class TForm1 : public QWidget, public EditorView {
  private:
   void FormCreate();
   void PrepareModeFolders();
+  // Fills the (hidden) port list with names and starts a search of them.
+  void ConnectTo(const std::vector<std::string>& names);
   // Repaints the pages from the store without touching the edit history.
   void RepaintPages(int selection);
 
@@ -126,6 +135,8 @@ class TForm1 : public QWidget, public EditorView {
   ParameterStore& store_;
   Link& link_;
   MessageBoxes& boxes_;
+  PortLister port_lister_;
+  std::vector<std::string> network_devices_;
   EditorSessionView session_view_{boxes_};  // the session's graph and message boxes
   StoreEvents store_events_{*this};
   EditorPages* pages_;

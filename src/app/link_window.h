@@ -35,7 +35,7 @@ class TForm3 : public QWidget, public LinkHost {
 
   // The link and its driver's parts.
   Link& link() { return driver_->link(); }
-  QtSerialPort& ComPort() { return driver_->port(); }
+  LinePort& ComPort() { return driver_->port(); }
   QTimer& Timer1() { return driver_->scan_timer(); }
   QTimer& Timer2() { return driver_->transfer_timer(); }
   QTimer& HoldTimer() { return driver_->hold_timer(); }

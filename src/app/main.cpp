@@ -16,6 +16,7 @@
 #include "app/application.h"
 #include "app/program.h"
 #include "app/resident_memory.h"
+#include "link/port_address.h"
 #include "link/qt/diagnostic_log.h"
 #include "link/qt/qt_serial_port.h"
 
@@ -55,8 +56,10 @@ Options ParseCommandLine(const QCoreApplication& app) {
   parser.addVersionOption();
   const QCommandLineOption port_option(
       QStringLiteral("port"),
-      QStringLiteral("Probe this serial port first (repeatable); pseudo-terminals are not "
-                     "listed by the system."),
+      QStringLiteral("Probe this port first (repeatable): a serial port (pseudo-terminals are "
+                     "not listed by the system), or a serial device server on the network as "
+                     "tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (Telnet with COM Port "
+                     "Control; IPv6 hosts in brackets)."),
       QStringLiteral("NAME"));
   const QCommandLineOption measure_option(
       QStringLiteral("measure"),
@@ -80,7 +83,14 @@ Options ParseCommandLine(const QCoreApplication& app) {
 
   Options options;
   for (const QString& name : parser.values(port_option)) {
-    options.extra_ports.push_back(name.toStdString());
+    const std::string port = name.toStdString();
+    kc::PortAddress address;
+    std::string error;
+    if (!kc::ParsePortAddress(port, &address, &error)) {
+      std::fprintf(stderr, "karaoke-controller: --port %s: %s\n", port.c_str(), error.c_str());
+      std::exit(2);
+    }
+    options.extra_ports.push_back(port);
   }
   options.measure = parser.isSet(measure_option);
   options.record_path = parser.value(record_option);

@@ -45,6 +45,7 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   device->setObjectName(QStringLiteral("DeviceMenu"));
   logon1_ = AddItem(device, "Logon1", QStringLiteral("连接"));
   n1_ = AddItem(device, "N1", QStringLiteral("断开"));
+  network_item_ = AddItem(device, "NetworkItem", QStringLiteral("网络设备..."));
   device->addSeparator()->setObjectName(QStringLiteral("N2"));
   off_line_btn_ = AddItem(device, "OffLineBtn", QStringLiteral("离线设备"));
   // One-shot marker of the offline item: "0" until it has been used.
@@ -72,6 +73,7 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
 
   connect(logon1_, &QAction::triggered, this, &TForm4::Logon1Click);
   connect(n1_, &QAction::triggered, this, &TForm4::N1Click);
+  connect(network_item_, &QAction::triggered, this, &TForm4::NetworkItemClick);
   connect(off_line_btn_, &QAction::triggered, this, &TForm4::OffLineBtnClick);
   connect(n5_, &QAction::triggered, this, &TForm4::N5Click);
   connect(aborat1_, &QAction::triggered, this, &TForm4::aborat1Click);
@@ -113,6 +115,10 @@ void TForm4::Logon1Click() {
 
 void TForm4::N1Click() {
   if (editor_) editor_->LinkBtnClick(editor_->UnLinkBtn());
+}
+
+void TForm4::NetworkItemClick() {
+  if (editor_) editor_->AddNetworkDevice();
 }
 
 void TForm4::OffLineBtnClick() {

@@ -26,6 +26,8 @@ class TForm4 : public QMainWindow {
 
   QAction* Logon1() const { return logon1_; }
   QAction* N1() const { return n1_; }
+  // "网络设备...": connects to a serial device server named by its address.
+  QAction* NetworkItem() const { return network_item_; }
   QAction* OffLineBtn() const { return off_line_btn_; }
   QAction* N5() const { return n5_; }
   QAction* aborat1() const { return aborat1_; }
@@ -37,6 +39,7 @@ class TForm4 : public QMainWindow {
   // Menu handlers.
   void Logon1Click();
   void N1Click();
+  void NetworkItemClick();
   void OffLineBtnClick();
   void N5Click();
   void aborat1Click();
@@ -55,6 +58,7 @@ class TForm4 : public QMainWindow {
   TForm1* editor_ = nullptr;
   QAction* logon1_;
   QAction* n1_;
+  QAction* network_item_;
   QAction* off_line_btn_;
   QAction* n5_;
   QAction* aborat1_;

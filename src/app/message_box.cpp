@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSpacerItem>
@@ -111,6 +113,14 @@ bool QtMessageBoxes::YesNoDefaultNo(const QString& caption, const QString& text)
 bool QtMessageBoxes::OkCancel(const QString& caption, const QString& text) {
   return Ask(owner_ ? owner_() : nullptr, QMessageBox::Question, caption, text,
              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+bool QtMessageBoxes::AskText(const QString& caption, const QString& label, QString* text) {
+  bool ok = false;
+  const QString entry = QInputDialog::getText(owner_ ? owner_() : nullptr, caption, label,
+                                              QLineEdit::Normal, *text, &ok);
+  if (ok) *text = entry;
+  return ok;
 }
 
 std::unique_ptr<NoticeBox> QtMessageBoxes::Notice(const QString& caption, const QString& text,

@@ -27,6 +27,7 @@ class QtMessageBoxes : public MessageBoxes {
   bool YesNo(const QString& caption, const QString& text) override;
   bool YesNoDefaultNo(const QString& caption, const QString& text) override;
   bool OkCancel(const QString& caption, const QString& text) override;
+  bool AskText(const QString& caption, const QString& label, QString* text) override;
   std::unique_ptr<NoticeBox> Notice(const QString& caption, const QString& text,
                                     const QString& hint) override;
 

@@ -37,14 +37,14 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
   // The link reports to the link window; nothing runs it before the windows are bound.
   driver_ = std::make_unique<LinkDriver>(store_, *form3_, recorder_.get());
   driver_->link().set_auto_reconnect(true);
-  // The search after a loss lists the ports anew.
-  form3_->SetPortLister(list_ports);
   form2_ = std::make_unique<TForm2>();
 
   QElapsedTimer editor_clock;
   editor_clock.start();
   form1_ = std::make_unique<TForm1>(store_, driver_->link(), *boxes_);
   form3_->Bind(*driver_, *form2_, *form1_);
+  // The search after a loss lists the ports anew, with the network devices added in this run.
+  form3_->SetPortLister([this] { return form1_->ListPorts(); });
   form1_->ConnectAtStartUp(list_ports);
   times_.editor_built_ms = editor_clock.elapsed();
 

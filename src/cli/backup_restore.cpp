@@ -74,6 +74,7 @@ int Backup(const QStringList& args) {
     return command.Usage("unexpected argument " + command.Positional().front());
   }
   std::vector<std::string> ports = command.Values(port);
+  if (auto exit = command.CheckPorts(ports)) return *exit;
   if (ports.empty()) ports = PortsToProbe({});
   if (ports.empty()) return command.Usage("no serial port to probe; give --port NAME");
   const std::string folder = command.Value(output);
@@ -152,6 +153,7 @@ int Restore(const QStringList& args) {
   if (positional.size() != 1) return command.Usage("give exactly one mode FILE");
   const std::vector<std::string> ports = command.Values(port);
   if (ports.empty()) return command.Usage("give the box with --port NAME");
+  if (auto exit = command.CheckPorts(ports)) return *exit;
   const std::optional<ModeFileCheck> check = CheckedModeFile(positional.front());
   if (!check) return kExitError;
   const std::vector<std::string> out_of_range = OutOfRange(check->entries);

@@ -4,6 +4,7 @@
 
 #include "cli/local_files.h"
 #include "link/frames.h"
+#include "link/port_address.h"
 #include "link/qt/diagnostic_log.h"
 #include "link/qt/link_timers.h"
 
@@ -35,14 +36,18 @@ void BoxSession::Begin() {
   clock_.start();
   // A port that cannot be opened at all is told apart from a box that does not answer, and the
   // reason is named: the fix for a missing group membership differs from that for a busy port.
-  QtSerialPort& port = driver_->port();
-  if (!port.Open(port_name_)) {
-    const std::string why =
-        PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text());
-    QTimer::singleShot(0, this, [this, why] { Finish(why); });
-    return;
+  // A network address is only connected to by the search itself: the interface never waits
+  // for the network, and its failure is named when the search ends.
+  if (!IsNetworkPortName(port_name_)) {
+    QtSerialPort& port = driver_->port().device();
+    if (!port.Open(port_name_)) {
+      const std::string why =
+          PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text());
+      QTimer::singleShot(0, this, [this, why] { Finish(why); });
+      return;
+    }
+    port.Close();
   }
-  port.Close();
   // Whatever the box does not send must not pass for data.
   MarkUnread(store_, true);
   phase_ = Phase::kScanning;
@@ -97,12 +102,17 @@ void BoxSession::ShowMessage(const LinkMessage& message) {
       // checksum note below tells them apart.
       switch (phase_) {
         case Phase::kScanning: {
-          // The link's own open failed: another program took the port after Begin's check.
-          const QtSerialPort& port = driver_->port();
-          why =
-              port.last_open_error() != QSerialPort::NoError
-                  ? PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text())
-                  : "no answer to the probe (no box on this port, or it is silent)";
+          const LinePort& line = driver_->port();
+          const NetworkPort& network = line.network_port();
+          const QtSerialPort& port = line.device();
+          if (line.network() && network.problem() != NetworkPort::Problem::kNone) {
+            why = "cannot connect: " + network.problem_text();
+          } else if (!line.network() && port.last_open_error() != QSerialPort::NoError) {
+            // The link's own open failed: another program took the port after Begin's check.
+            why = PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text());
+          } else {
+            why = "no answer to the probe (no box on this port, or it is silent)";
+          }
           break;
         }
         case Phase::kDownloading:

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "link/port_address.h"
 #include "link/port_names.h"
 
 namespace kc::cli {
@@ -79,6 +80,15 @@ int Command::Usage(const std::string& problem) {
   return kExitError;
 }
 
+std::optional<int> Command::CheckPorts(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    PortAddress address;
+    std::string error;
+    if (!ParsePortAddress(name, &address, &error)) return Usage("port " + name + ": " + error);
+  }
+  return std::nullopt;
+}
+
 std::vector<std::string> Command::Values(const QCommandLineOption& option) {
   std::vector<std::string> out;
   for (const QString& value : parser_.values(option)) out.push_back(BytesOfName(value));
@@ -93,8 +103,10 @@ std::vector<std::string> Command::Positional() {
 
 QCommandLineOption PortOption() {
   return QCommandLineOption(QStringLiteral("port"),
-                            QStringLiteral("Serial port of a box (repeatable; pseudo-terminals are "
-                                           "not listed by the system)."),
+                            QStringLiteral("Serial port of a box, or a serial device server on the "
+                                           "network as tcp://HOST:PORT or rfc2217://HOST:PORT "
+                                           "(repeatable; pseudo-terminals are not listed by the "
+                                           "system)."),
                             QStringLiteral("NAME"));
 }
 

@@ -39,6 +39,9 @@ class Command {
   std::string Value(const QCommandLineOption& option) { return BytesOfName(parser_.value(option)); }
   std::vector<std::string> Values(const QCommandLineOption& option);
   std::vector<std::string> Positional();
+  // nullopt when every name is a port the program can use; otherwise the usage error naming the
+  // first address that is malformed and why.
+  std::optional<int> CheckPorts(const std::vector<std::string>& names);
 
  private:
   std::string name_;

@@ -27,13 +27,18 @@ const char kOverview[] =
     "Usage: karaoke-ctl COMMAND [options] [arguments]   (karaoke-ctl COMMAND --help for more)\n"
     "\n"
     "Commands:\n"
-    "  ports                         the serial ports it would probe\n"
+    "  ports [--port NAME]...        the serial ports it would probe\n"
     "  backup [--port NAME]... [-o DIR]\n"
     "                                save every box's mode to DIR, one file per box\n"
     "  restore --port NAME... FILE   send a mode file to boxes, read them back and compare\n"
     "  diff A B                      differences of two modes (file or port:NAME)\n"
     "  show FILE|port:NAME [--json]  every parameter with its raw value and text\n"
     "  decode RECORDING              a line recording, frame by frame\n"
+    "\n"
+    "A port NAME is a serial port (/dev/ttyUSB0) or a serial device server on the network:\n"
+    "  tcp://HOST:PORT               raw TCP (the line's settings are made on the server)\n"
+    "  rfc2217://HOST:PORT           Telnet with COM Port Control (sets 57600 8N1 itself)\n"
+    "HOST is a name or an IP address; an IPv6 address goes in brackets ([::1]).\n"
     "\n"
     "Every command also takes:\n"
     "  --log FILE                    write the link's diagnostic log to FILE, each line with its\n"
@@ -61,6 +66,16 @@ std::optional<Side> SideOf(const std::string& argument) {
   if (!check) return std::nullopt;
   ApplyModeEntries(check->entries, side.store);
   return side;
+}
+
+// The ports that sides given as port:NAME name.
+std::vector<std::string> PortsOfSides(const std::vector<std::string>& arguments) {
+  std::vector<std::string> ports;
+  for (const std::string& argument : arguments) {
+    if (argument.rfind(kPortPrefix, 0) == 0)
+      ports.push_back(argument.substr(std::strlen(kPortPrefix)));
+  }
+  return ports;
 }
 
 // Downloads every side that names a port, all at once. False (with messages) when one fails.
@@ -108,7 +123,9 @@ int Ports(const QStringList& args) {
   if (!command.parser().positionalArguments().isEmpty()) {
     return command.Usage("unexpected argument " + command.Positional().front());
   }
-  for (const std::string& name : PortsToProbe(command.Values(port))) Out(name + "\n");
+  const std::vector<std::string> given = command.Values(port);
+  if (auto exit = command.CheckPorts(given)) return *exit;
+  for (const std::string& name : PortsToProbe(given)) Out(name + "\n");
   return kExitDone;
 }
 
@@ -125,6 +142,7 @@ int DiffCommand(const QStringList& args) {
   if (auto exit = command.Parse(args)) return *exit;
   const std::vector<std::string> positional = command.Positional();
   if (positional.size() != 2) return command.Usage("give two sides, A and B");
+  if (auto exit = command.CheckPorts(PortsOfSides(positional))) return *exit;
   std::optional<Side> a = SideOf(positional[0]);
   std::optional<Side> b = SideOf(positional[1]);
   if (!a || !b) return kExitError;
@@ -152,6 +170,7 @@ int Show(const QStringList& args) {
   if (auto exit = command.Parse(args)) return *exit;
   const std::vector<std::string> positional = command.Positional();
   if (positional.size() != 1) return command.Usage("give one FILE or port:NAME");
+  if (auto exit = command.CheckPorts(PortsOfSides(positional))) return *exit;
   std::optional<Side> side = SideOf(positional.front());
   if (!side) return kExitError;
   Recording recording;

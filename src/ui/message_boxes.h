@@ -1,9 +1,9 @@
-// Modal message boxes: information, yes/no and ok/cancel, each with a caption and a text, and
-// notices, information boxes that do not wait for their answer.
-// The program shows QMessageBoxes. A box that waits runs a nested event loop: the port and the
-// other timers go on, but a timer whose handler opened the box is not fired again until it is
-// answered, so a timer's or the port's handler opens a notice instead. Every caller finishes its
-// state changes before it asks. Tests answer from a script.
+// Modal message boxes: information, yes/no, ok/cancel and a one-line entry, each with a caption and
+// a text, and notices, information boxes that do not wait for their answer. The program shows
+// QMessageBoxes. A box that waits runs a nested event loop: the port and the other timers go on,
+// but a timer whose handler opened the box is not fired again until it is answered, so a timer's or
+// the port's handler opens a notice instead. Every caller finishes its state changes before it
+// asks. Tests answer from a script.
 #pragma once
 
 #include <QString>
@@ -43,6 +43,8 @@ class MessageBoxes {
   }
   // True for OK.
   virtual bool OkCancel(const QString& caption, const QString& text) = 0;
+  // A one-line entry under a label, starting with *text. True for OK, with the entry in *text.
+  virtual bool AskText(const QString& caption, const QString& label, QString* text) = 0;
   // An information box (with a hint under its text when the hint is not empty) that opens and
   // returns at once; it stays open, modal, while the caller and the event loop go on.
   virtual std::unique_ptr<NoticeBox> Notice(const QString& caption, const QString& text,

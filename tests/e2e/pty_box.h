@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <string>
@@ -67,6 +68,55 @@ class BoxSimProcess {
  private:
   QProcess process_;
   std::string path_;
+};
+
+// ser2net, the serial-over-network server, in front of a serial device (a pseudo-terminal here)
+// on 127.0.0.1 with two accepters: raw TCP and Telnet with COM Port Control (RFC 2217). It can be
+// stopped and started again on the same ports, as a server that goes away and comes back.
+class Ser2net {
+ public:
+  // The server's program; empty when it is not installed.
+  static QString Executable();
+  // Why tests that need the server are skipped when it is missing.
+  static const char* MissingText();
+
+  explicit Ser2net(std::string device);
+  ~Ser2net();
+  Ser2net(const Ser2net&) = delete;
+  Ser2net& operator=(const Ser2net&) = delete;
+
+  // Starts the server (on the ports of the first start when started again); true once both
+  // accepters listen.
+  bool Start();
+  void Stop();
+  bool running() const { return process_.state() != QProcess::NotRunning; }
+  // The two forms of the box's address.
+  std::string TcpAddress() const;
+  std::string TelnetAddress() const;
+
+ private:
+  std::string device_;
+  QTemporaryDir dir_;
+  QProcess process_;
+  quint16 tcp_port_ = 0;
+  quint16 telnet_port_ = 0;
+};
+
+// A TCP port on 127.0.0.1 whose listen queue is full: the system takes no more connections there
+// and drops their first packet, as a host that does not answer. Held until destroyed.
+class UnansweredPort {
+ public:
+  UnansweredPort();
+  ~UnansweredPort();
+  UnansweredPort(const UnansweredPort&) = delete;
+  UnansweredPort& operator=(const UnansweredPort&) = delete;
+  bool ok() const { return port_ != 0; }
+  quint16 port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  std::vector<int> fillers_;
+  quint16 port_ = 0;
 };
 
 }  // namespace kc::e2e

@@ -14,7 +14,7 @@ namespace kc {
 
 class ScriptedMessageBoxes : public MessageBoxes {
  public:
-  enum class Kind { kInformation, kYesNo, kOkCancel, kYesNoDefaultNo };
+  enum class Kind { kInformation, kYesNo, kOkCancel, kYesNoDefaultNo, kText };
   struct Shown {
     Kind kind;
     QString caption;
@@ -35,6 +35,15 @@ class ScriptedMessageBoxes : public MessageBoxes {
   bool OkCancel(const QString& caption, const QString& text) override {
     Record(Kind::kOkCancel, caption, text);
     return NextAnswer();
+  }
+
+  // The entry is the next of text_answers (OK), or Cancel when none is left.
+  bool AskText(const QString& caption, const QString& label, QString* text) override {
+    Record(Kind::kText, caption, label);
+    if (text_answers.empty()) return false;
+    *text = text_answers.front();
+    text_answers.pop_front();
+    return true;
   }
 
   // Notices are recorded in `shown` as information boxes, when they open and each time their
@@ -84,6 +93,8 @@ class ScriptedMessageBoxes : public MessageBoxes {
   // Answers of the questions in order; when it runs out, default_answer is given.
   std::deque<bool> answers;
   bool default_answer = true;
+  // Entries typed into AskText, in order.
+  std::deque<QString> text_answers;
   // Called after each box is recorded (e.g. to leave an event loop).
   std::function<void(const Shown&)> on_show;
   // Every notice opened, in order, and the most that were open at once.

@@ -12,7 +12,7 @@
 
 #include "link/link.h"
 #include "link/link_host.h"
-#include "link/qt/qt_serial_port.h"
+#include "link/qt/line_port.h"
 #include "link/recording_serial_port.h"
 
 namespace kc {
@@ -29,7 +29,7 @@ class LinkDriver : public QObject, private LinkHost {
 
   Link& link() { return *link_; }
   const Link& link() const { return *link_; }
-  QtSerialPort& port() { return com_port_; }
+  LinePort& port() { return com_port_; }
   // The line as the link writes it: the recording port when recording, the port otherwise.
   SerialPort& line();
   QTimer& scan_timer() { return timer1_; }
@@ -51,7 +51,7 @@ class LinkDriver : public QObject, private LinkHost {
   bool RelistPorts(std::vector<std::string>* names) override;
 
   LinkHost& host_;
-  QtSerialPort com_port_;
+  LinePort com_port_;
   std::unique_ptr<RecordingSerialPort> recording_port_;
   QTimer timer1_;
   QTimer timer2_;

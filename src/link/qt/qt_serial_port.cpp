@@ -17,18 +17,6 @@
 namespace kc {
 namespace {
 
-// Marks the port busy for the lifetime of the guard, also when the handler throws.
-class BusyGuard {
- public:
-  explicit BusyGuard(int& busy) : busy_(busy) { ++busy_; }
-  ~BusyGuard() { --busy_; }
-  BusyGuard(const BusyGuard&) = delete;
-  BusyGuard& operator=(const BusyGuard&) = delete;
-
- private:
-  int& busy_;
-};
-
 bool IsFatal(QSerialPort::SerialPortError error) {
   return error == QSerialPort::ReadError || error == QSerialPort::WriteError ||
          error == QSerialPort::ResourceError;
@@ -44,20 +32,22 @@ std::string ResolvedDevice(const std::string& name) {
 
 }  // namespace
 
-QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
-  connect(&port_, &QSerialPort::readyRead, this, &QtSerialPort::OnReadyRead);
+QtSerialPort::QtSerialPort(QObject* parent)
+    : QObject(parent), notifier_([this] { return BytesWaiting(); }) {
+  connect(&port_, &QSerialPort::readyRead, &notifier_, &ReceiveNotifier::OnArrival);
   connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::OnError);
 }
 
 QtSerialPort::~QtSerialPort() {
   // No notification or error report may reach the owner while the port goes away.
   port_.disconnect(this);
+  port_.disconnect(&notifier_);
   port_.close();
   ReleaseDevice();
 }
 
 void QtSerialPort::SetReceiveHandler(std::function<void(int count)> handler) {
-  receive_ = std::move(handler);
+  notifier_.SetHandler(std::move(handler));
 }
 
 void QtSerialPort::SetLogHandler(std::function<void(const std::string& line)> log) {
@@ -99,7 +89,7 @@ bool QtSerialPort::Open(const std::string& name) {
   Close();
   ++generation_;
   failed_ = false;
-  missed_notification_ = false;
+  notifier_.Reset();
   name_ = name;
   last_open_error_ = QSerialPort::NoError;
   last_open_error_text_.clear();
@@ -140,14 +130,14 @@ void QtSerialPort::Close() {
   ReleaseDevice();
   port_.clearError();
   failed_ = false;
-  missed_notification_ = false;
+  notifier_.Reset();
 }
 
 bool QtSerialPort::IsOpen() const { return port_.isOpen() && !failed_; }
 
 bool QtSerialPort::Write(const uint8_t* data, std::size_t size) {
   if (!IsOpen()) return false;
-  BusyGuard busy(busy_);
+  ReceiveNotifier::Busy busy(notifier_);
   const qint64 queued = port_.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
   if (queued != static_cast<qint64>(size)) return false;
   QDeadlineTimer deadline(WriteTimeoutMs(size));
@@ -159,7 +149,7 @@ bool QtSerialPort::Write(const uint8_t* data, std::size_t size) {
 
 std::size_t QtSerialPort::Read(uint8_t* data, std::size_t size) {
   if (!IsOpen() || size == 0) return 0;
-  BusyGuard busy(busy_);
+  ReceiveNotifier::Busy busy(notifier_);
   QDeadlineTimer deadline(ReadTimeoutMs(size));
   while (!failed_ && port_.isOpen() && port_.bytesAvailable() < static_cast<qint64>(size) &&
          !deadline.hasExpired()) {
@@ -168,56 +158,13 @@ std::size_t QtSerialPort::Read(uint8_t* data, std::size_t size) {
   if (!port_.isOpen()) return 0;
   const qint64 got = port_.read(reinterpret_cast<char*>(data), static_cast<qint64>(size));
   if (got <= 0) return 0;
-  bytes_read_ += static_cast<std::size_t>(got);
+  notifier_.NoteRead(static_cast<std::size_t>(got));
   return static_cast<std::size_t>(got);
 }
 
 std::size_t QtSerialPort::BytesWaiting() const {
   if (!IsOpen()) return 0;
   return static_cast<std::size_t>(std::max<qint64>(0, port_.bytesAvailable()));
-}
-
-void QtSerialPort::OnReadyRead() {
-  if (busy_ > 0) {
-    // The link is inside Read, Write or its handler: it must not be entered twice.
-    missed_notification_ = true;
-    return;
-  }
-  DeliverNotification();
-}
-
-void QtSerialPort::ScheduleNotification() {
-  if (notification_posted_) return;
-  notification_posted_ = true;
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        notification_posted_ = false;
-        if (busy_ > 0) {
-          missed_notification_ = true;
-          return;
-        }
-        DeliverNotification();
-      },
-      Qt::QueuedConnection);
-}
-
-void QtSerialPort::DeliverNotification() {
-  missed_notification_ = false;
-  const std::size_t waiting = BytesWaiting();
-  if (waiting == 0 || !receive_) return;
-  const std::size_t read_before = bytes_read_;
-  {
-    BusyGuard busy(busy_);
-    receive_(static_cast<int>(std::min<std::size_t>(waiting, kReadBufferSize)));
-  }
-  // The receiver stops after an acknowledgement or a frame even when more bytes wait, and bytes
-  // may have come in while it ran. Without another notification they would sit in the buffer
-  // until the box sends something else, so hand them over now. A receiver that took nothing is
-  // waiting for the rest of a frame; the next arrival will notify it.
-  if (BytesWaiting() > 0 && (bytes_read_ != read_before || missed_notification_)) {
-    ScheduleNotification();
-  }
 }
 
 void QtSerialPort::OnError(QSerialPort::SerialPortError error) {

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "link/port_names.h"  // MergePortNames, which goes with SystemPortNames
+#include "link/qt/receive_notifier.h"
 #include "link/serial_port.h"
 
 namespace kc {
@@ -79,10 +80,7 @@ class QtSerialPort : public QObject, public SerialPort {
   int failures() const { return failures_; }
 
  private:
-  void OnReadyRead();
   void OnError(QSerialPort::SerialPortError error);
-  void ScheduleNotification();
-  void DeliverNotification();
   void Log(const std::string& line);
   // Checks that no other program holds `device` and, when it is a terminal, holds an exclusive
   // flock on it until ReleaseDevice. False when another program holds it.
@@ -93,17 +91,11 @@ class QtSerialPort : public QObject, public SerialPort {
   std::string name_;
   // The adapter's own descriptor of the open device, holding its flock; -1 when none.
   int claim_fd_ = -1;
-  std::function<void(int)> receive_;
+  ReceiveNotifier notifier_;
   std::function<void(const std::string&)> log_;
-  // Set while the link is inside Read, Write or the receive handler.
-  int busy_ = 0;
-  // A notification came up while busy, or bytes were left behind by the last one.
-  bool notification_posted_ = false;
-  bool missed_notification_ = false;
   bool failed_ = false;
   // Counts opens, so that a deferred close does not hit a port opened after the error.
   unsigned generation_ = 0;
-  std::size_t bytes_read_ = 0;
   int failures_ = 0;
   QSerialPort::SerialPortError last_open_error_ = QSerialPort::NoError;
   std::string last_open_error_text_;
