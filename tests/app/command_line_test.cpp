@@ -70,6 +70,11 @@ TEST(CommandLine, HelpVersionAndTheMissingDisplayAnswerWithoutAnAbort) {
       {{}, Screen::kNone, 1, false, "no display"},
       {{"--port", "/dev/no-such-port"}, Screen::kNone, 1, false, "xvfb-run"},
       {{"--no-such-option"}, Screen::kNone, 1, false, "Unknown option 'no-such-option'"},
+      {{"--port", "tcp://box"},
+       Screen::kNone,
+       2,
+       false,
+       "karaoke-controller: --port tcp://box: no port number (write HOST:PORT)"},
       {{}, Screen::kUnreachable, 1, false, "cannot open its windows on this display"},
   };
   for (const Case& c : cases) {
