@@ -40,11 +40,39 @@ const QString kNetworkDevicePrompt = QStringLiteral(
     "tcp://主机:端口（原始 TCP，线路参数在服务器上设置）\n"
     "rfc2217://主机:端口（RFC 2217，由本程序设置 57600 8N1）");
 
+// The reason a network address was refused, in the editor's words; a reason not in the table
+// is shown as it is.
+QString AddressReason(const std::string& reason) {
+  static const struct {
+    const char* begins;
+    const char* text;
+  } kReasons[] = {
+      {"spaces around", "地址前后不能有空格"},
+      {"no scheme", "缺少 tcp:// 或 rfc2217://"},
+      {"unknown scheme", "只支持 tcp:// 和 rfc2217://"},
+      {"user name", "主机前不能有用户名"},
+      {"no ']'", "IPv6 地址缺少“]”"},
+      {"no host", "缺少主机"},
+      {"IPv6 address may hold only", "IPv6 地址只能包含十六进制数字、“:”和“.”"},
+      {"brackets are only", "方括号只用于 IPv6 地址"},
+      {"IPv6 address must be in brackets", "IPv6 地址须写在方括号中"},
+      {"host may hold only", "主机名只能包含字母、数字、“.”和“-”"},
+      {"no port number", "缺少端口号"},
+      {"unexpected text after the host", "主机后有多余的文字"},
+      {"port number must be decimal", "端口号须为数字"},
+      {"port number must be 1 to 65535", "端口号须在 1 到 65535 之间"},
+      {"unexpected text after the port", "端口号后有多余的文字"},
+  };
+  for (const auto& known : kReasons) {
+    if (reason.rfind(known.begins, 0) == 0) return QString::fromUtf8(known.text);
+  }
+  return reason.empty() ? QStringLiteral("不是网络地址") : QString::fromStdString(reason);
+}
+
 QString NetworkAddressProblem(const QString& name, const std::string& reason) {
   return QStringLiteral(
              "“%1”不是可用的网络地址：%2。\n请写成 tcp://主机:端口 或 rfc2217://主机:端口。")
-      .arg(name, reason.empty() ? QStringLiteral("not a network address")
-                                : QString::fromStdString(reason));
+      .arg(name, AddressReason(reason));
 }
 
 }  // namespace

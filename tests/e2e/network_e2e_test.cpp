@@ -108,16 +108,32 @@ TEST_F(NetworkDeviceItem, AsksNamesABadAddressAndConnectsToAGoodOne) {
   ASSERT_TRUE(WaitFor([&] { return !boxes_.shown.empty(); }, kTransferWaitMs));
   boxes_.shown.clear();
 
-  boxes_.text_answers = {QStringLiteral("rfc2217://127.0.0.1"),
-                         QString::fromStdString(server.TelnetAddress())};
-  program_->Form4().NetworkItem()->trigger();
-  ASSERT_EQ(boxes_.shown.size(), 2u);
-  EXPECT_EQ(boxes_.shown[0].kind, ScriptedMessageBoxes::Kind::kText);
-  EXPECT_EQ(boxes_.shown[1].text,
-            QStringLiteral("“rfc2217://127.0.0.1”不是可用的网络地址：no port number (write "
-                           "HOST:PORT)。\n请写成 tcp://主机:端口 或 rfc2217://主机:端口。"));
+  // Malformed addresses: each named with its reason in the editor's words, nothing probed.
+  const struct {
+    const char* typed;
+    const char* reason;
+  } bad[] = {
+      {"rfc2217://127.0.0.1", "缺少端口号"},
+      {"udp://box:4001", "只支持 tcp:// 和 rfc2217://"},
+      {"tcp://::1:4001", "IPv6 地址须写在方括号中"},
+      {"tcp://box:99999", "端口号须在 1 到 65535 之间"},
+      {"/dev/ttyUSB0", "不是网络地址"},
+  };
+  for (const auto& b : bad) {
+    SCOPED_TRACE(b.typed);
+    boxes_.shown.clear();
+    boxes_.text_answers = {QString::fromUtf8(b.typed)};
+    program_->Form4().NetworkItem()->trigger();
+    ASSERT_EQ(boxes_.shown.size(), 2u);
+    EXPECT_EQ(boxes_.shown[0].kind, ScriptedMessageBoxes::Kind::kText);
+    EXPECT_EQ(boxes_.shown[1].text,
+              QStringLiteral("“%1”不是可用的网络地址：%2。\n请写成 tcp://主机:端口 或 "
+                             "rfc2217://主机:端口。")
+                  .arg(QString::fromUtf8(b.typed), QString::fromUtf8(b.reason)));
+  }
   EXPECT_EQ(box_.received().size(), 0u);
 
+  boxes_.text_answers = {QString::fromStdString(server.TelnetAddress())};
   program_->Form4().NetworkItem()->trigger();
   ASSERT_TRUE(WaitFor([&] { return Editor().isVisible(); }, kTransferWaitMs));
   EXPECT_TRUE(LinkQuiet(5000));
