@@ -18,12 +18,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file name from the box's identity and today's date that no file of the folder has yet.
-std::string BackupName(const std::string& folder, const std::string& identity,
-                       std::vector<std::string>& taken) {
+// A file name from the room (when the box is a venue's), the box's identity and today's date
+// that no file of the folder has yet: ROOM_IDENTITY_DATE or IDENTITY_DATE.
+std::string BackupName(const std::string& folder, const std::string& room,
+                       const std::string& identity, std::vector<std::string>& taken) {
   const std::string id = identity.empty() ? std::string("unknown") : identity;
   const std::string base =
-      id + "_" + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")).toStdString();
+      (room.empty() ? std::string() : SafeFileName(room) + "_") + id + "_" +
+      QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")).toStdString();
   for (int n = 1;; ++n) {
     const std::string name = n == 1 ? base : base + "_" + std::to_string(n);
     std::error_code ec;
@@ -34,6 +36,23 @@ std::string BackupName(const std::string& folder, const std::string& identity,
       return name;
     }
   }
+}
+
+// The room a port belongs to; empty when it is none of the venue's.
+std::string RoomOf(const std::vector<VenueRoom>& rooms, const std::string& port) {
+  for (const VenueRoom& room : rooms) {
+    if (room.port == port) return room.name;
+  }
+  return {};
+}
+
+// The venue's rooms' ports, then the ports given with --port.
+std::vector<std::string> PortsOf(const std::vector<VenueRoom>& rooms,
+                                 std::vector<std::string> ports) {
+  std::vector<std::string> all;
+  for (const VenueRoom& room : rooms) all.push_back(room.port);
+  all.insert(all.end(), ports.begin(), ports.end());
+  return all;
 }
 
 // What a box that did not verify holds of the file, for its report.
@@ -68,13 +87,18 @@ int Backup(const QStringList& args) {
                                   QStringLiteral("Folder for the mode files (default: .)."),
                                   QStringLiteral("DIR"), QStringLiteral("."));
   const QCommandLineOption record = RecordOption();
-  command.parser().addOptions({port, output, record});
+  const QCommandLineOption venue = VenueOption();
+  const QCommandLineOption room = RoomOption();
+  command.parser().addOptions({port, output, record, venue, room});
   if (auto exit = command.Parse(args)) return *exit;
   if (!command.parser().positionalArguments().isEmpty()) {
     return command.Usage("unexpected argument " + command.Positional().front());
   }
+  std::vector<VenueRoom> rooms;
+  if (auto exit = VenueRooms(command, venue, room, false, &rooms)) return *exit;
   std::vector<std::string> ports = command.Values(port);
   if (auto exit = command.CheckPorts(ports)) return *exit;
+  ports = PortsOf(rooms, std::move(ports));
   if (ports.empty()) ports = PortsToProbe({});
   if (ports.empty()) return command.Usage("no serial port to probe; give --port NAME");
   const std::string folder = command.Value(output);
@@ -106,18 +130,20 @@ int Backup(const QStringList& args) {
   Err("backup: " + std::to_string(running.size()) + " port(s)\n");
   for (BoxSession* session : running) session->StartDownload();
   RunSessions(running, [&](BoxSession& done) {
+    const std::string label = RoomLabel(rooms, done.port());
     if (!done.ok()) {
       failed.push_back(done.port());
-      Err("backup " + done.port() + ": FAILED: " + done.failure() + "\n");
+      Err("backup " + label + ": FAILED: " + done.failure() + "\n");
       return;
     }
-    const std::string name = BackupName(folder, done.link().device_id(), taken);
+    const std::string name =
+        BackupName(folder, RoomOf(rooms, done.port()), done.link().device_id(), taken);
     const std::string path = (fs::path(folder) / (name + std::string(kModeFileExtension))).string();
     std::string error;
     if (!WriteFileWhole(path, BuildModeText(done.store()), &error)) {
       write_error = true;
       failed.push_back(done.port());
-      Err("backup " + done.port() + ": FAILED: cannot write " + path + ": " + error +
+      Err("backup " + label + ": FAILED: cannot write " + path + ": " + error +
           " (no file left behind)\n");
       return;
     }
@@ -126,7 +152,7 @@ int Backup(const QStringList& args) {
     if (done.damaged_answers() > 0) {
       note = ", " + std::to_string(done.damaged_answers()) + " damaged answer(s) asked again";
     }
-    Err("backup " + done.port() + ": box " + done.link().device_id() + " saved to " + path +
+    Err("backup " + label + ": box " + done.link().device_id() + " saved to " + path +
         ", download " + Seconds(done.download_ms()) + ", in all " + Seconds(done.total_ms()) +
         note + "\n");
   });
@@ -146,14 +172,20 @@ int Restore(const QStringList& args) {
       "the boxes that hold part of the file.");
   const QCommandLineOption port = PortOption();
   const QCommandLineOption record = RecordOption();
-  command.parser().addOptions({port, record});
+  const QCommandLineOption venue = VenueOption();
+  const QCommandLineOption room = RoomOption();
+  command.parser().addOptions({port, record, venue, room});
   command.parser().addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A mode file."));
   if (auto exit = command.Parse(args)) return *exit;
   const std::vector<std::string> positional = command.Positional();
   if (positional.size() != 1) return command.Usage("give exactly one mode FILE");
-  const std::vector<std::string> ports = command.Values(port);
-  if (ports.empty()) return command.Usage("give the box with --port NAME");
+  std::vector<VenueRoom> rooms;
+  if (auto exit = VenueRooms(command, venue, room, true, &rooms)) return *exit;
+  std::vector<std::string> ports = command.Values(port);
   if (auto exit = command.CheckPorts(ports)) return *exit;
+  ports = PortsOf(rooms, std::move(ports));
+  if (ports.empty())
+    return command.Usage("give the box with --port NAME (or --venue FILE --room NAME)");
   const std::optional<ModeFileCheck> check = CheckedModeFile(positional.front());
   if (!check) return kExitError;
   const std::vector<std::string> out_of_range = OutOfRange(check->entries);
@@ -189,27 +221,31 @@ int Restore(const QStringList& args) {
     if (!done.ok()) {
       failed.push_back(done.port());
       if (done.blocks_sent() > 0 && !done.upload_complete()) partial.push_back(done.port());
-      Err("restore " + done.port() + ": FAILED: " + done.failure() + "; " + HeldPart(done) + "\n");
+      Err("restore " + RoomLabel(rooms, done.port()) + ": FAILED: " + done.failure() + "; " +
+          HeldPart(done) + "\n");
       return;
     }
     // A value the box did not send back is missing, never one of the box's: it is not compared.
     const std::string missing = UnreadText(done.store(), false);
     if (!missing.empty()) {
       failed.push_back(done.port());
-      Err("restore " + done.port() + ": FAILED: the box did not send all of its data back (" +
-          missing + " missing); " + HeldPart(done) + "\n");
+      Err("restore " + RoomLabel(rooms, done.port()) +
+          ": FAILED: the box did not send all of its data back (" + missing + " missing); " +
+          HeldPart(done) + "\n");
       return;
     }
     // What a transfer carries: each block's device slots, not the extra slot of the file.
     const std::vector<Difference> differences = Diff(expected, done.store(), false, 0);
     if (differences.empty()) {
-      Err("restore " + done.port() + ": verified, the box holds the file's values (upload " +
-          Seconds(done.upload_ms()) + ", read-back " + Seconds(done.readback_ms()) + ", in all " +
-          Seconds(done.total_ms()) + ")\n");
+      Err("restore " + RoomLabel(rooms, done.port()) +
+          ": verified, the box holds the file's values (upload " + Seconds(done.upload_ms()) +
+          ", read-back " + Seconds(done.readback_ms()) + ", in all " + Seconds(done.total_ms()) +
+          ")\n");
       return;
     }
     failed.push_back(done.port());
-    Err("restore " + done.port() + ": NOT VERIFIED: " + std::to_string(differences.size()) +
+    Err("restore " + RoomLabel(rooms, done.port()) +
+        ": NOT VERIFIED: " + std::to_string(differences.size()) +
         " parameter(s) differ from the file (page, parameter, file, box):\n");
     std::string lines;
     for (const Difference& d : differences) {

@@ -101,6 +101,59 @@ std::vector<std::string> Command::Positional() {
   return out;
 }
 
+QCommandLineOption VenueOption() {
+  return QCommandLineOption(QStringLiteral("venue"),
+                            QStringLiteral("A venue file (TOML) naming every room's box: every "
+                                           "room, or those given with --room."),
+                            QStringLiteral("FILE"));
+}
+
+QCommandLineOption RoomOption() {
+  return QCommandLineOption(QStringLiteral("room"),
+                            QStringLiteral("A room of the venue file (repeatable)."),
+                            QStringLiteral("NAME"));
+}
+
+std::optional<int> VenueRooms(Command& command, const QCommandLineOption& venue,
+                              const QCommandLineOption& room, bool need_room,
+                              std::vector<VenueRoom>* rooms) {
+  rooms->clear();
+  const std::string path = command.Value(venue);
+  const std::vector<std::string> names = command.Values(room);
+  if (path.empty()) {
+    if (!names.empty()) return command.Usage("--room needs --venue FILE");
+    return std::nullopt;
+  }
+  if (need_room && names.empty()) {
+    return command.Usage(
+        "with --venue, name the rooms with --room NAME (one or more): a whole venue is never "
+        "sent at once");
+  }
+  std::string error;
+  const std::optional<Venue> parsed = ReadVenueFile(path, &error);
+  if (!parsed) {
+    Err("karaoke-ctl: " + error + "\n");
+    return kExitError;
+  }
+  for (const std::string& warning : parsed->warnings) Err("karaoke-ctl: " + warning + "\n");
+  if (names.empty()) {
+    *rooms = parsed->rooms;
+  } else {
+    std::optional<std::vector<VenueRoom>> selected = SelectRooms(*parsed, names, path, &error);
+    if (!selected) return command.Usage(error);
+    *rooms = std::move(*selected);
+  }
+  if (rooms->empty()) return command.Usage("the venue file " + path + " has no room");
+  return std::nullopt;
+}
+
+std::string RoomLabel(const std::vector<VenueRoom>& rooms, const std::string& port) {
+  for (const VenueRoom& room : rooms) {
+    if (room.port == port) return room.name + " (" + port + ")";
+  }
+  return port;
+}
+
 QCommandLineOption PortOption() {
   return QCommandLineOption(QStringLiteral("port"),
                             QStringLiteral("Serial port of a box, or a serial device server on the "

@@ -16,6 +16,7 @@
 #include "cli/local_files.h"
 #include "link/recording_serial_port.h"
 #include "modes/mode_file.h"
+#include "venue/venue_file.h"
 
 namespace kc::cli {
 
@@ -50,6 +51,18 @@ class Command {
 
 QCommandLineOption PortOption();
 QCommandLineOption RecordOption();
+QCommandLineOption VenueOption();
+QCommandLineOption RoomOption();
+
+// The rooms a command serves: with --venue FILE every room of the file, or the rooms named with
+// --room (which needs --venue). `need_room`: a venue must be narrowed to named rooms (restore).
+// nullopt to go on, with *rooms empty when no venue was given; otherwise the exit code (a usage
+// or venue-file error, reported). Unknown keys of the file are reported as warnings.
+std::optional<int> VenueRooms(Command& command, const QCommandLineOption& venue,
+                              const QCommandLineOption& room, bool need_room,
+                              std::vector<VenueRoom>* rooms);
+// "ROOM (PORT)" for a port that belongs to one of the rooms, the port alone otherwise.
+std::string RoomLabel(const std::vector<VenueRoom>& rooms, const std::string& port);
 
 // The recording of a run, when --record was given. It appears under its name when the command
 // ends, complete; a recording that cannot be written is an error of the command.
@@ -96,8 +109,9 @@ std::optional<ModeFileCheck> CheckedModeFile(const std::string& path);
 // The given ports first, then the system's, as full paths (/dev/ttyS0).
 std::vector<std::string> PortsToProbe(const std::vector<std::string>& given);
 
-// The subcommands of many boxes (backup_restore.cpp).
+// The subcommands of many boxes (backup_restore.cpp, venue_commands.cpp).
 int Backup(const QStringList& args);
 int Restore(const QStringList& args);
+int Status(const QStringList& args);
 
 }  // namespace kc::cli

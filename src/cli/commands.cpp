@@ -28,17 +28,22 @@ const char kOverview[] =
     "\n"
     "Commands:\n"
     "  ports [--port NAME]...        the serial ports it would probe\n"
-    "  backup [--port NAME]... [-o DIR]\n"
+    "  status --venue FILE [--room NAME]... [--json]\n"
+    "                                every room's box at a glance (probe and identity only)\n"
+    "  backup [--port NAME]... [--venue FILE [--room NAME]...] [-o DIR]\n"
     "                                save every box's mode to DIR, one file per box\n"
     "  restore --port NAME... FILE   send a mode file to boxes, read them back and compare\n"
-    "  diff A B                      differences of two modes (file or port:NAME)\n"
-    "  show FILE|port:NAME [--json]  every parameter with its raw value and text\n"
+    "  restore --venue FILE --room NAME... FILE\n"
+    "                                the same for rooms of a venue (named, never all at once)\n"
+    "  diff A B                      differences of two modes (file, port:NAME or room:NAME)\n"
+    "  show SOURCE [--json]          every parameter of a file, port:NAME or room:NAME\n"
     "  decode RECORDING              a line recording, frame by frame\n"
     "\n"
     "A port NAME is a serial port (/dev/ttyUSB0) or a serial device server on the network:\n"
     "  tcp://HOST:PORT               raw TCP (the line's settings are made on the server)\n"
     "  rfc2217://HOST:PORT           Telnet with COM Port Control (sets 57600 8N1 itself)\n"
     "HOST is a name or an IP address; an IPv6 address goes in brackets ([::1]).\n"
+    "room:NAME is a room of the venue file given with --venue FILE.\n"
     "\n"
     "Every command also takes:\n"
     "  --log FILE                    write the link's diagnostic log to FILE, each line with its\n"
@@ -66,6 +71,35 @@ std::optional<Side> SideOf(const std::string& argument) {
   if (!check) return std::nullopt;
   ApplyModeEntries(check->entries, side.store);
   return side;
+}
+
+constexpr char kRoomPrefix[] = "room:";
+
+// Sides given as room:NAME become port:PORT of that room of the venue file (--venue). nullopt to
+// go on; otherwise the exit code of a usage or venue-file error, reported.
+std::optional<int> ResolveRooms(Command& command, const QCommandLineOption& venue,
+                                std::vector<std::string>* sides) {
+  std::vector<std::string> names;
+  for (const std::string& side : *sides) {
+    if (side.rfind(kRoomPrefix, 0) == 0) names.push_back(side.substr(std::strlen(kRoomPrefix)));
+  }
+  if (names.empty()) return std::nullopt;
+  const std::string path = command.Value(venue);
+  if (path.empty()) return command.Usage("room:NAME needs --venue FILE");
+  std::string error;
+  const std::optional<Venue> parsed = ReadVenueFile(path, &error);
+  if (!parsed) {
+    Err("karaoke-ctl: " + error + "\n");
+    return kExitError;
+  }
+  for (const std::string& warning : parsed->warnings) Err("karaoke-ctl: " + warning + "\n");
+  for (std::string& side : *sides) {
+    if (side.rfind(kRoomPrefix, 0) != 0) continue;
+    const auto rooms = SelectRooms(*parsed, {side.substr(std::strlen(kRoomPrefix))}, path, &error);
+    if (!rooms) return command.Usage(error);
+    side = kPortPrefix + rooms->front().port;
+  }
+  return std::nullopt;
 }
 
 // The ports that sides given as port:NAME name.
@@ -134,18 +168,26 @@ int DiffCommand(const QStringList& args) {
       "diff",
       "Prints every parameter that differs between A and B, one per line: page, parameter name, "
       "A's text, B's text (the texts the editor shows), separated by tabs. Each side is a mode "
-      "file or port:NAME (a box, downloaded as the editor does). Exit 1 when anything differs.");
+      "file, port:NAME or room:NAME (a box, downloaded as the editor does; room:NAME with "
+      "--venue FILE). Exit 1 when anything differs.");
   const QCommandLineOption record = RecordOption();
-  command.parser().addOption(record);
-  command.parser().addPositionalArgument(QStringLiteral("A"), QStringLiteral("FILE or port:NAME"));
-  command.parser().addPositionalArgument(QStringLiteral("B"), QStringLiteral("FILE or port:NAME"));
+  const QCommandLineOption venue = VenueOption();
+  command.parser().addOptions({record, venue});
+  command.parser().addPositionalArgument(QStringLiteral("A"),
+                                         QStringLiteral("FILE, port:NAME or room:NAME"));
+  command.parser().addPositionalArgument(QStringLiteral("B"),
+                                         QStringLiteral("FILE, port:NAME or room:NAME"));
   if (auto exit = command.Parse(args)) return *exit;
-  const std::vector<std::string> positional = command.Positional();
-  if (positional.size() != 2) return command.Usage("give two sides, A and B");
+  const std::vector<std::string> given = command.Positional();
+  if (given.size() != 2) return command.Usage("give two sides, A and B");
+  std::vector<std::string> positional = given;
+  if (auto exit = ResolveRooms(command, venue, &positional)) return *exit;
   if (auto exit = command.CheckPorts(PortsOfSides(positional))) return *exit;
   std::optional<Side> a = SideOf(positional[0]);
   std::optional<Side> b = SideOf(positional[1]);
   if (!a || !b) return kExitError;
+  a->source = given[0];
+  b->source = given[1];
   Recording recording;
   if (!recording.Open(command.Value(record))) return kExitError;
   const bool downloaded = DownloadSides("diff", {&*a, &*b}, recording.recorder());
@@ -160,19 +202,24 @@ int DiffCommand(const QStringList& args) {
 
 int Show(const QStringList& args) {
   Command command("show",
-                  "Prints every parameter of a mode file or of a box (port:NAME): page, parameter "
-                  "name, raw value and the text the editor shows, separated by tabs.");
+                  "Prints every parameter of a mode file or of a box (port:NAME, or room:NAME of "
+                  "the venue file given with --venue): page, parameter name, raw value and the "
+                  "text the editor shows, separated by tabs.");
   const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON instead."));
   const QCommandLineOption record = RecordOption();
-  command.parser().addOptions({json, record});
+  const QCommandLineOption venue = VenueOption();
+  command.parser().addOptions({json, record, venue});
   command.parser().addPositionalArgument(QStringLiteral("SOURCE"),
-                                         QStringLiteral("FILE or port:NAME"));
+                                         QStringLiteral("FILE, port:NAME or room:NAME"));
   if (auto exit = command.Parse(args)) return *exit;
-  const std::vector<std::string> positional = command.Positional();
-  if (positional.size() != 1) return command.Usage("give one FILE or port:NAME");
+  const std::vector<std::string> given = command.Positional();
+  if (given.size() != 1) return command.Usage("give one FILE, port:NAME or room:NAME");
+  std::vector<std::string> positional = given;
+  if (auto exit = ResolveRooms(command, venue, &positional)) return *exit;
   if (auto exit = command.CheckPorts(PortsOfSides(positional))) return *exit;
   std::optional<Side> side = SideOf(positional.front());
   if (!side) return kExitError;
+  side->source = given.front();
   Recording recording;
   if (!recording.Open(command.Value(record))) return kExitError;
   const bool downloaded = DownloadSides("show", {&*side}, recording.recorder());
@@ -259,6 +306,7 @@ int RunCommand(const QStringList& args) {
     return kExitDone;
   }
   if (name == QLatin1String("ports")) return Ports(rest);
+  if (name == QLatin1String("status")) return Status(rest);
   if (name == QLatin1String("backup")) return Backup(rest);
   if (name == QLatin1String("restore")) return Restore(rest);
   if (name == QLatin1String("diff")) return DiffCommand(rest);

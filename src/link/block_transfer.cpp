@@ -16,8 +16,9 @@ int BlockTransfer::percent() const {
   return length_ > 0 ? RoundHalfEven(static_cast<double>(step_ * 100) / length_) : 0;
 }
 
-void BlockTransfer::Start(int length, TransferDirection direction) {
-  step_ = 0;
+void BlockTransfer::Start(int length, TransferDirection direction, int first_step) {
+  step_ = first_step;
+  first_step_ = first_step;
   length_ = length;
   direction_ = direction;
   tick_ = 0;

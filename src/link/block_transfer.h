@@ -31,8 +31,9 @@ class BlockTransfer {
 
   BlockTransfer(ParameterStore& store, FrameWriter& writer, Receiver& receiver, LinkHost& host);
 
-  // Starts a transfer of `length` steps and sends its first request.
-  void Start(int length, TransferDirection direction);
+  // Starts a transfer that ends with step `length` and sends its first request, step
+  // `first_step` (a look at a box reads the identity alone: the last step of a connection).
+  void Start(int length, TransferDirection direction, int first_step = 0);
   // One transfer tick; on kFailed, failure() says why.
   Tick OnTick();
   // Puts back what a download had written so far (a failed or interrupted download).
@@ -45,7 +46,8 @@ class BlockTransfer {
   int percent() const;
   LinkFailure failure() const { return failure_; }
   bool connection() const {
-    return direction_ == TransferDirection::kDownload && length_ == kLastConnectionStep;
+    return direction_ == TransferDirection::kDownload && length_ == kLastConnectionStep &&
+           first_step_ == 0;
   }
 
  private:
@@ -61,6 +63,7 @@ class BlockTransfer {
   LinkHost& host_;
 
   int step_ = 0;
+  int first_step_ = 0;
   int length_ = kLastBlockStep;
   TransferDirection direction_ = TransferDirection::kDownload;
   int tick_ = 0;

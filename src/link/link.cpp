@@ -110,7 +110,15 @@ void Link::SetTimers() {
 
 void Link::UpdateStatusBox(bool visible) { host_.ShowStatus(status_, percent_, visible); }
 
+void Link::Identify() {
+  Connect();
+  identify_ = true;
+  // No wait for the first scan tick: the look takes the time of two answers.
+  Timer1Timer();
+}
+
 void Link::Connect() {
+  identify_ = false;
   AbandonTransfer();
   // A new search ends the conversation with any box: nothing is sent while it runs.
   quiet_attempt_ = false;
@@ -124,6 +132,7 @@ void Link::Connect() {
 }
 
 void Link::Disconnect() {
+  identify_ = false;
   AbandonTransfer();
   quiet_attempt_ = false;
   pacer_.ForgetInFlight();
@@ -240,7 +249,8 @@ void Link::ComPortRxChar(int count) {
   receiver_.ComPortRxChar(count);
   // The quiet search starts the download as soon as the box answers: a box that comes back is
   // connected again without waiting for the next scan tick.
-  if (phase_ == Phase::kScanning && search_.quiet() && receiver_.flags().answer_seen) {
+  if (phase_ == Phase::kScanning && (search_.quiet() || identify_) &&
+      receiver_.flags().answer_seen) {
     LinkEvent(LinkEventKind::kStartDownload);
   }
 }
@@ -261,6 +271,11 @@ void Link::LinkEvent(LinkEventKind event) {
       watch_.OpenGate();
       receiver_.set_mode_name_index(0);
       status_ = LinkStatus::kConnecting;
+      if (identify_) {
+        EnterPhase(Phase::kTransferring);
+        transfer_.Start(kLastConnectionStep, TransferDirection::kDownload, kLastConnectionStep);
+        break;
+      }
       StartTransfer(kLastConnectionStep, TransferDirection::kDownload);
       break;
     case LinkEventKind::kReload:

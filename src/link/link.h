@@ -57,6 +57,10 @@ class Link {
   // Menu commands: connect (search every listed port) and disconnect (release the box).
   void Connect();
   void Disconnect();
+  // A look at the box without a download: probes the listed ports at once, and on the first
+  // answer reads the identity alone; it ends as a download does (the pages refreshed, Ready), or
+  // failed. For a venue's overview of its rooms.
+  void Identify();
   // With this on, a lost box or a failed connection is followed by a quiet search in the
   // background (the box's last port and ports that appeared since) until a box answers or the
   // user disconnects.
@@ -193,6 +197,8 @@ class Link {
   bool auto_reconnect_ = false;
   // The download under way was started by the quiet search: it fails quietly.
   bool quiet_attempt_ = false;
+  // The search under way is a look at the box (Identify): its answer reads the identity alone.
+  bool identify_ = false;
   // The editor's system settings go to the box once the upload of its blocks has completed.
   bool send_system_after_upload_ = false;
 };
