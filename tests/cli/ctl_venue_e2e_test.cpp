@@ -1,0 +1,422 @@
+// karaoke-ctl with a venue file, against simulated boxes on real pseudo-terminals and one behind a
+// serial device server: status tells every room's state apart at once (text and JSON), venue and
+// usage errors send nothing, and backup, show, diff and restore reach a box by its room's name.
+#include "../e2e/pty_box.h"  // first: see there
+// clang-format off
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "box-sim/box_model.h"
+#include "modes/mode_file.h"
+// clang-format on
+
+namespace kc {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct VenueRun {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+  qint64 wall_ms = 0;
+};
+
+// karaoke-ctl to its end; the event loop runs meanwhile (ser2net and in-process boxes live here).
+VenueRun VenueCtl(const QStringList& args) {
+  QProcess process;
+  QElapsedTimer wall;
+  wall.start();
+  process.start(QStringLiteral(KARAOKE_CTL_PATH), args);
+  VenueRun run;
+  if (!process.waitForStarted(5000)) return run;
+  e2e::WaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000);
+  run.wall_ms = wall.elapsed();
+  run.out = process.readAllStandardOutput().toStdString();
+  run.err = process.readAllStandardError().toStdString();
+  run.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  return run;
+}
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Every field between separators, empty ones at the end too.
+std::vector<std::string> Fields(const std::string& line, char separator) {
+  std::vector<std::string> fields;
+  std::size_t begin = 0;
+  for (auto end = line.find(separator); end != std::string::npos;
+       end = line.find(separator, begin)) {
+    fields.push_back(line.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  fields.push_back(line.substr(begin));
+  return fields;
+}
+
+void Write(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+std::string Replaced(std::string text, const std::vector<std::pair<std::string, std::string>>& by) {
+  for (const auto& [from, to] : by) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+  }
+  return text;
+}
+
+bool IsCount(const std::string& text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A port on 127.0.0.1 where nothing listens.
+quint16 ClosedPort() {
+  QTcpServer server;
+  if (!server.listen(QHostAddress::LocalHost)) return 0;
+  const quint16 port = server.serverPort();
+  server.close();
+  return port;
+}
+
+// A port held by another program, as a terminal program holds it: open and locked.
+struct HeldPort {
+  explicit HeldPort(const std::string& path)
+      : fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    locked = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+  }
+  ~HeldPort() {
+    if (fd >= 0) close(fd);
+  }
+  int fd;
+  bool locked = false;
+};
+
+// The mode a factory-fresh simulated box holds, as the text of a mode file.
+std::string FactoryModeText() {
+  const boxsim::BoxModel box;
+  ParameterStore store;
+  for (int block = 0; block <= 8; ++block) {
+    for (int slot = 0; slot <= InfoOfBlock(block)->device_slots; ++slot) {
+      store.SetDevice(block, slot, box.Slot(block, slot));
+    }
+  }
+  return BuildModeText(store);
+}
+
+struct Room {
+  std::string name;
+  std::string port;
+  std::string identity_in_file;  // empty: any box
+  // What status says of it.
+  std::string state;
+  std::string identity;
+  bool answers;  // a time in milliseconds, or none
+};
+
+std::string VenueText(const std::vector<Room>& rooms) {
+  std::string text = "name = \"测试 KTV\"\n";
+  for (const Room& room : rooms) {
+    text += "\n[[room]]\nname = \"" + room.name + "\"\nport = \"" + room.port + "\"\n";
+    if (!room.identity_in_file.empty()) text += "identity = \"" + room.identity_in_file + "\"\n";
+  }
+  return text;
+}
+
+TEST(CtlVenue, StatusOfEveryState) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  e2e::BoxSimProcess ok_box;
+  e2e::BoxSimProcess network_box;
+  e2e::BoxSimProcess silent[] = {e2e::BoxSimProcess({"--silent-after", "0"}),
+                                 e2e::BoxSimProcess({"--silent-after", "0"}),
+                                 e2e::BoxSimProcess({"--silent-after", "0"})};
+  e2e::BoxSimProcess held_box;
+  e2e::BoxSimProcess other_box({"--identity", "11223344"});
+  ASSERT_TRUE(ok_box.ok() && network_box.ok() && held_box.ok() && other_box.ok());
+  for (const auto& box : silent) ASSERT_TRUE(box.ok());
+  const HeldPort held(held_box.path());
+  ASSERT_TRUE(held.locked);
+  const quint16 closed = ClosedPort();
+  ASSERT_NE(closed, 0);
+  std::unique_ptr<e2e::Ser2net> server;
+  if (!e2e::Ser2net::Executable().isEmpty()) {
+    server = std::make_unique<e2e::Ser2net>(network_box.path());
+    ASSERT_TRUE(server->Start());
+  } else {
+    std::printf("%s: the room behind ser2net is left out\n", e2e::Ser2net::MissingText());
+  }
+
+  // Three silent rooms: one after another they would take longer than the bound below.
+  std::vector<Room> rooms = {
+      {"ok", ok_box.path(), "4B3107E5", "ok", "4B3107E5", true},
+      {"silent 1", silent[0].path(), "", "no answer", "", false},
+      {"silent 2", silent[1].path(), "4B3107E5", "no answer", "", false},
+      {"silent 3", silent[2].path(), "", "no answer", "", false},
+      {"busy", held_box.path(), "", "busy", "", false},
+      {"unplugged", dir.filePath("ttyUSB9").toStdString(), "", "unreachable", "", false},
+      {"refused", "tcp://127.0.0.1:" + std::to_string(closed), "", "refused", "", false},
+      {"wrong box", other_box.path(), "4B3107E5", "another box", "11223344", true},
+  };
+  if (server) {
+    rooms.insert(rooms.begin() + 1,
+                 {"ok over rfc2217", server->TelnetAddress(), "", "ok", "4B3107E5", true});
+  }
+  const std::string venue = dir.filePath("venue.toml").toStdString();
+  Write(venue, VenueText(rooms));
+
+  const VenueRun text = VenueCtl({"status", "--venue", Q(venue)});
+  EXPECT_EQ(text.exit_code, 1) << text.err;
+  EXPECT_LT(text.wall_ms, 3000) << "every room is looked at at once";
+  std::printf("status of %zu rooms at once: %lld ms wall\n", rooms.size(),
+              static_cast<long long>(text.wall_ms));
+  const std::vector<std::string> lines = Lines(text.out);
+  ASSERT_EQ(lines.size(), rooms.size()) << text.out;
+  for (std::size_t i = 0; i < rooms.size(); ++i) {
+    const Room& room = rooms[i];
+    SCOPED_TRACE(room.name);
+    const std::vector<std::string> columns = Fields(lines[i], '\t');
+    ASSERT_EQ(columns.size(), 5u) << lines[i];
+    EXPECT_EQ(columns[0], room.name);
+    EXPECT_EQ(columns[1], room.port);
+    EXPECT_EQ(columns[2], room.state);
+    EXPECT_EQ(columns[3], room.identity);
+    if (room.answers) {
+      EXPECT_TRUE(IsCount(columns[4])) << lines[i];
+    } else {
+      EXPECT_EQ(columns[4], "");
+    }
+    // The reason of every room that is not ok, and of no other.
+    const std::string reason = "status " + room.name + " (" + room.port + "): " + room.state + ": ";
+    EXPECT_EQ(text.err.find(reason) != std::string::npos, room.state != "ok") << text.err;
+  }
+
+  const VenueRun json = VenueCtl({"status", "--venue", Q(venue), "--json"});
+  EXPECT_EQ(json.exit_code, 1) << json.err;
+  QJsonParseError error{};
+  const QJsonDocument document =
+      QJsonDocument::fromJson(QByteArray::fromStdString(json.out), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out;
+  ASSERT_TRUE(document.isArray()) << json.out;
+  const QJsonArray array = document.array();
+  ASSERT_EQ(array.size(), static_cast<qsizetype>(rooms.size()));
+  for (std::size_t i = 0; i < rooms.size(); ++i) {
+    const Room& room = rooms[i];
+    SCOPED_TRACE(room.name);
+    const QJsonObject object = array[static_cast<qsizetype>(i)].toObject();
+    EXPECT_EQ(object.keys(), (QStringList{"identity", "ms", "port", "room", "state"}));
+    EXPECT_EQ(object["room"].toString().toStdString(), room.name);
+    EXPECT_EQ(object["port"].toString().toStdString(), room.port);
+    EXPECT_EQ(object["state"].toString().toStdString(), room.state);
+    EXPECT_TRUE(object["identity"].isString());
+    EXPECT_EQ(object["identity"].toString().toStdString(), room.identity);
+    if (room.answers) {
+      EXPECT_TRUE(object["ms"].isDouble() && object["ms"].toDouble() >= 0) << json.out;
+    } else {
+      EXPECT_TRUE(object["ms"].isNull()) << json.out;
+    }
+  }
+
+  // The answering rooms alone, in the order named.
+  QStringList only_ok = {"status", "--venue", Q(venue)};
+  std::vector<std::string> ok_names;
+  for (auto room = rooms.rbegin(); room != rooms.rend(); ++room) {
+    if (room->state != "ok") continue;
+    only_ok << "--room" << Q(room->name);
+    ok_names.push_back(room->name);
+  }
+  const VenueRun ok = VenueCtl(only_ok);
+  EXPECT_EQ(ok.exit_code, 0) << ok.err;
+  EXPECT_EQ(ok.err, "");
+  const std::vector<std::string> ok_lines = Lines(ok.out);
+  ASSERT_EQ(ok_lines.size(), ok_names.size()) << ok.out;
+  for (std::size_t i = 0; i < ok_names.size(); ++i) {
+    EXPECT_EQ(ok_lines[i].rfind(ok_names[i] + "\t", 0), 0u) << ok.out;
+    EXPECT_NE(ok_lines[i].find("\tok\t4B3107E5\t"), std::string::npos) << ok.out;
+  }
+}
+
+// A usage or venue-file error sends nothing to any box; a key the reader does not know only
+// warns. In every text: %V the venue file, %P a box's port, %M a mode file, %D a folder.
+TEST(CtlVenue, UsageAndFileErrors) {
+  const struct {
+    const char* name;
+    const char* venue;
+    QStringList args;
+    int exit_code;
+    const char* err;  // expected in standard error
+    const char* out;  // standard output, how it begins
+  } cases[] = {
+      {"NotToml",
+       "[[room]\nname = \"VIP 1\"\nport = \"%P\"\n",
+       {"status", "--venue", "%V"},
+       2,
+       "karaoke-ctl: %V:1:8: not TOML: ",
+       ""},
+      {"WrongIdentityIsPlaced",
+       "[[room]]\nname = \"VIP 1\"\nport = \"%P\"\nidentity = \"4B31\"\n",
+       {"backup", "--venue", "%V", "-o", "%D"},
+       2,
+       "karaoke-ctl: %V:4:12: room 'VIP 1': identity '4B31' is not 8 hexadecimal digits\n",
+       ""},
+      {"UnknownRoom",
+       "[[room]]\nname = \"VIP 1\"\nport = \"%P\"\n",
+       {"status", "--venue", "%V", "--room", "VIP 1", "--room", "VIP 2"},
+       2,
+       "karaoke-ctl status: no room 'VIP 2' in %V\n",
+       ""},
+      {"RoomWithoutVenue",
+       "",
+       {"backup", "--room", "VIP 1", "--port", "%P", "-o", "%D"},
+       2,
+       "karaoke-ctl backup: --room needs --venue FILE\n",
+       ""},
+      {"RestoreOfAWholeVenue",
+       "[[room]]\nname = \"VIP 1\"\nport = \"%P\"\n",
+       {"restore", "--venue", "%V", "%M"},
+       2,
+       "karaoke-ctl restore: with --venue, name the rooms with --room NAME",
+       ""},
+      {"RoomSideWithoutVenue",
+       "",
+       {"show", "room:VIP 1"},
+       2,
+       "karaoke-ctl show: room:NAME needs --venue FILE\n",
+       ""},
+      {"DiffOfAnUnknownRoom",
+       "[[room]]\nname = \"VIP 1\"\nport = \"%P\"\n",
+       {"diff", "room:VIP 1", "room:VIP 2", "--venue", "%V"},
+       2,
+       "karaoke-ctl diff: no room 'VIP 2' in %V\n",
+       ""},
+      {"UnknownKeysOnlyWarn",
+       "owner = \"Li\"\n[[room]]\nname = \"VIP 1\"\nport = \"%P\"\nfloor = 3\n",
+       {"status", "--venue", "%V"},
+       0,
+       "karaoke-ctl: %V:1:1: unknown key 'owner' (ignored)\n"
+       "karaoke-ctl: %V:5:1: unknown key 'floor' (ignored)\n",
+       "VIP 1\t%P\tok\t4B3107E5\t"},
+  };
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string mode = dir.filePath("factory.Nddt").toStdString();
+  Write(mode, FactoryModeText());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    e2e::PtyBox box;
+    ASSERT_TRUE(box.ok());
+    const std::string venue = dir.filePath(QString::fromLatin1(c.name) + ".toml").toStdString();
+    const std::vector<std::pair<std::string, std::string>> by = {
+        {"%V", venue}, {"%P", box.path()}, {"%M", mode}, {"%D", dir.filePath("out").toStdString()}};
+    if (*c.venue != '\0') Write(venue, Replaced(c.venue, by));
+    QStringList args;
+    for (const QString& arg : c.args) args << Q(Replaced(arg.toStdString(), by));
+
+    const VenueRun run = VenueCtl(args);
+    EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
+    EXPECT_NE(run.err.find(Replaced(c.err, by)), std::string::npos) << run.err;
+    const std::string out = Replaced(c.out, by);
+    if (out.empty()) {
+      EXPECT_EQ(run.out, "");
+    } else {
+      EXPECT_EQ(run.out.substr(0, out.size()), out);
+    }
+    EXPECT_EQ(box.received().empty(), c.exit_code == 2) << "an error sends nothing";
+  }
+  EXPECT_FALSE(fs::exists(dir.filePath("out").toStdString())) << "no backup folder was made";
+}
+
+TEST(CtlVenue, BackupShowAndDiffByRoom) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  e2e::BoxSimProcess vip;
+  e2e::BoxSimProcess hall;
+  ASSERT_TRUE(vip.ok() && hall.ok());
+  const std::string venue = dir.filePath("venue.toml").toStdString();
+  Write(venue, "[[room]]\nname = \"VIP 1\"\nport = \"" + vip.path() +
+                   "\"\nidentity = \"4b3107e5\"\n\n[[room]]\nname = \"大厅/2\"\nport = \"" +
+                   hall.path() + "\"\n");
+  const fs::path out = dir.filePath("out").toStdString();
+  const std::string date = QDate::currentDate().toString("yyyy-MM-dd").toStdString();
+
+  const VenueRun backup = VenueCtl({"backup", "--venue", Q(venue), "-o", Q(out.string())});
+  ASSERT_EQ(backup.exit_code, 0) << backup.err;
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(out))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  const std::vector<std::string> expected = {"VIP 1_4B3107E5_" + date + ".Nddt",
+                                             "大厅_2_4B3107E5_" + date + ".Nddt"};
+  EXPECT_EQ(names, expected);
+  std::vector<std::string> printed = Lines(backup.out);
+  std::sort(printed.begin(), printed.end());
+  EXPECT_EQ(printed,
+            (std::vector<std::string>{(out / expected[0]).string(), (out / expected[1]).string()}));
+  EXPECT_NE(backup.err.find("backup 大厅/2 (" + hall.path() + "): box 4B3107E5 saved to " +
+                            (out / expected[1]).string()),
+            std::string::npos)
+      << backup.err;
+
+  // The room's name reaches its own box: the recording holds its port alone.
+  const std::string recording = dir.filePath("show.rec").toStdString();
+  const VenueRun by_room =
+      VenueCtl({"show", "room:VIP 1", "--venue", Q(venue), "--record", Q(recording)});
+  ASSERT_EQ(by_room.exit_code, 0) << by_room.err;
+  const VenueRun by_port = VenueCtl({"show", Q("port:" + vip.path())});
+  ASSERT_EQ(by_port.exit_code, 0) << by_port.err;
+  EXPECT_EQ(by_room.out, by_port.out);
+  EXPECT_GT(Lines(by_room.out).size(), 100u);
+  std::ifstream recorded(recording);
+  int frames = 0;
+  for (std::string line; std::getline(recorded, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    ++frames;
+    EXPECT_EQ(Fields(line, ' ').at(1), vip.path()) << line;
+  }
+  EXPECT_GE(frames, 84) << "probe and 42 requests, each answered";
+
+  const VenueRun diff = VenueCtl({"diff", "room:VIP 1", "room:大厅/2", "--venue", Q(venue)});
+  EXPECT_EQ(diff.exit_code, 0) << diff.err;
+  EXPECT_EQ(diff.out, "");
+
+  const VenueRun restore = VenueCtl(
+      {"restore", "--venue", Q(venue), "--room", "VIP 1", Q((out / expected[0]).string())});
+  EXPECT_EQ(restore.exit_code, 0) << restore.err;
+  EXPECT_NE(restore.err.find("restore VIP 1 (" + vip.path() + "): verified"), std::string::npos)
+      << restore.err;
+  EXPECT_NE(restore.err.find("restore: 1 of 1 box(es) verified"), std::string::npos) << restore.err;
+  EXPECT_EQ(restore.err.find("大厅"), std::string::npos) << "the other room is left alone";
+}
+
+}  // namespace
+}  // namespace kc
