@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -163,6 +165,7 @@ void TForm1::UpdateLinkState() {
   if (link_state_label_ == nullptr) return;
   const Link& link = link_;
   QString text = LinkViewText(link.View());
+  if (!room_.empty()) text = QString::fromStdString(room_) + QStringLiteral(" · ") + text;
   const int pending = link.PendingCount();
   if (pending > 0) text += QStringLiteral(" · %1 项未发送").arg(pending);
   if (link_state_label_->text() != text) link_state_label_->setText(text);
@@ -214,6 +217,59 @@ void TForm1::ConnectTo(const std::vector<std::string>& names) {
   }
 }
 
+bool TForm1::OpenRoom(const std::string& room, const std::string& port) {
+  const int pending = link_.PendingCount();
+  if (pending > 0) {
+    const QString here = room_.empty()
+                             ? QStringLiteral("当前设备")
+                             : QStringLiteral("房间“%1”的设备").arg(QString::fromStdString(room_));
+    const QString text = QStringLiteral("编辑器中有 %1 项修改还没有发送到%2。\n打开房间“%3”之前：")
+                             .arg(pending)
+                             .arg(here, QString::fromStdString(room));
+    const bool can_send = link_.state() == LinkState::kReady;
+    QStringList buttons;
+    if (can_send) buttons << QStringLiteral("发送后打开");
+    buttons << QStringLiteral("放弃修改并打开") << QStringLiteral("留下");
+    const int stay = static_cast<int>(buttons.size()) - 1;
+    const int chosen = boxes_.Choose(kHintCaption, text, buttons, stay);
+    if (chosen < 0 || chosen == stay) return false;
+    if (can_send && chosen == 0) {
+      if (!WaitUntilSent(5000)) {
+        boxes_.Information(kHintCaption, QStringLiteral("设备没有确认全部修改，仍留在当前房间。"));
+        return false;
+      }
+    } else {
+      link_.DropEditorChanges();
+    }
+  }
+  // The box of the room left is released, as on "断开".
+  link_.Disconnect();
+  SetRoom(room, port);
+  AppendLog(QStringLiteral("room: ") + QString::fromStdString(room) + QStringLiteral(" on ") +
+            QString::fromStdString(port));
+  ConnectTo({port});
+  return true;
+}
+
+void TForm1::SetRoom(const std::string& room, const std::string& port) {
+  const bool changed = room != room_;
+  room_ = room;
+  room_port_ = port;
+  if (changed) {
+    UpdateLinkState();
+    emit RoomChanged(QString::fromStdString(room_));
+  }
+}
+
+bool TForm1::WaitUntilSent(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (link_.PendingCount() > 0 && clock.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+  }
+  return link_.PendingCount() == 0;
+}
+
 void TForm1::AddNetworkDevice() {
   QString text = network_devices_.empty() ? QStringLiteral("rfc2217://")
                                           : QString::fromStdString(network_devices_.back());
@@ -229,6 +285,7 @@ void TForm1::AddNetworkDevice() {
                          network_devices_.end());
   network_devices_.push_back(name);
   AppendLog(QStringLiteral("network device: ") + QString::fromStdString(name));
+  SetRoom({}, {});
   ConnectTo({name});
 }
 
@@ -292,6 +349,8 @@ QPushButton* TForm1::UnLinkBtn() const { return pages_->unlink_button(); }
 void TForm1::LinkBtnClick(QObject* sender) {
   if (sender == nullptr) return;
   if (sender == LinkBtn()) {
+    // A search of every port leaves the room the editor was on.
+    SetRoom({}, {});
     if (!port_lister_) {
       link_.Connect();
       return;

@@ -83,9 +83,18 @@ class TForm1 : public QWidget, public EditorView {
   // Lists the ports, fills the (hidden) port list and connects. "连接" lists them anew with the
   // same lister.
   void ConnectAtStartUp(const PortLister& list_ports);
+  // The lister alone, without a search now ("连接" and the search after a loss use it).
+  void SetPortLister(const PortLister& list_ports) { port_lister_ = list_ports; }
   // The ports a search probes: the network devices added in this run, the newest first, then
   // the lister's. Throws when the lister does.
   std::vector<std::string> ListPorts() const;
+  // Opens a room of a venue: connects to its port alone, and the link label begins with its
+  // name. Leaving a room whose box lacks changes of the editor asks first: send them and go,
+  // drop them and go, or stay. False when the editor stays where it is.
+  bool OpenRoom(const std::string& room, const std::string& port);
+  // The room the editor is on (empty outside a venue) and its port.
+  const std::string& room() const { return room_; }
+  const std::string& room_port() const { return room_port_; }
   // "网络设备...": asks for the address of a serial device server, keeps it for the run and
   // connects to it alone. A malformed address is named with the reason, and nothing changes.
   void AddNetworkDevice();
@@ -108,6 +117,10 @@ class TForm1 : public QWidget, public EditorView {
   // True when a left press at pos (window coordinates) should start moving the window.
   static bool StartsMove(const QPoint& pos);
 
+ signals:
+  // The room the editor is on changed (empty: none).
+  void RoomChanged(const QString& room);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -115,8 +128,12 @@ class TForm1 : public QWidget, public EditorView {
  private:
   void FormCreate();
   void PrepareModeFolders();
+  void SetRoom(const std::string& room, const std::string& port);
   // Fills the (hidden) port list with names and starts a search of them.
   void ConnectTo(const std::vector<std::string>& names);
+  // Waits, with the window responsive, until the box has every change or `ms` have passed; true
+  // when it has them.
+  bool WaitUntilSent(int ms);
   // Repaints the pages from the store without touching the edit history.
   void RepaintPages(int selection);
 
@@ -137,6 +154,8 @@ class TForm1 : public QWidget, public EditorView {
   MessageBoxes& boxes_;
   PortLister port_lister_;
   std::vector<std::string> network_devices_;
+  std::string room_;
+  std::string room_port_;
   EditorSessionView session_view_{boxes_};  // the session's graph and message boxes
   StoreEvents store_events_{*this};
   EditorPages* pages_;

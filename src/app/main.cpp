@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/application.h"
@@ -19,6 +20,7 @@
 #include "link/port_address.h"
 #include "link/qt/diagnostic_log.h"
 #include "link/qt/qt_serial_port.h"
+#include "venue/venue_file.h"
 
 namespace {
 
@@ -42,6 +44,7 @@ class FirstPaintProbe : public QObject {
 
 struct Options {
   std::vector<std::string> extra_ports;
+  std::string venue_path;
   bool measure = false;
   QString record_path;
   QString log_path;
@@ -75,6 +78,12 @@ Options ParseCommandLine(const QCoreApplication& app) {
       QStringLiteral("Write the diagnostic log, each line with its time, to FILE, for a report of "
                      "a misbehaving box."),
       QStringLiteral("FILE"));
+  const QCommandLineOption venue_option(
+      QStringLiteral("venue"),
+      QStringLiteral("Open the venue file FILE (TOML: every room's box by name) in the venue "
+                     "window, and no search at start-up: the editor opens the room chosen there."),
+      QStringLiteral("FILE"));
+  parser.addOption(venue_option);
   parser.addOption(port_option);
   parser.addOption(measure_option);
   parser.addOption(record_option);
@@ -92,6 +101,7 @@ Options ParseCommandLine(const QCoreApplication& app) {
     }
     options.extra_ports.push_back(port);
   }
+  options.venue_path = QFile::encodeName(parser.value(venue_option)).toStdString();
   options.measure = parser.isSet(measure_option);
   options.record_path = parser.value(record_option);
   options.log_path = parser.value(log_option);
@@ -182,10 +192,24 @@ int main(int argc, char** argv) {
     kc::LogLine(QStringLiteral("karaoke-controller ") + QCoreApplication::applicationVersion());
   }
 
+  std::optional<kc::Venue> venue;
+  if (!options.venue_path.empty()) {
+    std::string error;
+    venue = kc::ReadVenueFile(options.venue_path, &error);
+    if (!venue) {
+      std::fprintf(stderr, "karaoke-controller: %s\n", error.c_str());
+      return 2;
+    }
+    for (const std::string& warning : venue->warnings) {
+      std::fprintf(stderr, "karaoke-controller: %s\n", warning.c_str());
+    }
+  }
+
   const qint64 before_windows_ms = since_start.elapsed();
   kc::Program program(
       nullptr, [extra_ports] { return kc::MergePortNames(kc::SystemPortNames(), extra_ports); },
-      record.is_open() ? &record : nullptr);
+      record.is_open() ? &record : nullptr, !venue.has_value());
+  if (venue) program.ShowVenue(std::move(*venue), options.venue_path);
   app.SetErrorReport(&program.message_boxes());
   const qint64 main_window_ms = before_windows_ms + program.times().main_window_shown_ms;
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QMenuBar>
@@ -46,6 +47,7 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   logon1_ = AddItem(device, "Logon1", QStringLiteral("连接"));
   n1_ = AddItem(device, "N1", QStringLiteral("断开"));
   network_item_ = AddItem(device, "NetworkItem", QStringLiteral("网络设备..."));
+  venue_item_ = AddItem(device, "VenueItem", QStringLiteral("场所..."));
   device->addSeparator()->setObjectName(QStringLiteral("N2"));
   off_line_btn_ = AddItem(device, "OffLineBtn", QStringLiteral("离线设备"));
   // One-shot marker of the offline item: "0" until it has been used.
@@ -74,6 +76,7 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   connect(logon1_, &QAction::triggered, this, &TForm4::Logon1Click);
   connect(n1_, &QAction::triggered, this, &TForm4::N1Click);
   connect(network_item_, &QAction::triggered, this, &TForm4::NetworkItemClick);
+  connect(venue_item_, &QAction::triggered, this, &TForm4::VenueItemClick);
   connect(off_line_btn_, &QAction::triggered, this, &TForm4::OffLineBtnClick);
   connect(n5_, &QAction::triggered, this, &TForm4::N5Click);
   connect(aborat1_, &QAction::triggered, this, &TForm4::aborat1Click);
@@ -100,7 +103,7 @@ QAction* TForm4::AddItem(QMenu* menu, const char* name, const QString& caption) 
 }
 
 void TForm4::showEvent(QShowEvent* event) {
-  setWindowTitle(kShownCaption);
+  ShowRoom(room_);
   QMainWindow::showEvent(event);
 }
 
@@ -119,6 +122,17 @@ void TForm4::N1Click() {
 
 void TForm4::NetworkItemClick() {
   if (editor_) editor_->AddNetworkDevice();
+}
+
+void TForm4::VenueItemClick() {
+  const QString path = QFileDialog::getOpenFileName(
+      this, QStringLiteral("场所"), QString(), QStringLiteral("场所文件 (*.toml);;所有文件 (*)"));
+  if (!path.isEmpty()) emit VenueChosen(path);
+}
+
+void TForm4::ShowRoom(const QString& room) {
+  room_ = room;
+  setWindowTitle(room.isEmpty() ? kShownCaption : room + QStringLiteral(" - ") + kShownCaption);
 }
 
 void TForm4::OffLineBtnClick() {

@@ -28,6 +28,10 @@ class TForm4 : public QMainWindow {
   QAction* N1() const { return n1_; }
   // "网络设备...": connects to a serial device server named by its address.
   QAction* NetworkItem() const { return network_item_; }
+  // "场所...": opens a venue file in the venue window.
+  QAction* VenueItem() const { return venue_item_; }
+  // The window title begins with the room the editor is on.
+  void ShowRoom(const QString& room);
   QAction* OffLineBtn() const { return off_line_btn_; }
   QAction* N5() const { return n5_; }
   QAction* aborat1() const { return aborat1_; }
@@ -40,6 +44,7 @@ class TForm4 : public QMainWindow {
   void Logon1Click();
   void N1Click();
   void NetworkItemClick();
+  void VenueItemClick();
   void OffLineBtnClick();
   void N5Click();
   void aborat1Click();
@@ -47,6 +52,8 @@ class TForm4 : public QMainWindow {
  signals:
   // The main window is closing: the program ends.
   void Closing();
+  // A venue file was chosen with "场所...".
+  void VenueChosen(const QString& path);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -59,6 +66,8 @@ class TForm4 : public QMainWindow {
   QAction* logon1_;
   QAction* n1_;
   QAction* network_item_;
+  QAction* venue_item_;
+  QString room_;
   QAction* off_line_btn_;
   QAction* n5_;
   QAction* aborat1_;

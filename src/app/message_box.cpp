@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <algorithm>
+#include <vector>
 
 namespace kc {
 
@@ -113,6 +115,22 @@ bool QtMessageBoxes::YesNoDefaultNo(const QString& caption, const QString& text)
 bool QtMessageBoxes::OkCancel(const QString& caption, const QString& text) {
   return Ask(owner_ ? owner_() : nullptr, QMessageBox::Question, caption, text,
              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+int QtMessageBoxes::Choose(const QString& caption, const QString& text, const QStringList& buttons,
+                           int default_index) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton,
+                  owner_ ? owner_() : nullptr);
+  std::vector<QAbstractButton*> added;
+  for (int i = 0; i < buttons.size(); ++i) {
+    QPushButton* button = box.addButton(buttons[i], QMessageBox::ActionRole);
+    added.push_back(button);
+    if (i == default_index) box.setDefaultButton(button);
+  }
+  box.setMinimumWidth(kMessageBoxMinimumWidth);
+  box.exec();
+  const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
+  return chosen == added.end() ? -1 : static_cast<int>(chosen - added.begin());
 }
 
 bool QtMessageBoxes::AskText(const QString& caption, const QString& label, QString* text) {

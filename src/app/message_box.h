@@ -28,6 +28,8 @@ class QtMessageBoxes : public MessageBoxes {
   bool YesNoDefaultNo(const QString& caption, const QString& text) override;
   bool OkCancel(const QString& caption, const QString& text) override;
   bool AskText(const QString& caption, const QString& label, QString* text) override;
+  int Choose(const QString& caption, const QString& text, const QStringList& buttons,
+             int default_index) override;
   std::unique_ptr<NoticeBox> Notice(const QString& caption, const QString& text,
                                     const QString& hint) override;
 

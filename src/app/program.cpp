@@ -1,12 +1,14 @@
 #include "app/program.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 
 namespace kc {
 
-Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* record) {
+Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* record,
+                 bool connect_at_start) {
   QElapsedTimer clock;
   clock.start();
   if (boxes == nullptr) {
@@ -45,17 +47,59 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
   form3_->Bind(*driver_, *form2_, *form1_);
   // The search after a loss lists the ports anew, with the network devices added in this run.
   form3_->SetPortLister([this] { return form1_->ListPorts(); });
-  form1_->ConnectAtStartUp(list_ports);
+  if (connect_at_start) {
+    form1_->ConnectAtStartUp(list_ports);
+  } else {
+    form1_->SetPortLister(list_ports);
+  }
   times_.editor_built_ms = editor_clock.elapsed();
 
   form4_->SetEditor(form1_.get());
   QObject::connect(form4_.get(), &TForm4::Closing, form1_.get(), &TForm1::SetExiting);
+  QObject::connect(form1_.get(), &TForm1::RoomChanged, form4_.get(), &TForm4::ShowRoom);
+  QObject::connect(form4_.get(), &TForm4::VenueChosen, form4_.get(), [this](const QString& path) {
+    OpenVenue(QFile::encodeName(path).toStdString());
+  });
+}
+
+bool Program::OpenVenue(const std::string& path) {
+  std::string error;
+  std::optional<Venue> venue = ReadVenueFile(path, &error);
+  if (!venue) {
+    boxes_->Information(kHintCaption,
+                        QStringLiteral("无法使用场所文件：\n") + QString::fromStdString(error));
+    return false;
+  }
+  for (const std::string& warning : venue->warnings) {
+    form1_->AppendLog(QString::fromStdString(warning));
+  }
+  ShowVenue(std::move(*venue), path);
+  return true;
+}
+
+void Program::ShowVenue(Venue venue, const std::string& source) {
+  VenueWindow::Hooks hooks;
+  hooks.open_room = [this](const VenueRoom& room) {
+    const bool opened = form1_->OpenRoom(room.name, room.port);
+    return opened;
+  };
+  hooks.current_room = [this] { return form1_->room(); };
+  hooks.current_port = [this]() -> std::string {
+    const LinePort& line = driver_->port();
+    return line.IsOpen() || driver_->link().busy() ? line.name() : std::string();
+  };
+  hooks.current_state = [this] { return LinkViewText(driver_->link().View()); };
+  venue_window_.reset();
+  venue_window_ =
+      std::make_unique<VenueWindow>(std::move(venue), source, std::move(hooks), form4_.get());
+  venue_window_->show();
 }
 
 Program::~Program() {
   // The link stops first: nothing reaches the windows while they go. The store outlives the
   // editor and the link, the message boxes every window that may ask for one.
   driver_->Stop();
+  venue_window_.reset();
   form1_.reset();
   form2_.reset();
   driver_.reset();

@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
+#include "app/venue_window.h"
 #include "link/qt/link_driver.h"
 #include "model/parameter_store.h"
 
@@ -28,7 +29,9 @@ class Program {
   // boxes: where messages go; nullptr shows QMessageBoxes owned by the editor (or the main
   // window while the editor is hidden). list_ports gives the ports to probe at start-up.
   // record, when given, receives a line for every frame sent and received (--record).
-  Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* record = nullptr);
+  // connect_at_start false: no search at start-up (a venue's room is opened instead).
+  Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* record = nullptr,
+          bool connect_at_start = true);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -41,6 +44,12 @@ class Program {
   LinkDriver& driver() { return *driver_; }
   MessageBoxes& message_boxes() { return *boxes_; }
   const StartUpTimes& times() const { return times_; }
+  // Reads a venue file and shows its rooms in the venue window (replacing a venue shown
+  // before); a file that cannot be used is named with the reason. False then.
+  bool OpenVenue(const std::string& path);
+  // Shows a venue already read.
+  void ShowVenue(Venue venue, const std::string& source);
+  VenueWindow* venue_window() { return venue_window_.get(); }
 
  private:
   std::unique_ptr<LineRecorder> recorder_;
@@ -52,6 +61,7 @@ class Program {
   std::unique_ptr<LinkDriver> driver_;
   std::unique_ptr<TForm2> form2_;
   std::unique_ptr<TForm1> form1_;
+  std::unique_ptr<VenueWindow> venue_window_;
   StartUpTimes times_;
 };
 

@@ -55,6 +55,17 @@ std::vector<std::string> PortsOf(const std::vector<VenueRoom>& rooms,
   return all;
 }
 
+// Each room's box must be the one the venue file names for it.
+void ExpectIdentities(const std::vector<VenueRoom>& rooms, Sessions& sessions) {
+  for (BoxSession* session : sessions.running) {
+    for (const VenueRoom& room : rooms) {
+      if (room.port == session->port() && !room.identity.empty()) {
+        session->SetExpectedIdentity(room.identity);
+      }
+    }
+  }
+}
+
 // What a box that did not verify holds of the file, for its report.
 std::string HeldPart(const BoxSession& session) {
   const int sent = session.blocks_sent();
@@ -122,6 +133,7 @@ int Backup(const QStringList& args) {
   wall.start();
   Sessions sessions;
   sessions.AddPorts(ports, recording.recorder());
+  ExpectIdentities(rooms, sessions);
   const std::vector<BoxSession*>& running = sessions.running;
   std::vector<std::string> taken;
   std::vector<std::string> saved;
@@ -205,6 +217,7 @@ int Restore(const QStringList& args) {
   wall.start();
   Sessions sessions;
   sessions.AddPorts(ports, recording.recorder());
+  ExpectIdentities(rooms, sessions);
   const std::vector<BoxSession*>& running = sessions.running;
   std::vector<std::string> failed;
   std::vector<std::string> partial;

@@ -152,6 +152,11 @@ void BoxSession::TransferFinished() {
   switch (phase_) {
     case Phase::kDownloading:
       download_ms_ = now - phase_start_ms_;
+      if (!expected_identity_.empty() && driver_->link().device_id() != expected_identity_) {
+        Finish("another box: " + driver_->link().device_id() + " where " + expected_identity_ +
+               " belongs (nothing sent, nothing saved)");
+        return;
+      }
       if (!restore_) {
         const std::vector<std::string> missing = UnreadSlots(store_, true);
         if (!missing.empty()) {

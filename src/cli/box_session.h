@@ -49,6 +49,10 @@ class BoxSession : public QObject, public LinkHost {
   // Uploads these entries (a checked mode file) after the download, then reads the box back.
   void StartRestore(std::vector<ModeEntry> entries);
 
+  // The box this port should hold (a venue room's identity; empty: any). Another box fails the
+  // session after its download, before anything is sent to it.
+  void SetExpectedIdentity(std::string identity) { expected_identity_ = std::move(identity); }
+
   // Ends the session now (Ctrl+C): nothing more is sent. No-op once done.
   void Interrupt();
 
@@ -97,6 +101,7 @@ class BoxSession : public QObject, public LinkHost {
   bool restore_ = false;
   std::vector<ModeEntry> entries_;
   std::string failure_;
+  std::string expected_identity_;
   bool upload_complete_ = false;
   QElapsedTimer clock_;
   qint64 phase_start_ms_ = 0;

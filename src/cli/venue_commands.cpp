@@ -73,7 +73,7 @@ int Status(const QStringList& args) {
               ms + '\n';
     }
     if (probe.done() && !probe.detail().empty()) {
-      Err("status " + RoomLabel(rooms, rooms[i].port) + ": " + state + ": " + probe.detail() +
+      Err("status " + rooms[i].name + " (" + rooms[i].port + "): " + state + ": " + probe.detail() +
           "\n");
     }
   }

@@ -207,6 +207,13 @@ void Link::AnswerEditorChanges(bool send) {
   StartUpload();
 }
 
+void Link::DropEditorChanges() {
+  editor_rows_.reset();
+  editor_box_id_.clear();
+  pacer_.EmptyQueues();
+  box_image_.TakeAll(store_);
+}
+
 void Link::EditorImageLoaded() {
   if (box_image_.box_id().empty()) box_image_.ForgetAll();
 }

@@ -73,6 +73,9 @@ class Link {
   // The user's answer to OfferEditorChanges: true puts the editor's settings back into the store
   // and uploads them; false keeps the box's.
   void AnswerEditorChanges(bool send);
+  // The user dropped the editor's changes the box does not have (leaving a room for another):
+  // nothing is pending any more, and none of them is offered to the next box.
+  void DropEditorChanges();
   // A mode file was put into the store without a box (offline preparation): with no box seen
   // yet, all of it counts as pending.
   void EditorImageLoaded();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace kc {
@@ -43,6 +44,10 @@ class MessageBoxes {
   }
   // True for OK.
   virtual bool OkCancel(const QString& caption, const QString& text) = 0;
+  // A question with the buttons given, in order; the index of the one chosen, or -1 when the box
+  // was closed without a choice. `default_index` is the button Enter presses.
+  virtual int Choose(const QString& caption, const QString& text, const QStringList& buttons,
+                     int default_index) = 0;
   // A one-line entry under a label, starting with *text. True for OK, with the entry in *text.
   virtual bool AskText(const QString& caption, const QString& label, QString* text) = 0;
   // An information box (with a hint under its text when the hint is not empty) that opens and

@@ -418,5 +418,48 @@ TEST(CtlVenue, BackupShowAndDiffByRoom) {
   EXPECT_EQ(restore.err.find("大厅"), std::string::npos) << "the other room is left alone";
 }
 
+// A room holding another box than the venue file names: backup and restore both refuse it
+// after the download, and nothing is sent to it or saved of it.
+TEST(CtlVenue, AnotherBoxInARoomIsNeitherSavedNorRestored) {
+  e2e::BoxSimProcess stranger({QStringLiteral("--identity"), QStringLiteral("11223344")});
+  ASSERT_TRUE(stranger.ok());
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const fs::path venue = fs::path(dir.path().toStdString()) / "venue.toml";
+  Write(venue, VenueText({{"VIP 1", stranger.path(), "4B3107E5", "", "", false}}));
+  const fs::path mode = fs::path(dir.path().toStdString()) / "mode.Nddt";
+  Write(mode, FactoryModeText());
+  const fs::path saved = fs::path(dir.path().toStdString()) / "saved";
+  const struct {
+    const char* command;
+    QStringList args;
+  } commands[] = {
+      {"backup", {"backup", "--venue", Q(venue.string()), "-o", Q(saved.string())}},
+      {"restore",
+       {"restore", "--venue", Q(venue.string()), "--room", "VIP 1", Q(mode.string()), "--record",
+        Q((fs::path(dir.path().toStdString()) / "line.txt").string())}},
+  };
+  for (const auto& c : commands) {
+    SCOPED_TRACE(c.command);
+    const VenueRun run = VenueCtl(c.args);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("VIP 1 (" + stranger.path() +
+                           "): FAILED: another box: 11223344 where 4B3107E5 belongs"),
+              std::string::npos)
+        << run.err;
+  }
+  std::error_code ec;
+  EXPECT_TRUE(!fs::exists(saved, ec) || fs::is_empty(saved, ec)) << "no file of the other box";
+  // The restore's recording: the download went out, and no write-block frame (id 09 0F).
+  std::ifstream line(fs::path(dir.path().toStdString()) / "line.txt");
+  std::string text((std::istreambuf_iterator<char>(line)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find(" TX FC B1 04 A0 09 40"), std::string::npos) << "the identity was read";
+  std::istringstream lines(text);
+  for (std::string frame; std::getline(lines, frame);) {
+    if (frame.find(" TX ") == std::string::npos) continue;
+    EXPECT_EQ(frame.find(" A7 09 0F "), std::string::npos) << "a block written: " << frame;
+  }
+}
+
 }  // namespace
 }  // namespace kc

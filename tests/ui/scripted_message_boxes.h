@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 #include <deque>
 #include <functional>
@@ -14,7 +15,7 @@ namespace kc {
 
 class ScriptedMessageBoxes : public MessageBoxes {
  public:
-  enum class Kind { kInformation, kYesNo, kOkCancel, kYesNoDefaultNo, kText };
+  enum class Kind { kInformation, kYesNo, kOkCancel, kYesNoDefaultNo, kText, kChoice };
   struct Shown {
     Kind kind;
     QString caption;
@@ -35,6 +36,17 @@ class ScriptedMessageBoxes : public MessageBoxes {
   bool OkCancel(const QString& caption, const QString& text) override {
     Record(Kind::kOkCancel, caption, text);
     return NextAnswer();
+  }
+
+  // The next of choices, or the default button when none is left. The buttons are kept.
+  int Choose(const QString& caption, const QString& text, const QStringList& buttons,
+             int default_index) override {
+    last_buttons = buttons;
+    Record(Kind::kChoice, caption, text);
+    if (choices.empty()) return default_index;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
   }
 
   // The entry is the next of text_answers (OK), or Cancel when none is left.
@@ -93,6 +105,9 @@ class ScriptedMessageBoxes : public MessageBoxes {
   // Answers of the questions in order; when it runs out, default_answer is given.
   std::deque<bool> answers;
   bool default_answer = true;
+  // Buttons chosen in Choose, in order, and the buttons of the last one asked.
+  std::deque<int> choices;
+  QStringList last_buttons;
   // Entries typed into AskText, in order.
   std::deque<QString> text_answers;
   // Called after each box is recorded (e.g. to leave an event loop).

@@ -1,0 +1,137 @@
+// The editor's venue window against boxes on pseudo-terminals: every room's state at a glance,
+// a room opened by its row, and leaving a room whose box lacks a change of the editor: stay,
+// drop the change, or send it first.
+#include "journey.h"  // first: see there
+// clang-format off
+#include <QDir>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableWidget>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/venue_window.h"
+// clang-format on
+
+namespace kc::e2e {
+namespace {
+
+struct LeaveCase {
+  const char* name;
+  int choice;  // 0 send and open, 1 drop and open, 2 stay
+  bool left;   // the editor is on the second room afterwards
+  bool first_box_has_edit;
+};
+
+void PrintTo(const LeaveCase& c, std::ostream* os) { *os << c.name; }
+
+const LeaveCase kLeaveCases[] = {
+    {"SendThenOpen", 0, true, true},
+    {"DropAndOpen", 1, true, false},
+    {"Stay", 2, false, false},
+};
+
+class VenueWindowTest : public ProgramOnBox, public ::testing::WithParamInterface<LeaveCase> {
+ protected:
+  QTableWidget* List() { return program_->venue_window()->list(); }
+  QString State(int row) { return List()->item(row, 2)->text(); }
+  void Open(int row) {
+    List()->selectRow(row);
+    program_->venue_window()->open_button()->click();
+  }
+  int EchoLevel() { return qobject_cast<QSlider*>(W("EchoEffLevelBar"))->value(); }
+};
+
+TEST_P(VenueWindowTest, StatesOpenAndLeaveARoom) {
+  const LeaveCase& c = GetParam();
+  ASSERT_TRUE(box_.ok());
+  BoxSimProcess second;
+  BoxSimProcess stranger({QStringLiteral("--identity"), QStringLiteral("11223344")});
+  ASSERT_TRUE(second.ok() && stranger.ok());
+  Venue venue;
+  venue.name = "星光 KTV";
+  venue.rooms = {{"VIP 1", box_.path(), "4B3107E5", 1},
+                 {"大厅", second.path(), "", 2},
+                 {"Gone", QDir::temp().filePath("kc-no-such-port").toStdString(), "", 3},
+                 {"VIP 3", stranger.path(), "4B3107E5", 4}};
+  program_ = std::make_unique<Program>(
+      &boxes_, [] { return std::vector<std::string>{}; }, nullptr, false);
+  program_->ShowVenue(venue, "venue.toml");
+  ASSERT_NE(program_->venue_window(), nullptr);
+  ASSERT_TRUE(WaitFor([&] { return program_->venue_window()->rounds() >= 1; }, 15000));
+  EXPECT_EQ(State(0), QStringLiteral("已连接"));
+  EXPECT_EQ(State(1), QStringLiteral("已连接"));
+  EXPECT_EQ(State(2), QStringLiteral("不可达"));
+  EXPECT_EQ(State(3), QStringLiteral("设备不符"));
+  EXPECT_EQ(List()->item(3, 3)->text(), QStringLiteral("11223344"));
+  EXPECT_FALSE(Editor().isVisible()) << "no search at start-up with a venue";
+
+  // The first room opened by its row.
+  Open(0);
+  ASSERT_TRUE(WaitFor([&] { return Editor().isVisible(); }, kTransferWaitMs));
+  ASSERT_TRUE(LinkQuiet(5000));
+  EXPECT_TRUE(BoxFollows());
+  EXPECT_TRUE(WaitFor(
+      [&] { return Editor().link_state_label()->text() == QStringLiteral("VIP 1 · 设备已连接"); },
+      2000))
+      << Editor().link_state_label()->text().toStdString();
+  EXPECT_TRUE(program_->Form4().windowTitle().startsWith(QStringLiteral("VIP 1 - ")));
+
+  // A change the first box does not have yet: its line is silent.
+  Box().faults().silent_after_frames = Box().frames_handled();
+  Box().faults().silent_for_frames = 1'000'000;
+  Tab(3);
+  const std::vector<std::pair<int, int>> cells = {{3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}, {3, 6}};
+  std::vector<int32_t> before;
+  for (const auto& [block, slot] : cells) before.push_back(Editor().store().Device(block, slot));
+  Key("EchoEffLevelBar", Qt::Key_PageUp);
+  const int edited = EchoLevel();
+  ASSERT_EQ(TheLink().PendingCount(), 1);
+  // The cell the slider changed, and its new value.
+  std::pair<int, int> cell{-1, -1};
+  int32_t value = 0;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const int32_t now = Editor().store().Device(cells[i].first, cells[i].second);
+    if (now != before[i]) {
+      cell = cells[i];
+      value = now;
+    }
+  }
+  ASSERT_NE(cell.first, -1) << "the echo level is one of block 3's first slots";
+  // The box answers again, so that a change sent first can be acknowledged.
+  if (c.choice == 0) Box().faults().silent_for_frames = 0;
+
+  boxes_.choices.push_back(c.choice);
+  Open(1);
+  ASSERT_FALSE(boxes_.shown.empty());
+  EXPECT_EQ(boxes_.shown.back().kind, ScriptedMessageBoxes::Kind::kChoice);
+  EXPECT_EQ(
+      boxes_.shown.back().text,
+      QStringLiteral("编辑器中有 1 项修改还没有发送到房间“VIP 1”的设备。\n打开房间“大厅”之前："));
+  EXPECT_EQ(boxes_.last_buttons,
+            (QStringList{QStringLiteral("发送后打开"), QStringLiteral("放弃修改并打开"),
+                         QStringLiteral("留下")}));
+  EXPECT_EQ(Editor().room(), c.left ? "大厅" : "VIP 1");
+  if (c.left) {
+    ASSERT_TRUE(WaitFor(
+        [&] { return Editor().link_state_label()->text() == QStringLiteral("大厅 · 设备已连接"); },
+        kTransferWaitMs))
+        << Editor().link_state_label()->text().toStdString();
+    EXPECT_EQ(TheLink().PendingCount(), 0);
+    // No question about the change: sent, or dropped.
+    EXPECT_EQ(boxes_.shown.back().kind, ScriptedMessageBoxes::Kind::kChoice);
+  } else {
+    EXPECT_EQ(TheLink().PendingCount(), 1);
+    EXPECT_EQ(EchoLevel(), edited);
+  }
+  EXPECT_EQ(Box().Slot(cell.first, cell.second) == value, c.first_box_has_edit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Leave, VenueWindowTest, ::testing::ValuesIn(kLeaveCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kc::e2e
