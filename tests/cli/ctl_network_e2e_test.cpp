@@ -3,6 +3,7 @@
 // restores with read-back; malformed addresses are usage errors and failed connections name
 // their reason.
 #include "../e2e/pty_box.h"  // first: see there
+#include "ctl_run.h"
 // clang-format off
 #include <gtest/gtest.h>
 
@@ -20,25 +21,6 @@
 
 namespace kc {
 namespace {
-
-struct NetRun {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-// karaoke-ctl to its end; the event loop runs meanwhile.
-NetRun Ctl(const QStringList& args) {
-  QProcess process;
-  process.start(QStringLiteral(KARAOKE_CTL_PATH), args);
-  NetRun run;
-  if (!process.waitForStarted(5000)) return run;
-  e2e::WaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000);
-  run.out = process.readAllStandardOutput().toStdString();
-  run.err = process.readAllStandardError().toStdString();
-  run.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  return run;
-}
 
 // The frames of a line recording in order, without their times and port names: "TX FC B1 ...".
 std::vector<std::string> Frames(const std::string& path) {
@@ -75,7 +57,7 @@ TEST(CtlOverNetwork, EachFormDownloadsWhatACableDoesAndRestoresWithReadBack) {
   for (const auto& f : forms) {
     SCOPED_TRACE(f.form);
     const std::string recording = dir.filePath(QString::fromLatin1(f.form)).toStdString();
-    const NetRun show = Ctl({"show", Q("port:" + f.port), "--record", Q(recording)});
+    const CtlRun show = Ctl({"show", Q("port:" + f.port), "--record", Q(recording)});
     ASSERT_EQ(show.exit_code, 0) << show.err;
     const std::vector<std::string> frames = Frames(recording);
     ASSERT_GE(frames.size(), 84u) << "probe and 42 requests, each answered";
@@ -90,14 +72,14 @@ TEST(CtlOverNetwork, EachFormDownloadsWhatACableDoesAndRestoresWithReadBack) {
     // A restore of what the cable read, with read-back.
     const std::string file = dir.filePath(QStringLiteral("mode.Nddt")).toStdString();
     if (f.form == std::string("tcp")) {
-      const NetRun backup = Ctl({"backup", "--port", Q(box.path()), "-o", dir.path()});
+      const CtlRun backup = Ctl({"backup", "--port", Q(box.path()), "-o", dir.path()});
       ASSERT_EQ(backup.exit_code, 0) << backup.err;
       std::istringstream saved(backup.out);
       std::string path;
       std::getline(saved, path);
       ASSERT_TRUE(QFile::rename(Q(path), Q(file)));
     }
-    const NetRun restore = Ctl({"restore", "--port", Q(f.port), Q(file)});
+    const CtlRun restore = Ctl({"restore", "--port", Q(f.port), Q(file)});
     EXPECT_EQ(restore.exit_code, 0) << restore.err;
     EXPECT_NE(restore.err.find("restore " + f.port + ": verified"), std::string::npos)
         << restore.err;
@@ -124,7 +106,7 @@ TEST_P(CtlAddresses, MalformedIsUsageAndFailureIsNamed) {
   closed.close();
   QStringList args;
   for (const QString& arg : c.args) args << QString(arg).replace(QStringLiteral("%1"), free_port);
-  const NetRun run = Ctl(args);
+  const CtlRun run = Ctl(args);
   EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
   std::string err = c.err;
   for (auto at = err.find("%1"); at != std::string::npos; at = err.find("%1")) {

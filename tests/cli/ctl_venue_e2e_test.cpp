@@ -2,6 +2,7 @@
 // serial device server: status tells every room's state apart at once (text and JSON), venue and
 // usage errors send nothing, and backup, show, diff and restore reach a box by its room's name.
 #include "../e2e/pty_box.h"  // first: see there
+#include "ctl_run.h"
 // clang-format off
 #include <gtest/gtest.h>
 
@@ -35,29 +36,6 @@ namespace kc {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct VenueRun {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-  qint64 wall_ms = 0;
-};
-
-// karaoke-ctl to its end; the event loop runs meanwhile (ser2net and in-process boxes live here).
-VenueRun VenueCtl(const QStringList& args) {
-  QProcess process;
-  QElapsedTimer wall;
-  wall.start();
-  process.start(QStringLiteral(KARAOKE_CTL_PATH), args);
-  VenueRun run;
-  if (!process.waitForStarted(5000)) return run;
-  e2e::WaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000);
-  run.wall_ms = wall.elapsed();
-  run.out = process.readAllStandardOutput().toStdString();
-  run.err = process.readAllStandardError().toStdString();
-  run.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  return run;
-}
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -195,7 +173,7 @@ TEST(CtlVenue, StatusOfEveryState) {
   const std::string venue = dir.filePath("venue.toml").toStdString();
   Write(venue, VenueText(rooms));
 
-  const VenueRun text = VenueCtl({"status", "--venue", Q(venue)});
+  const CtlRun text = Ctl({"status", "--venue", Q(venue)});
   EXPECT_EQ(text.exit_code, 1) << text.err;
   EXPECT_LT(text.wall_ms, 3000) << "every room is looked at at once";
   std::printf("status of %zu rooms at once: %lld ms wall\n", rooms.size(),
@@ -221,7 +199,7 @@ TEST(CtlVenue, StatusOfEveryState) {
     EXPECT_EQ(text.err.find(reason) != std::string::npos, room.state != "ok") << text.err;
   }
 
-  const VenueRun json = VenueCtl({"status", "--venue", Q(venue), "--json"});
+  const CtlRun json = Ctl({"status", "--venue", Q(venue), "--json"});
   EXPECT_EQ(json.exit_code, 1) << json.err;
   QJsonParseError error{};
   const QJsonDocument document =
@@ -255,7 +233,7 @@ TEST(CtlVenue, StatusOfEveryState) {
     only_ok << "--room" << Q(room->name);
     ok_names.push_back(room->name);
   }
-  const VenueRun ok = VenueCtl(only_ok);
+  const CtlRun ok = Ctl(only_ok);
   EXPECT_EQ(ok.exit_code, 0) << ok.err;
   EXPECT_EQ(ok.err, "");
   const std::vector<std::string> ok_lines = Lines(ok.out);
@@ -342,7 +320,7 @@ TEST(CtlVenue, UsageAndFileErrors) {
     QStringList args;
     for (const QString& arg : c.args) args << Q(Replaced(arg.toStdString(), by));
 
-    const VenueRun run = VenueCtl(args);
+    const CtlRun run = Ctl(args);
     EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
     EXPECT_NE(run.err.find(Replaced(c.err, by)), std::string::npos) << run.err;
     const std::string out = Replaced(c.out, by);
@@ -369,7 +347,7 @@ TEST(CtlVenue, BackupShowAndDiffByRoom) {
   const fs::path out = dir.filePath("out").toStdString();
   const std::string date = QDate::currentDate().toString("yyyy-MM-dd").toStdString();
 
-  const VenueRun backup = VenueCtl({"backup", "--venue", Q(venue), "-o", Q(out.string())});
+  const CtlRun backup = Ctl({"backup", "--venue", Q(venue), "-o", Q(out.string())});
   ASSERT_EQ(backup.exit_code, 0) << backup.err;
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(out))
@@ -389,10 +367,9 @@ TEST(CtlVenue, BackupShowAndDiffByRoom) {
 
   // The room's name reaches its own box: the recording holds its port alone.
   const std::string recording = dir.filePath("show.rec").toStdString();
-  const VenueRun by_room =
-      VenueCtl({"show", "room:VIP 1", "--venue", Q(venue), "--record", Q(recording)});
+  const CtlRun by_room = Ctl({"show", "room:VIP 1", "--venue", Q(venue), "--record", Q(recording)});
   ASSERT_EQ(by_room.exit_code, 0) << by_room.err;
-  const VenueRun by_port = VenueCtl({"show", Q("port:" + vip.path())});
+  const CtlRun by_port = Ctl({"show", Q("port:" + vip.path())});
   ASSERT_EQ(by_port.exit_code, 0) << by_port.err;
   EXPECT_EQ(by_room.out, by_port.out);
   EXPECT_GT(Lines(by_room.out).size(), 100u);
@@ -405,12 +382,12 @@ TEST(CtlVenue, BackupShowAndDiffByRoom) {
   }
   EXPECT_GE(frames, 84) << "probe and 42 requests, each answered";
 
-  const VenueRun diff = VenueCtl({"diff", "room:VIP 1", "room:大厅/2", "--venue", Q(venue)});
+  const CtlRun diff = Ctl({"diff", "room:VIP 1", "room:大厅/2", "--venue", Q(venue)});
   EXPECT_EQ(diff.exit_code, 0) << diff.err;
   EXPECT_EQ(diff.out, "");
 
-  const VenueRun restore = VenueCtl(
-      {"restore", "--venue", Q(venue), "--room", "VIP 1", Q((out / expected[0]).string())});
+  const CtlRun restore =
+      Ctl({"restore", "--venue", Q(venue), "--room", "VIP 1", Q((out / expected[0]).string())});
   EXPECT_EQ(restore.exit_code, 0) << restore.err;
   EXPECT_NE(restore.err.find("restore VIP 1 (" + vip.path() + "): verified"), std::string::npos)
       << restore.err;
@@ -441,7 +418,7 @@ TEST(CtlVenue, AnotherBoxInARoomIsNeitherSavedNorRestored) {
   };
   for (const auto& c : commands) {
     SCOPED_TRACE(c.command);
-    const VenueRun run = VenueCtl(c.args);
+    const CtlRun run = Ctl(c.args);
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_NE(run.err.find("VIP 1 (" + stranger.path() +
                            "): FAILED: another box: 11223344 where 4B3107E5 belongs"),
