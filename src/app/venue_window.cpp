@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -100,6 +101,16 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
   buttons->addWidget(open_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(list_, 1);
+  // What the file holds that was ignored or looks wrong (an unknown key, two rooms on one port).
+  if (!venue_.warnings.empty()) {
+    QStringList lines;
+    for (const std::string& warning : venue_.warnings) lines << QString::fromStdString(warning);
+    auto* warnings = new QLabel(lines.join(QLatin1Char('\n')), this);
+    warnings->setObjectName(QStringLiteral("VenueWarnings"));
+    warnings->setStyleSheet(QStringLiteral("color: #b71c1c;"));
+    warnings->setWordWrap(true);
+    layout->addWidget(warnings);
+  }
   layout->addLayout(buttons);
   resize(760, 120 + 30 * std::min(list_->rowCount(), 15));
   // Over the middle of the main window, not wherever the window manager starts new windows.

@@ -125,6 +125,9 @@ void ReadRooms(const toml::node& node, Notes& notes, std::vector<VenueRoom>& roo
     return;
   }
   std::map<std::string, int, std::less<>> first_line;
+  // The first room on each port: a second room there would look at the same line, and two looks
+  // at one box at once take each other's answers.
+  std::map<std::string, std::string, std::less<>> first_on_port;
   for (const toml::node& element : *array) {
     const toml::table* table = element.as_table();
     if (table == nullptr) {
@@ -137,6 +140,14 @@ void ReadRooms(const toml::node& node, Notes& notes, std::vector<VenueRoom>& roo
       if (!added) {
         notes.Error(*table->get("name"), "second room named '" + room.name + "' (first at line " +
                                              std::to_string(first->second) + ")");
+      }
+    }
+    if (!room.port.empty()) {
+      const auto [first, added] = first_on_port.emplace(room.port, room.name);
+      if (!added) {
+        notes.warnings.push_back({table->get("port")->source().begin,
+                                  "room '" + room.name + "' has the port of room '" +
+                                      first->second + "' (one box cannot serve two rooms)"});
       }
     }
     rooms.push_back(std::move(room));

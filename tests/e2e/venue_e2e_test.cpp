@@ -4,6 +4,7 @@
 #include "journey.h"  // first: see there
 // clang-format off
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
@@ -57,10 +58,14 @@ TEST_P(VenueWindowTest, StatesOpenAndLeaveARoom) {
                  {"大厅", second.path(), "", 2},
                  {"Gone", QDir::temp().filePath("kc-no-such-port").toStdString(), "", 3},
                  {"VIP 3", stranger.path(), "4B3107E5", 4}};
+  venue.warnings = {"venue.toml:9:1: unknown key 'colour' (ignored)"};
   program_ = std::make_unique<Program>(
       &boxes_, [] { return std::vector<std::string>{}; }, nullptr, false);
   program_->ShowVenue(venue, "venue.toml");
   ASSERT_NE(program_->venue_window(), nullptr);
+  const auto* warnings = program_->venue_window()->findChild<QLabel*>("VenueWarnings");
+  ASSERT_NE(warnings, nullptr);
+  EXPECT_EQ(warnings->text(), QStringLiteral("venue.toml:9:1: unknown key 'colour' (ignored)"));
   ASSERT_TRUE(WaitFor([&] { return program_->venue_window()->rounds() >= 1; }, 15000));
   EXPECT_EQ(State(0), QStringLiteral("已连接"));
   EXPECT_EQ(State(1), QStringLiteral("已连接"));

@@ -70,6 +70,10 @@ TEST(ParseVenue, ReadsGoodFilesWithTheirWarningsInFileOrder) {
        {"星光 KTV", "VIP 1|rfc2217://h:4001|4B3107E5|3", "大厅|COM3||9",
         "v.toml:2:1: unknown key 'zz' (ignored)", "v.toml:7:1: unknown key 'aa' (ignored)"}},
       {"", {""}},
+      {"[[room]]\nname = \"A\"\nport = \"/dev/ttyUSB0\"\n[[room]]\nname = \"B\"\n"
+       "port = \"/dev/ttyUSB0\"\n",
+       {"", "A|/dev/ttyUSB0||1", "B|/dev/ttyUSB0||4",
+        "v.toml:6:8: room 'B' has the port of room 'A' (one box cannot serve two rooms)"}},
       {"@" KC_VENUE_EXAMPLE,
        {"星光 KTV", "VIP 1|rfc2217://192.168.1.21:4001|4B3107E5|7",
         "VIP 2|tcp://192.168.1.22:4001|4B3107E6|12", "小包 3|rfc2217://[fd00::23]:4001||17",
