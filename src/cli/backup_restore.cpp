@@ -38,14 +38,6 @@ std::string BackupName(const std::string& folder, const std::string& room,
   }
 }
 
-// The room a port belongs to; empty when it is none of the venue's.
-std::string RoomOf(const std::vector<VenueRoom>& rooms, const std::string& port) {
-  for (const VenueRoom& room : rooms) {
-    if (room.port == port) return room.name;
-  }
-  return {};
-}
-
 // The venue's rooms' ports, then the ports given with --port.
 std::vector<std::string> PortsOf(const std::vector<VenueRoom>& rooms,
                                  std::vector<std::string> ports) {

@@ -4,7 +4,6 @@
 
 #include "cli/local_files.h"
 #include "link/frames.h"
-#include "link/port_address.h"
 #include "link/qt/diagnostic_log.h"
 #include "link/qt/link_timers.h"
 
@@ -38,15 +37,12 @@ void BoxSession::Begin() {
   // reason is named: the fix for a missing group membership differs from that for a busy port.
   // A network address is only connected to by the search itself: the interface never waits
   // for the network, and its failure is named when the search ends.
-  if (!IsNetworkPortName(port_name_)) {
-    QtSerialPort& port = driver_->port().device();
-    if (!port.Open(port_name_)) {
-      const std::string why =
-          PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text());
-      QTimer::singleShot(0, this, [this, why] { Finish(why); });
-      return;
-    }
-    port.Close();
+  if (!driver_->port().CanOpen(port_name_)) {
+    const QtSerialPort& port = driver_->port().device();
+    const std::string why =
+        PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text());
+    QTimer::singleShot(0, this, [this, why] { Finish(why); });
+    return;
   }
   // Whatever the box does not send must not pass for data.
   MarkUnread(store_, true);

@@ -129,13 +129,9 @@ std::optional<int> VenueRooms(Command& command, const QCommandLineOption& venue,
         "with --venue, name the rooms with --room NAME (one or more): a whole venue is never "
         "sent at once");
   }
+  const std::optional<Venue> parsed = ReadVenueReported(path);
+  if (!parsed) return kExitError;
   std::string error;
-  const std::optional<Venue> parsed = ReadVenueFile(path, &error);
-  if (!parsed) {
-    Err("karaoke-ctl: " + error + "\n");
-    return kExitError;
-  }
-  for (const std::string& warning : parsed->warnings) Err("karaoke-ctl: " + warning + "\n");
   if (names.empty()) {
     *rooms = parsed->rooms;
   } else {
@@ -147,11 +143,27 @@ std::optional<int> VenueRooms(Command& command, const QCommandLineOption& venue,
   return std::nullopt;
 }
 
-std::string RoomLabel(const std::vector<VenueRoom>& rooms, const std::string& port) {
-  for (const VenueRoom& room : rooms) {
-    if (room.port == port) return room.name + " (" + port + ")";
+std::optional<Venue> ReadVenueReported(const std::string& path) {
+  std::string error;
+  std::optional<Venue> venue = ReadVenueFile(path, &error);
+  if (!venue) {
+    Err("karaoke-ctl: " + error + "\n");
+    return std::nullopt;
   }
-  return port;
+  for (const std::string& warning : venue->warnings) Err("karaoke-ctl: " + warning + "\n");
+  return venue;
+}
+
+std::string RoomOf(const std::vector<VenueRoom>& rooms, const std::string& port) {
+  for (const VenueRoom& room : rooms) {
+    if (room.port == port) return room.name;
+  }
+  return {};
+}
+
+std::string RoomLabel(const std::vector<VenueRoom>& rooms, const std::string& port) {
+  const std::string room = RoomOf(rooms, port);
+  return room.empty() ? port : room + " (" + port + ")";
 }
 
 QCommandLineOption PortOption() {

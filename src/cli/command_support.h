@@ -61,6 +61,10 @@ QCommandLineOption RoomOption();
 std::optional<int> VenueRooms(Command& command, const QCommandLineOption& venue,
                               const QCommandLineOption& room, bool need_room,
                               std::vector<VenueRoom>* rooms);
+// The venue file at path, its warnings reported; nullopt (reported) when it cannot be used.
+std::optional<Venue> ReadVenueReported(const std::string& path);
+// The room a port belongs to; empty when it is none of the rooms'.
+std::string RoomOf(const std::vector<VenueRoom>& rooms, const std::string& port);
 // "ROOM (PORT)" for a port that belongs to one of the rooms, the port alone otherwise.
 std::string RoomLabel(const std::vector<VenueRoom>& rooms, const std::string& port);
 

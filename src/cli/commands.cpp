@@ -86,13 +86,9 @@ std::optional<int> ResolveRooms(Command& command, const QCommandLineOption& venu
   if (names.empty()) return std::nullopt;
   const std::string path = command.Value(venue);
   if (path.empty()) return command.Usage("room:NAME needs --venue FILE");
+  const std::optional<Venue> parsed = ReadVenueReported(path);
+  if (!parsed) return kExitError;
   std::string error;
-  const std::optional<Venue> parsed = ReadVenueFile(path, &error);
-  if (!parsed) {
-    Err("karaoke-ctl: " + error + "\n");
-    return kExitError;
-  }
-  for (const std::string& warning : parsed->warnings) Err("karaoke-ctl: " + warning + "\n");
   for (std::string& side : *sides) {
     if (side.rfind(kRoomPrefix, 0) != 0) continue;
     const auto rooms = SelectRooms(*parsed, {side.substr(std::strlen(kRoomPrefix))}, path, &error);

@@ -153,11 +153,6 @@ const AddressCase kAddressCases[] = {
      1,
      "show rfc2217://127.0.0.1:%1: FAILED: cannot connect: connection refused by 127.0.0.1:%1",
      ""},
-    {"UnknownHostIsNamed",
-     {"show", "port:tcp://no-such-box.invalid:4001"},
-     1,
-     "FAILED: cannot connect: unknown host no-such-box.invalid",
-     ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CtlAddresses, ::testing::ValuesIn(kAddressCases),

@@ -7,16 +7,7 @@ build="${1:?build folder}"
 shift
 counts=("$@")
 [ ${#counts[@]} -eq 0 ] && counts=(1 20)
-ctl="$build/src/cli/karaoke-ctl"
-sim="$build/tools/box-sim/box-sim"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/measure_lib.sh"
 [ -n "${KEEP:-}" ] && echo "work: $work"
 
 for n in "${counts[@]}"; do

@@ -9,19 +9,10 @@ set -euo pipefail
 build="${1:?build folder}"
 ser2net=$(command -v ser2net || echo /usr/sbin/ser2net)
 [ -x "$ser2net" ] || { echo "ser2net is not installed: no network figures"; exit 0; }
-ctl="$build/src/cli/karaoke-ctl"
-sim="$build/tools/box-sim/box-sim"
 editor="$build/src/app/karaoke-controller"
 connected_s="${SECONDS_CONNECTED:-60}"
 export QT_QPA_PLATFORM=offscreen
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/measure_lib.sh"
 
 # Starts N box-sims and one ser2net with a raw and a Telnet accepter in front of each; sets
 # devices[], raw[] and telnet[] (addresses).

@@ -7,21 +7,12 @@
 # Usage: tests/cli/measure_venue.sh BUILD_FOLDER
 set -euo pipefail
 build="${1:?build folder}"
-ctl="$build/src/cli/karaoke-ctl"
-sim="$build/tools/box-sim/box-sim"
 rooms=100
 runs="${RUNS:-3}"
 # karaoke-ctl holds a port per room, and this script a pipe per box-sim.
 limit=$(ulimit -n)
 if [ "$limit" != unlimited ] && [ "$limit" -lt 4096 ]; then ulimit -n 4096; fi
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/measure_lib.sh"
 
 for i in $(seq 1 "$rooms"); do
   "$sim" >"$work/sim-$i" &

@@ -2,7 +2,6 @@
 
 #include <QTimer>
 
-#include "link/port_address.h"
 #include "link/qt/diagnostic_log.h"
 
 namespace kc {
@@ -42,13 +41,9 @@ void BoxProbe::Start() {
   clock_.start();
   // A local port is tried first on its own, so that a port another program holds, a missing
   // one and one the user may not open are told apart from a box that does not answer.
-  if (!IsNetworkPortName(port_)) {
-    QtSerialPort& device = driver_->port().device();
-    if (!device.Open(port_)) {
-      QTimer::singleShot(0, this, [this] { Failed(); });
-      return;
-    }
-    device.Close();
+  if (!driver_->port().CanOpen(port_)) {
+    QTimer::singleShot(0, this, [this] { Failed(); });
+    return;
   }
   driver_->link().Identify();
 }

@@ -13,6 +13,13 @@ bool LinePort::Open(const std::string& name) {
   return active_->Open(name);
 }
 
+bool LinePort::CanOpen(const std::string& name) {
+  if (IsNetworkPortName(name)) return true;
+  if (!device_.Open(name)) return false;
+  device_.Close();
+  return true;
+}
+
 void LinePort::Close() {
   if (active_ != nullptr) active_->Close();
 }

@@ -28,6 +28,11 @@ class LinePort : public QObject, public SerialPort {
   std::size_t Read(uint8_t* data, std::size_t size) override;
   std::size_t BytesWaiting() const override;
 
+  // Opens a local port and closes it again at once, so that one that cannot be opened is known
+  // (with device()'s reason) before a search: another program holds it, it is missing, it may
+  // not be opened. A network address is not connected to here (true): its search says why.
+  bool CanOpen(const std::string& name);
+
   void SetReceiveHandler(std::function<void(int count)> handler);
   void SetLogHandler(std::function<void(const std::string& line)> log);
 
