@@ -190,6 +190,8 @@ LinkView Link::View() const {
   return box_image_.box_id().empty() ? LinkView::kNeverConnected : LinkView::kDisconnected;
 }
 
+bool Link::SearchingQuietly() const { return phase_ == Phase::kScanning && search_.quiet(); }
+
 void Link::AnswerEditorChanges(bool send) {
   if (!editor_rows_) return;
   const BoxImage::Rows rows = *editor_rows_;

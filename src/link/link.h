@@ -70,6 +70,9 @@ class Link {
   // download) that the box does not have.
   int PendingCount() const;
   LinkView View() const;
+  // The quiet search runs in the background: the box was lost (or a connection failed) and the
+  // link looks for it again until one answers or the user disconnects.
+  bool SearchingQuietly() const;
   // The user's answer to OfferEditorChanges: true puts the editor's settings back into the store
   // and uploads them; false keeps the box's.
   void AnswerEditorChanges(bool send);

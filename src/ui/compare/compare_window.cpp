@@ -243,7 +243,7 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
     return false;
   }
   const ParameterStore& editor = session_.store();
-  ParameterStore file;
+  ParameterStore& file = file_;
   for (int row = 0; row < kBlockCount; ++row) {
     for (int slot = 0; slot < kDeviceColumns; ++slot) {
       file.SetDevice(row, slot, editor.Device(row, slot));
@@ -283,9 +283,12 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
             : QStringLiteral("与模式文件“%1”不同的参数：%2").arg(name).arg(table_->rowCount()));
   }
   marks_->SetMarked(std::move(marked));
+  file_name_ = name;
+  shown_ = true;
   PlaceBesideParent();
   show();
   raise();
+  emit FileShown();
   return true;
 }
 
@@ -305,17 +308,24 @@ void CompareWindow::PlaceBesideParent() {
 }
 
 void CompareWindow::EndComparison() {
-  marks_->SetMarked({});
+  Ended();
   hide();
 }
 
-void CompareWindow::closeEvent(QCloseEvent* event) {
+void CompareWindow::Ended() {
   marks_->SetMarked({});
+  if (!shown_) return;
+  shown_ = false;
+  emit ComparisonEnded();
+}
+
+void CompareWindow::closeEvent(QCloseEvent* event) {
+  Ended();
   QWidget::closeEvent(event);
 }
 
 void CompareWindow::hideEvent(QHideEvent* event) {
-  marks_->SetMarked({});
+  Ended();
   QWidget::hideEvent(event);
 }
 

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "model/parameter_store.h"
+
 class QTableWidget;
 
 namespace kc {
@@ -65,6 +67,16 @@ class CompareWindow : public QWidget {
 
   QTableWidget* table() const { return table_; }
   const std::vector<QWidget*>& marked() const { return marks_->marked(); }
+  // The file's image while the window shows it (the editor's image with the file's entries
+  // applied); null otherwise.
+  const ParameterStore* file_image() const { return shown_ ? &file_ : nullptr; }
+  const QString& file_name() const { return file_name_; }
+
+ signals:
+  // A file was compared and is on show: its image is file_image() until ComparisonEnded.
+  void FileShown();
+  // The window closed or hid: the file is no longer on show.
+  void ComparisonEnded();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -72,11 +84,16 @@ class CompareWindow : public QWidget {
 
  private:
   void PlaceBesideParent();
+  // Takes the marks away and, when a file was on show, says the comparison ended.
+  void Ended();
 
   EditSession& session_;
   MessageBoxes& boxes_;
   QTableWidget* table_;
   DifferenceMarks* marks_;
+  ParameterStore file_;
+  QString file_name_;
+  bool shown_ = false;
 };
 
 }  // namespace kc
