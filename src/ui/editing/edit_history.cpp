@@ -33,10 +33,11 @@ int IdOfCell(int row, int slot, int disco) {
 
 class GestureStep : public QUndoCommand {
  public:
-  GestureStep(EditHistory& history, std::vector<ChangedCell> cells, int disco)
-      : history_(history), cells_(std::move(cells)), disco_(disco) {}
+  // `done`: the gesture itself has already happened when the step is pushed; otherwise pushing
+  // the step applies it.
+  GestureStep(EditHistory& history, std::vector<ChangedCell> cells, int disco, bool done = true)
+      : history_(history), cells_(std::move(cells)), disco_(disco), first_(done) {}
 
-  // The gesture itself has already happened when the step is pushed.
   void redo() override {
     if (first_) {
       first_ = false;
@@ -50,7 +51,7 @@ class GestureStep : public QUndoCommand {
   EditHistory& history_;
   std::vector<ChangedCell> cells_;
   int disco_;
-  bool first_ = true;
+  bool first_;
 };
 
 bool Matches(const QKeyEvent* key, const QList<QKeySequence>& sequences) {
@@ -128,6 +129,12 @@ void EditHistory::Clear() {
   quiet_.stop();
   open_ = false;
   stack_.clear();
+}
+
+void EditHistory::ApplyStep(std::vector<ChangedCell> cells, int disco) {
+  EndGesture();
+  if (cells.empty()) return;
+  stack_.push(new GestureStep(*this, std::move(cells), disco, false));
 }
 
 void EditHistory::Apply(const std::vector<ChangedCell>& cells, bool after, int disco) {

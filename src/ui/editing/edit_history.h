@@ -66,6 +66,11 @@ class EditHistory : public QObject {
   // Sends a set of cells as values (the microphone group each cell's row belongs to, the
   // Sing/Disco set the gesture worked on) and repaints; used by the steps.
   void Apply(const std::vector<ChangedCell>& cells, bool after, int disco);
+  // Puts a set of cells into the editor (and to the box) as one undo step of its own: a change
+  // made by a command rather than by a gesture on the pages (applying rows of a comparison).
+  // The cells' rows and slots are the box image's; `disco` is the Sing/Disco set their
+  // identifiers are taken under.
+  void ApplyStep(std::vector<ChangedCell> cells, int disco);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
