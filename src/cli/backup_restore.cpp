@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/mode_checks.h"
 #include "cli/mode_output.h"
+#include "cli/output_format.h"
 #include "cli/signal_watch.h"
 #include "link/port_names.h"
 
@@ -67,6 +68,32 @@ std::string HeldPart(const BoxSession& session) {
          " of 0 to 8 sent)";
 }
 
+// On a terminal, a line for each box as it moves on to its next transfer: a backup or restore of
+// several boxes takes long enough that the person waiting should see each one is under way.
+void ShowProgress(const std::string& command, const std::vector<VenueRoom>& rooms,
+                  const std::vector<BoxSession*>& sessions) {
+  if (!ErrIsTerminal()) return;
+  for (BoxSession* session : sessions) {
+    session->SetProgress([command, &rooms](BoxSession& box) {
+      const std::string label = command + " " + RoomLabel(rooms, box.port()) + ": ";
+      switch (box.phase()) {
+        case BoxSession::Phase::kDownloading:
+          Err(label + "the box answered, downloading its settings\n");
+          break;
+        case BoxSession::Phase::kUploading:
+          Err(label + "box " + box.link().device_id() + " downloaded in " +
+              Seconds(box.download_ms()) + ", sending the file\n");
+          break;
+        case BoxSession::Phase::kReadingBack:
+          Err(label + "file sent in " + Seconds(box.upload_ms()) + ", reading the box back\n");
+          break;
+        default:
+          break;
+      }
+    });
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> PortsToProbe(const std::vector<std::string>& given) {
@@ -84,7 +111,8 @@ int Backup(const QStringList& args) {
       "Connects to every box (each --port, or every port the system lists), downloads its whole "
       "state as the editor does and writes one mode file per box to DIR, named from the box's "
       "identity and the date. A box's file is written only when every value arrived in answers "
-      "that passed their checksums. A progress line per box and a summary go to standard error.");
+      "that passed their checksums. A line per box and a summary go to standard error; on a "
+      "terminal, progress lines too.");
   const QCommandLineOption port = PortOption();
   const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                   QStringLiteral("Folder for the mode files (default: .)."),
@@ -131,7 +159,8 @@ int Backup(const QStringList& args) {
   std::vector<std::string> saved;
   std::vector<std::string> failed;
   bool write_error = false;
-  Err("backup: " + std::to_string(running.size()) + " port(s)\n");
+  Err("backup: " + CountText(running.size(), "port", "ports") + "\n");
+  ShowProgress("backup", rooms, running);
   for (BoxSession* session : running) session->StartDownload();
   RunSessions(running, [&](BoxSession& done) {
     const std::string label = RoomLabel(rooms, done.port());
@@ -154,7 +183,8 @@ int Backup(const QStringList& args) {
     saved.push_back(path);
     std::string note;
     if (done.damaged_answers() > 0) {
-      note = ", " + std::to_string(done.damaged_answers()) + " damaged answer(s) asked again";
+      note = ", " + CountText(done.damaged_answers(), "damaged answer", "damaged answers") +
+             " asked again";
     }
     Err("backup " + label + ": box " + done.link().device_id() + " saved to " + path +
         ", download " + Seconds(done.download_ms()) + ", in all " + Seconds(done.total_ms()) +
@@ -172,13 +202,15 @@ int Restore(const QStringList& args) {
       "Checks the whole mode FILE first (a damaged file, or one holding a value outside its "
       "parameter's range, sends nothing), then sends it to every box given with --port, reads "
       "each box back and compares. Succeeds only when every box holds exactly the file's values; "
-      "otherwise lists what differs (page, parameter, file, box). Ctrl+C stops sending and names "
-      "the boxes that hold part of the file.");
+      "otherwise lists on standard output what differs (port, page, parameter, file, box, "
+      "separated by tabs). Ctrl+C stops sending and names the boxes that hold part of the file. "
+      "On a terminal, a progress line per box as it downloads, uploads and reads back.");
   const QCommandLineOption port = PortOption();
   const QCommandLineOption record = RecordOption();
   const QCommandLineOption venue = VenueOption();
   const QCommandLineOption room = RoomOption();
-  command.parser().addOptions({port, record, venue, room});
+  const QCommandLineOption header = HeaderOption();
+  command.parser().addOptions({port, record, venue, room, header});
   command.parser().addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A mode file."));
   if (auto exit = command.Parse(args)) return *exit;
   const std::vector<std::string> positional = command.Positional();
@@ -194,9 +226,10 @@ int Restore(const QStringList& args) {
   if (!check) return kExitError;
   const std::vector<std::string> out_of_range = OutOfRange(check->entries);
   if (!out_of_range.empty()) {
-    Err("karaoke-ctl restore: " + positional.front() + ": " + std::to_string(out_of_range.size()) +
-        " value(s) outside their parameter's range, nothing sent (page, parameter, value, "
-        "range):\n");
+    Err("karaoke-ctl restore: " + positional.front() + ": " +
+        CountText(out_of_range.size(), "value", "values") + " outside " +
+        std::string(NounFor(out_of_range.size(), "its", "their")) +
+        " parameter's range, nothing sent (page, parameter, value, range):\n");
     for (const std::string& line : out_of_range) Err(line + "\n");
     return kExitError;
   }
@@ -221,6 +254,8 @@ int Restore(const QStringList& args) {
         for (BoxSession* session : running) session->Interrupt();
       },
       kExitDiffers);
+  if (command.parser().isSet(header)) Out(kRestoreHeader);
+  ShowProgress("restore", rooms, running);
   for (BoxSession* session : running) session->StartRestore(check->entries);
   RunSessions(running, [&](BoxSession& done) {
     if (!done.ok()) {
@@ -249,9 +284,9 @@ int Restore(const QStringList& args) {
       return;
     }
     failed.push_back(done.port());
-    Err("restore " + RoomLabel(rooms, done.port()) +
-        ": NOT VERIFIED: " + std::to_string(differences.size()) +
-        " parameter(s) differ from the file (page, parameter, file, box):\n");
+    Err("restore " + RoomLabel(rooms, done.port()) + ": NOT VERIFIED: " +
+        CountText(differences.size(), "parameter differs", "parameters differ") +
+        " from the file (page, parameter, file, box):\n");
     std::string lines;
     for (const Difference& d : differences) {
       lines += done.port() + '\t' + FormatDifferences({d});
@@ -260,7 +295,8 @@ int Restore(const QStringList& args) {
   });
   Summary("restore", "verified", running, std::nullopt, wall.elapsed(), failed);
   if (!partial.empty()) {
-    std::string line = "restore: these boxes now hold part of the file:";
+    std::string line = partial.size() == 1 ? "restore: this box now holds part of the file:"
+                                           : "restore: these boxes now hold part of the file:";
     for (std::size_t i = 0; i < partial.size(); ++i) line += (i == 0 ? " " : ", ") + partial[i];
     Err(line + "\n");
   }

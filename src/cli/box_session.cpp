@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "cli/local_files.h"
+#include "cli/output_format.h"
 #include "link/frames.h"
 #include "link/qt/diagnostic_log.h"
 #include "link/qt/link_timers.h"
@@ -58,16 +59,14 @@ void BoxSession::Interrupt() {
 std::string BoxSession::WithChecksumNote(std::string why) const {
   const int damaged = driver_->link().checksum_errors();
   if (damaged > 0) {
-    why += "; " + std::to_string(damaged) + " answer(s) failed their checksum (a noisy line?)";
+    why += "; " + CountText(damaged, "answer", "answers") +
+           (damaged == 1 ? " failed its checksum" : " failed their checksum") + " (a noisy line?)";
   }
   return why;
 }
 
 void BoxSession::SetTimers(bool scan, bool transfer, bool hold) {
-  if (transfer && phase_ == Phase::kScanning) {
-    phase_ = Phase::kDownloading;
-    phase_start_ms_ = clock_.elapsed();
-  }
+  if (transfer && phase_ == Phase::kScanning) EnterPhase(Phase::kDownloading, clock_.elapsed());
   (void)scan;
   (void)hold;
 }
@@ -172,8 +171,7 @@ void BoxSession::TransferFinished() {
                                 " missing) and the file does not hold it"));
         return;
       }
-      phase_ = Phase::kUploading;
-      phase_start_ms_ = now;
+      EnterPhase(Phase::kUploading, now);
       if (!driver_->link().StartUpload()) {
         Finish("the box was not ready");
         return;
@@ -184,8 +182,7 @@ void BoxSession::TransferFinished() {
       upload_complete_ = true;
       // Whatever the box does not send back must not pass for a match.
       MarkUnread(store_, false);
-      phase_ = Phase::kReadingBack;
-      phase_start_ms_ = now;
+      EnterPhase(Phase::kReadingBack, now);
       driver_->link().Reload();
       return;
     case Phase::kReadingBack: {
@@ -200,6 +197,12 @@ void BoxSession::TransferFinished() {
     default:
       return;
   }
+}
+
+void BoxSession::EnterPhase(Phase phase, qint64 now) {
+  phase_ = phase;
+  phase_start_ms_ = now;
+  if (progress_) progress_(*this);
 }
 
 void BoxSession::Finish(std::string failure) {

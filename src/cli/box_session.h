@@ -43,6 +43,9 @@ class BoxSession : public QObject, public LinkHost {
 
   // Called once when the session has ended, well or not.
   void SetFinished(std::function<void(BoxSession&)> finished) { finished_ = std::move(finished); }
+  // Called each time the session moves on to a transfer (downloading, uploading, reading back),
+  // for a progress line.
+  void SetProgress(std::function<void(BoxSession&)> progress) { progress_ = std::move(progress); }
 
   // A download of everything the box holds (blocks 0..8 and the system items).
   void StartDownload();
@@ -57,6 +60,7 @@ class BoxSession : public QObject, public LinkHost {
   void Interrupt();
 
   const std::string& port() const { return port_name_; }
+  Phase phase() const { return phase_; }
   // Upload blocks sent so far; 0 before the upload began. Once it is above 0 and the read-back
   // has not verified it, the box holds part of the file (all of it after block 8).
   int blocks_sent() const { return driver_->link().upload_blocks_sent(); }
@@ -90,6 +94,7 @@ class BoxSession : public QObject, public LinkHost {
   void Begin();
   void TransferFinished();
   void Finish(std::string failure);
+  void EnterPhase(Phase phase, qint64 now);
   // Why the link failed, with what it saw of damaged answers.
   std::string WithChecksumNote(std::string why) const;
 
@@ -97,6 +102,7 @@ class BoxSession : public QObject, public LinkHost {
   ParameterStore store_;
   std::unique_ptr<LinkDriver> driver_;
   std::function<void(BoxSession&)> finished_;
+  std::function<void(BoxSession&)> progress_;
   Phase phase_ = Phase::kIdle;
   bool restore_ = false;
   std::vector<ModeEntry> entries_;

@@ -1,5 +1,7 @@
 #include "cli/command_support.h"
 
+#include <unistd.h>
+
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QTimer>
@@ -8,6 +10,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "cli/output_format.h"
 #include "link/port_address.h"
 #include "link/port_names.h"
 
@@ -47,6 +50,8 @@ std::string Seconds(qint64 ms) {
   return text;
 }
 
+bool ErrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 Command::Command(const char* name, const char* description) : name_(name) {
   parser_.setApplicationDescription(QString::fromUtf8(description));
   // Qt's own help option would offer --help-all and Qt's options, which karaoke-ctl does not
@@ -56,6 +61,12 @@ Command::Command(const char* name, const char* description) : name_(name) {
   QCommandLineOption help_all(QStringLiteral("help-all"));
   help_all.setFlags(QCommandLineOption::HiddenFromHelp);
   parser_.addOption(help_all);
+  // Every command takes --log; RunCommandLine takes it out before the command reads its own
+  // options, and it is here so that the command's help lists it.
+  parser_.addOption(QCommandLineOption(
+      QStringLiteral("log"),
+      QStringLiteral("Write the link's diagnostic log to FILE, each line with its time."),
+      QStringLiteral("FILE")));
 }
 
 std::optional<int> Command::Parse(const QStringList& args) {
@@ -85,6 +96,14 @@ std::optional<int> Command::CheckPorts(const std::vector<std::string>& names) {
     PortAddress address;
     std::string error;
     if (!ParsePortAddress(name, &address, &error)) return Usage("port " + name + ": " + error);
+  }
+  return std::nullopt;
+}
+
+std::optional<int> Command::CheckJsonOrHeader(const QCommandLineOption& json,
+                                              const QCommandLineOption& header) {
+  if (parser_.isSet(json) && parser_.isSet(header)) {
+    return Usage("--header is for the tab-separated output, not for --json");
   }
   return std::nullopt;
 }
@@ -164,6 +183,16 @@ std::string RoomOf(const std::vector<VenueRoom>& rooms, const std::string& port)
 std::string RoomLabel(const std::vector<VenueRoom>& rooms, const std::string& port) {
   const std::string room = RoomOf(rooms, port);
   return room.empty() ? port : room + " (" + port + ")";
+}
+
+QCommandLineOption JsonOption() {
+  return QCommandLineOption(QStringLiteral("json"), QStringLiteral("Print JSON instead."));
+}
+
+QCommandLineOption HeaderOption() {
+  return QCommandLineOption(QStringLiteral("header"),
+                            QStringLiteral("Begin the tab-separated output with a line of the "
+                                           "column names."));
 }
 
 QCommandLineOption PortOption() {
@@ -254,7 +283,7 @@ void Summary(const std::string& command, const std::string& verb,
   }
   const std::size_t succeeded = done.value_or(boxes.size() - failed_ports.size());
   std::string line = command + ": " + std::to_string(succeeded) + " of " +
-                     std::to_string(boxes.size()) + " box(es) " + verb + " in " +
+                     CountText(boxes.size(), "box", "boxes") + " " + verb + " in " +
                      Seconds(elapsed_ms);
   for (std::size_t i = 0; i < failed_ports.size(); ++i) {
     line += (i == 0 ? "; failed: " : ", ") + failed_ports[i];

@@ -27,6 +27,9 @@ void Out(const std::string& text);
 void Err(const std::string& text);
 std::string OutError();
 std::string Seconds(qint64 ms);
+// Whether standard error is a terminal: a person watches, and progress lines are for them. A
+// script's log (standard error to a file or a pipe) gets the results alone.
+bool ErrIsTerminal();
 
 // A parser for one subcommand, with --help and the description that heads its help.
 class Command {
@@ -43,6 +46,10 @@ class Command {
   // nullopt when every name is a port the program can use; otherwise the usage error naming the
   // first address that is malformed and why.
   std::optional<int> CheckPorts(const std::vector<std::string>& names);
+  // A usage error when both --json and --header were given (the header is for the
+  // tab-separated output); nullopt otherwise.
+  std::optional<int> CheckJsonOrHeader(const QCommandLineOption& json,
+                                       const QCommandLineOption& header);
 
  private:
   std::string name_;
@@ -53,6 +60,8 @@ QCommandLineOption PortOption();
 QCommandLineOption RecordOption();
 QCommandLineOption VenueOption();
 QCommandLineOption RoomOption();
+QCommandLineOption JsonOption();
+QCommandLineOption HeaderOption();
 
 // The rooms a command serves: with --venue FILE every room of the file, or the rooms named with
 // --room (which needs --venue). `need_room`: a venue must be narrowed to named rooms (restore).

@@ -1,7 +1,5 @@
 #include "cli/commands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -28,22 +26,30 @@ const char kOverview[] =
     "\n"
     "Commands:\n"
     "  ports [--port NAME]...        the serial ports it would probe\n"
-    "  status --venue FILE [--room NAME]... [--json]\n"
+    "  status --venue FILE [--room NAME]... [--json | --header]\n"
     "                                every room's box at a glance (probe and identity only)\n"
     "  backup [--port NAME]... [--venue FILE [--room NAME]...] [-o DIR]\n"
     "                                save every box's mode to DIR, one file per box\n"
-    "  restore --port NAME... FILE   send a mode file to boxes, read them back and compare\n"
-    "  restore --venue FILE --room NAME... FILE\n"
+    "  restore --port NAME... [--header] FILE\n"
+    "                                send a mode file to boxes, read them back and compare\n"
+    "  restore --venue FILE --room NAME... [--header] FILE\n"
     "                                the same for rooms of a venue (named, never all at once)\n"
-    "  diff A B                      differences of two modes (file, port:NAME or room:NAME)\n"
-    "  show SOURCE [--json]          every parameter of a file, port:NAME or room:NAME\n"
-    "  decode RECORDING              a line recording, frame by frame\n"
+    "  diff A B [--json | --header]  differences of two modes (file, port:NAME or room:NAME)\n"
+    "  show SOURCE [--json | --header]\n"
+    "                                every parameter of a file, port:NAME or room:NAME\n"
+    "  decode RECORDING [--json]     a line recording, frame by frame\n"
     "\n"
     "A port NAME is a serial port (/dev/ttyUSB0) or a serial device server on the network:\n"
     "  tcp://HOST:PORT               raw TCP (the line's settings are made on the server)\n"
     "  rfc2217://HOST:PORT           Telnet with COM Port Control (sets 57600 8N1 itself)\n"
     "HOST is a name or an IP address; an IPv6 address goes in brackets ([::1]).\n"
     "room:NAME is a room of the venue file given with --venue FILE.\n"
+    "\n"
+    "Output: tab-separated text on standard output, or with\n"
+    "  --json                        JSON (status, show, diff, decode)\n"
+    "  --header                      a first line of column names (status, show, diff, restore)\n"
+    "Messages go to standard error; on a terminal backup and restore add a progress line per\n"
+    "box as each one connects, downloads, uploads and reads back.\n"
     "\n"
     "Every command also takes:\n"
     "  --log FILE                    write the link's diagnostic log to FILE, each line with its\n"
@@ -120,8 +126,8 @@ bool DownloadSides(const std::string& command, std::vector<Side*> sides, LineRec
   }
   const std::vector<BoxSession*>& running = sessions.running;
   if (running.empty()) return true;
-  const bool progress = ::isatty(STDERR_FILENO) == 1;
-  if (progress) Err(command + ": " + std::to_string(running.size()) + " port(s)\n");
+  const bool progress = ErrIsTerminal();
+  if (progress) Err(command + ": " + CountText(running.size(), "port", "ports") + "\n");
   for (BoxSession* session : running) session->StartDownload();
   RunSessions(running, [&](BoxSession& done) {
     if (!done.ok()) {
@@ -165,15 +171,19 @@ int DiffCommand(const QStringList& args) {
       "Prints every parameter that differs between A and B, one per line: page, parameter name, "
       "A's text, B's text (the texts the editor shows), separated by tabs. Each side is a mode "
       "file, port:NAME or room:NAME (a box, downloaded as the editor does; room:NAME with "
-      "--venue FILE). Exit 1 when anything differs.");
+      "--venue FILE). When nothing differs it says \"no differences\" (with --header: the "
+      "header alone; with --json: an empty list). Exit 1 when anything differs.");
+  const QCommandLineOption json = JsonOption();
+  const QCommandLineOption header = HeaderOption();
   const QCommandLineOption record = RecordOption();
   const QCommandLineOption venue = VenueOption();
-  command.parser().addOptions({record, venue});
+  command.parser().addOptions({json, header, record, venue});
   command.parser().addPositionalArgument(QStringLiteral("A"),
                                          QStringLiteral("FILE, port:NAME or room:NAME"));
   command.parser().addPositionalArgument(QStringLiteral("B"),
                                          QStringLiteral("FILE, port:NAME or room:NAME"));
   if (auto exit = command.Parse(args)) return *exit;
+  if (auto exit = command.CheckJsonOrHeader(json, header)) return *exit;
   const std::vector<std::string> given = command.Positional();
   if (given.size() != 2) return command.Usage("give two sides, A and B");
   std::vector<std::string> positional = given;
@@ -192,7 +202,13 @@ int DiffCommand(const QStringList& args) {
   // System items travel with a download only; mode files do not carry them.
   const bool with_system = !a->port.empty() && !b->port.empty();
   const std::vector<Difference> differences = Diff(a->store, b->store, with_system);
-  Out(FormatDifferences(differences));
+  if (command.parser().isSet(json)) {
+    Out(FormatDifferencesJson(differences, a->source, b->source));
+  } else if (command.parser().isSet(header)) {
+    Out(kDiffHeader + FormatDifferences(differences));
+  } else {
+    Out(differences.empty() ? std::string(kNoDifferences) : FormatDifferences(differences));
+  }
   return differences.empty() ? kExitDone : kExitDiffers;
 }
 
@@ -201,13 +217,15 @@ int Show(const QStringList& args) {
                   "Prints every parameter of a mode file or of a box (port:NAME, or room:NAME of "
                   "the venue file given with --venue): page, parameter name, raw value and the "
                   "text the editor shows, separated by tabs.");
-  const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON instead."));
+  const QCommandLineOption json = JsonOption();
+  const QCommandLineOption header = HeaderOption();
   const QCommandLineOption record = RecordOption();
   const QCommandLineOption venue = VenueOption();
-  command.parser().addOptions({json, record, venue});
+  command.parser().addOptions({json, header, record, venue});
   command.parser().addPositionalArgument(QStringLiteral("SOURCE"),
                                          QStringLiteral("FILE, port:NAME or room:NAME"));
   if (auto exit = command.Parse(args)) return *exit;
+  if (auto exit = command.CheckJsonOrHeader(json, header)) return *exit;
   const std::vector<std::string> given = command.Positional();
   if (given.size() != 1) return command.Usage("give one FILE, port:NAME or room:NAME");
   std::vector<std::string> positional = given;
@@ -222,15 +240,21 @@ int Show(const QStringList& args) {
   if (!recording.Close()) return kExitError;
   if (!downloaded) return kExitDiffers;
   const bool with_system = !side->port.empty();
-  Out(command.parser().isSet(json) ? FormatShowJson(side->store, with_system, side->source)
-                                   : FormatShow(side->store, with_system));
+  if (command.parser().isSet(json)) {
+    Out(FormatShowJson(side->store, with_system, side->source));
+  } else {
+    Out((command.parser().isSet(header) ? kShowHeader : "") + FormatShow(side->store, with_system));
+  }
   return kExitDone;
 }
 
 int Decode(const QStringList& args) {
   Command command("decode",
                   "Prints a line recording (--record of karaoke-ctl or the editor) frame by "
-                  "frame: direction, time, port, bytes in hexadecimal and their meaning.");
+                  "frame: direction, time, port, bytes in hexadecimal and their meaning. With "
+                  "--json, a JSON document of the same facts, one object a line.");
+  const QCommandLineOption json = JsonOption();
+  command.parser().addOption(json);
   command.parser().addPositionalArgument(QStringLiteral("RECORDING"),
                                          QStringLiteral("A recording file."));
   if (auto exit = command.Parse(args)) return *exit;
@@ -247,6 +271,8 @@ int Decode(const QStringList& args) {
     Err("karaoke-ctl decode: cannot read " + path + "\n");
     return kExitError;
   }
+  const bool as_json = command.parser().isSet(json);
+  std::vector<JsonObject> frames;
   std::string line;
   int number = 0;
   int decoded = 0;
@@ -262,18 +288,30 @@ int Decode(const QStringList& args) {
       continue;
     }
     ++decoded;
-    Out(DecodeLine(*recorded) + "\n");
+    if (as_json) {
+      frames.push_back(DecodeJson(*recorded));
+    } else {
+      Out(DecodeLine(*recorded) + "\n");
+    }
   }
   if (in.bad()) {
     Err("karaoke-ctl decode: " + path + ": cannot be read\n");
     return kExitError;
   }
+  // A file that is no recording at all gives no document; one with a few stray lines gives
+  // what it holds, and says which lines it left out.
+  if (as_json && (decoded > 0 || unreadable == 0)) {
+    Out(JsonDocument(JsonObject().Text("recording", path), "frames", frames));
+  }
   if (unreadable == 0) return kExitDone;
   if (decoded == 0) {
     Err("karaoke-ctl decode: " + path + " is not a line recording\n");
   } else {
-    Err("karaoke-ctl decode: " + path + ": " + std::to_string(unreadable) +
-        " line(s) are not recording lines, the first is line " + std::to_string(first_unreadable) +
+    Err("karaoke-ctl decode: " + path + ": " +
+        (unreadable == 1
+             ? "line " + std::to_string(first_unreadable) + " is not a recording line"
+             : std::to_string(unreadable) + " lines are not recording lines, the first is line " +
+                   std::to_string(first_unreadable)) +
         "\n");
   }
   return kExitError;

@@ -54,7 +54,7 @@ std::string SentMeaning(const std::vector<uint8_t>& f, uint8_t access, int id,
       return "read device identity";
     case kWriteBlockId:
       return "write block " + std::to_string(payload_size > 0 ? f[6] : 0) + ", " +
-             std::to_string(payload_size >= 2 ? (payload_size - 2) / 2 : 0) + " values";
+             CountText(payload_size >= 2 ? (payload_size - 2) / 2 : 0, "value", "values");
     default:
       break;
   }
@@ -99,7 +99,7 @@ std::string ReceivedMeaning(const std::vector<uint8_t>& f, int id, std::size_t p
   const int index = IndexOf(id);
   if (block < kAudioBlocks) {
     return "block " + std::to_string(block) + " data from slot " + std::to_string(index) + ", " +
-           std::to_string(payload_size / 2) + " values";
+           CountText(payload_size / 2, "value", "values");
   }
   switch (index) {
     case kReadModeNameId & 0xFF: {
@@ -181,6 +181,17 @@ std::string DecodeLine(const RecordedLine& line) {
                     line.time + "  " + line.port + "  ";
   if (line.direction.empty()) return out + line.note;
   return out + HexBytes(line.bytes) + "  " + DescribeFrame(line.bytes, line.direction == "TX");
+}
+
+JsonObject DecodeJson(const RecordedLine& line) {
+  JsonObject object;
+  object.Text("time", line.time).Text("port", line.port);
+  if (line.direction.empty()) {
+    return object.Text("direction", "note").Text("bytes", "").Text("meaning", line.note);
+  }
+  return object.Text("direction", line.direction)
+      .Text("bytes", HexBytes(line.bytes))
+      .Text("meaning", DescribeFrame(line.bytes, line.direction == "TX"));
 }
 
 }  // namespace kc::cli

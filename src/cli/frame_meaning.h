@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/output_format.h"
+
 namespace kc::cli {
 
 // One line of a recording: "<time> <port> TX|RX <hex bytes>" or "<time> <port> <note>".
@@ -29,5 +31,8 @@ std::string DescribeFrame(const std::vector<uint8_t>& bytes, bool sent);
 
 // The decode output of one line: direction, time, port, hex and meaning.
 std::string DecodeLine(const RecordedLine& line);
+// The same for decode --json: time (seconds, as recorded), port, direction ("TX", "RX" or
+// "note"), bytes in hexadecimal (empty for a note) and meaning (a note's word).
+JsonObject DecodeJson(const RecordedLine& line);
 
 }  // namespace kc::cli

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace kc::cli {
@@ -83,14 +84,26 @@ bool WriteAll(int fd, std::string_view data) {
 
 constexpr std::size_t kStreamBufferBytes = 1 << 16;
 
-// A new, empty file named path + ".XXXXXX" in the same folder; -1 when none could be made.
+// A new, empty file named path + "." and six random letters in the same folder; -1 when none
+// could be made. It is made with the permissions the user's umask leaves of rw-rw-rw- (mkstemp
+// would make it rw------- whatever the umask), so the renamed file has them too.
 int MakeTemporary(const std::string& path, std::string* temp) {
-  std::vector<char> name(path.begin(), path.end());
-  for (char c : std::string_view(".XXXXXX")) name.push_back(c);
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd >= 0) *temp = name.data();
-  return fd;
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = path + ".";
+    for (int i = 0; i < 6; ++i) name += kLetters[pick(random)];
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      *temp = name;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 }  // namespace
@@ -150,6 +163,21 @@ std::string FileProblem(const std::string& path) {
   return {};
 }
 
+std::string NotASerialPort(const std::string& port) {
+  struct stat info {};
+  if (::stat(port.c_str(), &info) != 0) return {};
+  if (S_ISDIR(info.st_mode)) return "it is a folder, not a serial port";
+  if (!S_ISCHR(info.st_mode)) return "it is not a serial port";
+  // A device that is no terminal (/dev/null, a sound card) takes none of a line's settings; the
+  // system's words for that ("Inappropriate ioctl for device") tell a user nothing. Opening it
+  // without waiting and without making it the controlling terminal changes nothing on a port.
+  const int fd = ::open(port.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {};
+  const bool terminal = ::isatty(fd) == 1;
+  ::close(fd);
+  return terminal ? std::string() : "it is not a serial port";
+}
+
 std::string PortOpenProblem(const std::string& port, QSerialPort::SerialPortError error,
                             const std::string& error_text) {
   struct stat info {};
@@ -157,8 +185,9 @@ std::string PortOpenProblem(const std::string& port, QSerialPort::SerialPortErro
     if (errno == EACCES) return "cannot open the port: permission denied";
     return "cannot open the port: no such port (is the cable plugged in?)";
   }
-  if (S_ISDIR(info.st_mode)) return "cannot open the port: it is a folder, not a serial port";
-  if (!S_ISCHR(info.st_mode)) return "cannot open the port: it is not a serial port";
+  if (const std::string not_a_port = NotASerialPort(port); !not_a_port.empty()) {
+    return "cannot open the port: " + not_a_port;
+  }
   if (::access(port.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
     return "cannot open the port: permission denied (the user may need to be in the group "
            "'dialout': sudo usermod -aG dialout \"$USER\", then log in again)";

@@ -9,7 +9,8 @@
 // Every file is written beside its final name and renamed into place only once it is complete:
 // a full disk, a file-size limit (RLIMIT_FSIZE; main ignores SIGXFSZ, so such a write fails with
 // EFBIG like any other) or an interrupted run leaves no half file, and an earlier file stays as
-// it was.
+// it was. Files get the permissions the user's umask gives, as any program's new files do
+// (rw-r--r-- under umask 022, rw------- under 077).
 #pragma once
 
 #include <QSerialPort>
@@ -32,6 +33,10 @@ QStringList ArgumentsFromArgv(int argc, char** argv);
 // What stops `path` being read as a file: "no such file", "is a folder", "is not a regular
 // file", "permission denied"; empty when it is a readable regular file.
 std::string FileProblem(const std::string& path);
+
+// What a path that names no serial port is instead ("it is not a serial port", "it is a folder,
+// not a serial port"); empty for a terminal device or a path that does not exist.
+std::string NotASerialPort(const std::string& port);
 
 // Why a serial port could not be opened, from the port's own error and what the path is.
 std::string PortOpenProblem(const std::string& port, QSerialPort::SerialPortError error,

@@ -1,7 +1,5 @@
 #include "cli/mode_output.h"
 
-#include <cstdio>
-
 #include "model/mode_compare.h"
 
 namespace kc::cli {
@@ -15,6 +13,33 @@ std::string EscapeTabs(std::string text) {
 }
 
 std::string Page(const std::string& tab, const std::string& english) { return tab + " " + english; }
+
+// How JSON names a parameter row. The control's name alone: a program reading this tells the
+// two Q fields by their label.
+JsonObject RowJson(const ViewRow& row) {
+  JsonObject object;
+  object.Text("page", row.tab)
+      .Text("page_english", row.page)
+      .Text("name", row.info->name)
+      .Text("label", row.info->label)
+      .Number("block", row.row)
+      .Number("index", row.info->index)
+      .Number("slot", row.slot);
+  return object;
+}
+
+// A slot no control shows: no label and no parameter index.
+JsonObject SlotJson(int block, int slot) {
+  JsonObject object;
+  object.Text("page", BlockTabCaption(block))
+      .Text("page_english", BlockPageName(block))
+      .Text("name", SlotNameText(block, slot))
+      .Text("label", "")
+      .Number("block", block)
+      .Null("index")
+      .Number("slot", slot);
+  return object;
+}
 
 }  // namespace
 
@@ -54,11 +79,12 @@ std::vector<Difference> Diff(const ParameterStore& a, const ParameterStore& b, b
   std::vector<Difference> out;
   out.reserve(comparison.rows.size() + comparison.unshown.size());
   for (const ViewRow* row : comparison.rows) {
-    out.push_back({PageText(*row), NameText(*row), ValueText(*row, a), ValueText(*row, b)});
+    out.push_back({PageText(*row), NameText(*row), ValueText(*row, a), ValueText(*row, b),
+                   RowJson(*row), RowValue(*row, a), RowValue(*row, b)});
   }
   for (const SlotDifference& d : comparison.unshown) {
     out.push_back({SlotPageText(d.block), SlotNameText(d.block, d.slot), std::to_string(d.a),
-                   std::to_string(d.b)});
+                   std::to_string(d.b), SlotJson(d.block, d.slot), d.a, d.b});
   }
   return out;
 }
@@ -72,6 +98,19 @@ std::string FormatDifferences(const std::vector<Difference>& differences) {
   return out;
 }
 
+std::string FormatDifferencesJson(const std::vector<Difference>& differences,
+                                  const std::string& a_source, const std::string& b_source) {
+  std::vector<JsonObject> items;
+  for (const Difference& d : differences) {
+    items.push_back(JsonObject(d.where)
+                        .Number("a_raw", d.a_raw)
+                        .Text("a_text", d.a)
+                        .Number("b_raw", d.b_raw)
+                        .Text("b_text", d.b));
+  }
+  return JsonDocument(JsonObject().Text("a", a_source).Text("b", b_source), "differences", items);
+}
+
 std::string FormatShow(const ParameterStore& store, bool with_system) {
   std::string out;
   for (const ViewRow& row : ViewRows(with_system)) {
@@ -81,42 +120,14 @@ std::string FormatShow(const ParameterStore& store, bool with_system) {
   return out;
 }
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
-      out += escaped;
-    } else {
-      out += c;  // UTF-8 passes as it is
-    }
-  }
-  return out + "\"";
-}
-
 std::string FormatShowJson(const ParameterStore& store, bool with_system,
                            const std::string& source) {
-  std::string out = "{\n  \"source\": " + JsonString(source) + ",\n  \"parameters\": [";
-  bool first = true;
+  std::vector<JsonObject> items;
   for (const ViewRow& row : ViewRows(with_system)) {
-    out += first ? "\n" : ",\n";
-    first = false;
-    // The control's name alone: a program reading this tells the two Q fields by their label.
-    out += "    {\"page\": " + JsonString(row.tab) + ", \"page_english\": " + JsonString(row.page) +
-           ", \"name\": " + JsonString(row.info->name) +
-           ", \"label\": " + JsonString(row.info->label) +
-           ", \"block\": " + std::to_string(row.row) +
-           ", \"index\": " + std::to_string(row.info->index) +
-           ", \"slot\": " + std::to_string(row.slot) +
-           ", \"raw\": " + std::to_string(RowValue(row, store)) +
-           ", \"text\": " + JsonString(ValueText(row, store)) + "}";
+    items.push_back(
+        RowJson(row).Number("raw", RowValue(row, store)).Text("text", ValueText(row, store)));
   }
-  return out + "\n  ]\n}\n";
+  return JsonDocument(JsonObject().Text("source", source), "parameters", items);
 }
 
 }  // namespace kc::cli

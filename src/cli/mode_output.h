@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_format.h"
 #include "model/mode_view.h"
 #include "model/parameter_store.h"
 
@@ -29,6 +30,11 @@ struct Difference {
   std::string name;
   std::string a;
   std::string b;
+  // The parameter as show --json names it (page, page_english, name, label, block, index, slot)
+  // and the two raw values.
+  JsonObject where;
+  int32_t a_raw = 0;
+  int32_t b_raw = 0;
 };
 
 // The comparison of two device images (CompareModes) as texts: parameter rows first, then the
@@ -38,13 +44,21 @@ std::vector<Difference> Diff(const ParameterStore& a, const ParameterStore& b, b
 
 // "page<TAB>name<TAB>A<TAB>B" lines.
 std::string FormatDifferences(const std::vector<Difference>& differences);
+// A JSON document naming the two sides, with each difference's parameter as show --json names
+// it, its raw values and texts.
+std::string FormatDifferencesJson(const std::vector<Difference>& differences,
+                                  const std::string& a_source, const std::string& b_source);
 
 // "page<TAB>name<TAB>raw<TAB>text" lines, or a JSON document with the same facts per parameter.
 std::string FormatShow(const ParameterStore& store, bool with_system);
 std::string FormatShowJson(const ParameterStore& store, bool with_system,
                            const std::string& source);
 
-// A JSON string literal of UTF-8 text.
-std::string JsonString(const std::string& text);
+// The column names of the tab-separated output, for --header.
+inline constexpr char kShowHeader[] = "page\tparameter\traw\ttext\n";
+inline constexpr char kDiffHeader[] = "page\tparameter\tA\tB\n";
+inline constexpr char kRestoreHeader[] = "port\tpage\tparameter\tfile\tbox\n";
+// What diff prints when the two sides hold the same values.
+inline constexpr char kNoDifferences[] = "no differences\n";
 
 }  // namespace kc::cli

@@ -6,8 +6,10 @@
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
-#include "cli/mode_output.h"
+#include "cli/local_files.h"
+#include "cli/output_format.h"
 #include "cli/signal_watch.h"
+#include "link/port_address.h"
 #include "link/qt/box_probe.h"
 
 namespace kc::cli {
@@ -22,9 +24,11 @@ int Status(const QStringList& args) {
   const QCommandLineOption venue = VenueOption();
   const QCommandLineOption room = RoomOption();
   const QCommandLineOption port = PortOption();
-  const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON instead."));
-  command.parser().addOptions({venue, room, port, json});
+  const QCommandLineOption json = JsonOption();
+  const QCommandLineOption header = HeaderOption();
+  command.parser().addOptions({venue, room, port, json, header});
   if (auto exit = command.Parse(args)) return *exit;
+  if (auto exit = command.CheckJsonOrHeader(json, header)) return *exit;
   if (!command.parser().positionalArguments().isEmpty()) {
     return command.Usage("unexpected argument " + command.Positional().front());
   }
@@ -57,28 +61,42 @@ int Status(const QStringList& args) {
   if (left > 0) loop.exec();
 
   bool all_ok = true;
-  std::string text = command.parser().isSet(json) ? "[" : "";
+  const bool as_json = command.parser().isSet(json);
+  std::string text = command.parser().isSet(header) ? "room\tport\tstate\tidentity\tms\n" : "";
+  std::vector<JsonObject> objects;
   for (std::size_t i = 0; i < rooms.size(); ++i) {
     const BoxProbe& probe = *probes[i];
     const std::string state = probe.done() ? RoomStateText(probe.state()) : "interrupted";
     const std::string ms = probe.ms() >= 0 ? std::to_string(probe.ms()) : std::string();
     all_ok = all_ok && probe.done() && probe.state() == RoomState::kOk;
-    if (command.parser().isSet(json)) {
-      text += std::string(i == 0 ? "\n" : ",\n") + "  {\"room\": " + JsonString(rooms[i].name) +
-              ", \"port\": " + JsonString(rooms[i].port) + ", \"state\": " + JsonString(state) +
-              ", \"identity\": " + JsonString(probe.identity()) +
-              ", \"ms\": " + (ms.empty() ? std::string("null") : ms) + "}";
+    if (as_json) {
+      JsonObject& object = objects.emplace_back();
+      object.Text("room", rooms[i].name)
+          .Text("port", rooms[i].port)
+          .Text("state", state)
+          .Text("identity", probe.identity());
+      if (probe.ms() >= 0) {
+        object.Number("ms", probe.ms());
+      } else {
+        object.Null("ms");
+      }
     } else {
       text += rooms[i].name + '\t' + rooms[i].port + '\t' + state + '\t' + probe.identity() + '\t' +
               ms + '\n';
     }
     if (probe.done() && !probe.detail().empty()) {
-      Err("status " + rooms[i].name + " (" + rooms[i].port + "): " + state + ": " + probe.detail() +
-          "\n");
+      // A path that names no serial port (a file, /dev/null) is said so, not in the words of
+      // the line settings the system refused.
+      std::string detail = probe.detail();
+      if (probe.state() == RoomState::kUnreachable && !IsNetworkPortName(rooms[i].port)) {
+        if (std::string not_a_port = NotASerialPort(rooms[i].port); !not_a_port.empty()) {
+          detail = std::move(not_a_port);
+        }
+      }
+      Err("status " + rooms[i].name + " (" + rooms[i].port + "): " + state + ": " + detail + "\n");
     }
   }
-  if (command.parser().isSet(json)) text += "\n]\n";
-  Out(text);
+  Out(as_json ? JsonList(objects, 0) + "\n" : text);
   return all_ok ? kExitDone : kExitDiffers;
 }
 
