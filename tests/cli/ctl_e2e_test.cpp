@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
 #include <algorithm>
 #include <functional>
 #include <QProcess>
@@ -98,7 +99,8 @@ TEST_F(CtlE2e, BackupOfThreeBoxesAtOnceWritesTwoFilesAndNamesTheSilentOne) {
   EXPECT_NE(run.err.find("backup " + silent.path() + ": FAILED: no answer to the probe"),
             std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("2 of 3 box(es) saved"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("backup: 3 ports\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("2 of 3 boxes saved"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("failed: " + silent.path()), std::string::npos) << run.err;
   std::printf("backup of three boxes at once (one silent): %lld ms wall\n",
               static_cast<long long>(run.wall_ms));
@@ -121,7 +123,7 @@ TEST_F(CtlE2e, DiffOfABoxAgainstItsBackupAndAfterOneEdit) {
 
   const CtlRun same = Ctl({"diff", QString::fromStdString(file), "port:" + Port(box)});
   EXPECT_EQ(same.exit_code, 0) << same.err;
-  EXPECT_EQ(same.out, "");
+  EXPECT_EQ(same.out, "no differences\n");
 
   // One edit on the box: the echo delay, sent as a restore of the backup with that one change.
   ModeFileCheck check = CheckModeText(Read(file));
@@ -167,7 +169,7 @@ TEST_F(CtlE2e, RestoreOfADifferentModeIsReadBackAndMatches) {
 
   const CtlRun after = Ctl({"diff", Q(file), "port:" + Port(box)});
   EXPECT_EQ(after.exit_code, 0) << after.out;
-  EXPECT_EQ(after.out, "");
+  EXPECT_EQ(after.out, "no differences\n");
 }
 
 TEST_F(CtlE2e, ADamagedFileSendsNothing) {
@@ -299,7 +301,8 @@ TEST_F(CtlE2e, AFaultyBoxGivesACorrectFileOrFailsWithNoFile) {
     Write(reference, BuildModeText(FactoryMode()));
     const CtlRun diff = Ctl({"diff", Q(reference), "port:" + Port(box)});
     EXPECT_TRUE(diff.exit_code == 1 || (diff.exit_code == 0 && !c.must_fail)) << diff.err;
-    EXPECT_EQ(diff.out, "") << "the box holds the factory mode; a difference is a misread";
+    EXPECT_EQ(diff.out, diff.exit_code == 0 ? "no differences\n" : "")
+        << "the box holds the factory mode; a difference is a misread";
   }
 }
 
@@ -387,7 +390,7 @@ TEST_F(CtlE2e, ARestoreReadBackThatComesShortNamesWhatIsMissingAndShowsNoValueOf
       << run.err;
   EXPECT_EQ(run.err.find("NOT VERIFIED"), std::string::npos) << run.err;
   EXPECT_EQ(run.out, "") << "no value the box did not send is listed as the box's";
-  EXPECT_NE(run.err.find("0 of 1 box(es) verified"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("0 of 1 box verified"), std::string::npos) << run.err;
 }
 
 // A file of blocks 0..2 only, as a file from another system may be: block 3 is neither in the
@@ -493,8 +496,7 @@ TEST_F(CtlE2e, AFileWithValuesOutOfRangeSendsNothing) {
 
   const CtlRun run = Ctl({"restore", "--port", QString::fromStdString(box.path()), Q(file)});
   EXPECT_EQ(run.exit_code, 2);
-  EXPECT_NE(run.err.find("2 value(s) outside their parameter's range"), std::string::npos)
-      << run.err;
+  EXPECT_NE(run.err.find("2 values outside their parameter's range"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("效果 Effect\tEchoTimeBar\t70000 (0..250)\n"), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("\t-5 (0.."), std::string::npos) << run.err;
@@ -519,7 +521,7 @@ TEST_F(CtlE2e, RestoreStoppedByCtrlCNamesTheBoxHoldingPartOfTheFile) {
             kill(static_cast<pid_t>(process.processId()), SIGINT);
           });
   EXPECT_EQ(run.exit_code, 1) << run.err;
-  EXPECT_NE(run.err.find("restore: these boxes now hold part of the file: " + box.path() + "\n"),
+  EXPECT_NE(run.err.find("restore: this box now holds part of the file: " + box.path() + "\n"),
             std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("FAILED: interrupted; the box now holds part of the file (blocks 0 to "),
@@ -549,6 +551,7 @@ TEST_F(CtlE2e, APortThatCannotBeOpenedSaysWhyAndCountsAsAFailedBox) {
   const std::vector<Case> cases = {
       {Dir().string(), "cannot open the port: it is a folder, not a serial port"},
       {file.string(), "cannot open the port: it is not a serial port"},
+      {"/dev/null", "cannot open the port: it is not a serial port"},
       {(Dir() / "ttyUSB9").string(), "cannot open the port: no such port"},
   };
   for (const Case& c : cases) {
@@ -560,6 +563,7 @@ TEST_F(CtlE2e, APortThatCannotBeOpenedSaysWhyAndCountsAsAFailedBox) {
     const CtlRun show = Ctl({"show", "port:" + QString::fromStdString(c.port)});
     EXPECT_EQ(show.exit_code, 1) << "a box failed";
     EXPECT_NE(show.err.find(c.reason), std::string::npos) << show.err;
+    EXPECT_EQ(show.err.find("ioctl"), std::string::npos) << show.err;
   }
 }
 
@@ -681,11 +685,38 @@ TEST(CtlUsage, ALogFileThatCannotBeWrittenEndsTheCommandBeforeItRuns) {
 }
 
 TEST(CtlUsage, HelpOnEveryCommandAndExitCodesForMistakes) {
-  for (const char* command : {"ports", "backup", "restore", "diff", "show", "decode"}) {
-    const CtlRun help = Ctl({command, "--help"});
-    EXPECT_EQ(help.exit_code, 0) << command;
-    EXPECT_NE(help.out.find(std::string("Usage: karaoke-ctl ") + command), std::string::npos)
+  // Every option each command takes, as its help lists it.
+  const struct {
+    const char* command;
+    std::vector<std::string> options;
+  } helps[] = {
+      {"ports", {"--port <NAME>", "--log <FILE>"}},
+      {"status",
+       {"--venue <FILE>", "--room <NAME>", "--port <NAME>", "--json", "--header", "--log <FILE>"}},
+      {"backup",
+       {"--port <NAME>", "-o, --output <DIR>", "--record <FILE>", "--venue <FILE>", "--room <NAME>",
+        "--log <FILE>"}},
+      {"restore",
+       {"--port <NAME>", "--record <FILE>", "--venue <FILE>", "--room <NAME>", "--header",
+        "--log <FILE>"}},
+      {"diff", {"--json", "--header", "--record <FILE>", "--venue <FILE>", "--log <FILE>"}},
+      {"show", {"--json", "--header", "--record <FILE>", "--venue <FILE>", "--log <FILE>"}},
+      {"decode", {"--json", "--log <FILE>"}},
+  };
+  for (const auto& h : helps) {
+    const CtlRun help = Ctl({h.command, "--help"});
+    EXPECT_EQ(help.exit_code, 0) << h.command;
+    EXPECT_NE(help.out.find(std::string("Usage: karaoke-ctl ") + h.command), std::string::npos)
         << help.out;
+    for (const std::string& option : h.options) {
+      EXPECT_NE(help.out.find("  " + option + " "), std::string::npos)
+          << h.command << " --help lacks " << option << ":\n"
+          << help.out;
+    }
+  }
+  const CtlRun overview = Ctl({"--help"});
+  for (const char* option : {"--json", "--header", "--log FILE"}) {
+    EXPECT_NE(overview.out.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(Ctl({}).exit_code, 2);
   EXPECT_EQ(Ctl({"frobnicate"}).exit_code, 2);
@@ -698,6 +729,231 @@ TEST(CtlUsage, HelpOnEveryCommandAndExitCodesForMistakes) {
   const CtlRun ports = Ctl({"ports", "--port", "/tmp/a-box"});
   EXPECT_EQ(ports.exit_code, 0);
   EXPECT_EQ(Lines(ports.out).at(0), "/tmp/a-box");
+}
+
+// What the commands print for files alone, and for a path that is no serial port: diff when
+// nothing differs, --header, --json, counts in words. In args and texts: %F the factory mode,
+// %E the same with the echo delay at 250 ms, %O one with an echo delay out of range, %R a
+// recording, %S one with a stray line, %T one with two.
+struct OutputCase {
+  const char* name;
+  QStringList args;
+  int exit_code;
+  std::string out;               // exactly; ending in "*", how it begins
+  std::vector<std::string> err;  // each in standard error; none: standard error is empty
+};
+
+void PrintTo(const OutputCase& c, std::ostream* os) { *os << c.name; }
+
+class CtlOutputs : public CtlE2e, public ::testing::WithParamInterface<OutputCase> {};
+
+const char kRecording[] =
+    "# karaoke-ctl line recording\n"
+    "0.000 /dev/ttyUSB0 OPEN\n"
+    "0.001 /dev/ttyUSB0 TX FC B1 06 A7 09 30 11 00 5C\n"
+    "0.030 /dev/ttyUSB0 RX FE AA\n";
+
+TEST_P(CtlOutputs, PrintWhatEachCommandSays) {
+  const OutputCase& c = GetParam();
+  ParameterStore edited = FactoryMode();
+  edited.SetDevice(3, 7, 125);
+  ParameterStore out_of_range = FactoryMode();
+  out_of_range.SetDevice(3, 7, 70000);
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"%F", BuildModeText(FactoryMode())},
+      {"%E", BuildModeText(edited)},
+      {"%O", BuildModeText(out_of_range)},
+      {"%R", kRecording},
+      {"%S", std::string(kRecording) + "stray\n"},
+      {"%T", std::string(kRecording) + "stray\n\nagain\n"},
+  };
+  const auto placed = [&](std::string text) {
+    for (const auto& [mark, content] : files) {
+      const std::string path = (Dir() / (mark.substr(1) + ".file")).string();
+      for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) {
+        text.replace(at, mark.size(), path);
+      }
+    }
+    return text;
+  };
+  for (const auto& [mark, content] : files) Write(placed(mark), content);
+  QStringList args;
+  for (const QString& arg : c.args) args << QString::fromStdString(placed(arg.toStdString()));
+
+  const CtlRun run = Ctl(args);
+  EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
+  std::string out = placed(c.out);
+  if (!out.empty() && out.back() == '*') {
+    out.pop_back();
+    EXPECT_EQ(run.out.substr(0, out.size()), out);
+  } else {
+    EXPECT_EQ(run.out, out);
+  }
+  if (!run.out.empty() && (run.out[0] == '[' || run.out[0] == '{')) {
+    QJsonParseError error{};
+    QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << "not JSON: " << run.out;
+  }
+  if (c.err.empty()) {
+    EXPECT_EQ(run.err, "");
+  }
+  for (const std::string& piece : c.err) {
+    EXPECT_NE(run.err.find(placed(piece)), std::string::npos) << run.err;
+  }
+}
+
+const OutputCase kOutputCases[] = {
+    {"DiffOfEqualModesSaysSo", {"diff", "%F", "%F"}, 0, "no differences\n", {}},
+    {"DiffHeaderOfEqualModesIsTheHeaderAlone",
+     {"diff", "--header", "%F", "%F"},
+     0,
+     "page\tparameter\tA\tB\n",
+     {}},
+    {"DiffHeaderThenEachDifference",
+     {"diff", "%F", "%E", "--header"},
+     1,
+     "page\tparameter\tA\tB\n效果 Effect\tEchoTimeBar\t280ms\t250ms\n",
+     {}},
+    {"DiffJsonOfEqualModesIsAnEmptyList",
+     {"diff", "--json", "%F", "%F"},
+     0,
+     "{\n  \"a\": \"%F\",\n  \"b\": \"%F\",\n  \"differences\": [\n  ]\n}\n",
+     {}},
+    {"DiffJsonNamesTheParameterAsShowDoes",
+     {"diff", "--json", "%F", "%E"},
+     1,
+     "{\n  \"a\": \"%F\",\n  \"b\": \"%E\",\n  \"differences\": [\n"
+     "    {\"page\": \"效果\", \"page_english\": \"Effect\", \"name\": \"EchoTimeBar\", "
+     "\"label\": \"echo delay\", \"block\": 3, \"index\": 7, \"slot\": 7, \"a_raw\": 140, "
+     "\"a_text\": \"280ms\", \"b_raw\": 125, \"b_text\": \"250ms\"}\n  ]\n}\n",
+     {}},
+    {"ShowHeader",
+     {"show", "--header", "%F"},
+     0,
+     "page\tparameter\traw\ttext\n音乐 Music\tAutoModeBtn\t0\t自动\n*",
+     {}},
+    {"JsonAndHeaderTogetherIsAUsageError",
+     {"show", "--json", "--header", "%F"},
+     2,
+     "",
+     {"karaoke-ctl show: --header is for the tab-separated output, not for --json\n"}},
+    {"DecodeJson",
+     {"decode", "--json", "%R"},
+     0,
+     "{\n  \"recording\": \"%R\",\n  \"frames\": [\n"
+     "    {\"time\": \"0.000\", \"port\": \"/dev/ttyUSB0\", \"direction\": \"note\", \"bytes\": "
+     "\"\", \"meaning\": \"OPEN\"},\n"
+     "    {\"time\": \"0.001\", \"port\": \"/dev/ttyUSB0\", \"direction\": \"TX\", \"bytes\": "
+     "\"FC B1 06 A7 09 30 11 00 5C\", \"meaning\": \"probe (link control) [0x0930]\"},\n"
+     "    {\"time\": \"0.030\", \"port\": \"/dev/ttyUSB0\", \"direction\": \"RX\", \"bytes\": "
+     "\"FE AA\", \"meaning\": \"acknowledgement\"}\n  ]\n}\n",
+     {}},
+    {"DecodeJsonLeavesAStrayLineOutAndSaysWhich",
+     {"decode", "--json", "%S"},
+     2,
+     "{\n  \"recording\": \"%S\",\n  \"frames\": [\n*",
+     {"karaoke-ctl decode: %S: line 5 is not a recording line\n"}},
+    {"DecodeCountsStrayLines",
+     {"decode", "%T"},
+     2,
+     "--  0.000  /dev/ttyUSB0  OPEN\n*",
+     {"karaoke-ctl decode: %T: 2 lines are not recording lines, the first is line 5\n"}},
+    {"RestoreOfOneValueOutOfRange",
+     {"restore", "--port", "/dev/null", "%O"},
+     2,
+     "",
+     {"karaoke-ctl restore: %O: 1 value outside its parameter's range, nothing sent"}},
+    {"RestoreHeaderAndASingleBoxSummary",
+     {"restore", "--header", "--port", "/dev/null", "%F"},
+     1,
+     "port\tpage\tparameter\tfile\tbox\n",
+     {"restore /dev/null: FAILED: cannot open the port: it is not a serial port; nothing was "
+      "sent to it\n",
+      "restore: 0 of 1 box verified in "}},
+    {"StatusHeaderAndNotASerialPort",
+     {"status", "--header", "--port", "/dev/null"},
+     1,
+     "room\tport\tstate\tidentity\tms\n/dev/null\t/dev/null\tunreachable\t\t\n",
+     {"status /dev/null (/dev/null): unreachable: it is not a serial port\n"}},
+    {"StatusJson",
+     {"status", "--json", "--port", "/dev/null"},
+     1,
+     "[\n  {\"room\": \"/dev/null\", \"port\": \"/dev/null\", \"state\": \"unreachable\", "
+     "\"identity\": \"\", \"ms\": null}\n]\n",
+     {"it is not a serial port"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, CtlOutputs, ::testing::ValuesIn(kOutputCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On a terminal a line for each step of each box; to a file or a pipe none of them, and the
+// results as before.
+TEST_F(CtlE2e, BackupAndRestoreShowProgressOnATerminalOnly) {
+  e2e::BoxSimProcess first;
+  e2e::BoxSimProcess second;
+  ASSERT_TRUE(first.ok() && second.ok());
+  const fs::path mode = Dir() / "mode.Nddt";
+  Write(mode, BuildModeText(FactoryMode()));
+  const struct {
+    const char* what;
+    QStringList args;
+    std::vector<std::string> steps;  // one line each, for each box
+    std::string summary;
+  } cases[] = {
+      {"backup",
+       {"backup", "--port", Port(first), "--port", Port(second), "-o", Q(Dir() / "saved")},
+       {"backup %P: the box answered, downloading its settings\n"},
+       "backup: 2 of 2 boxes saved in "},
+      {"restore",
+       {"restore", "--port", Port(first), "--port", Port(second), Q(mode)},
+       {"restore %P: the box answered, downloading its settings\n",
+        "restore %P: box 4B3107E5 downloaded in ", ", sending the file\n",
+        "restore %P: file sent in ", ", reading the box back\n"},
+       "restore: 2 of 2 boxes verified in "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const bool terminal : {true, false}) {
+      const CtlRun run = terminal ? CtlOnTerminal(c.args) : Ctl(c.args);
+      EXPECT_EQ(run.exit_code, 0) << run.err;
+      EXPECT_NE(run.err.find(c.summary), std::string::npos) << run.err;
+      for (const e2e::BoxSimProcess* box : {&first, &second}) {
+        for (std::string step : c.steps) {
+          if (const auto at = step.find("%P"); at != std::string::npos) {
+            step.replace(at, 2, box->path());
+          }
+          EXPECT_EQ(run.err.find(step) != std::string::npos, terminal)
+              << (terminal ? "on a terminal: " : "not on a terminal: ") << step << run.err;
+        }
+      }
+    }
+  }
+}
+
+// Backups and recordings are the user's files: they get what the umask leaves of rw-rw-rw-.
+TEST_F(CtlE2e, WrittenFilesHaveThePermissionsOfTheUmask) {
+  e2e::BoxSimProcess box;
+  ASSERT_TRUE(box.ok());
+  const struct {
+    mode_t umask;
+    mode_t mode;
+  } cases[] = {{022, 0644}, {077, 0600}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.umask);
+    const fs::path folder = Dir() / std::to_string(c.umask);
+    const CtlRun run =
+        Ctl({"backup", "--port", Port(box), "-o", Q(folder), "--record", Q(folder / "line.txt")},
+            [mask = c.umask] { umask(mask); });
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const std::vector<fs::path> files = FilesIn(folder);
+    ASSERT_EQ(files.size(), 2u) << "the mode file and the recording";
+    for (const fs::path& file : files) {
+      struct stat info {};
+      ASSERT_EQ(stat(file.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 0777, c.mode)
+          << file << " is 0" << std::oct << (info.st_mode & 0777);
+    }
+  }
 }
 
 }  // namespace
