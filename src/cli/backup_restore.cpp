@@ -64,7 +64,8 @@ std::string HeldPart(const BoxSession& session) {
   const int sent = session.blocks_sent();
   if (sent <= 0) return "nothing was sent to it";
   if (session.upload_complete()) return "the whole file was sent, but not verified by a read-back";
-  return "the box now holds part of the file (blocks 0 to " + std::to_string(sent - 1) +
+  return "the box now holds part of the file (" +
+         (sent == 1 ? std::string("block 0") : "blocks 0 to " + std::to_string(sent - 1)) +
          " of 0 to 8 sent)";
 }
 

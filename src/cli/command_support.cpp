@@ -61,15 +61,15 @@ Command::Command(const char* name, const char* description) : name_(name) {
   QCommandLineOption help_all(QStringLiteral("help-all"));
   help_all.setFlags(QCommandLineOption::HiddenFromHelp);
   parser_.addOption(help_all);
-  // Every command takes --log; RunCommandLine takes it out before the command reads its own
-  // options, and it is here so that the command's help lists it.
+}
+
+std::optional<int> Command::Parse(const QStringList& args) {
+  // Every command takes --log. RunCommandLine takes it out before the command reads its own
+  // options; it is added here, after the command's own, so that the help lists it last.
   parser_.addOption(QCommandLineOption(
       QStringLiteral("log"),
       QStringLiteral("Write the link's diagnostic log to FILE, each line with its time."),
       QStringLiteral("FILE")));
-}
-
-std::optional<int> Command::Parse(const QStringList& args) {
   if (!parser_.parse(args)) {
     Err("karaoke-ctl " + name_ + ": " + BytesOfName(parser_.errorText()) + "\n");
     Err("Try 'karaoke-ctl " + name_ + " --help'.\n");

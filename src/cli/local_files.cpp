@@ -170,7 +170,7 @@ std::string NotASerialPort(const std::string& port) {
   if (!S_ISCHR(info.st_mode)) return "it is not a serial port";
   // A device that is no terminal (/dev/null, a sound card) takes none of a line's settings; the
   // system's words for that ("Inappropriate ioctl for device") tell a user nothing. Opening it
-  // without waiting and without making it the controlling terminal changes nothing on a port.
+  // without waiting and without making it the controlling terminal changes none of its settings.
   const int fd = ::open(port.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return {};
   const bool terminal = ::isatty(fd) == 1;
