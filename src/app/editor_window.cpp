@@ -80,7 +80,9 @@ QString NetworkAddressProblem(const QString& name, const std::string& reason) {
 }  // namespace
 
 TForm1::TForm1(ParameterStore& store, Link& link, MessageBoxes& boxes, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    // A window of its own, owned by the main window when it has one: the window manager keeps it
+    // above that window only, and with it.
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       store_(store),
       link_(link),
       boxes_(boxes) {
@@ -164,12 +166,20 @@ void TForm1::FormCreate() {
 void TForm1::UpdateLinkState() {
   if (link_state_label_ == nullptr) return;
   const Link& link = link_;
-  QString text = LinkViewText(link.View());
+  QString text = LinkViewText(link);
   if (!room_.empty()) text = QString::fromStdString(room_) + QStringLiteral(" · ") + text;
   const int pending = link.PendingCount();
   if (pending > 0) text += QStringLiteral(" · %1 项未发送").arg(pending);
   if (link_state_label_->text() != text) link_state_label_->setText(text);
+  const QString state = LinkViewText(link) + (open() ? QStringLiteral("|open") : QString());
+  if (state != shown_state_) {
+    shown_state_ = state;
+    emit LinkStateChanged();
+  }
 }
+
+LinkView TForm1::link_view() const { return link_.View(); }
+bool TForm1::searching_quietly() const { return link_.SearchingQuietly(); }
 
 void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
   port_lister_ = list_ports;
@@ -375,7 +385,15 @@ void TForm1::LinkBtnClick(QObject* sender) {
 }
 
 void TForm1::ShowEditor() {
-  if (!centred_) {
+  if (parentWidget() != nullptr && parentWidget()->isMinimized()) {
+    // It comes with the main window when that is restored.
+    held_ = true;
+    UpdateLinkState();
+    return;
+  }
+  if (host_area_) {
+    PlaceInHost();
+  } else if (!centred_) {
     centred_ = true;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
       QRect frame(QPoint(0, 0), size());
@@ -386,6 +404,32 @@ void TForm1::ShowEditor() {
   show();
   raise();
   activateWindow();
+  UpdateLinkState();
+}
+
+void TForm1::PlaceInHost() {
+  if (!host_area_) return;
+  const QRect area = host_area_();
+  if (!area.isValid()) return;
+  QRect frame(QPoint(0, 0), size());
+  frame.moveCenter(area.center());
+  // A client area smaller than the editor keeps its top left corner in view, below the menu.
+  if (frame.left() < area.left()) frame.moveLeft(area.left());
+  if (frame.top() < area.top()) frame.moveTop(area.top());
+  if (pos() != frame.topLeft()) move(frame.topLeft());
+}
+
+void TForm1::HostMinimised(bool minimised) {
+  if (minimised) {
+    if (isVisible()) {
+      held_ = true;
+      hide();
+    }
+    return;
+  }
+  if (!held_) return;
+  held_ = false;
+  ShowEditor();
 }
 
 void TForm1::RefreshPages(int selection) {
@@ -440,7 +484,9 @@ void TForm1::mousePressEvent(QMouseEvent* event) {
 void TForm1::closeEvent(QCloseEvent* event) {
   // Closing the editor releases the box when it is connected; the close is never refused.
   if (!exiting_) link_.ReleaseOnClose();
+  held_ = false;
   event->accept();
+  QTimer::singleShot(0, this, &TForm1::UpdateLinkState);
 }
 
 }  // namespace kc

@@ -1,5 +1,7 @@
-// TForm1, the editor window: frameless, on top of the other windows, 1106 x 579, hidden until a
-// download completes or the offline item is used. It embeds the editor's pages and edits the
+// TForm1, the editor window: frameless, 1106 x 579, hidden until a download completes or the
+// offline item is used. It is a window owned by the main window: it stays above the main window
+// only, sits centred in the main window's client area (below its menu) and minimises and
+// restores with it. It embeds the editor's pages and edits the
 // program's parameter store through the program's link; it builds the editor when it is created,
 // and the program then has it connect.
 #pragma once
@@ -36,6 +38,7 @@ class SessionGraphHost;
 class MessageBoxes;
 class PageRefresher;
 class SystemPage;
+enum class LinkView;
 
 // Lists the machine's serial ports; may throw, in which case no connection is started.
 using PortLister = std::function<std::vector<std::string>()>;
@@ -111,6 +114,20 @@ class TForm1 : public QWidget, public EditorView {
   QLabel* link_state_label() const { return link_state_label_; }
   void UpdateLinkState();
 
+  // What the link label shows of the link, for the main window's menu.
+  LinkView link_view() const;
+  bool searching_quietly() const;
+
+  // The area the editor is placed in (global coordinates): the main window's client area. The
+  // editor is centred in it whenever it is shown and whenever PlaceInHost is called.
+  void SetHostArea(std::function<QRect()> area) { host_area_ = std::move(area); }
+  void PlaceInHost();
+  // The main window was minimised (true) or restored (false): the editor goes and comes back
+  // with it, and an editor asked for while it is minimised appears on the restore.
+  void HostMinimised(bool minimised);
+  // The editor is open: on show, or held while the main window is minimised.
+  bool open() const { return isVisible() || held_; }
+
   // The program is ending (the main window closes): closing the editor then sends nothing.
   void SetExiting() { exiting_ = true; }
 
@@ -120,6 +137,8 @@ class TForm1 : public QWidget, public EditorView {
  signals:
   // The room the editor is on changed (empty: none).
   void RoomChanged(const QString& room);
+  // What the link label shows changed, or the editor was opened or closed.
+  void LinkStateChanged();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -176,6 +195,9 @@ class TForm1 : public QWidget, public EditorView {
   bool startup_complete_ = false;
   bool exiting_ = false;
   bool centred_ = false;
+  std::function<QRect()> host_area_;
+  bool held_ = false;    // hidden with the minimised main window, to come back with it
+  QString shown_state_;  // the label text and openness last reported by LinkStateChanged
 };
 
 }  // namespace kc

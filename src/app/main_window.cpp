@@ -11,6 +11,7 @@
 
 #include "app/editor_window.h"
 #include "app/message_box.h"
+#include "link/link.h"
 #include "ui/editing/edit_history.h"
 
 namespace kc {
@@ -44,6 +45,9 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   bar->setObjectName(QStringLiteral("MainMenu1"));
   QMenu* device = bar->addMenu(QStringLiteral("设备"));
   device->setObjectName(QStringLiteral("DeviceMenu"));
+  // A greyed item says why it cannot act.
+  device->setToolTipsVisible(true);
+  connect(device, &QMenu::aboutToShow, this, &TForm4::UpdateDeviceMenu);
   logon1_ = AddItem(device, "Logon1", QStringLiteral("连接"));
   n1_ = AddItem(device, "N1", QStringLiteral("断开"));
   network_item_ = AddItem(device, "NetworkItem", QStringLiteral("网络设备..."));
@@ -91,6 +95,9 @@ void TForm4::SetEditor(TForm1* editor) {
   connect(&history.stack(), &QUndoStack::canUndoChanged, undo_, &QAction::setEnabled);
   connect(&history.stack(), &QUndoStack::canRedoChanged, redo_, &QAction::setEnabled);
   connect(compare_, &QAction::triggered, editor_, &TForm1::CompareWithModeFile);
+  connect(editor_, &TForm1::LinkStateChanged, this, &TForm4::UpdateDeviceMenu);
+  editor_->SetHostArea([this] { return ClientArea(); });
+  UpdateDeviceMenu();
   compare_->setEnabled(true);
   undo_->setEnabled(history.stack().canUndo());
   redo_->setEnabled(history.stack().canRedo());
@@ -107,17 +114,64 @@ void TForm4::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
 }
 
+QRect TForm4::ClientArea() const {
+  const QWidget* client = centralWidget();
+  if (client == nullptr) return {};
+  return QRect(client->mapToGlobal(QPoint(0, 0)), client->size());
+}
+
+void TForm4::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (editor_ && editor_->isVisible()) editor_->PlaceInHost();
+}
+
+void TForm4::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (editor_ && editor_->isVisible()) editor_->PlaceInHost();
+}
+
+void TForm4::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && editor_) {
+    editor_->HostMinimised(isMinimized());
+  }
+}
+
+void TForm4::UpdateDeviceMenu() {
+  if (editor_ == nullptr) return;
+  const LinkView view = editor_->link_view();
+  const bool connected = view == LinkView::kConnected;
+  const bool connecting = view == LinkView::kConnecting;
+  const auto show = [](QAction* item, bool enabled, const QString& reason) {
+    item->setEnabled(enabled);
+    item->setToolTip(enabled ? QString() : reason);
+  };
+  show(logon1_, !connected && !connecting,
+       connected ? QStringLiteral("设备已连接") : QStringLiteral("正在连接设备"));
+  show(n1_, connected || connecting || editor_->searching_quietly(),
+       QStringLiteral("没有已连接或正在查找的设备"));
+  if (off_line_btn_->property("Hint").toString() != QStringLiteral("0")) {
+    show(off_line_btn_, false, QStringLiteral("离线设备只能使用一次"));
+  } else {
+    show(off_line_btn_, !editor_->open(), QStringLiteral("编辑器已打开"));
+  }
+}
+
 void TForm4::closeEvent(QCloseEvent* event) {
   emit Closing();
   QMainWindow::closeEvent(event);
 }
 
 void TForm4::Logon1Click() {
-  if (editor_) editor_->LinkBtnClick(editor_->LinkBtn());
+  if (editor_ == nullptr) return;
+  editor_->LinkBtnClick(editor_->LinkBtn());
+  editor_->UpdateLinkState();  // the label and this menu at once, not at the next refresh
 }
 
 void TForm4::N1Click() {
-  if (editor_) editor_->LinkBtnClick(editor_->UnLinkBtn());
+  if (editor_ == nullptr) return;
+  editor_->LinkBtnClick(editor_->UnLinkBtn());
+  editor_->UpdateLinkState();
 }
 
 void TForm4::NetworkItemClick() {
@@ -141,6 +195,7 @@ void TForm4::OffLineBtnClick() {
   }
   off_line_btn_->setEnabled(false);
   off_line_btn_->setProperty("Hint", QStringLiteral("1"));
+  UpdateDeviceMenu();
 }
 
 void TForm4::N5Click() { close(); }

@@ -1,4 +1,5 @@
-// TForm4, the main window: a maximised frame behind the editor that carries the menu.
+// TForm4, the main window: a maximised frame that carries the menu and owns the editor, which
+// sits centred in its client area and follows it when it is moved, resized or minimised.
 #pragma once
 
 #include <QMainWindow>
@@ -40,6 +41,13 @@ class TForm4 : public QMainWindow {
   QAction* RedoItem() const { return redo_; }
   QAction* CompareItem() const { return compare_; }
 
+  // The client area below the menu, in global coordinates: where the editor is placed.
+  QRect ClientArea() const;
+  // The device menu follows the link and the editor: "连接" disabled while a box is connected or
+  // being connected, "断开" while there is nothing to release or stop, "离线设备" once the editor
+  // is open or the item was used; a disabled item's tooltip says why.
+  void UpdateDeviceMenu();
+
   // Menu handlers.
   void Logon1Click();
   void N1Click();
@@ -57,6 +65,9 @@ class TForm4 : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

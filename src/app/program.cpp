@@ -43,7 +43,8 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
 
   QElapsedTimer editor_clock;
   editor_clock.start();
-  form1_ = std::make_unique<TForm1>(store_, driver_->link(), *boxes_);
+  // The editor is a window of the main window: it moves, minimises and stays above with it.
+  form1_ = std::make_unique<TForm1>(store_, driver_->link(), *boxes_, form4_.get());
   form3_->Bind(*driver_, *form2_, *form1_);
   // The search after a loss lists the ports anew, with the network devices added in this run.
   form3_->SetPortLister([this] { return form1_->ListPorts(); });

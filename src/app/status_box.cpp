@@ -43,6 +43,14 @@ QString LinkViewText(LinkView view) {
   return QStringLiteral("离线编辑");
 }
 
+QString LinkViewText(const Link& link) {
+  const LinkView view = link.View();
+  if (link.SearchingQuietly() && view != LinkView::kConnected && view != LinkView::kConnecting) {
+    return QStringLiteral("正在查找设备...");
+  }
+  return LinkViewText(view);
+}
+
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("Form2"));
   // A dialog frame without caption buttons that stays above the other windows.

@@ -18,6 +18,9 @@ namespace kc {
 // of the editor's tab strip, which shares the words for connected and connecting.
 QString LinkStatusText(LinkStatus status);
 QString LinkViewText(LinkView view);
+// The link label's words for the link as it is now: while the quiet search looks for a lost box
+// in the background it says so, instead of the state the search started from.
+QString LinkViewText(const Link& link);
 
 class TForm2 : public QDialog {
   Q_OBJECT

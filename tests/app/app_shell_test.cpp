@@ -62,9 +62,11 @@ TEST(StartUp, WindowsComeUpInTheirStatesAndAnEmptyPortListFailsOnTheFirstScanTic
   EXPECT_EQ(boxes.shown.size(), 1u);
   EXPECT_FALSE(program.Form2().isVisible());
   program.Form1().UpdateLinkState();
-  EXPECT_EQ(program.Form1().link_state_label()->text(), QStringLiteral("离线编辑"));
+  EXPECT_EQ(program.Form1().link_state_label()->text(), QStringLiteral("正在查找设备..."));
   program.Form1().LinkBtnClick(program.Form1().UnLinkBtn());
   EXPECT_FALSE(program.Form3().Timer1().isActive());
+  program.Form1().UpdateLinkState();
+  EXPECT_EQ(program.Form1().link_state_label()->text(), QStringLiteral("离线编辑"));
 }
 
 TEST(StartUp, PortListThatFailsStartsNoConnection) {
@@ -269,7 +271,10 @@ TEST(Windows, FramesSizesAndCaptions) {
   TForm1& editor = program.Form1();
   EXPECT_EQ(editor.size(), QSize(1106, 579));
   EXPECT_TRUE(editor.windowFlags() & Qt::FramelessWindowHint);
-  EXPECT_TRUE(editor.windowFlags() & Qt::WindowStaysOnTopHint);
+  // A window of the main window's own, above it only: not above every other program.
+  EXPECT_TRUE(editor.isWindow());
+  EXPECT_EQ(editor.parentWidget(), &program.Form4());
+  EXPECT_FALSE(editor.windowFlags() & Qt::WindowStaysOnTopHint);
 
   TForm2& status = program.Form2();
   EXPECT_EQ(status.size(), QSize(306, 85));

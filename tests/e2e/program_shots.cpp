@@ -17,6 +17,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QToolTip>
+#include <QCursor>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -26,6 +29,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "ui/compare/compare_window.h"
+#include "ui/pages/control_factory.h"
 // clang-format on
 
 namespace kc::e2e {
@@ -81,6 +85,63 @@ TEST_F(ProgramScreenshots, EveryPageAfterItsTab) {
                                                     QString::fromStdString(name)));
   shoot("11-compare-marks");
   ASSERT_TRUE(Editor().compare_window().grab().save(folder + "/12-compare-window.png"));
+}
+
+// Every page on the screen (a display with a window manager, 1366 x 768) with the tooltip of a
+// phase switch and of a disabled control showing, hovered with the pointer as a user would, in
+// the box's automatic mode as it comes from the factory; then the main window moved out of its
+// maximised state, the editor centred in it. Pictures: tip-<tab>-phase.png, tip-<tab>-disabled.png
+// and main-moved.png.
+TEST_F(ProgramScreenshots, TooltipsOnEveryPageAndTheMovedMainWindow) {
+  const QString folder = qEnvironmentVariable("KC_SCREENSHOTS");
+  ASSERT_FALSE(folder.isEmpty()) << "set KC_SCREENSHOTS to the folder for the pictures";
+  QDir().mkpath(folder);
+  Start();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const auto is_reason = [](const QString& tip) {
+    return tip.contains(QStringLiteral("自动模式下由设备控制")) ||
+           tip.contains(QStringLiteral("需以管理员身份解锁")) ||
+           tip.contains(QStringLiteral("解锁")) || tip.contains(QStringLiteral("旧密码"));
+  };
+  // Hovers the control and grabs the screen once its tooltip shows.
+  auto hover = [&](QWidget* control, const QString& name) {
+    QCursor::setPos(screen->geometry().bottomRight() - QPoint(5, 5));
+    QToolTip::hideText();
+    RunEventLoopFor(300);
+    QCursor::setPos(control->mapToGlobal(control->rect().center()));
+    const bool shown = WaitFor(
+        [&] { return QToolTip::isVisible() && QToolTip::text() == control->toolTip(); }, 3000);
+    EXPECT_TRUE(shown) << name.toStdString() << " " << control->objectName().toStdString();
+    RunEventLoopFor(200);
+    EXPECT_TRUE(screen->grabWindow(0).save(folder + "/" + name + ".png")) << name.toStdString();
+    std::printf("%s: %s \"%s\"%s\n", qPrintable(name), qPrintable(control->objectName()),
+                qPrintable(control->toolTip().replace(QLatin1Char('\n'), QLatin1String(" / "))),
+                shown ? "" : " (not shown)");
+  };
+  for (int tab = 1; tab <= 9; ++tab) {
+    Tab(tab);
+    RunEventLoopFor(200);
+    QWidget* phase = nullptr;
+    QWidget* disabled = nullptr;
+    for (QWidget* control : Editor().pages().findChildren<QWidget*>()) {
+      if (!control->isVisible() || control->toolTip().isEmpty()) continue;
+      if (!phase && qobject_cast<SignButton*>(control)) phase = control;
+      if (!disabled && !control->isEnabled() && is_reason(control->toolTip())) disabled = control;
+    }
+    if (phase) hover(phase, QStringLiteral("tip-%1-phase").arg(tab));
+    if (disabled) hover(disabled, QStringLiteral("tip-%1-disabled").arg(tab));
+    if (!phase && !disabled) {
+      EXPECT_TRUE(screen->grabWindow(0).save(folder + QStringLiteral("/tip-%1-none.png").arg(tab)));
+    }
+  }
+  QToolTip::hideText();
+  TForm4& main = program_->Form4();
+  main.showNormal();
+  RunEventLoopFor(300);
+  main.setGeometry(240, 140, 1300, 760);
+  RunEventLoopFor(800);
+  EXPECT_TRUE(screen->grabWindow(0).save(folder + "/main-moved.png"));
 }
 
 // The question after a reconnection shown as the user sees it (a real message box over the
@@ -183,11 +244,17 @@ TEST(ReconnectionScreenshots, LabelInEveryStateAndTheQuestion) {
   click("FormTabBtn3");
   QTest::keyClick(editor.pages().Find<QWidget>(QStringLiteral("EchoEffLevelBar")), Qt::Key_PageUp);
   click("EchoEffPhaseBtn");
+  // The quiet search looks for the box in the background until "断开" stops it.
+  ASSERT_TRUE(
+      WaitFor([&] { return label() == QStringLiteral("正在查找设备... · 2 项未发送"); }, 2000))
+      << label().toStdString();
+  shoot("searching");
+  program->Form4().N1()->trigger();
   ASSERT_TRUE(WaitFor([&] { return label() == QStringLiteral("已断开连接 · 2 项未发送"); }, 2000))
       << label().toStdString();
   shoot("disconnected");
 
-  // The four states one above the other, for the README.
+  // The five states one above the other, for the README.
   int height = 0;
   for (const QImage& crop : crops) height += crop.height();
   QImage states(strip.width(), height, QImage::Format_RGB32);

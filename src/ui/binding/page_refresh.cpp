@@ -183,7 +183,7 @@ void PageRefresher::ShowButton(int block, int index, const ControlEntry& entry, 
   // Two-state buttons keep their state in the Hint, so that the next click toggles from it.
   const bool on = value == 1;
   if (info.form == ValueForm::kPhase) {
-    button->setText(Text(ControlText(info, value)));
+    ShowPhase(button, Text(ControlText(info, value)));
   } else {
     Check(button, on);
     if (info.eq_bypass && hooks_.set_eq_bypass) hooks_.set_eq_bypass(block, value);
@@ -224,10 +224,9 @@ void PageRefresher::ShowAutoManual(bool manual) {
   Check(pages_.Find<QAbstractButton>(manual ? QStringLiteral("ManulModeBtn")
                                             : QStringLiteral("AutoModeBtn")),
         true);
+  // In automatic mode the box drives these: each says so while it is disabled.
   for (const char* name : {"MusScrollBox", "SingModeBtn", "DiscoModeBtn"}) {
-    if (QWidget* control = pages_.FindControl(QString::fromLatin1(name))) {
-      control->setEnabled(manual);
-    }
+    SetEnabledBecause(pages_.FindControl(QString::fromLatin1(name)), manual, kAutoModeReason);
   }
   // The Sing/Disco pairs of the output pages (and the slope pairs among them).
   for (int block : {5, 6, 7, 8}) {
@@ -236,33 +235,49 @@ void PageRefresher::ShowAutoManual(bool manual) {
       const ControlEntry& entry = map_.At(block, index);
       for (QWidget* control : {entry.primary, entry.secondary}) {
         if (!map_.IsPlaceholder(control) && IsSliderButtonOrDropDown(control)) {
-          control->setEnabled(manual);
+          SetEnabledBecause(control, manual, kAutoModeReason);
         }
       }
     }
   }
-  // The user-Q sliders serve the two USER filter types only.
-  struct UserQ {
-    const char* type;
-    const char* slider;
-  };
-  for (const UserQ& q :
-       {UserQ{"SubMusHPType", "SubMusHPuserQBar"}, UserQ{"SubMusLPType", "SubMusLPuserQBar"}}) {
-    auto* type = pages_.Find<QComboBox>(QString::fromLatin1(q.type));
-    QWidget* slider = pages_.FindControl(QString::fromLatin1(q.slider));
-    if (type && slider) slider->setEnabled(type->currentIndex() >= 3);
+  for (const char* type : {"SubMusHPType", "SubMusLPType"}) {
+    ShowUserQ(pages_, pages_.Find<QComboBox>(QString::fromLatin1(type)));
   }
+}
+
+void PageRefresher::ShowUserQ(EditorPages& pages, QComboBox* type) {
+  if (type == nullptr) return;
+  const bool high_pass = type->objectName() == QLatin1String("SubMusHPType");
+  QWidget* slider = pages.FindControl(high_pass ? QStringLiteral("SubMusHPuserQBar")
+                                                : QStringLiteral("SubMusLPuserQBar"));
+  if (slider == nullptr) return;
+  // The user Q serves the two USER filter types only, and only while its filter type can be
+  // chosen: in automatic mode the box sets the filter.
+  if (!type->isEnabledTo(nullptr) || type->testAttribute(Qt::WA_ForceDisabled)) {
+    SetEnabledBecause(slider, false, kAutoModeReason);
+    return;
+  }
+  SetEnabledBecause(slider, type->currentIndex() >= 3, QStringLiteral("仅用于 USER 滤波器类型"));
 }
 
 void PageRefresher::ShowAccessState() {
   const bool administrator = store_.Working(kAccessLevelId) != 0;
   if (QWidget* choice = pages_.FindControl(QStringLiteral("SysUserMangerGrop"))) {
-    choice->setEnabled(false);
+    SetEnabledBecause(choice, false, kUnlockReason);
   }
+  if (QWidget* unlocked = pages_.FindControl(QStringLiteral("SysUnlockedLabel"))) {
+    unlocked->hide();
+  }
+  ShowAdministratorOnly(pages_, administrator);
+}
+
+void PageRefresher::ShowAdministratorOnly(EditorPages& pages, bool administrator) {
   for (const char* name : {"SignRzGroup", "RzBmpButton138"}) {
-    if (QWidget* control = pages_.FindControl(QString::fromLatin1(name))) {
-      control->setEnabled(administrator);
-    }
+    SetEnabledBecause(pages.FindControl(QString::fromLatin1(name)), administrator,
+                      kAdministratorReason);
+  }
+  if (QWidget* note = pages.FindControl(QStringLiteral("SysStoreNeedsAdminLabel"))) {
+    note->setVisible(!administrator);
   }
 }
 

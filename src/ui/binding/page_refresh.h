@@ -7,12 +7,14 @@
 // controls it moves so that no edit handler runs on its account.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <string>
 
 #include "model/parameter_store.h"
 #include "ui/binding/control_map.h"
 
+class QComboBox;
 class QWidget;
 
 namespace kc {
@@ -60,8 +62,15 @@ class PageRefresher {
   // Sing/Disco pairs. The Subwoofer user-Q sliders then follow their filter types.
   void ShowAutoManual(bool manual);
   // Enabling of the System page's access groups from the user/administrator value
-  // (kAccessLevelId).
+  // (kAccessLevelId); the user/administrator choice is locked again until the system password
+  // unlocks it.
   void ShowAccessState();
+  // The controls only the administrator may use ("保存模式", the music input gain) enabled or
+  // not, each disabled one saying why, and the note beside "保存模式" shown while they are locked.
+  static void ShowAdministratorOnly(EditorPages& pages, bool administrator);
+  // The Subwoofer user-Q slider of a filter type drop-down (SubMusHPType, SubMusLPType): enabled
+  // for the USER types while the type can be chosen, and saying why otherwise.
+  static void ShowUserQ(EditorPages& pages, QComboBox* type);
   // SysModeBox refilled with "n-name" for the 15 modes, the box's current mode selected, its
   // name put in PresetModeEdit, and CurrentModeLabel.
   void ShowModeList();

@@ -138,7 +138,7 @@ void EditorHandlers::EchoEffPhaseBtnClick(QAbstractButton* button) {
   const int state = ToggledState(button);
   SetHint(button, QString::number(state));
   if (const ParameterInfo* info = session_.map().Of(TagOf(button)).info) {
-    button->setText(QString::fromStdString(ControlText(*info, state)));
+    ShowPhase(button, QString::fromStdString(ControlText(*info, state)));
   }
   session_.link().SendParam(TagOf(button), state);
 }
@@ -182,8 +182,11 @@ void EditorHandlers::SysMusInputLevelClick(QAbstractButton* button, int id) {
   }
   session_.link().SendParam(id, position);
   if (id == kAccessLevelId) {
-    if (QWidget* choice = session_.pages().FindControl(QStringLiteral("SysUserMangerGrop"))) {
-      choice->setEnabled(false);
+    // The choice is made: it locks again until the system password unlocks it.
+    SetEnabledBecause(session_.pages().FindControl(QStringLiteral("SysUserMangerGrop")), false,
+                      kUnlockReason);
+    if (QWidget* unlocked = session_.pages().FindControl(QStringLiteral("SysUnlockedLabel"))) {
+      unlocked->hide();
     }
   }
   ApplyAccessEnabling();
@@ -191,12 +194,8 @@ void EditorHandlers::SysMusInputLevelClick(QAbstractButton* button, int id) {
 }
 
 void EditorHandlers::ApplyAccessEnabling() {
-  const bool administrator = session_.store().Working(kAccessLevelId) != 0;
-  for (const char* name : {"SignRzGroup", "RzBmpButton138"}) {
-    if (QWidget* control = session_.pages().FindControl(QString::fromLatin1(name))) {
-      control->setEnabled(administrator);
-    }
-  }
+  PageRefresher::ShowAdministratorOnly(session_.pages(),
+                                       session_.store().Working(kAccessLevelId) != 0);
 }
 
 void EditorHandlers::SubMusHPTypeChange(QComboBox* box) {
@@ -206,10 +205,7 @@ void EditorHandlers::SubMusHPTypeChange(QComboBox* box) {
   const bool high_pass = name == QLatin1String("SubMusHPType");
   if (!high_pass && name != QLatin1String("SubMusLPType")) return;
   // The user-Q slider serves the two USER types only.
-  if (QWidget* user_q = session_.pages().FindControl(
-          high_pass ? QStringLiteral("SubMusHPuserQBar") : QStringLiteral("SubMusLPuserQBar"))) {
-    user_q->setEnabled(item >= 3);
-  }
+  PageRefresher::ShowUserQ(session_.pages(), box);
   session_.DrawSectionCurve(high_pass ? kSubHighPassSlot : kSubLowPassSlot, kSubwooferBlock);
 }
 

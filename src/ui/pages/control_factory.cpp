@@ -1,5 +1,6 @@
 #include "ui/pages/control_factory.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -118,6 +119,43 @@ void BandPoint::paintEvent(QPaintEvent*) {
   painter.setFont(NumberFont());
   painter.setPen(Qt::white);
   painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+namespace {
+
+void ShowTip(QWidget* control) {
+  const QString own = control->property(kOwnTipProperty).toString();
+  const QString reason = control->property(kDisabledReasonProperty).toString();
+  // Disabled by its own setting, not by a disabled parent: the parent names its own reason.
+  const bool disabled = control->testAttribute(Qt::WA_ForceDisabled);
+  if (!disabled || reason.isEmpty()) {
+    control->setToolTip(own);
+  } else {
+    control->setToolTip(own.isEmpty() ? reason : own + QLatin1Char('\n') + reason);
+  }
+}
+
+}  // namespace
+
+void SetOwnTip(QWidget* control, const QString& tip) {
+  if (control == nullptr) return;
+  control->setProperty(kOwnTipProperty, tip);
+  ShowTip(control);
+}
+
+void SetEnabledBecause(QWidget* control, bool enabled, const QString& reason) {
+  if (control == nullptr) return;
+  control->setEnabled(enabled);
+  control->setProperty(kDisabledReasonProperty, reason);
+  ShowTip(control);
+}
+
+void ShowPhase(QAbstractButton* button, const QString& caption) {
+  if (button == nullptr) return;
+  button->setText(caption);
+  // "+" keeps the signal's polarity, "-" inverts it.
+  SetOwnTip(button, caption == QLatin1String("-") ? QStringLiteral("相位：反相")
+                                                  : QStringLiteral("相位：正相"));
 }
 
 void SetReadableDisabledTexts(QPalette& palette) {
@@ -239,6 +277,7 @@ QPushButton* ControlFactory::Sign(QWidget* parent, const QString& name, const QR
   SetHint(button, hint);
   button->setGeometry(geometry);
   button->setFocusPolicy(Qt::NoFocus);
+  ShowPhase(button, caption);
   return button;
 }
 

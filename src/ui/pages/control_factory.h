@@ -29,6 +29,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QAbstractButton;
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
@@ -98,6 +99,22 @@ class BandPoint : public QLabel {
  protected:
   void paintEvent(QPaintEvent* event) override;
 };
+
+// Tooltips. A control's own tooltip (kOwnTipProperty) says what its symbol or abbreviation
+// means; while the control is disabled, the reason (kDisabledReasonProperty) is added below it,
+// so that a greyed control says why it cannot be used.
+inline constexpr char kOwnTipProperty[] = "OwnTip";
+inline constexpr char kDisabledReasonProperty[] = "DisabledReason";
+// Reasons a control is disabled.
+inline const QString kAutoModeReason = QStringLiteral("自动模式下由设备控制");
+inline const QString kAdministratorReason = QStringLiteral("需以管理员身份解锁");
+inline const QString kUnlockReason = QStringLiteral("输入系统密码并按“确定”解锁");
+inline const QString kOldPasswordReason = QStringLiteral("先输入正确的旧密码");
+void SetOwnTip(QWidget* control, const QString& tip);
+// Enables or disables the control; reason: why it is disabled (kept for when it is).
+void SetEnabledBecause(QWidget* control, bool enabled, const QString& reason);
+// A phase button's caption "+" (in phase) or "-" (inverted), with the tooltip that names it.
+void ShowPhase(QAbstractButton* button, const QString& caption);
 
 // Colours of the editor's texts and fields while they are disabled: dark enough to read at
 // 4.5 : 1 or better against the white fields and the window's background, still lighter than

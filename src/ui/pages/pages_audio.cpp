@@ -74,13 +74,17 @@ void BuildMusicPage(ControlFactory& make, QWidget* page) {
       make.Group(page, QString(), QRect(2, kSectionTop, 166, kSectionHeight), "音乐输入");
   make.Label(input, QString(), QRect(10, 24, 150, 16), "音乐输入端口：");
   auto* port_group = new QButtonGroup(input);
-  make.Radio(input, port_group, "SysInput", QRect(20, 46, 56, 22), "1", "0", 0)->setChecked(true);
-  make.Radio(input, port_group, "SysInput2", QRect(86, 46, 56, 22), "2", "1", 2318);
+  QRadioButton* port1 =
+      make.Radio(input, port_group, "SysInput", QRect(20, 46, 56, 22), "1", "0", 0);
+  port1->setChecked(true);
+  SetOwnTip(port1, "音乐输入端口 1");
+  SetOwnTip(make.Radio(input, port_group, "SysInput2", QRect(86, 46, 56, 22), "2", "1", 2318),
+            "音乐输入端口 2");
 
   make.Label(input, QString(), QRect(10, 84, 150, 16), "音乐输入增益：");
   // Enabled only in administrator mode; the window starts in user mode.
   QGroupBox* sign = make.Group(input, "SignRzGroup", QRect(8, 104, 150, 40), QString());
-  sign->setEnabled(false);
+  SetEnabledBecause(sign, false, kAdministratorReason);
   make.DropDown(sign, "SysMusInputLevelBox", QRect(10, 9, 100, 22), {"0dB", "3dB", "6dB"}, 0);
   auto* level_group = new QButtonGroup(sign);
   static constexpr const char* kLevelNames[] = {"SysMusInputLevel", "SysMusInputLevel2",
@@ -102,12 +106,15 @@ void BuildMicrophonePage(ControlFactory& make, QWidget* page) {
   auto* fbe = new QButtonGroup(group);
   // "OFF" needs a wider button than the digits.
   static constexpr const char* kFbeCaptions[] = {"OFF", "1", "2", "3"};
+  static constexpr const char* kFbeTips[] = {"反馈抑制：关闭", "反馈抑制：1 档（最弱）",
+                                             "反馈抑制：2 档", "反馈抑制：3 档（最强）"};
   static constexpr int kFbeX[] = {8, 60, 96, 132};
   static constexpr int kFbeWidth[] = {50, 34, 34, 34};
   for (int i = 0; i < 4; ++i) {
     QRadioButton* radio =
         make.Radio(group, fbe, QString("MicFBERadioBtn%1").arg(i + 1),
                    QRect(kFbeX[i], 30, kFbeWidth[i], 20), kFbeCaptions[i], QString::number(i), 257);
+    SetOwnTip(radio, QString::fromUtf8(kFbeTips[i]));
     if (i == 0) radio->setChecked(true);
   }
 

@@ -90,8 +90,12 @@ void BuildChannelGroup(ControlFactory& make, QWidget* page, const ChannelLayout&
     make.Label(group, QString(), QRect(8, y + 4, 76, 16), "波特率斜率：");
     auto* slope = new QButtonGroup(group);
     const QString first = QString::fromLatin1(entry.slope);
-    make.Radio(group, slope, first, QRect(84, y + 2, 56, 20), "12dB", "0", 0)->setChecked(true);
-    make.Radio(group, slope, first + "2", QRect(140, y + 2, 56, 20), "24dB", "1", 0);
+    QRadioButton* gentle =
+        make.Radio(group, slope, first, QRect(84, y + 2, 56, 20), "12dB", "0", 0);
+    gentle->setChecked(true);
+    SetOwnTip(gentle, "高通斜率：每倍频程 12 分贝");
+    SetOwnTip(make.Radio(group, slope, first + "2", QRect(140, y + 2, 56, 20), "24dB", "1", 0),
+              "高通斜率：每倍频程 24 分贝");
     y += 26;
   }
   const ValueRow high_pass = {"高通：", "%1MusHPFreBar", "500.0Hz"};
@@ -157,8 +161,11 @@ void BuildSubwooferPage(ControlFactory& make, QWidget* page) {
     AddValueRow(make, group, frequency, QString(), 18, kFilterWidth);
     AddValueRow(make, group, user_q, QString(), 18 + kValueRowHeight, kFilterWidth);
     make.Label(group, QString(), QRect(8, 18 + 2 * kValueRowHeight + 2, 150, 16), "滤波器类型：");
-    make.DropDown(group, filter.type, QRect(6, 18 + 2 * kValueRowHeight + 20, 154, 22),
-                  kFilterTypes, filter.type_index);
+    QComboBox* type =
+        make.DropDown(group, filter.type, QRect(6, 18 + 2 * kValueRowHeight + 20, 154, 22),
+                      kFilterTypes, filter.type_index);
+    // Besell, Butterworth and Link Riley are fixed slopes; USER takes the Q above.
+    SetOwnTip(type, "滤波器类型：USER 使用上方的滤波器Q值");
   }
 
   BuildEqSection(make, page, 5);

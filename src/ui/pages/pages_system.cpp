@@ -36,7 +36,7 @@ void AddPasswordFields(ControlFactory& make, QWidget* group, const PasswordField
       edit->setEchoMode(QLineEdit::Password);
       edit->setStyleSheet(kMaskedStyle);
     }
-    edit->setEnabled(field.enabled);
+    SetEnabledBecause(edit, field.enabled, kOldPasswordReason);
     y += 28;
   }
 }
@@ -52,7 +52,7 @@ void BuildNotesAndDeviceModes(ControlFactory& make, QWidget* page) {
   QGroupBox* modes = make.Group(page, QString(), QRect(8, 100, 334, 130), "修改设备模式");
   make.Label(modes, "CurrentModeLabel", QRect(12, 22, 220, 18), "（ 当前模式：3 ）");
   QStringList placeholders;
-  for (int n = 1; n <= 16; ++n) placeholders << QString::number(n) + "-";
+  for (int n = 1; n <= kModeCount; ++n) placeholders << QString::number(n) + "-";
   // The narrow face of the value texts: the last mode's number, "-" and a name of
   // kModeNameMaxLength characters fit the box whole.
   QComboBox* mode_box = make.DropDown(modes, "SysModeBox", QRect(12, 46, 150, 24), placeholders, 0);
@@ -60,8 +60,13 @@ void BuildNotesAndDeviceModes(ControlFactory& make, QWidget* page) {
   make.Edit(modes, "PresetModeEdit", QRect(172, 46, 150, 24), QString())
       ->setMaxLength(kModeNameMaxLength);
   make.Button(modes, "RzBmpButton121", QRect(12, 86, 110, 28), "调用模式");
-  // Storing a mode is allowed in administrator mode only.
-  make.Button(modes, "RzBmpButton138", QRect(132, 86, 110, 28), "保存模式")->setEnabled(false);
+  // Storing a mode is allowed in administrator mode only; the note beside it says so while it
+  // is locked.
+  SetEnabledBecause(make.Button(modes, "RzBmpButton138", QRect(132, 86, 110, 28), "保存模式"),
+                    false, kAdministratorReason);
+  QLabel* note =
+      make.Label(modes, "SysStoreNeedsAdminLabel", QRect(248, 86, 82, 28), "需管理员身份");
+  note->setStyleSheet("color: rgb(200,0,0);");
 
   // The device identity, never shown; a fixed placeholder until the box reports one.
   QGroupBox* identity = make.Group(page, QString(), QRect(8, 240, 334, 40), QString());
@@ -85,6 +90,11 @@ void BuildAccessGroups(ControlFactory& make, QWidget* page) {
   make.Radio(choice, choice_group, "SysUserBtn", QRect(16, 13, 100, 20), "用户", "0", 0)
       ->setChecked(true);
   make.Radio(choice, choice_group, "SysManagerBtn", QRect(140, 13, 100, 20), "管理员", "1", 2316);
+  SetEnabledBecause(choice, false, kUnlockReason);
+  // Shown once the system password unlocked the choice.
+  QLabel* unlocked = make.Label(choice, "SysUnlockedLabel", QRect(244, 13, 60, 20), "已解锁");
+  unlocked->setStyleSheet("color: rgb(0,128,0); font-weight: bold;");
+  unlocked->hide();
 
   QGroupBox* change =
       make.Group(page, QString(), QRect(kX, 126, kWidth, 112), "选择：用户/管理模式");

@@ -73,7 +73,8 @@ void SystemPage::RzBmpButton121Click(QObject* sender) {
 void SystemPage::Recall() {
   if (mode_box_ == nullptr) return;
   const int selected = mode_box_->currentIndex();
-  if (selected < 0) return;
+  // The box holds kModeCount modes: no other number is recalled.
+  if (selected < 0 || selected >= kModeCount) return;
   // A recall that cannot go out now is not recorded either: a later refresh would show the
   // unsent mode as the current one.
   if (!LinkAvailable()) return;

@@ -145,10 +145,12 @@ bool SystemPage::AdvanceChange(ChangeGroup& group) {
       !session_.link().ready()) {
     return false;
   }
-  group.new_field->setEnabled(true);
+  SetEnabledBecause(group.new_field, true, kOldPasswordReason);
   const QString new_text = group.new_field->text();
   const QString confirm_text = group.confirm_field->text();
-  if (new_text.size() == group.length) group.confirm_field->setEnabled(true);
+  if (new_text.size() == group.length) {
+    SetEnabledBecause(group.confirm_field, true, kOldPasswordReason);
+  }
   if (new_text.size() != group.length || confirm_text.size() != group.length) return false;
 
   const std::string new_password = new_text.toStdString();
@@ -166,8 +168,8 @@ bool SystemPage::AdvanceChange(ChangeGroup& group) {
 }
 
 void SystemPage::ResetGroup(ChangeGroup& group) {
-  group.new_field->setEnabled(false);
-  group.confirm_field->setEnabled(false);
+  SetEnabledBecause(group.new_field, false, kOldPasswordReason);
+  SetEnabledBecause(group.confirm_field, false, kOldPasswordReason);
   group.old_field->clear();
   group.new_field->clear();
   group.confirm_field->clear();
@@ -183,7 +185,13 @@ void SystemPage::RzBmpButton118Click() {
     return;
   }
   if (!LinkAvailable()) return;
-  if (choice_group_) choice_group_->setEnabled(true);
+  if (choice_group_) {
+    SetEnabledBecause(choice_group_, true, kUnlockReason);
+    // The choice is open now: said beside it, as the password field was emptied.
+    if (auto* unlocked = choice_group_->findChild<QLabel*>(QStringLiteral("SysUnlockedLabel"))) {
+      unlocked->show();
+    }
+  }
   session_.link().SendPassword(kSystemPasswordParameter, entered.toStdString());
 }
 
