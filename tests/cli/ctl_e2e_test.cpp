@@ -875,12 +875,6 @@ const OutputCase kOutputCases[] = {
      1,
      "room\tport\tstate\tidentity\tms\n/dev/null\t/dev/null\tunreachable\t\t\n",
      {"status /dev/null (/dev/null): unreachable: it is not a serial port\n"}},
-    {"StatusJson",
-     {"status", "--json", "--port", "/dev/null"},
-     1,
-     "[\n  {\"room\": \"/dev/null\", \"port\": \"/dev/null\", \"state\": \"unreachable\", "
-     "\"identity\": \"\", \"ms\": null}\n]\n",
-     {"it is not a serial port"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CtlOutputs, ::testing::ValuesIn(kOutputCases),

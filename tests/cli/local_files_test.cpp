@@ -2,7 +2,6 @@
 #include "cli/local_files.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <filesystem>
@@ -91,43 +90,6 @@ TEST(WholeFiles, AFailedWriteLeavesNoFileAndAnEarlierOneAsItWas) {
   for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
   EXPECT_EQ(names.size(), 2u) << "no temporary file left behind";
 }
-
-struct UmaskCase {
-  mode_t umask;
-  mode_t mode;  // of every file written
-};
-
-void PrintTo(const UmaskCase& c, std::ostream* os) { *os << "umask 0" << std::oct << c.umask; }
-
-class FilePermissions : public ::testing::TestWithParam<UmaskCase> {};
-
-// A mode file, a recording and the file an earlier one is replaced by all get what the user's
-// umask leaves of rw-rw-rw-, as the files of any other program do.
-TEST_P(FilePermissions, AreWhatTheUmaskGives) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const fs::path folder = dir.path().toStdString();
-  const mode_t before = ::umask(GetParam().umask);
-  std::string error;
-  const bool whole = WriteFileWhole((folder / "a.Nddt").string(), "mode", &error);
-  const bool replaced = WriteFileWhole((folder / "a.Nddt").string(), "again", &error);
-  StagedFile staged;
-  const bool opened = staged.Open((folder / "line.txt").string(), &error);
-  staged.stream() << "0.000 /dev/pts/1 OPEN\n";
-  const bool committed = opened && staged.Commit(&error);
-  ::umask(before);
-  ASSERT_TRUE(whole && replaced && committed) << error;
-  for (const char* name : {"a.Nddt", "line.txt"}) {
-    struct stat info {};
-    ASSERT_EQ(::stat((folder / name).c_str(), &info), 0) << name;
-    EXPECT_EQ(info.st_mode & 0777, GetParam().mode)
-        << name << " is 0" << std::oct << (info.st_mode & 0777);
-  }
-}
-
-const UmaskCase kUmaskCases[] = {{022, 0644}, {077, 0600}, {002, 0664}, {0, 0666}};
-
-INSTANTIATE_TEST_SUITE_P(Umasks, FilePermissions, ::testing::ValuesIn(kUmaskCases));
 
 }  // namespace
 }  // namespace kc::cli
