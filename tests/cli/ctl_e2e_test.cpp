@@ -524,7 +524,7 @@ TEST_F(CtlE2e, RestoreStoppedByCtrlCNamesTheBoxHoldingPartOfTheFile) {
   EXPECT_NE(run.err.find("restore: this box now holds part of the file: " + box.path() + "\n"),
             std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("FAILED: interrupted; the box now holds part of the file (blocks 0 to "),
+  EXPECT_NE(run.err.find("FAILED: interrupted; the box now holds part of the file (block"),
             std::string::npos)
       << run.err;
   EXPECT_EQ(UploadFrames(box.received()), frames_at_signal) << "nothing sent after the signal";
