@@ -90,7 +90,6 @@ void BuildAccessGroups(ControlFactory& make, QWidget* page) {
   make.Radio(choice, choice_group, "SysUserBtn", QRect(16, 13, 100, 20), "用户", "0", 0)
       ->setChecked(true);
   make.Radio(choice, choice_group, "SysManagerBtn", QRect(140, 13, 100, 20), "管理员", "1", 2316);
-  SetEnabledBecause(choice, false, kUnlockReason);
   // Shown once the system password unlocked the choice.
   QLabel* unlocked = make.Label(choice, "SysUnlockedLabel", QRect(244, 13, 60, 20), "已解锁");
   unlocked->setStyleSheet("color: rgb(0,128,0); font-weight: bold;");
