@@ -33,8 +33,9 @@ volatile std::sig_atomic_t g_stop = 0;
 
 void OnStopSignal(int) { g_stop = 1; }
 
+// Follows "Usage: NAME [options]", NAME being the name the program was started by (the package
+// installs it as karaoke-box-sim).
 constexpr const char kUsage[] =
-    "Usage: box-sim [options]\n"
     "Serves a simulated effects box on a pseudo-terminal and prints the terminal's path.\n"
     "\n"
     "  --link PATH          also place a symbolic link to the terminal at PATH (removed on exit)\n"
@@ -126,6 +127,11 @@ std::string IdentityText(const std::array<uint8_t, 4>& id) {
   return text;
 }
 
+void PrintUsage(const char* argv0, std::FILE* to) {
+  const char* slash = std::strrchr(argv0, '/');
+  std::fprintf(to, "Usage: %s [options]\n%s", slash != nullptr ? slash + 1 : argv0, kUsage);
+}
+
 // Returns 0 to run, 1 after --help, 2 on a bad command line.
 int ParseOptions(int argc, char** argv, Options* opt) {
   bool lose_only = false;
@@ -141,7 +147,7 @@ int ParseOptions(int argc, char** argv, Options* opt) {
     };
     int seed = 0;
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      PrintUsage(argv[0], stdout);
       return 1;
     } else if (arg == "--link") {
       if (i + 1 >= argc) {
@@ -218,7 +224,8 @@ int ParseOptions(int argc, char** argv, Options* opt) {
     } else if (arg == "--verbose" || arg == "-v") {
       opt->verbose = true;
     } else {
-      std::fprintf(stderr, "box-sim: unknown option %s\n%s", arg.c_str(), kUsage);
+      std::fprintf(stderr, "box-sim: unknown option %s\n", arg.c_str());
+      PrintUsage(argv[0], stderr);
       return 2;
     }
   }
