@@ -99,6 +99,16 @@ done
 # The desktop entry starts the installed program.
 entry=$(cat "$root/usr/share/applications/karaoke-controller.desktop")
 grep -qx 'Exec=karaoke-controller' <<<"$entry" || fail "desktop entry does not start karaoke-controller"
+# Each of its commands (the editor, the demo action) is a program of the package.
+while read -r program; do
+  [ -x "$root/usr/bin/$program" ] || fail "the desktop entry runs $program, which is not installed"
+done < <(sed -nE 's/^Exec=([^ ]+).*/\1/p' <<<"$entry")
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$root/usr/share/applications/karaoke-controller.desktop" ||
+    fail "desktop-file-validate"
+else
+  echo "desktop-file-validate is not installed: the desktop entry's validation is left out"
+fi
 
 # The installed programs run from the unpacked package, with their help in English and no
 # display or settings of the user's.
