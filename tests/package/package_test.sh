@@ -154,7 +154,7 @@ for f in "$bin/karaoke-controller-demo" "$root/usr/share/applications/karaoke-co
   grep -Eq '(^|[^-])box-sim' "$f" && fail "$f names box-sim: $(grep -E '(^|[^-])box-sim' "$f")"
 done
 for p in "${programs[@]}"; do
-  zcat "$man/$p.1.gz" | grep -Eq '(^|[^-])box-sim' && fail "$p.1 names box-sim"
+  zcat "$man/$p.1.gz" | sed 's/\\-/-/g' | grep -Eq '(^|[^-])box-sim' && fail "$p.1 names box-sim"
 done
 # The demo launcher starts the installed simulated box and the editor on it: the editor downloads
 # the box (--measure quits after the first download).
