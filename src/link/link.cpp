@@ -193,20 +193,117 @@ LinkView Link::View() const {
 bool Link::SearchingQuietly() const { return phase_ == Phase::kScanning && search_.quiet(); }
 
 void Link::AnswerEditorChanges(bool send) {
+  AnswerEditorChanges(send ? OfferedSlots() : std::vector<Slot>{});
+}
+
+std::vector<Link::Slot> Link::OfferedSlots() const {
+  std::vector<Slot> slots;
+  if (!editor_rows_) return slots;
+  const BoxImage::Rows& rows = *editor_rows_;
+  for (int block = 0; block < kAudioBlocks; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      if (box_image_.Differs(block, slot, rows[block][slot])) slots.push_back({block, slot});
+    }
+  }
+  for (int item : kUserSystemItems) {
+    if (box_image_.Differs(kSystemBlock, item, rows[kSystemBlock][item])) {
+      slots.push_back({kSystemBlock, item});
+    }
+  }
+  return slots;
+}
+
+void Link::AnswerEditorChanges(const std::vector<Slot>& chosen) {
   if (!editor_rows_) return;
+  // Without the box the answer cannot be carried out: the changes stay aside, and the next
+  // connection offers them again.
+  if (phase_ != Phase::kReady) return;
   const BoxImage::Rows rows = *editor_rows_;
   editor_rows_.reset();
-  if (!send || phase_ != Phase::kReady) return;
-  for (int block = 0; block < kAudioBlocks; ++block) {
-    for (int slot = 0; slot < kDeviceColumns; ++slot)
-      store_.SetDevice(block, slot, rows[block][slot]);
+  editor_box_id_.clear();
+  // Only slots the editor kept and the user may set: not the box's current mode or the
+  // administrator switch.
+  std::vector<Slot> taken;
+  for (const Slot& slot : chosen) {
+    const bool audio = slot.block >= 0 && slot.block < kAudioBlocks;
+    const bool system = slot.block == kSystemBlock &&
+                        std::find(kUserSystemItems.begin(), kUserSystemItems.end(), slot.slot) !=
+                            kUserSystemItems.end();
+    if ((!audio && !system) || slot.slot < 0 || slot.slot >= kDeviceColumns) continue;
+    if (std::find(taken.begin(), taken.end(), slot) != taken.end()) continue;
+    taken.push_back(slot);
   }
-  for (int item : kUserSystemItems) store_.SetDevice(kSystemBlock, item, rows[kSystemBlock][item]);
+  if (taken.empty()) return;
+  for (const Slot& slot : taken) {
+    store_.SetDevice(slot.block, slot.slot, rows[slot.block][slot.slot]);
+  }
   store_.set_disco(store_.Device(0, 1));
   host_.RefreshPages(kAllBlocks);
+  if (SendAsEdits(taken)) return;
   // The upload carries blocks 0..8; the system settings follow it one by one.
   send_system_after_upload_ = true;
   StartUpload();
+}
+
+namespace {
+
+// The working index that writes a device slot of `block` (0..8, or 2 for the second microphone
+// group) under a Sing/Disco set; -1 when none does.
+int IndexOfSlot(int block, int slot, int disco) {
+  const int working_block = block == 2 ? 1 : block;
+  const BlockInfo* info = InfoOfBlock(working_block);
+  if (info == nullptr) return -1;
+  for (int index = 0; index < info->parameters; ++index) {
+    if (DeviceSlot(working_block, index, disco) == slot) return index;
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool Link::SendAsEdits(const std::vector<Slot>& chosen) {
+  struct Band {
+    int wire_id;
+    int band;
+  };
+  std::vector<std::pair<int, int32_t>> params;  // (wire id, value)
+  std::vector<Band> bands;
+  const int shown = store_.disco();
+  for (const Slot& slot : chosen) {
+    if (slot.block == kSystemBlock) {
+      params.emplace_back(MakeId(kSystemBlock, slot.slot), store_.Device(slot.block, slot.slot));
+      continue;
+    }
+    // The box writes a parameter or a band into the Sing/Disco set it shows: a slot of the
+    // other set goes only with the upload.
+    const int index = IndexOfSlot(slot.block, slot.slot, shown);
+    const int working_block = slot.block == 2 ? 1 : slot.block;
+    if (index < 0) return false;
+    const int wire_id = MakeId(slot.block, index);
+    // The Sing/Disco switch changes the set the other edits land in: the upload carries both.
+    if (wire_id == kSingDiscoId) return false;
+    if (IsEqBandField(MakeId(working_block, index))) {
+      const int band = LocateBand(MakeId(working_block, index));
+      const bool queued = std::any_of(bands.begin(), bands.end(), [&](const Band& b) {
+        return BlockOf(b.wire_id) == slot.block && b.band == band >> 8;
+      });
+      if (!queued) bands.push_back({wire_id, band >> 8});
+    } else {
+      params.emplace_back(wire_id, store_.Device(slot.block, slot.slot));
+    }
+  }
+  // The upload is one frame per audio block; edits are one frame per parameter or band.
+  if (params.size() + bands.size() > static_cast<std::size_t>(kAudioBlocks)) return false;
+  const bool may_send = !watch_.gate_closed();
+  for (const auto& [wire_id, value] : params) {
+    watch_.EditMade();
+    pacer_.Param(wire_id, value, may_send);
+  }
+  for (const Band& band : bands) {
+    watch_.EditMade();
+    pacer_.Band(band.wire_id, may_send);
+  }
+  return true;
 }
 
 void Link::DropEditorChanges() {

@@ -73,9 +73,30 @@ class Link {
   // The quiet search runs in the background: the box was lost (or a connection failed) and the
   // link looks for it again until one answers or the user disconnects.
   bool SearchingQuietly() const;
-  // The user's answer to OfferEditorChanges: true puts the editor's settings back into the store
-  // and uploads them; false keeps the box's.
+  // A slot of the box image: a block 0..8 or the system block, and a device slot.
+  struct Slot {
+    int block = 0;
+    int slot = 0;
+    bool operator==(const Slot&) const = default;
+  };
+  // The user's answer to OfferEditorChanges: true sends every change of the editor's, false
+  // keeps the box's settings.
   void AnswerEditorChanges(bool send);
+  // The answer slot by slot: the chosen slots take the editor's values and go to the box (as
+  // edits through the pacer when that is no more frames than the block upload, else by the
+  // upload); every other slot keeps the box's value in the editor. An empty choice keeps the
+  // box's settings. Unless the link is Ready the answer is not taken, and the editor's changes
+  // are offered again at the next connection.
+  void AnswerEditorChanges(const std::vector<Slot>& chosen);
+  // While the question is open: the editor's settings kept aside (blocks 0..8 and the system
+  // row; of the system row only the user's settings count) and the identity of the box they
+  // were made for (empty when no box was seen); null when nothing is offered.
+  const BoxImage::Rows* offered_rows() const { return editor_rows_ ? &*editor_rows_ : nullptr; }
+  const std::string& offered_for() const { return editor_box_id_; }
+  // The settings the link works on (after a connection's download, the box's).
+  const ParameterStore& store() const { return store_; }
+  // The slots whose kept value differs from what the box holds: what Send would send.
+  std::vector<Slot> OfferedSlots() const;
   // The user dropped the editor's changes the box does not have (leaving a room for another):
   // nothing is pending any more, and none of them is offered to the next box.
   void DropEditorChanges();
@@ -174,6 +195,9 @@ class Link {
   void AwaitCompletion(PendingAction action, LinkStatus status);
   // Sends the editor's system settings that the box does not hold (after their blocks went up).
   void SendSystemSettings();
+  // Sends the chosen slots, which the store holds already, as edit frames; false (nothing
+  // sent) when the upload is shorter or a slot cannot go as an edit.
+  bool SendAsEdits(const std::vector<Slot>& chosen);
 
   ParameterStore& store_;
   LinkHost& host_;

@@ -49,6 +49,14 @@ int DeviceSlot(int block, int index, int disco) {
   }
 }
 
+bool IsEqBandField(int id) {
+  const int block = BlockOf(id);
+  const int index = IndexOf(id);
+  const BlockInfo* info = block < kAudioBlocks ? InfoOfBlock(block) : nullptr;
+  return info != nullptr && info->eq_bands > 0 && index >= info->first_eq &&
+         index < info->first_eq + 5 * info->eq_bands;
+}
+
 int LocateBand(int id) {
   const int block = BlockOf(id);
   const int index = IndexOf(id);

@@ -57,6 +57,10 @@ int DeviceSlot(int block, int index, int disco);
 
 // Band position band*256+field of an audio identifier (blocks 0..8).
 int LocateBand(int id);
+// True when an audio identifier is a field of one of its block's EQ bands, which goes to the box
+// in a band frame; false for every other identifier, the pass filters included (they have a band
+// position on the graph but go to the box as parameters).
+bool IsEqBandField(int id);
 
 inline int BlockOf(int id) { return (id >> 8) & 0xFF; }
 inline int IndexOf(int id) { return id & 0xFF; }

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -251,6 +254,129 @@ TEST_F(ReconnectTest, AFilePreparedWithoutABoxIsOfferedOnConnecting) {
   EXPECT_EQ(box.Slot(5, 0), 123);
   EXPECT_TRUE(BoxEqualsStore());
   EXPECT_EQ(link.PendingCount(), 0);
+}
+
+// The answer row by row: the chosen slots reach the box, as edit frames when they are no more
+// frames than the nine-block upload, else by the upload; every other slot takes the box's value
+// in the editor. Nothing is pending afterwards and the box equals the editor.
+struct ChoiceCase {
+  const char* name;
+  // Which of the changes below are chosen (bit n: change n); -1 all of them.
+  int chosen;
+  // Frames written after the answer, by kind.
+  int params;  // distinct parameter ids written
+  int bands;   // distinct band frames
+  bool upload;
+};
+
+void PrintTo(const ChoiceCase& c, std::ostream* os) { *os << c.name; }
+
+class ChoiceTest : public ReconnectTest, public ::testing::WithParamInterface<ChoiceCase> {};
+
+// The changes made while the box is away: (block, slot) and how far from the box's value.
+// 0: main output level; 1: echo level; 2: the gain of music band 2 in the Sing set (on show);
+// 3: the same gain in the Disco set; 4..13: ten echo parameters (4 and 5 of them the pass
+// filters, which go as parameters although the graph draws them with the bands).
+struct Change {
+  int block;
+  int slot;
+  int step;
+};
+constexpr Change kChanges[] = {{5, 0, 9},  {3, 1, 4},  {0, 11, 5},  {0, 63, 7}, {3, 2, -1},
+                               {3, 3, -1}, {3, 4, -1}, {3, 5, -1},  {3, 6, -1}, {3, 7, -1},
+                               {3, 8, -1}, {3, 9, -1}, {3, 10, -1}, {3, 11, 1}};
+
+TEST_P(ChoiceTest, OnlyTheChosenSlotsReachTheBox) {
+  const ChoiceCase& c = GetParam();
+  ConnectReady();
+  ASSERT_EQ(store.disco(), 0);
+  Unplug(15);
+  RunUntil([&] { return !host.messages.empty(); });
+  const boxsim::BoxModel box_before = box;
+  std::vector<Link::Slot> chosen;
+  for (int n = 0; n < static_cast<int>(std::size(kChanges)); ++n) {
+    const Change& change = kChanges[n];
+    store.SetDevice(change.block, change.slot, box.Slot(change.block, change.slot) + change.step);
+    if (c.chosen < 0 || (n < 31 && (c.chosen >> n & 1)))
+      chosen.push_back({change.block, change.slot});
+  }
+  store.RebuildWorkingTable();
+  RunUntil([&] { return !host.offers.empty(); });
+  ASSERT_EQ(host.offers.size(), 1u);
+  EXPECT_EQ(host.offers[0].first, static_cast<int>(std::size(kChanges)));
+  if (c.chosen < 0) {
+    EXPECT_EQ(link.OfferedSlots().size(), std::size(kChanges));
+    chosen = link.OfferedSlots();
+  }
+  const std::size_t writes_before = port.writes.size();
+  link.AnswerEditorChanges(chosen);
+  RunUntil([&] { return link.PendingCount() == 0 && !host.transfer_on; });
+  Run(500);
+
+  std::set<int> params;
+  std::set<int> bands;
+  bool upload = false;
+  for (std::size_t at = writes_before; at < port.writes.size(); ++at) {
+    const Bytes& frame = port.writes[at];
+    if (frame.size() < 6 || frame[3] != kWriteAccess) continue;
+    const int id = frame[4] << 8 | frame[5];
+    if (id == kWriteBlockId) {
+      upload = true;
+    } else if (id == InfoOfBlock(BlockOf(id))->band_address && frame.size() > 9) {
+      bands.insert(id << 8 | frame[6]);
+    } else if (id != kLinkControlId) {
+      params.insert(id);
+    }
+  }
+  EXPECT_EQ(upload, c.upload);
+  EXPECT_EQ(static_cast<int>(params.size()), c.params);
+  EXPECT_EQ(static_cast<int>(bands.size()), c.bands);
+  for (int n = 0; n < static_cast<int>(std::size(kChanges)); ++n) {
+    const Change& change = kChanges[n];
+    const bool sent = std::find(chosen.begin(), chosen.end(),
+                                Link::Slot{change.block, change.slot}) != chosen.end();
+    const int expected = box_before.Slot(change.block, change.slot) + (sent ? change.step : 0);
+    EXPECT_EQ(box.Slot(change.block, change.slot), expected) << "change " << n;
+    EXPECT_EQ(store.Device(change.block, change.slot), expected) << "change " << n;
+  }
+  EXPECT_TRUE(BoxEqualsStore());
+  EXPECT_EQ(link.PendingCount(), 0);
+  EXPECT_EQ(link.offered_rows(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, ChoiceTest,
+    ::testing::Values(ChoiceCase{"OneParameterOfMany", 0b1, 1, 0, false},
+                      ChoiceCase{"ParameterAndSingBand", 0b101, 1, 1, false},
+                      ChoiceCase{"BandOfTheSetNotOnShowGoesWithTheUpload", 0b1000, 0, 0, true},
+                      ChoiceCase{"NoneKeepsTheBox", 0, 0, 0, false},
+                      ChoiceCase{"NineFramesStillEdits", 0b1111110111, 8, 1, false},
+                      ChoiceCase{"MoreFramesThanTheUploadUploads", -1, 0, 0, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// An answer that comes when the line has gone again is not taken: the editor's changes stay
+// pending and are offered at the next connection.
+TEST_F(ReconnectTest, AnAnswerAfterTheLineWentKeepsTheChangesForTheNextConnection) {
+  ConnectReady();
+  Unplug(15);
+  RunUntil([&] { return !host.messages.empty(); });
+  const int before = box.Slot(5, 0);
+  link.SendParam(MakeId(5, 0), before + 2);
+  RunUntil([&] { return !host.offers.empty(); });
+  ASSERT_EQ(host.offers.size(), 1u);
+  Unplug(-1);
+  RunUntil([&] { return host.messages.size() == 2; });
+  link.AnswerEditorChanges(true);
+  EXPECT_NE(link.offered_rows(), nullptr);
+  EXPECT_EQ(link.PendingCount(), 1);
+  box.faults().silent_after_frames = -1;
+  RunUntil([&] { return host.offers.size() == 2; });
+  ASSERT_EQ(host.offers.size(), 2u);
+  link.AnswerEditorChanges(true);
+  RunUntil([&] { return link.PendingCount() == 0; });
+  Run(500);
+  EXPECT_EQ(box.Slot(5, 0), before + 2);
+  EXPECT_TRUE(BoxEqualsStore());
 }
 
 }  // namespace

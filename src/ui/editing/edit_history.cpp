@@ -153,9 +153,8 @@ void EditHistory::Apply(const std::vector<ChangedCell>& cells, bool after, int d
       continue;
     }
     store.set_mic_group(cell.row == 2 ? 1 : (cell.row == 1 ? 0 : shown_group));
-    const int band = LocateBand(id);
-    const bool band_field = band != kNoBandField && band != kNoBandReverb;
-    if (band_field) {
+    // A pass filter has a band position on the graph but goes to the box as a parameter.
+    if (IsEqBandField(id)) {
       link.SendEqBand(id, value);
     } else {
       link.SendParam(id, value);
