@@ -165,7 +165,7 @@ else
   fail "karaoke-controller-demo --measure did not end with a download"
 fi
 
-# AppStream: the metadata validates; its screenshot is the README's picture, installed under the
+# AppStream: the metadata validates with the desktop entry it launches; its screenshot is the README's picture, installed under the
 # name its address ends with; a project address and a content rating are given.
 metainfo=$root/usr/share/metainfo/org.karaokecontroller.KaraokeController.metainfo.xml
 shot=$(sed -nE 's|.*<image[^>]*>([^<]*)</image>.*|\1|p' "$metainfo")
@@ -181,7 +181,8 @@ fi
 grep -q '<url type="homepage">https://' "$metainfo" || fail "the metainfo has no project address"
 grep -q '<content_rating type="oars-1\.[01]"' "$metainfo" || fail "the metainfo has no content rating"
 if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net --explain "$metainfo" || fail "appstreamcli validate"
+  # validate-tree: the metadata, and the desktop entry it names as launchable in the same tree.
+  appstreamcli validate-tree --no-net --explain "$root" || fail "appstreamcli validate-tree"
 else
   echo "appstreamcli is not installed: the metadata's validation is left out"
 fi
