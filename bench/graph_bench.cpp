@@ -3,11 +3,18 @@
 // band applied, that one slot computed again, summed and redrawn) and one readout update. The
 // first two run inside the graph's 10 ms timer tick, so the share of the tick is printed at the
 // end. Run with QT_SCALE_FACTOR=2 for a high-resolution screen (four times the pixels).
+//
+// The redraw and the drag tick run twice in the same run: with the graph's cached painting (the
+// program's) and with the whole paint of every redraw that came before it (PaintMode::kEveryTime,
+// the baseline); the end prints each cached median as a share of its baseline (goal <= 0.5).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
 
 #include "../tests/eq/view/fake_graph_host.h"
 #include "eq/view/eq_graph.h"
@@ -40,8 +47,14 @@ void FillSection(FakeGraphHost& host, int block) {
   host.Set(6, 16, 120);
 }
 
+// The second benchmark argument: 0 the baseline (whole paint every time), 1 the cached paint.
+kc::EqGraph::PaintMode ModeOf(int64_t arg) {
+  return arg == 0 ? kc::EqGraph::PaintMode::kEveryTime : kc::EqGraph::PaintMode::kCached;
+}
+
 struct Bench {
-  explicit Bench(int page) {
+  explicit Bench(int page, kc::EqGraph::PaintMode mode = kc::EqGraph::PaintMode::kCached) {
+    graph.set_paint_mode(mode);
     host.page = page;
     block = kc::test::BlockOfPage(page);
     FillSection(host, block);
@@ -55,7 +68,7 @@ struct Bench {
 };
 
 void BM_Redraw(benchmark::State& state) {
-  Bench b(static_cast<int>(state.range(0)));
+  Bench b(static_cast<int>(state.range(0)), ModeOf(state.range(1)));
   for (auto _ : state) {
     b.graph.DrawSectionCurve(kc::kAllSlots, b.block);
     benchmark::DoNotOptimize(b.graph.bitmap().constBits());
@@ -64,18 +77,15 @@ void BM_Redraw(benchmark::State& state) {
 // Pages: 0 Music (10 bands), 1 Microphone (15 bands and a high-pass), 5 Subwoofer (3 bands and
 // two 24 dB pass filters).
 BENCHMARK(BM_Redraw)
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(5)
+    ->ArgsProduct({{0, 1, 5}, {0, 1}})
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(10)
     ->DisplayAggregatesOnly(true);
 
 // One tick of a drag: the point is moved (both of its values change), then the tick sends the
 // band and redraws the section with that band selected.
-void BM_Drag(benchmark::State& state) {
-  Bench b(static_cast<int>(state.range(0)));
-  const int band = 2;
+void DragBand(benchmark::State& state, int band) {
+  Bench b(static_cast<int>(state.range(0)), ModeOf(state.range(1)));
   QLabel* point = b.window.handles[band];
   const QPoint grip(7, 7);
   b.graph.EP1MouseDown(point, grip);
@@ -91,9 +101,38 @@ void BM_Drag(benchmark::State& state) {
   b.graph.EP1MouseUp(point);
   if (b.host.transmissions == 0) state.SkipWithError("the drag sent nothing");
 }
+// Band 3 (index 2) is a high shelf, whose plateau moves across most of the width; band 4
+// (index 3) a peaking band, whose curve moves around it.
+void BM_Drag(benchmark::State& state) { DragBand(state, 2); }
+void BM_DragPeak(benchmark::State& state) { DragBand(state, 3); }
+BENCHMARK(BM_DragPeak)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(10)
+    ->DisplayAggregatesOnly(true);
 BENCHMARK(BM_Drag)
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(10)
+    ->DisplayAggregatesOnly(true);
+
+// A full redraw where every point of the curve moves: the section's first band (a shelf on the
+// Music page) toggles between two gains, so no column keeps its curve.
+void BM_RedrawAllMoved(benchmark::State& state) {
+  Bench b(static_cast<int>(state.range(0)), ModeOf(state.range(1)));
+  const kc::BlockInfo& info = *kc::InfoOfBlock(b.block);
+  const int type = info.first_eq;
+  b.host.Set(b.block, type, 1);  // low shelf
+  b.host.Set(b.block, type + 1, 300);
+  int step = 0;
+  for (auto _ : state) {
+    b.host.Set(b.block, type + 2, (++step % 2 == 0) ? 90 : 150);
+    b.graph.DrawSectionCurve(kc::kAllSlots, b.block);
+    benchmark::DoNotOptimize(b.graph.bitmap().constBits());
+  }
+}
+BENCHMARK(BM_RedrawAllMoved)
+    ->ArgsProduct({{0}, {0, 1}})
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(10)
     ->DisplayAggregatesOnly(true);
@@ -111,7 +150,8 @@ void BM_Readout(benchmark::State& state) {
 }
 BENCHMARK(BM_Readout)->Unit(benchmark::kMicrosecond)->Repetitions(10)->DisplayAggregatesOnly(true);
 
-// Prints each median as a share of the graph's 10 ms tick.
+// Prints each median as a share of the graph's 10 ms tick, and each cached median as a share of
+// the baseline's (the same benchmark and page with the second argument 0) in the same run.
 class TickShareReporter : public benchmark::ConsoleReporter {
  public:
   // Colours only on a terminal.
@@ -121,10 +161,25 @@ class TickShareReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.aggregate_name != "median") continue;
       const double microseconds = run.GetAdjustedRealTime();  // in the benchmark's unit (us)
-      std::printf("  %-24s median %8.1f us = %5.1f %% of the 10 ms tick\n",
-                  run.run_name.str().c_str(), microseconds, microseconds / 100.0);
+      const double cpu = run.GetAdjustedCPUTime();
+      const std::string name = run.run_name.str();
+      std::printf("  %-36s median %8.1f us (cpu %8.1f us) = %5.1f %% of the 10 ms tick\n",
+                  name.c_str(), microseconds, cpu, microseconds / 100.0);
+      medians_[name] = {microseconds, cpu};
+      // "BM_Drag/0/1/repeats:10": the baseline is "BM_Drag/0/0/repeats:10".
+      const std::size_t mode = name.find("/1/repeats");
+      if (mode == std::string::npos) continue;
+      std::string baseline = name;
+      baseline.replace(mode, 3, "/0/");
+      const auto found = medians_.find(baseline);
+      if (found == medians_.end()) continue;
+      std::printf("  %-36s cached / baseline: %.2f (wall), %.2f (cpu)\n", name.c_str(),
+                  microseconds / found->second.first, cpu / found->second.second);
     }
   }
+
+ private:
+  std::map<std::string, std::pair<double, double>> medians_;
 };
 
 }  // namespace

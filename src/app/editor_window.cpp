@@ -144,6 +144,7 @@ void TForm1::FormCreate() {
   system_page_ = std::make_unique<SystemPage>(*session_, boxes_, mode_files_.get());
   // A tool window of the editor: it stays with it and is placed beside it.
   compare_ = std::make_unique<CompareWindow>(*session_, boxes_, this);
+  BindGraphTools(*graph_, *session_, *history_, boxes_, *compare_);  // copy/paste, overlay
   link_.TakeStartingImage();
   // On the free part of the tab strip, so it shows on every page; presses pass through to the
   // window, which is dragged from there.

@@ -15,6 +15,7 @@
 
 #include "eq/graph_axes.h"
 #include "eq/view/cardinal_spline.h"
+#include "eq/view/graph_pixels.h"
 #include "model/rounding.h"
 
 namespace kc {
@@ -22,22 +23,6 @@ namespace {
 
 // The dynamic property that carries a control's Tag (the same name the editor's controls use).
 constexpr char kTag[] = "Tag";
-
-constexpr double kCurvePenWidth = 1.8;
-// The frame's one-pixel lines and the curve are drawn half a pixel in, so that a line at whole
-// coordinate k covers pixel k, as the grid's pixel rows and columns are counted.
-constexpr double kPixelCentre = 0.5;
-
-QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
-
-// The curve runs through whole pixels of the bitmap: a logical coordinate v is put on the device
-// pixel whose centre is nearest to v's own centre (v * ratio + ratio / 2), and given back in
-// logical units before the half-pixel shift. At ratio 1 that is Round(v); at ratio 2 the
-// points lie on half logical pixels, within a quarter pixel of v.
-double SnapToDevicePixel(double v, double ratio) {
-  const int pixel = RoundCoordinate(v * ratio + (ratio - 1) / 2);
-  return (pixel + kPixelCentre) / ratio - kPixelCentre;
-}
 
 QString LabelStyle(const QColor& colour) {
   return QStringLiteral("color: rgb(%1,%2,%3); background: transparent;")
@@ -57,6 +42,13 @@ EqGraph::EqGraph(GraphWidgets widgets, GraphHost& host, QObject* parent)
     if (handle == nullptr) continue;
     handle->setProperty(kTag, i);
     handle->installEventFilter(this);
+  }
+  // What the two pass-filter points stand for; the band points carry their numbers.
+  if (QLabel* h = widgets_.handles[kHighPassHandle]) {
+    h->setToolTip(QStringLiteral("H：高通滤波器，左右拖动改变截止频率，滤除其下的低频"));
+  }
+  if (QLabel* l = widgets_.handles[kLowPassHandle]) {
+    l->setToolTip(QStringLiteral("L：低通滤波器，左右拖动改变截止频率，滤除其上的高频"));
   }
   // The inner panel's resizes rebuild the frame at the new size.
   if (widgets_.inner != nullptr) widgets_.inner->installEventFilter(this);
@@ -122,6 +114,9 @@ void EqGraph::Publish() { widgets_.image->setPixmap(QPixmap::fromImage(bitmap_))
 // Frame
 
 void EqGraph::DrawGraphFrame(bool create_labels) {
+  // The bitmap holds the bare frame now; the next redraw paints its curve whole.
+  frame_valid_ = false;
+  shown_.valid = false;
   PaintFrame();
   BuildAxisLabels(create_labels);
   Publish();
@@ -129,12 +124,16 @@ void EqGraph::DrawGraphFrame(bool create_labels) {
 
 void EqGraph::PaintFrame() {
   EnsureBitmap();
+  PaintFrameOn(bitmap_);
+}
+
+void EqGraph::PaintFrameOn(QImage& image) {
   const int width = Width();
   const int height = Height();
   scale_ = ScaleForWidth(width);
   // Every device pixel, also the fraction of a logical pixel that a fractional ratio leaves.
-  bitmap_.fill(ToQColor(kGraphBackground));
-  QPainter painter(&bitmap_);
+  image.fill(ToQColor(kGraphBackground));
+  QPainter painter(&image);
   painter.translate(kPixelCentre, kPixelCentre);
   QPen pen;
   pen.setWidth(1);
@@ -221,8 +220,12 @@ void EqGraph::DrawSectionCurve(int selection, int block) {
   widgets_.pass_label->setVisible(host_.eq_bypass(*section) != 0);
   const SectionLayout* loaded = LoadSectionLayout(*section);
   if (loaded == nullptr) return;
-  PaintFrame();
-  BuildAxisLabels(false);
+  if (paint_mode_ == PaintMode::kEveryTime) {
+    PaintFrame();
+    BuildAxisLabels(false);
+  } else {
+    EnsureFrame();
+  }
 
   for (int h = loaded->eq_bands; h < kHandleCount; ++h) widgets_.handles[h]->hide();
   if (loaded->pass_slots >= 1) widgets_.handles[kHighPassHandle]->show();
@@ -235,8 +238,14 @@ void EqGraph::DrawSectionCurve(int selection, int block) {
   }
   // A selection outside the section has no values of this section to show.
   if (selection >= 0 && selection <= last) FillEqLabel(selection);
-  PaintCurve(last);
-  Publish();
+  ComputeOverlay(*section);
+  if (paint_mode_ == PaintMode::kEveryTime) {
+    PaintCurve(last);
+    Publish();
+  } else {
+    ComputeCurvePoints(last);
+    PaintChanges();
+  }
   UpdateAutomaticHint();
   // A readout on show follows the new curve under the resting mouse.
   if (readout_->isVisible()) ShowReadout(readout_x_);
@@ -284,7 +293,7 @@ void EqGraph::FillEqLabel(int slot) {
   label->setText(QString::fromStdString(text));
   label->adjustSize();
   const QLabel* h = widgets_.handles[handle];
-  const int left = h->x() - label->width() / 2 + h->width() / 2;
+  int left = h->x() - label->width() / 2 + h->width() / 2;
   int top;
   if (s.code >= kCodeHighPass) {
     top = h->y() + h->height() - 5;
@@ -296,12 +305,28 @@ void EqGraph::FillEqLabel(int slot) {
   // Kept inside the image, so that "20600.00Hz" and the values of a point at +12 dB or -24 dB
   // are read whole.
   const QRect image = widgets_.image->geometry();
-  label->move(
-      std::clamp(left, image.left(), std::max(image.left(), image.right() + 1 - label->width())),
-      std::clamp(top, image.top(), std::max(image.top(), image.bottom() + 1 - label->height())));
+  const auto inside_x = [&](int x) {
+    return std::clamp(x, image.left(), std::max(image.left(), image.right() + 1 - label->width()));
+  };
+  left = inside_x(left);
+  top = std::clamp(top, image.top(), std::max(image.top(), image.bottom() + 1 - label->height()));
+  // A band's values are read beside a pass-filter point (the output and microphone graphs' H
+  // at 19 Hz lies next to band 1), not through its face.
+  if (s.code < kCodeHighPass) {
+    for (int pass : {kHighPassHandle, kLowPassHandle}) {
+      const QLabel* p = widgets_.handles[pass];
+      if (p == nullptr || !p->isVisibleTo(p->parentWidget())) continue;
+      const QRect face = p->geometry();
+      if (!QRect(left, top, label->width(), label->height()).intersects(face)) continue;
+      left = inside_x(face.center().x() <= h->geometry().center().x()
+                          ? face.right() + 2
+                          : face.left() - 2 - label->width());
+    }
+  }
+  label->move(left, top);
 }
 
-void EqGraph::PaintCurve(int last) {
+void EqGraph::ComputeCurvePoints(int last) {
   responses_.Sum(last, sum_);
   curve_drawn_ = true;
   const int width = Width();
@@ -314,15 +339,43 @@ void EqGraph::PaintCurve(int last) {
     const double y = SnapToDevicePixel(kc::GainToY(sum_[i], height), ratio);
     curve_points_.emplace_back(x, y);
   }
+}
+
+// The whole curve over the frame as it lies in the bitmap: the paint of every redraw before the
+// frame was cached, kept as PaintMode::kEveryTime.
+void EqGraph::PaintCurve(int last) {
+  ComputeCurvePoints(last);
+  shown_.valid = false;
+  last_painted_ = QRect(QPoint(0, 0), bitmap_.size());
   QPainter painter(&bitmap_);
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.translate(kPixelCentre, kPixelCentre);
   QColor colour = host_.curve_colour();
   colour.setAlpha(255);
+  if (!overlay_points_.empty()) {
+    StrokeCurve(painter, overlay_points_, 0, kResponseIntervals - 1, OverlayColour(colour));
+  }
+  StrokeCurve(painter, curve_points_, 0, kResponseIntervals - 1, colour);
+}
+
+void EqGraph::StrokeCurve(QPainter& painter, const std::vector<QPointF>& points, int first,
+                          int last, const QColor& colour) const {
   QPen pen(colour, kCurvePenWidth, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
-  painter.drawPath(CardinalSplinePath(curve_points_, kCurveTension));
+  if (first == 0 && last == static_cast<int>(points.size()) - 2) {
+    painter.drawPath(CardinalSplinePath(points, kCurveTension));
+    return;
+  }
+  // The same segments as the whole path's, from the same points.
+  const std::vector<BezierSegment> segments = CardinalSegments(points, kCurveTension);
+  QPainterPath path;
+  path.reserve((last - first + 1) * 3 + 1);
+  path.moveTo(points[first]);
+  for (int j = first; j <= last; ++j) {
+    path.cubicTo(segments[j].control1, segments[j].control2, segments[j].end);
+  }
+  painter.drawPath(path);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -16,6 +16,17 @@
 // logical coordinates, so the geometry is the same on every screen and only the detail grows.
 // x follows frequency on a logarithmic axis with the scale latched at the last frame build
 // (width / 512), y follows gain from +12 dB (row 0) to -24 dB (row height - 1).
+//
+// Painting (eq_layers.cpp): the frame (background and grid) is painted once per size into a
+// cached image and the axis labels are placed with it. A redraw then repaints only the columns
+// where the curve moved: the frame's pixels there come back from the cache and the curve's
+// Bézier segments over them (and a few beyond, so that every pixel of the columns gets the
+// coverage the whole curve gives it) are stroked inside a clip. The pixels are those a paint of
+// the whole frame and curve gives; PaintMode::kEveryTime keeps that whole paint on every redraw,
+// as the benchmarks' baseline.
+//
+// While a mode file is compared (SetOverlay), its curve of the section on show is drawn under
+// the editor's in a dimmer colour, a legend names both, and the readout gives both values.
 #pragma once
 
 #include <QColor>
@@ -23,6 +34,8 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
+#include <QString>
 #include <QTimer>
 #include <array>
 #include <utility>
@@ -34,6 +47,7 @@
 #include "model/parameter_store.h"
 
 class QLabel;
+class QPainter;
 class QWidget;
 
 namespace kc {
@@ -151,6 +165,26 @@ class EqGraph : public QObject {
   // double click starts no drag. True when the gain was set.
   bool EP1DblClick(QLabel* point);
 
+  // How a redraw paints (see the top of this file); kCached unless a benchmark asks otherwise.
+  enum class PaintMode { kCached, kEveryTime };
+  void set_paint_mode(PaintMode mode);
+  PaintMode paint_mode() const { return paint_mode_; }
+  // Device pixels the last redraw painted; empty when the bitmap already showed the curve.
+  QRect last_painted() const { return last_painted_; }
+
+  // The comparison overlay: the section on show as `image` holds it (a mode file's image, read
+  // under the editor's Sing/Disco set and microphone group), drawn under the editor's curve;
+  // `name` is the file's name for the legend and the readout. Null takes the overlay away. The
+  // image must stay valid until the overlay is taken away.
+  void SetOverlay(const ParameterStore* image, const QString& name);
+  bool overlay_on() const { return overlay_image_ != nullptr; }
+  const std::vector<QPointF>& overlay_points() const { return overlay_points_; }
+  double OverlayResponseAt(double x) const;
+  // "EQLegend": the two curves' colours and names, at the top right of the image.
+  QLabel* legend() const { return legend_; }
+  // The overlay's colour for an editor curve colour: half way to the graph's background.
+  static QColor OverlayColour(const QColor& curve);
+
   // The readout: shown for a mouse at x of Image1 (once a curve has been drawn), hidden when the
   // mouse leaves the graph. ResponseAt is the summed response at x, between grid points linear.
   void ShowReadout(double x);
@@ -192,6 +226,7 @@ class EqGraph : public QObject {
   qreal DevicePixelRatio() const;
   void EnsureBitmap();
   void PaintFrame();
+  void PaintFrameOn(QImage& image);
   void BuildAxisLabels(bool create);
   void PlaceHandle(int handle, const BandSlot& slot);
   // Puts a point's widget at (left, top), its top kept inside the image; top is remembered.
@@ -203,6 +238,19 @@ class EqGraph : public QObject {
   void FillEqLabel(int slot);
   void PaintCurve(int last);
   void Publish();
+  // The summed response of the slots up to `last` as points on the bitmap's pixels.
+  void ComputeCurvePoints(int last);
+  // The overlay's section of the block on show, summed into overlay_sum_ and its points; none
+  // (and no points) while no overlay is set.
+  void ComputeOverlay(int block);
+  // Cached painting: the frame image (rebuilt, with the axis labels placed, when the size or
+  // scale changed), then the columns whose curve changed; publishes what it painted.
+  void EnsureFrame();
+  void PaintChanges();
+  // Strokes the curve through `points` (segments first..last) in a colour.
+  void StrokeCurve(QPainter& painter, const std::vector<QPointF>& points, int first, int last,
+                   const QColor& colour) const;
+  void PlaceLegend();
   int HandleIndexOf(const QObject* point) const;
   bool AutomaticEq() const;
   // A band point of the section on show that may be edited now: the editor is ready and, on the
@@ -240,6 +288,30 @@ class EqGraph : public QObject {
   bool curve_drawn_ = false;
   int wheel_handle_ = -1;
   int wheel_remainder_ = 0;
+
+  PaintMode paint_mode_ = PaintMode::kCached;
+  // The cached frame and what it was painted for.
+  QImage frame_;
+  bool frame_valid_ = false;
+  QPoint frame_panel_;
+  // What the bitmap shows beyond the frame, for the next redraw to compare with.
+  struct Shown {
+    bool valid = false;
+    QColor colour;
+    std::vector<QPointF> points;
+    std::vector<QPointF> overlay;
+  };
+  Shown shown_;
+  QRect last_painted_;
+
+  const ParameterStore* overlay_image_ = nullptr;
+  QString overlay_name_;
+  SectionResponse overlay_responses_;
+  ResponseArray overlay_sum_{};
+  std::vector<QPointF> overlay_points_;
+  // The overlay's section is read again only when the block or the set on show changes.
+  int overlay_key_ = -1;
+  QLabel* legend_ = nullptr;
 };
 
 }  // namespace kc

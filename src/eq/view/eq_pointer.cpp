@@ -116,7 +116,16 @@ void EqGraph::ShowReadout(double x) {
   readout_x_ = x;
   const std::string text =
       FormatPattern(XToFrequency(x), 1) + "Hz  " + FormatPattern(ResponseAt(x), 1) + "dB";
-  readout_->setText(QString::fromStdString(text));
+  QString shown = QString::fromStdString(text);
+  if (overlay_on()) {
+    // Both curves under the mouse: the box's (the editor's) and the compared file's.
+    shown = QString::fromStdString(FormatPattern(XToFrequency(x), 1)) + QStringLiteral("Hz  ") +
+            QStringLiteral("设备 ") + QString::fromStdString(FormatPattern(ResponseAt(x), 1)) +
+            QStringLiteral("dB  ") + overlay_name_ + QLatin1Char(' ') +
+            QString::fromStdString(FormatPattern(OverlayResponseAt(x), 1)) +
+            QStringLiteral("dB");
+  }
+  readout_->setText(shown);
   readout_->adjustSize();
   const QRect image = widgets_.image->geometry();
   readout_->move(image.left() + kReadoutMargin, image.top() + kReadoutMargin);

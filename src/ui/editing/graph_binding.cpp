@@ -5,7 +5,9 @@
 
 #include "model/parameter_table.h"
 #include "model/value_scales.h"
+#include "ui/compare/compare_window.h"
 #include "ui/editing/edit_session.h"
+#include "ui/editing/eq_clipboard.h"
 #include "ui/editing/handlers.h"
 #include "ui/pages/control_factory.h"
 #include "ui/pages/editor_pages.h"
@@ -87,6 +89,16 @@ GraphWidgets GraphWidgetsOf(EditorPages& pages) {
   widgets.eq_label = pages.Find<QLabel>(QStringLiteral("EQlabel"));
   widgets.pass_label = pages.Find<QLabel>(QStringLiteral("EQPassLabel"));
   return widgets;
+}
+
+void BindGraphTools(EqGraph& graph, EditSession& session, EditHistory& history,
+                    MessageBoxes& boxes, CompareWindow& compare) {
+  new EqClipboard(session, history, boxes, &graph);
+  QObject::connect(&compare, &CompareWindow::FileShown, &graph, [&graph, &compare] {
+    graph.SetOverlay(compare.file_image(), compare.file_name());
+  });
+  QObject::connect(&compare, &CompareWindow::ComparisonEnded, &graph,
+                   [&graph] { graph.SetOverlay(nullptr, QString()); });
 }
 
 }  // namespace kc

@@ -10,9 +10,12 @@
 
 namespace kc {
 
+class CompareWindow;
+class EditHistory;
 class EditSession;
 class EditorHandlers;
 class EditorPages;
+class MessageBoxes;
 
 class SessionGraphHost : public GraphHost {
  public:
@@ -49,5 +52,12 @@ class SessionGraphHost : public GraphHost {
 
 // The graph's widgets as the editor's pages hold them.
 GraphWidgets GraphWidgetsOf(EditorPages& pages);
+
+// The EQ tools around the graph, once the editor's parts exist: "复制EQ"/"粘贴EQ" on every page
+// with a graph (an EqClipboard owned by the graph), and the comparison's overlay: while the
+// comparison window shows a mode file, the graph draws the file's curve of the section on show
+// under the editor's.
+void BindGraphTools(EqGraph& graph, EditSession& session, EditHistory& history,
+                    MessageBoxes& boxes, CompareWindow& compare);
 
 }  // namespace kc

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <iterator>
+#include <tuple>
 
 #include "model/parameter_store.h"
 #include "model/parameter_table.h"
@@ -137,12 +138,17 @@ void BuildBandColumn(ControlFactory& make, QWidget* content, const EqSectionLayo
              QRect(x0 + kFrameLeft, kGainFrameTop, kFrameWidth, kFrameHeight), "-24.0dB", "3");
 
   static constexpr const char* kTypeCaptions[] = {"P", "LS", "HS"};
+  static constexpr const char* kTypeTips[] = {
+      "P：峰值（钟形）滤波，在频率点附近提升或衰减，宽窄由Q值决定",
+      "LS：低架滤波，提升或衰减频率点以下的全部低频",
+      "HS：高架滤波，提升或衰减频率点以上的全部高频"};
   for (int t = 0; t < 3; ++t) {
     const int w = kFrameWidth / 3;
-    make.Button(
+    QPushButton* type = make.Button(
         content, names.type_buttons[t],
         QRect(x0 + kFrameLeft + t * w, kTypeButtonsTop, w + (t == 2 ? kFrameWidth % 3 : 0), 14),
         QString::fromLatin1(kTypeCaptions[t]), QString::number(t));
+    type->setToolTip(QString::fromUtf8(kTypeTips[t]));
   }
   QComboBox* mode = make.DropDown(content, field_name(kBandTypeField),
                                   QRect(x0 + kFrameLeft, kModeBoxTop, kFrameWidth, 20),
@@ -233,13 +239,31 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
     BuildBandColumn(make, content, entry, page_index, band);
   }
 
-  make.Slider(group, PanScrollBarName(page_index),
-              QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18),
-              entry.scroll_max, 0);
+  QSlider* pan_bar = make.Slider(group, PanScrollBarName(page_index),
+                             QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18),
+                             entry.scroll_max, 0);
+  pan_bar->setToolTip(entry.scroll_max > 0
+                      ? QStringLiteral("滚动EQ频段：共%1段，一次显示%2段")
+                            .arg(entry.bands)
+                            .arg(entry.visible)
+                      : QStringLiteral("全部%1个EQ频段都已显示").arg(entry.bands));
 
   // EQ strip at the bottom left of the page, below the graph panel.
   make.TwoState(page, QString::fromLatin1(entry.bypass), QRect(6, 522, 96, 20), "EQ 旁通", "0");
   make.Button(page, QString::fromLatin1(entry.reset), QRect(108, 522, 96, 20), "EQ重置");
+  // Copy and paste of the section's EQ, beside the strip and left of the scene strip (the pages
+  // share one name for each; EqClipboard finds them on each page). Not in the control registry,
+  // which holds one control per name.
+  const QRect copy_place(212, 522, 88, 20);
+  const QRect paste_place(304, 522, 88, 20);
+  for (const auto& [name, caption, place] :
+       {std::tuple{"EqCopyBtn", "复制EQ", copy_place},
+        std::tuple{"EqPasteBtn", "粘贴EQ", paste_place}}) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), page);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(place);
+    button->setFocusPolicy(Qt::NoFocus);
+  }
 }
 
 }  // namespace kc
