@@ -6,7 +6,9 @@
 #include "app/editor_view.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
+#include "link/box_image.h"
 #include "model/parameter_store.h"
+#include "ui/compare/sync_window.h"
 
 namespace kc {
 namespace {
@@ -95,26 +97,41 @@ void TForm3::AppendLog(const std::string& line) {
 }
 
 void TForm3::OfferEditorChanges(int count, bool same_box) {
+  (void)count;  // the list counts what the user can see
   // Asked once the link has finished its state changes; the box's settings are on the pages
   // until the answer.
-  QTimer::singleShot(0, this, [this, count, same_box] {
-    const QString id = QString::fromStdString(link().device_id());
-    bool send = false;
-    if (same_box) {
-      send = boxes_.YesNo(kHintCaption, QStringLiteral("编辑器中有 %1 项修改设备中还没有。\n"
-                                                       "是否把编辑器中的设置发送到设备？\n"
-                                                       "选“否”则保留设备中的设置。")
-                                            .arg(count));
-    } else {
-      send = boxes_.YesNoDefaultNo(kHintCaption,
-                                   QStringLiteral("编辑器中有 %1 项修改，是为另一台设备所做的；"
-                                                  "现在连接的是设备 %2。\n"
-                                                  "是否把编辑器中的设置发送到这台设备？\n"
-                                                  "选“否”则保留这台设备中的设置。")
-                                       .arg(count)
-                                       .arg(id));
+  QTimer::singleShot(0, this, [this, same_box] {
+    const BoxImage::Rows* kept = link().offered_rows();
+    if (kept == nullptr) return;
+    const ParameterStore& box = link().store();
+    // The editor's image: the box's, with the editor's settings where it keeps them.
+    ParameterStore editor = box;
+    editor.set_observer(nullptr);
+    for (int block = 0; block < kAudioBlocks; ++block) {
+      for (int slot = 0; slot < kDeviceColumns; ++slot) {
+        editor.SetDevice(block, slot, (*kept)[block][slot]);
+      }
     }
-    link().AnswerEditorChanges(send);
+    for (int item : kUserSystemItems) {
+      editor.SetDevice(kSystemBlock, item, (*kept)[kSystemBlock][item]);
+    }
+    auto* window = dynamic_cast<QWidget*>(editor_);
+    std::vector<SyncRow> rows = SyncRows(editor, box, window);
+    if (rows.empty()) {
+      // Only slots no control shows differ: nothing the user could choose; the box keeps them.
+      link().AnswerEditorChanges(false);
+      return;
+    }
+    if (sync_ == nullptr) {
+      sync_ = new SyncWindow(window);
+      connect(sync_, &SyncWindow::Answered, this, [this](std::vector<std::pair<int, int>> cells) {
+        std::vector<Link::Slot> chosen;
+        chosen.reserve(cells.size());
+        for (const auto& [block, slot] : cells) chosen.push_back({block, slot});
+        link().AnswerEditorChanges(chosen);
+      });
+    }
+    sync_->Offer(std::move(rows), same_box, QString::fromStdString(link().device_id()));
   });
 }
 

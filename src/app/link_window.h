@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -15,11 +16,13 @@
 #include "link/link.h"
 #include "link/link_host.h"
 #include "link/qt/link_driver.h"
+#include "ui/compare/sync_window.h"
 
 namespace kc {
 
 class EditorView;
 class MessageBoxes;
+class SyncWindow;
 class TForm2;
 
 class TForm3 : public QWidget, public LinkHost {
@@ -44,6 +47,8 @@ class TForm3 : public QWidget, public LinkHost {
   // shown), in ms; -1 before the first.
   qint64 last_transfer_ms() const { return last_transfer_ms_; }
   int transfers_done() const { return transfers_done_; }
+  // The list of the editor's changes, once a connection has offered them; null before.
+  SyncWindow* sync_window() const { return sync_; }
 
   // The ports the background search lists anew each round; may throw (the list is then kept).
   void SetPortLister(std::function<std::vector<std::string>()> lister) {
@@ -76,6 +81,8 @@ class TForm3 : public QWidget, public LinkHost {
   qint64 last_transfer_ms_ = -1;
   int transfers_done_ = 0;
   std::function<std::vector<std::string>()> port_lister_;
+  // The list of the editor's changes offered after a connection; made when first needed.
+  QPointer<SyncWindow> sync_;
   LinkNotices notices_{boxes_};  // the box that ShowMessage opens and ShowStatus may close
 };
 

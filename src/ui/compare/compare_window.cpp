@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
@@ -16,6 +17,7 @@
 #include "model/mode_compare.h"
 #include "model/mode_view.h"
 #include "modes/mode_file.h"
+#include "ui/editing/edit_history.h"
 #include "ui/editing/edit_session.h"
 #include "ui/message_boxes.h"
 #include "ui/pages/control_factory.h"
@@ -209,6 +211,7 @@ CompareWindow::CompareWindow(EditSession& session, MessageBoxes& boxes, QWidget*
       session_(session),
       boxes_(boxes),
       table_(new QTableWidget(0, kColumns, this)),
+      apply_(new QPushButton(QStringLiteral("应用选中项"), this)),
       marks_(new DifferenceMarks(&session.pages())) {
   setObjectName(QStringLiteral("CompareWindow"));
   setWindowTitle(QStringLiteral("与模式文件比较"));
@@ -227,6 +230,18 @@ CompareWindow::CompareWindow(EditSession& session, MessageBoxes& boxes, QWidget*
   caption->setObjectName(QStringLiteral("CompareCaption"));
   layout->addWidget(caption);
   layout->addWidget(table_);
+  apply_->setObjectName(QStringLiteral("CompareApplyBtn"));
+  apply_->setToolTip(
+      QStringLiteral("把勾选行的文件值放进编辑器（已连接时同时发送到设备），可撤销"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(apply_);
+  layout->addLayout(buttons);
+  connect(apply_, &QPushButton::clicked, this, [this] { ApplyChecked(); });
+  connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (item->column() == 0) UpdateApply();
+  });
+  UpdateApply();
   // The marks follow the page on show.
   connect(&session.pages(), &EditorPages::TabClicked, marks_, [this] {
     marks_->raise();
@@ -251,7 +266,10 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
   }
   ApplyModeEntries(check.entries, file);
 
+  const QSignalBlocker quiet(table_);
   table_->setRowCount(0);
+  rows_.clear();
+  path_ = path;
   std::vector<QWidget*> marked;
   // The controls' rows only: a slot no control shows has no place on the pages.
   for (const ViewRow* differing : CompareModes(editor, file, false).rows) {
@@ -267,8 +285,13 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
       auto* item = new QTableWidgetItem(cells[column]);
       // The table's English name, as karaoke-ctl prints it.
       if (column == 1) item->setToolTip(Text(row.info->label));
+      if (column == 0) {
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+      }
       table_->setItem(at, column, item);
     }
+    rows_.push_back(differing);
     if (ShownNow(row, editor)) {
       if (QWidget* control = session_.pages().FindControl(Text(row.info->name))) {
         marked.push_back(control);
@@ -283,6 +306,7 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
             : QStringLiteral("与模式文件“%1”不同的参数：%2").arg(name).arg(table_->rowCount()));
   }
   marks_->SetMarked(std::move(marked));
+  UpdateApply();
   file_name_ = name;
   shown_ = true;
   PlaceBesideParent();
@@ -305,6 +329,50 @@ void CompareWindow::PlaceBesideParent() {
   const QRect place = PlaceBeside(anchor, outer, kMinimumWidth, on->availableGeometry(), kGap);
   resize(place.size() - frame);
   move(place.topLeft());
+}
+
+void CompareWindow::UpdateApply() {
+  int checked = 0;
+  for (int at = 0; at < table_->rowCount(); ++at) {
+    const QTableWidgetItem* item = table_->item(at, 0);
+    if (item != nullptr && item->checkState() == Qt::Checked) ++checked;
+  }
+  apply_->setEnabled(history_ != nullptr && checked > 0);
+  apply_->setText(checked > 0 ? QStringLiteral("应用选中项（%1）").arg(checked)
+                              : QStringLiteral("应用选中项"));
+}
+
+int CompareWindow::ApplyChecked() {
+  if (history_ == nullptr || !shown_) return 0;
+  const ParameterStore& editor = session_.store();
+  std::vector<ChangedCell> cells;
+  for (int at = 0; at < table_->rowCount() && at < static_cast<int>(rows_.size()); ++at) {
+    const QTableWidgetItem* item = table_->item(at, 0);
+    if (item == nullptr || item->checkState() != Qt::Checked) continue;
+    const ViewRow& row = *rows_[at];
+    const int32_t before = editor.Device(row.row, row.slot);
+    const int32_t after = file_.Device(row.row, row.slot);
+    if (before != after) cells.push_back({row.row, row.slot, before, after});
+    // A Q row that differs by its band's type comes with the type.
+    if (row.type_slot >= 0) {
+      const int32_t type_before = editor.Device(row.row, row.type_slot);
+      const int32_t type_after = file_.Device(row.row, row.type_slot);
+      const bool listed = std::any_of(cells.begin(), cells.end(), [&](const ChangedCell& c) {
+        return c.row == row.row && c.slot == row.type_slot;
+      });
+      if (type_before != type_after && !listed) {
+        cells.push_back({row.row, row.type_slot, type_before, type_after});
+      }
+    }
+  }
+  const int applied = static_cast<int>(cells.size());
+  if (applied == 0) return 0;
+  history_->ApplyStep(std::move(cells), editor.disco());
+  // The list shows what still differs.
+  const std::filesystem::path path = path_;
+  const QString name = file_name_;
+  CompareWith(path, name);
+  return applied;
 }
 
 void CompareWindow::EndComparison() {

@@ -13,12 +13,15 @@
 
 #include "model/parameter_store.h"
 
+class QPushButton;
 class QTableWidget;
 
 namespace kc {
 
+class EditHistory;
 class EditSession;
 class MessageBoxes;
+struct ViewRow;
 
 // A frame drawn over the pages around each marked control that is on show; it takes no mouse.
 class DifferenceMarks : public QWidget {
@@ -64,6 +67,12 @@ class CompareWindow : public QWidget {
   bool CompareWith(const std::filesystem::path& path, const QString& name);
   // Ends the comparison: the marks go, the window hides.
   void EndComparison();
+  // The undo history "应用选中项" puts its change into; without one the button is disabled.
+  void set_history(EditHistory* history) { history_ = history; }
+  // Puts the file's values of the checked rows into the editor (and to the box when connected)
+  // as one undo step, then compares again. The number of cells changed.
+  int ApplyChecked();
+  QPushButton* apply_button() const { return apply_; }
 
   QTableWidget* table() const { return table_; }
   const std::vector<QWidget*>& marked() const { return marks_->marked(); }
@@ -84,13 +93,19 @@ class CompareWindow : public QWidget {
 
  private:
   void PlaceBesideParent();
+  void UpdateApply();
   // Takes the marks away and, when a file was on show, says the comparison ended.
   void Ended();
 
   EditSession& session_;
   MessageBoxes& boxes_;
+  EditHistory* history_ = nullptr;
   QTableWidget* table_;
+  QPushButton* apply_;
   DifferenceMarks* marks_;
+  // The differing rows, in the table's order, and the file compared.
+  std::vector<const ViewRow*> rows_;
+  std::filesystem::path path_;
   ParameterStore file_;
   QString file_name_;
   bool shown_ = false;

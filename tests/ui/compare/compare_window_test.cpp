@@ -5,15 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 #include "editor_fixture.h"
 #include "modes/mode_file.h"
 #include "scripted_message_boxes.h"
+#include "ui/editing/edit_history.h"
 
 namespace kc {
 namespace {
@@ -196,6 +199,71 @@ TEST_F(CompareWindowTest, BandAndRowParametersAreNamedByThePagesCaptions) {
       EXPECT_EQ(window.table()->item(row, 1)->text(), QString::fromUtf8(c.caption));
     }
     EXPECT_TRUE(found);
+    window.EndComparison();
+  }
+}
+
+// "应用选中项": the checked rows take the file's values in the editor, through the send paths, as
+// one undo step; the list then shows what still differs. A Q row that differs by its band's type
+// brings the type along.
+TEST_F(CompareWindowTest, ApplyingCheckedRowsIsOneUndoStep) {
+  EditHistory history(*session);
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;               // saves "Room", then edits
+    std::vector<int> check;                      // rows to check
+    std::vector<std::pair<int, int32_t>> after;  // working cells after the apply
+    int rows_left;
+  };
+  const Case cases[] = {
+      {"the level of two rows",
+       [&] {
+         ClickTab(3);
+         Load(0x0301, 40);
+         ASSERT_EQ(files.SaveModeFile("Room"), ModeStatus::kOk);
+         Load(0x0301, 55);
+         Load(0x0300, 1);
+       },
+       {1},
+       {{0x0301, 40}, {0x0300, 1}},
+       1},
+      {"a Q row brings its band's type",
+       [&] {
+         ClickTab(1);
+         Load(0x0004, 1);
+         ASSERT_EQ(files.SaveModeFile("Room"), ModeStatus::kOk);
+         Load(0x0004, 0);
+       },
+       {2},
+       {{0x0004, 1}},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.prepare();
+    history.Clear();  // the tab's click and the loads are not the user's edits here
+    window.set_history(nullptr);
+    ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
+    const int rows = window.table()->rowCount();
+    std::vector<std::pair<int, int32_t>> before;
+    for (const auto& [id, value] : c.after) before.emplace_back(id, store.Working(id));
+    for (int row : c.check) window.table()->item(row, 0)->setCheckState(Qt::Checked);
+    // Without a history there is nothing to undo with: the button stays disabled.
+    EXPECT_FALSE(window.apply_button()->isEnabled());
+    window.set_history(&history);
+    ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
+    EXPECT_FALSE(window.apply_button()->isEnabled());  // a new comparison starts unchecked
+    for (int row : c.check) window.table()->item(row, 0)->setCheckState(Qt::Checked);
+    ASSERT_TRUE(window.apply_button()->isEnabled());
+    link.sent.clear();
+    window.apply_button()->click();
+    for (const auto& [id, value] : c.after) EXPECT_EQ(store.Working(id), value) << id;
+    EXPECT_FALSE(link.sent.empty());
+    EXPECT_EQ(history.stack().count(), 1);
+    EXPECT_EQ(window.table()->rowCount(), c.rows_left);
+    EXPECT_LT(window.table()->rowCount(), rows);
+    history.Undo();
+    for (const auto& [id, value] : before) EXPECT_EQ(store.Working(id), value) << id;
     window.EndComparison();
   }
 }

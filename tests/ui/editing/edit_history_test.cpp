@@ -86,6 +86,16 @@ TEST_F(EditHistoryTest, TypedValuesButtonsAndTypesUndoThroughTheirSendPaths) {
          Click("MicFBERadioBtn3");
        },
        0x0101, false},
+      // A pass filter has a band position on the graph but goes to the box as a parameter: a
+      // band frame would not carry it, and the undone value would never reach the box.
+      {"pass filter slider",
+       [&] {
+         ClickTab(3);
+         W("EchoHPFreBar")->setFocus();
+         QTest::keyClick(W("EchoHPFreBar"), Qt::Key_Right);
+         QTest::qWait(EditHistory::kQuietMs + 40);
+       },
+       0x0304, false},
   };
   for (const Case& c : cases) {
     const int steps = history.stack().count();
