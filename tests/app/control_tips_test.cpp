@@ -167,8 +167,6 @@ struct MenuStep {
   const char* offline_tip;
 };
 
-void PrintTo(const MenuStep& s, std::ostream* os) { *os << s.step; }
-
 TEST(DeviceMenu, FollowsTheLinkAndTheEditor) {
   const std::vector<MenuStep> steps = {
       {"start-up search", "连接中...", false, "正在连接设备", true, true, ""},
@@ -199,7 +197,9 @@ TEST(DeviceMenu, FollowsTheLinkAndTheEditor) {
               s.connect_enabled ? menu.Logon1()->text().toStdString() : s.connect_tip);
     EXPECT_EQ(menu.N1()->isEnabled(), s.disconnect_enabled);
     EXPECT_EQ(menu.OffLineBtn()->isEnabled(), s.offline_enabled);
-    if (!s.offline_enabled) EXPECT_EQ(menu.OffLineBtn()->toolTip().toStdString(), s.offline_tip);
+    if (!s.offline_enabled) {
+      EXPECT_EQ(menu.OffLineBtn()->toolTip().toStdString(), s.offline_tip);
+    }
   }
 }
 

@@ -22,7 +22,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,8 +69,6 @@ struct Step {
   QRect normal;  // kNormalAt: its geometry; kMoveTo: the new top left corner
   bool editor_shown;
 };
-
-void PrintTo(const Step& step, std::ostream* os) { *os << step.name; }
 
 TEST(EditorWindowManager, EditorFollowsTheMainWindow) {
   if (!skip_reason.empty()) GTEST_SKIP() << skip_reason;
