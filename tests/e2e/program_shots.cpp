@@ -123,15 +123,24 @@ TEST_F(ProgramScreenshots, TooltipsOnEveryPageAndTheMovedMainWindow) {
     Tab(tab);
     RunEventLoopFor(200);
     QWidget* phase = nullptr;
+    QWidget* symbol = nullptr;  // another control whose caption is a symbol or abbreviation
     QWidget* disabled = nullptr;
     for (QWidget* control : Editor().pages().findChildren<QWidget*>()) {
       if (!control->isVisible() || control->toolTip().isEmpty()) continue;
       if (!phase && qobject_cast<SignButton*>(control)) phase = control;
+      if (!symbol && !qobject_cast<SignButton*>(control) &&
+          !control->property(kOwnTipProperty).toString().isEmpty()) {
+        symbol = control;
+      }
       if (!disabled && !control->isEnabled() && is_reason(control->toolTip())) disabled = control;
     }
-    if (phase) hover(phase, QStringLiteral("tip-%1-phase").arg(tab));
+    if (phase) {
+      hover(phase, QStringLiteral("tip-%1-phase").arg(tab));
+    } else if (symbol) {
+      hover(symbol, QStringLiteral("tip-%1-symbol").arg(tab));
+    }
     if (disabled) hover(disabled, QStringLiteral("tip-%1-disabled").arg(tab));
-    if (!phase && !disabled) {
+    if (!phase && !symbol && !disabled) {
       EXPECT_TRUE(screen->grabWindow(0).save(folder + QStringLiteral("/tip-%1-none.png").arg(tab)));
     }
   }
