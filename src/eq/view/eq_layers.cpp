@@ -10,6 +10,7 @@
 // a fresh frame.
 #include <QLabel>
 #include <QPainter>
+#include <QPixmap>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -112,8 +113,17 @@ void EqGraph::PaintChanges() {
   int run_first = 0;
   int run_last = n - 2;
   QRect strip(QPoint(0, 0), bitmap_.size());
+  // The image shows the published pixmap, which shares the bitmap's pixels: it lets go of them
+  // until the new pixmap is published, so that the bitmap is painted where it lies instead of
+  // being copied whole first. Nothing is shown in between: painting waits for the event loop.
+  widgets_.image->setPixmap(QPixmap());
   if (whole) {
-    bitmap_ = frame_.copy();
+    if (bitmap_.size() == frame_.size() && !bitmap_.isDetached()) bitmap_ = QImage();
+    if (bitmap_.size() == frame_.size()) {
+      std::memcpy(bitmap_.bits(), frame_.constBits(), frame_.sizeInBytes());
+    } else {
+      bitmap_ = frame_.copy();
+    }
   } else {
     // Segment j runs from point j to j + 1 and follows points j - 1 .. j + 2.
     const int changed_first = std::max(0, first - 2);
