@@ -130,6 +130,47 @@ INSTANTIATE_TEST_SUITE_P(Switches, PhaseTips,
                                            PhaseCase{"SubMusPhaseBtn", 1, 1, "+", "相位：正相"},
                                            PhaseCase{"MainMusPhaseBtn", 1, -1, "-", "相位：反相"}));
 
+// The Subwoofer user Q with a USER filter type: the box sets the filter in automatic mode, so the
+// slider is held there too, low-pass as high-pass.
+struct UserQCase {
+  const char* slider;
+  const char* type_box;  // its filter type drop-down
+  int type;              // 3, 4: USER 12dB, USER 24dB; 1: Butterworth
+  bool manual;
+  bool enabled;
+  const char* tip;
+};
+
+void PrintTo(const UserQCase& c, std::ostream* os) {
+  *os << c.slider << " type " << c.type << (c.manual ? " manual" : " auto");
+}
+
+class UserQTips : public ::testing::TestWithParam<UserQCase> {};
+
+TEST_P(UserQTips, FollowTheFilterTypeAndTheAutomaticMode) {
+  const UserQCase& c = GetParam();
+  ScriptedMessageBoxes boxes;
+  Program program(&boxes, NoPorts, nullptr, false);
+  program.store().StoreValue(kAutoManualId, c.manual ? 1 : 0);
+  QWidget* type_box = program.Form1().pages().FindControl(QString::fromLatin1(c.type_box));
+  ASSERT_NE(type_box, nullptr);
+  program.store().StoreValue(type_box->property("Tag").toInt(), c.type);
+  program.Form1().RefreshPages(kAllBlocks);
+  QWidget* slider = program.Form1().pages().FindControl(QString::fromLatin1(c.slider));
+  ASSERT_NE(slider, nullptr);
+  EXPECT_EQ(slider->isEnabled(), c.enabled);
+  EXPECT_EQ(slider->toolTip().toStdString(), c.tip);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Subwoofer, UserQTips,
+    ::testing::Values(UserQCase{"SubMusHPuserQBar", "SubMusHPType", 3, true, true, ""},
+                      UserQCase{"SubMusHPuserQBar", "SubMusHPType", 3, false, false, kAuto},
+                      UserQCase{"SubMusLPuserQBar", "SubMusLPType", 4, true, true, ""},
+                      UserQCase{"SubMusLPuserQBar", "SubMusLPType", 4, false, false, kAuto},
+                      UserQCase{"SubMusLPuserQBar", "SubMusLPType", 1, true, false,
+                                "仅用于 USER 滤波器类型"}));
+
 // The System page before a box is connected: 15 modes, and the note beside "保存模式".
 TEST(SystemPageLocks, ListsTheBoxsModesAndSaysStoringNeedsTheAdministrator) {
   ScriptedMessageBoxes boxes;
