@@ -1,5 +1,6 @@
 // clang-format off
 #include "journey.h"
+#include "ui/compare/sync_window.h"
 // clang-format on
 
 #include <QComboBox>
@@ -178,6 +179,17 @@ QPoint ProgramOnBox::At(double frequency_hz, double gain_db) {
 
 bool ProgramOnBox::BoxFollows(int timeout_ms) {
   return WaitFor([&] { return ImageDifferences(Editor().store(), Box()).empty(); }, timeout_ms);
+}
+
+SyncWindow* ProgramOnBox::OfferedList(int timeout_ms) {
+  SyncWindow* list = nullptr;
+  WaitFor(
+      [&] {
+        list = program_->Form3().sync_window();
+        return list != nullptr && list->isVisible();
+      },
+      timeout_ms);
+  return list != nullptr && list->isVisible() ? list : nullptr;
 }
 
 bool ProgramOnBox::LinkQuiet(int timeout_ms) {

@@ -26,6 +26,10 @@
 class QComboBox;
 class QLabel;
 
+namespace kc {
+class SyncWindow;
+}
+
 namespace kc::e2e {
 
 inline constexpr int kTransferWaitMs = 20000;
@@ -115,6 +119,9 @@ class ProgramOnBox : public ::testing::Test {
   std::string Unique(const std::string& stem) const;
   // Lines of the diagnostic log.
   QStringList LogLines();
+  // The list of the editor's changes that a connection offers, once on show within the time
+  // given; null if it did not show.
+  SyncWindow* OfferedList(int timeout_ms);
 
   PtyBox box_;
   std::unique_ptr<FaultyLine> line_;

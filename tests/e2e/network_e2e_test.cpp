@@ -4,6 +4,8 @@
 // back is a line lost and found again with nothing lost.
 #include "journey.h"  // first: see there
 // clang-format off
+#include <QLabel>
+#include <QPushButton>
 #include <QSlider>
 #include <memory>
 #include <ostream>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "ui/compare/sync_window.h"
 // clang-format on
 
 namespace kc::e2e {
@@ -77,14 +80,15 @@ TEST_P(EditorOverNetwork, SameAsACableAndNothingLostWhenTheServerGoesAway) {
   ASSERT_NE(level_edited, level_before);
   EXPECT_EQ(TheLink().PendingCount(), 1);
 
-  // Back: the editor finds the box at the same address by itself, asks about the change (the
-  // same box: Yes sends it) and the box ends equal to the editor.
-  boxes_.answers.push_back(true);
+  // Back: the editor finds the box at the same address by itself, lists the change (the same
+  // box: checked), sends it, and the box ends equal to the editor.
   ASSERT_TRUE(server.Start());
-  ASSERT_TRUE(WaitFor([&] { return boxes_.shown.size() >= 2; }, kBackWaitMs));
-  EXPECT_EQ(boxes_.shown[1].kind, ScriptedMessageBoxes::Kind::kYesNo);
-  EXPECT_TRUE(boxes_.shown[1].text.startsWith(QStringLiteral("编辑器中有 1 项修改设备中还没有。")))
-      << boxes_.shown[1].text.toStdString();
+  SyncWindow* list = OfferedList(kBackWaitMs);
+  ASSERT_NE(list, nullptr);
+  EXPECT_TRUE(list->text_label()->text().startsWith(QStringLiteral("编辑器中有 1 项修改设备 ")))
+      << list->text_label()->text().toStdString();
+  EXPECT_EQ(list->CheckedCount(), 1);
+  list->send_button()->click();
   EXPECT_TRUE(LinkQuiet(kTransferWaitMs));
   EXPECT_TRUE(BoxFollows()) << ImageDifferences(Editor().store(), Box());
   Tab(3);

@@ -1,9 +1,10 @@
 // Never losing work, end to end with the program and the simulated box: a line that goes silent
 // long enough to be reported lost and then answers again, another box behind the same port name,
 // and a room prepared in the offline editor from a mode file. Edits are made through the
-// editor's controls while there is no box; the program finds the box again by itself and asks
-// whether to send the editor's settings. Yes leaves the box equal to the editor, No the editor
-// equal to the box. The link state label is read along the way, as the user sees it.
+// editor's controls while there is no box; the program finds the box again by itself and lists
+// the editor's changes. Sending them all leaves the box equal to the editor, keeping the box's
+// settings the editor equal to the box, and sending some sends exactly those. The link state label
+// is read along the way, as the user sees it.
 #include "journey.h"  // first: see there
 // clang-format off
 #include <QAbstractButton>
@@ -25,6 +26,10 @@
 #include <set>
 
 #include "app/main_window.h"
+#include "ui/compare/sync_window.h"
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTableWidget>
 // clang-format on
 
 namespace kc::e2e {
@@ -57,6 +62,10 @@ enum class Away {
   kNoBoxAtStart,
 };
 
+constexpr int kNoQuestion = -1;
+constexpr int kOtherBox = 0;
+constexpr int kSameBox = 1;
+
 struct Case {
   const char* name;
   Away away;
@@ -64,7 +73,9 @@ struct Case {
   // waiting for their acknowledgement), and after it.
   int edits_before_report;
   int edits_after_report;
-  // The answer to the question; expected_kind -1 when no question is asked.
+  // The answer to the list of changes (send all, or keep the box's), and the list expected:
+  // kSameBox (every row checked), kOtherBox (none checked) or kNoQuestion. %1 in the text
+  // stands for the identity of the box connected.
   bool answer;
   int expected_kind;
   QString question_begins;
@@ -94,38 +105,38 @@ const Case kCases[] = {
      0,
      2,
      true,
-     static_cast<int>(Kind::kYesNo),
-     QStringLiteral("编辑器中有 2 项修改设备中还没有。"),
-     QStringLiteral("已断开连接 · 2 项未发送"),
-     {QStringLiteral("设备已连接"), QStringLiteral("已断开连接 · 2 项未发送"),
+     kSameBox,
+     QStringLiteral("编辑器中有 2 项修改设备 %1 中还没有。"),
+     QStringLiteral("正在查找设备... · 2 项未发送"),
+     {QStringLiteral("设备已连接"), QStringLiteral("正在查找设备... · 2 项未发送"),
       QStringLiteral("连接中... · 2 项未发送"), QStringLiteral("设备已连接")}},
     {"LostLineEditsBeforeAndAfterTheReportYesSendsThem",
      Away::kLineSilent,
      1,
      2,
      true,
-     static_cast<int>(Kind::kYesNo),
-     QStringLiteral("编辑器中有 3 项修改设备中还没有。"),
-     QStringLiteral("已断开连接 · 3 项未发送"),
+     kSameBox,
+     QStringLiteral("编辑器中有 3 项修改设备 %1 中还没有。"),
+     QStringLiteral("正在查找设备... · 3 项未发送"),
      {QStringLiteral("设备已连接"), QStringLiteral("设备已连接 · 1 项未发送"),
-      QStringLiteral("已断开连接 · 3 项未发送"), QStringLiteral("连接中... · 3 项未发送"),
+      QStringLiteral("正在查找设备... · 3 项未发送"), QStringLiteral("连接中... · 3 项未发送"),
       QStringLiteral("设备已连接")}},
     {"LostLineNoKeepsTheBoxSettings",
      Away::kLineSilent,
      0,
      2,
      false,
-     static_cast<int>(Kind::kYesNo),
-     QStringLiteral("编辑器中有 2 项修改设备中还没有。"),
-     QStringLiteral("已断开连接 · 2 项未发送"),
-     {QStringLiteral("设备已连接"), QStringLiteral("已断开连接 · 2 项未发送"),
+     kSameBox,
+     QStringLiteral("编辑器中有 2 项修改设备 %1 中还没有。"),
+     QStringLiteral("正在查找设备... · 2 项未发送"),
+     {QStringLiteral("设备已连接"), QStringLiteral("正在查找设备... · 2 项未发送"),
       QStringLiteral("连接中... · 2 项未发送"), QStringLiteral("设备已连接")}},
     {"ShortSilenceSameBoxGoesOnWithoutAQuestion",
      Away::kShortSilence,
      2,
      0,
      true,
-     -1,
+     kNoQuestion,
      QString(),
      QStringLiteral("设备已连接 · 2 项未发送"),
      {QStringLiteral("设备已连接"), QStringLiteral("设备已连接 · 2 项未发送"),
@@ -135,12 +146,12 @@ const Case kCases[] = {
      0,
      2,
      false,
-     static_cast<int>(Kind::kYesNoDefaultNo),
+     kOtherBox,
      // Counted against the box now connected: the two edits and manual EQ, which the first
      // box had and the second, fresh from the factory, has not.
      QStringLiteral("编辑器中有 3 项修改，是为另一台设备所做的；现在连接的是设备 12345678。"),
-     QStringLiteral("已断开连接 · 2 项未发送"),
-     {QStringLiteral("设备已连接"), QStringLiteral("已断开连接 · 2 项未发送"),
+     QStringLiteral("正在查找设备... · 2 项未发送"),
+     {QStringLiteral("设备已连接"), QStringLiteral("正在查找设备... · 2 项未发送"),
       QStringLiteral("连接中... · 2 项未发送"), QStringLiteral("设备已连接")}},
     // Offline: every one of the 504 slots of blocks 0..8 and the 12 system settings is pending,
     // since no box has been seen.
@@ -149,11 +160,11 @@ const Case kCases[] = {
      0,
      2,
      true,
-     static_cast<int>(Kind::kYesNo),
+     kSameBox,
      QStringLiteral("编辑器中有 "),
-     QStringLiteral("离线编辑 · 516 项未发送"),
-     {QStringLiteral("离线编辑"), QStringLiteral("离线编辑 · 516 项未发送"),
-      QStringLiteral("连接中... · 516 项未发送"), QStringLiteral("设备已连接")}},
+     QStringLiteral("正在查找设备... · 516 项未发送"),
+     {QStringLiteral("正在查找设备... · 516 项未发送"), QStringLiteral("连接中... · 516 项未发送"),
+      QStringLiteral("设备已连接")}},
 };
 
 // Device cells of the audio blocks 0..8, for telling which cells an edit changed.
@@ -322,7 +333,8 @@ TEST_P(Reconnection, NothingIsLost) {
     EXPECT_FALSE(Editor().isVisible());
     program_->Form4().OffLineBtn()->trigger();
     ASSERT_TRUE(Editor().isVisible());
-    EXPECT_TRUE(LabelIs(QStringLiteral("离线编辑")));
+    // The search goes on in the background: the box may be plugged in later.
+    EXPECT_TRUE(LabelIs(QStringLiteral("正在查找设备...")));
   } else {
     ASSERT_TRUE(WaitFor([&] { return Editor().isVisible(); }, kTransferWaitMs));
     ASSERT_TRUE(boxes_.shown.empty()) << boxes_.shown.front().text.toStdString();
@@ -410,7 +422,6 @@ TEST_P(Reconnection, NothingIsLost) {
   const std::size_t boxes_before = boxes_.shown.size();
 
   // Back: the program finds the box by itself.
-  boxes_.answers.push_back(c.answer);
   switch (c.away) {
     case Away::kLineSilent:
     case Away::kShortSilence:
@@ -428,13 +439,24 @@ TEST_P(Reconnection, NothingIsLost) {
       ports_->push_back(box_.path());
       break;
   }
-  if (c.expected_kind >= 0) {
-    ASSERT_TRUE(WaitFor([&] { return boxes_.shown.size() > boxes_before; }, kComeBackWaitMs))
-        << "no question; label " << LabelText().toStdString();
-    const ScriptedMessageBoxes::Shown& question = boxes_.shown.back();
-    EXPECT_EQ(static_cast<int>(question.kind), c.expected_kind);
-    EXPECT_EQ(question.caption, QStringLiteral("提示"));
-    EXPECT_TRUE(question.text.startsWith(c.question_begins)) << question.text.toStdString();
+  if (c.expected_kind != kNoQuestion) {
+    SyncWindow* list = OfferedList(kComeBackWaitMs);
+    ASSERT_NE(list, nullptr) << "no question; label " << LabelText().toStdString();
+    EXPECT_EQ(list->windowTitle(), QStringLiteral("提示"));
+    const QString begins =
+        QString(c.question_begins).replace("%1", QString::fromStdString(TheLink().device_id()));
+    EXPECT_TRUE(list->text_label()->text().startsWith(begins))
+        << list->text_label()->text().toStdString();
+    const int rows = list->list()->rowCount();
+    EXPECT_GT(rows, 0);
+    EXPECT_EQ(list->CheckedCount(), c.expected_kind == kSameBox ? rows : 0);
+    if (c.answer) {
+      // Another box's list starts unchecked: everything is chosen by hand.
+      if (list->CheckedCount() < rows) list->all_box()->click();
+      list->send_button()->click();
+    } else {
+      list->keep_button()->click();
+    }
   }
   ASSERT_TRUE(WaitFor(
       [&] { return TheLink().state() == LinkState::kReady && TheLink().PendingCount() == 0; },
@@ -442,8 +464,7 @@ TEST_P(Reconnection, NothingIsLost) {
       << "label " << LabelText().toStdString();
   ASSERT_TRUE(LinkQuiet(5000));
   EXPECT_TRUE(LabelIs(kConnected)) << LabelText().toStdString();
-  EXPECT_EQ(boxes_.shown.size(), boxes_before + (c.expected_kind >= 0 ? 1 : 0))
-      << Joined(boxes_.texts());
+  EXPECT_EQ(boxes_.shown.size(), boxes_before) << Joined(boxes_.texts());
   Sample();
   EXPECT_TRUE(InOrder(seen_, c.labels_in_order)) << Joined(seen_);
 
@@ -490,6 +511,73 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Reconnection, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// How often a write frame of `id` occurs in `bytes`.
+int WritesOf(const std::vector<uint8_t>& bytes, int id) {
+  const uint8_t head[] = {kFirstSync, kSecondSync};
+  int count = 0;
+  for (std::size_t at = 0; at + 6 <= bytes.size(); ++at) {
+    if (bytes[at] == head[0] && bytes[at + 1] == head[1] && bytes[at + 3] == kWriteAccess &&
+        (bytes[at + 4] << 8 | bytes[at + 5]) == id) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// Two changes made while the line is away, of which the list sends only the one left checked:
+// the box gets exactly that one, by itself; the editor shows the box's value for the other, and
+// nothing is pending afterwards.
+class PartialSend : public ProgramOnBox {};
+
+TEST_F(PartialSend, OnlyTheCheckedRowReachesTheBox) {
+  Start();
+  Tab(3);
+  ASSERT_TRUE(LinkQuiet(5000));
+  auto* phase = W<QAbstractButton>("EchoEffPhaseBtn");
+  const int32_t box_level = Box().Slot(3, 1);
+  const int32_t box_phase = Box().Slot(3, 0);
+  const QString phase_shown = phase->text();
+  Box().faults().silent_after_frames = Box().frames_handled();
+  Box().faults().silent_for_frames = kLongSilence;
+  ASSERT_TRUE(WaitFor([&] { return !boxes_.shown.empty(); }, kLossWaitMs));
+  Key("EchoEffLevelBar", Qt::Key_PageUp);
+  Click("EchoEffPhaseBtn");
+  const int32_t edited_level = Editor().store().Device(3, 1);
+  ASSERT_NE(edited_level, box_level);
+  ASSERT_NE(Editor().store().Device(3, 0), box_phase);
+  ASSERT_NE(phase->text(), phase_shown);
+  EXPECT_EQ(TheLink().PendingCount(), 2);
+
+  const std::size_t received_before = box_.received().size();
+  Box().faults().silent_for_frames = 0;
+  SyncWindow* list = OfferedList(kComeBackWaitMs);
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->list()->rowCount(), 2);
+  int phase_row = -1;
+  for (int row = 0; row < 2; ++row) {
+    if (list->list()->item(row, 2)->text() == QStringLiteral("EchoEffPhaseBtn")) phase_row = row;
+  }
+  ASSERT_GE(phase_row, 0);
+  list->list()->setCurrentCell(phase_row, 0);
+  QTest::keyClick(list->list(), Qt::Key_Space);
+  EXPECT_EQ(list->send_button()->text(), QStringLiteral("发送选中项（1）"));
+  list->send_button()->click();
+
+  ASSERT_TRUE(LinkQuiet(kComeBackWaitMs));
+  EXPECT_TRUE(BoxFollows()) << ImageDifferences(Editor().store(), Box());
+  EXPECT_EQ(Box().Slot(3, 1), edited_level);
+  EXPECT_EQ(Box().Slot(3, 0), box_phase);
+  EXPECT_EQ(Editor().store().Device(3, 0), box_phase);
+  EXPECT_EQ(phase->text(), phase_shown);
+  EXPECT_EQ(TheLink().PendingCount(), 0);
+  const std::vector<uint8_t> sent(box_.received().begin() + static_cast<long>(received_before),
+                                  box_.received().end());
+  EXPECT_GE(WritesOf(sent, 0x0301), 1);
+  EXPECT_EQ(WritesOf(sent, 0x0300), 0);
+  EXPECT_EQ(WritesOf(sent, kWriteBlockId), 0);  // an edit, not the upload
+  EXPECT_EQ(boxes_.texts(), std::vector<QString>{QStringLiteral("已断开连接!")});
+}
 
 }  // namespace
 }  // namespace kc::e2e
