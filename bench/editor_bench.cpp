@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QSlider>
+#include <QTableWidget>
 #include <memory>
 
 #include "box-sim/box_model.h"
 #include "ui/binding/control_map.h"
 #include "ui/binding/page_refresh.h"
+#include "ui/compare/sync_window.h"
 #include "ui/editing/edit_link.h"
 #include "ui/editing/edit_session.h"
 #include "ui/editing/handlers.h"
@@ -134,6 +136,38 @@ void BM_SliderEditToSend(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SliderEditToSend)->Unit(benchmark::kMicrosecond);
+
+// The list of the editor's changes after a connection, for 200 differing rows: naming the rows
+// against the pages, filling the list and showing it (goal: 50 ms).
+void BM_SyncList200Rows(benchmark::State& state) {
+  Editor& editor = TheEditor();
+  ParameterStore changed = editor.store;
+  changed.set_observer(nullptr);
+  int rows = 0;
+  for (int block = 0; block < kAudioBlocks && rows < 230; ++block) {
+    for (int slot = 0; slot < InfoOfBlock(block)->device_slots && rows < 230; ++slot, ++rows) {
+      changed.SetDevice(block, slot, editor.store.Device(block, slot) + 1);
+    }
+  }
+  QWidget window;
+  window.resize(1106, 579);
+  window.show();
+  SyncWindow list(&window);
+  std::size_t shown = 0;
+  for (auto _ : state) {
+    std::vector<SyncRow> named = SyncRows(changed, editor.store, &editor.pages);
+    if (named.size() > 200) named.resize(200);
+    shown = named.size();
+    list.Offer(std::move(named), true, QStringLiteral("1A2B3C4D"));
+    list.repaint();
+    state.PauseTiming();
+    list.keep_button()->click();
+    state.ResumeTiming();
+  }
+  state.counters["rows"] = static_cast<double>(shown);
+  if (shown != 200 || list.list()->rowCount() != 200) state.SkipWithError("not 200 rows");
+}
+BENCHMARK(BM_SyncList200Rows)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kc
