@@ -80,9 +80,10 @@ QString NetworkAddressProblem(const QString& name, const std::string& reason) {
 }  // namespace
 
 TForm1::TForm1(ParameterStore& store, Link& link, MessageBoxes& boxes, QWidget* parent)
-    // A window of its own, owned by the main window when it has one: the window manager keeps it
-    // above that window only, and with it.
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+    // A window of its own, owned by the main window when it has one. The dialog type makes it a
+    // transient of that window for the window manager (X11 names the owner only for dialogs and
+    // tools): kept above the main window only, never above other programs, and with it.
+    : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint),
       store_(store),
       link_(link),
       boxes_(boxes) {
@@ -144,6 +145,7 @@ void TForm1::FormCreate() {
   system_page_ = std::make_unique<SystemPage>(*session_, boxes_, mode_files_.get());
   // A tool window of the editor: it stays with it and is placed beside it.
   compare_ = std::make_unique<CompareWindow>(*session_, boxes_, this);
+  compare_->set_history(history_.get());
   BindGraphTools(*graph_, *session_, *history_, boxes_, *compare_);  // copy/paste, overlay
   link_.TakeStartingImage();
   // On the free part of the tab strip, so it shows on every page; presses pass through to the
@@ -421,14 +423,9 @@ void TForm1::PlaceInHost() {
 }
 
 void TForm1::HostMinimised(bool minimised) {
-  if (minimised) {
-    if (isVisible()) {
-      held_ = true;
-      hide();
-    }
-    return;
-  }
-  if (!held_) return;
+  // The window manager minimises and restores the editor with the main window it belongs to;
+  // only an editor asked for while the main window was down is shown here.
+  if (minimised || !held_) return;
   held_ = false;
   ShowEditor();
 }

@@ -122,8 +122,9 @@ class TForm1 : public QWidget, public EditorView {
   // editor is centred in it whenever it is shown and whenever PlaceInHost is called.
   void SetHostArea(std::function<QRect()> area) { host_area_ = std::move(area); }
   void PlaceInHost();
-  // The main window was minimised (true) or restored (false): the editor goes and comes back
-  // with it, and an editor asked for while it is minimised appears on the restore.
+  // The main window was minimised (true) or restored (false). The window manager takes the
+  // editor down and back with it; an editor asked for while it is minimised appears on the
+  // restore.
   void HostMinimised(bool minimised);
   // The editor is open: on show, or held while the main window is minimised.
   bool open() const { return isVisible() || held_; }

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
+#include <QWindow>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -65,7 +66,7 @@ double Likeness(const QImage& screen, const QImage& editor) {
 struct Step {
   const char* name;
   // What is done to the main window.
-  enum class Action { kMaximised, kNormalAt, kMoveTo, kMinimise, kRestore } action;
+  enum class Action { kMaximised, kNormalAt, kMoveTo, kMinimise, kRestore, kRaiseMain } action;
   QRect normal;  // kNormalAt: its geometry; kMoveTo: the new top left corner
   bool editor_shown;
 };
@@ -80,6 +81,8 @@ TEST(EditorWindowManager, EditorFollowsTheMainWindow) {
       {"minimised", A::kMinimise, {}, false},
       {"restored", A::kRestore, {}, true},
       {"moved to 10,20", A::kMoveTo, QRect(10, 20, 0, 0), true},
+      // A click on the main window raises it: the editor stays above it.
+      {"main window raised", A::kRaiseMain, {}, true},
   };
   ScriptedMessageBoxes boxes;
   Program program(
@@ -110,11 +113,27 @@ TEST(EditorWindowManager, EditorFollowsTheMainWindow) {
         break;
       case A::kMinimise:
         main.showMinimized();
-        ASSERT_TRUE(WaitUntil([&] { return main.isMinimized(); }, 3000));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+              return main.isMinimized() && !main.windowHandle()->isExposed() &&
+                     !editor.windowHandle()->isExposed();
+            },
+            3000));
+        break;
+      case A::kRaiseMain:
+        main.raise();
+        main.activateWindow();
         break;
       case A::kRestore:
         main.showNormal();
-        ASSERT_TRUE(WaitUntil([&] { return !main.isMinimized() && editor.isVisible(); }, 3000));
+        // Back on the screen: both windows mapped and exposed again, the window manager's late
+        // word on the minimised state included.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+              return !main.isMinimized() && main.windowHandle()->isExposed() &&
+                     editor.windowHandle()->isExposed();
+            },
+            3000));
         break;
     }
     // The window manager's answers and the repaints settle.
@@ -125,7 +144,8 @@ TEST(EditorWindowManager, EditorFollowsTheMainWindow) {
     const QRect shown = editor.frameGeometry();
     const QPixmap whole = screen->grabWindow(0);
     whole.save(QStringLiteral("editor-wm-%1.png").arg(&step - steps.data()));
-    EXPECT_EQ(editor.isVisible(), step.editor_shown);
+    // On the screen or not: mapped and exposed, or taken down with the main window.
+    EXPECT_EQ(editor.windowHandle()->isExposed(), step.editor_shown);
     if (!step.editor_shown) {
       // Nothing of the editor on the screen where it was.
       EXPECT_LT(Likeness(whole.copy(shown).toImage(), editor.grab().toImage()), 0.5);
