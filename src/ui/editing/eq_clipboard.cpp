@@ -7,7 +7,6 @@
 
 #include "eq/section_layout.h"
 #include "model/mode_view.h"
-#include "model/parameter_ids.h"
 #include "model/parameter_table.h"
 #include "ui/binding/page_refresh.h"
 #include "ui/editing/edit_history.h"
