@@ -180,6 +180,15 @@ QString ParameterCaption(const QString& control_name, const QWidget* pages_root,
   return fallback;
 }
 
+void SetUpDifferenceList(QTableWidget* list, const QString& other) {
+  list->setHorizontalHeaderLabels({QStringLiteral("页面"), QStringLiteral("参数"),
+                                   QStringLiteral("控件"), QStringLiteral("编辑器"), other});
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->verticalHeader()->hide();
+  list->horizontalHeader()->setStretchLastSection(true);
+}
+
 DifferenceMarks::DifferenceMarks(QWidget* pages) : QWidget(pages) {
   setObjectName(QStringLiteral("DifferenceMarks"));
   setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -217,13 +226,7 @@ CompareWindow::CompareWindow(EditSession& session, MessageBoxes& boxes, QWidget*
   setWindowTitle(QStringLiteral("与模式文件比较"));
   resize(kPreferredSize);
   table_->setObjectName(QStringLiteral("CompareTable"));
-  table_->setHorizontalHeaderLabels({QStringLiteral("页面"), QStringLiteral("参数"),
-                                     QStringLiteral("控件"), QStringLiteral("编辑器"),
-                                     QStringLiteral("文件")});
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->verticalHeader()->hide();
-  table_->horizontalHeader()->setStretchLastSection(true);
+  SetUpDifferenceList(table_, QStringLiteral("文件"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
   auto* caption = new QLabel(this);

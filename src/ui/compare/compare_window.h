@@ -52,6 +52,10 @@ QRect PlaceBeside(const QRect& anchor, const QSize& size, int min_width, const Q
 QString ParameterCaption(const QString& control_name, const QWidget* pages_root, int band,
                          int field, const QString& fallback);
 
+// The columns and look of a list of differences: page, parameter caption, control name, the
+// editor's text and `other`'s (the file's, the box's); read-only, whole rows selected.
+void SetUpDifferenceList(QTableWidget* list, const QString& other);
+
 class CompareWindow : public QWidget {
   Q_OBJECT
 

@@ -59,14 +59,8 @@ SyncWindow::SyncWindow(QWidget* editor)
   all_->setObjectName(QStringLiteral("SyncAllBox"));
   all_->setToolTip(QStringLiteral("全部选中或全部不选（Ctrl+A）"));
   list_->setObjectName(QStringLiteral("SyncList"));
-  list_->setHorizontalHeaderLabels({QStringLiteral("页面"), QStringLiteral("参数"),
-                                    QStringLiteral("控件"), QStringLiteral("编辑器"),
-                                    QStringLiteral("设备")});
-  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  SetUpDifferenceList(list_, QStringLiteral("设备"));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->verticalHeader()->hide();
-  list_->horizontalHeader()->setStretchLastSection(true);
   list_->installEventFilter(this);
   send_->setObjectName(QStringLiteral("SyncSendBtn"));
   keep_->setObjectName(QStringLiteral("SyncKeepBtn"));
