@@ -11,13 +11,17 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QPainter>
+#include <QPen>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <utility>
 
 #include "../tests/eq/view/fake_graph_host.h"
+#include "eq/view/cardinal_spline.h"
 #include "eq/view/eq_graph.h"
+#include "eq/view/graph_pixels.h"
 
 namespace {
 
@@ -98,6 +102,11 @@ void DragBand(benchmark::State& state, int band) {
     b.graph.Timer1Timer();
     benchmark::DoNotOptimize(b.graph.bitmap().constBits());
   }
+  // The share of the bitmap's columns the last tick painted (1 for the whole paint).
+  const QRect painted = b.graph.paint_mode() == kc::EqGraph::PaintMode::kCached
+                            ? b.graph.last_painted()
+                            : QRect(QPoint(0, 0), b.graph.bitmap().size());
+  state.counters["painted"] = static_cast<double>(painted.width()) / b.graph.bitmap().width();
   b.graph.EP1MouseUp(point);
   if (b.host.transmissions == 0) state.SkipWithError("the drag sent nothing");
 }
@@ -137,6 +146,31 @@ BENCHMARK(BM_RedrawAllMoved)
     ->Repetitions(10)
     ->DisplayAggregatesOnly(true);
 
+// The floor of any redraw whose points all moved: the graph's curve stroked whole, with the
+// graph's pen, antialiasing and half-pixel shift, onto an image of the bitmap's size and ratio,
+// and nothing else (no frame, no response, no widget). Printed as a share of the baseline's full
+// redraw with every point moved.
+void BM_StrokeCurve(benchmark::State& state) {
+  Bench b(static_cast<int>(state.range(0)));
+  QImage image = b.graph.bitmap().copy();
+  const std::vector<QPointF>& points = b.graph.curve_points();
+  const QPen pen(b.host.curve, kc::kCurvePenWidth, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
+  for (auto _ : state) {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.translate(kc::kPixelCentre, kc::kPixelCentre);
+    painter.setPen(pen);
+    painter.drawPath(kc::CardinalSplinePath(points, kc::kCurveTension));
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+BENCHMARK(BM_StrokeCurve)
+    ->Arg(0)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(10)
+    ->DisplayAggregatesOnly(true);
+
 // One mouse move over the graph with the readout on show: frequency and response under the
 // cursor, the label's text and place.
 void BM_Readout(benchmark::State& state) {
@@ -166,6 +200,17 @@ class TickShareReporter : public benchmark::ConsoleReporter {
       std::printf("  %-36s median %8.1f us (cpu %8.1f us) = %5.1f %% of the 10 ms tick\n",
                   name.c_str(), microseconds, cpu, microseconds / 100.0);
       medians_[name] = {microseconds, cpu};
+      // "BM_StrokeCurve/0/repeats:10" against "BM_RedrawAllMoved/0/0/repeats:10".
+      if (name.rfind("BM_StrokeCurve/", 0) == 0) {
+        const std::string page = name.substr(15, name.find('/', 15) - 15);
+        const auto redraw = medians_.find("BM_RedrawAllMoved/" + page + "/0/repeats:10");
+        if (redraw != medians_.end()) {
+          std::printf("  %-36s whole stroke / baseline redraw: %.2f (wall), %.2f (cpu)\n",
+                      name.c_str(), microseconds / redraw->second.first,
+                      cpu / redraw->second.second);
+        }
+        continue;
+      }
       // "BM_Drag/0/1/repeats:10": the baseline is "BM_Drag/0/0/repeats:10".
       const std::size_t mode = name.find("/1/repeats");
       if (mode == std::string::npos) continue;

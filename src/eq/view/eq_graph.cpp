@@ -329,16 +329,30 @@ void EqGraph::FillEqLabel(int slot) {
 void EqGraph::ComputeCurvePoints(int last) {
   responses_.Sum(last, sum_);
   curve_drawn_ = true;
-  const int width = Width();
   const int height = Height();
   const double ratio = bitmap_.devicePixelRatio();
+  const std::vector<double>& xs = CurveXs();
   curve_points_.clear();
   for (int i = 0; i < kResponsePoints; ++i) {
-    // i * width is whole before the division.
-    const double x = SnapToDevicePixel(static_cast<double>(i * width) / kResponseIntervals, ratio);
     const double y = SnapToDevicePixel(kc::GainToY(sum_[i], height), ratio);
-    curve_points_.emplace_back(x, y);
+    curve_points_.emplace_back(xs[i], y);
   }
+}
+
+const std::vector<double>& EqGraph::CurveXs() {
+  const int width = Width();
+  const double ratio = bitmap_.devicePixelRatio();
+  if (width != curve_xs_width_ || ratio != curve_xs_ratio_ ||
+      curve_xs_.size() != static_cast<std::size_t>(kResponsePoints)) {
+    curve_xs_.resize(kResponsePoints);
+    for (int i = 0; i < kResponsePoints; ++i) {
+      // i * width is whole before the division.
+      curve_xs_[i] = SnapToDevicePixel(static_cast<double>(i * width) / kResponseIntervals, ratio);
+    }
+    curve_xs_width_ = width;
+    curve_xs_ratio_ = ratio;
+  }
+  return curve_xs_;
 }
 
 // The whole curve over the frame as it lies in the bitmap: the paint of every redraw before the

@@ -18,12 +18,13 @@
 // (width / 512), y follows gain from +12 dB (row 0) to -24 dB (row height - 1).
 //
 // Painting (eq_layers.cpp): the frame (background and grid) is painted once per size into a
-// cached image and the axis labels are placed with it. A redraw then repaints only the columns
-// where the curve moved: the frame's pixels there come back from the cache and the curve's
-// Bézier segments over them (and a few beyond, so that every pixel of the columns gets the
-// coverage the whole curve gives it) are stroked inside a clip. The pixels are those a paint of
-// the whole frame and curve gives; PaintMode::kEveryTime keeps that whole paint on every redraw,
-// as the benchmarks' baseline.
+// cached image and the axis labels are placed with it; the comparison overlay's curve, which
+// changes only with its file, size or colour, is kept stroked over a copy of it. A redraw then
+// repaints only the columns where the curve moved: inside them, the pixels the old curve covered
+// come back from the cached layer and the curve's Bézier segments over them (and a few beyond,
+// so that every pixel of the columns gets the coverage the whole curve gives it) are stroked
+// inside a clip. The pixels are those a paint of the whole frame and curves gives;
+// PaintMode::kEveryTime keeps that whole paint on every redraw, as the benchmarks' baseline.
 //
 // While a mode file is compared (SetOverlay), its curve of the section on show is drawn under
 // the editor's in a dimmer colour, a legend names both, and the readout gives both values.
@@ -247,6 +248,11 @@ class EqGraph : public QObject {
   // scale changed), then the columns whose curve changed; publishes what it painted.
   void EnsureFrame();
   void PaintChanges();
+  // Gives back the cached layer's pixels wherever, inside the device columns of `strip`, the
+  // curve on show (segments first..last) may have covered them.
+  void RestoreUnderShownCurve(const QRect& strip, int first, int last);
+  // The x of the curve's points on the bitmap's pixels, for the image's width and pixel ratio.
+  const std::vector<double>& CurveXs();
   // Strokes the curve through `points` (segments first..last) in a colour.
   void StrokeCurve(QPainter& painter, const std::vector<QPointF>& points, int first, int last,
                    const QColor& colour) const;
@@ -292,7 +298,17 @@ class EqGraph : public QObject {
   PaintMode paint_mode_ = PaintMode::kCached;
   // The cached frame and what it was painted for.
   QImage frame_;
+  // The frame with the overlay's curve stroked over it; shares frame_'s pixels without overlay.
+  QImage under_;
   bool frame_valid_ = false;
+  // CurveXs() and what it was computed for.
+  std::vector<double> curve_xs_;
+  int curve_xs_width_ = -1;
+  double curve_xs_ratio_ = 0.0;
+  // Per device column of a strip: the first and last row to give back (scratch of
+  // RestoreUnderShownCurve).
+  std::vector<int> restore_top_;
+  std::vector<int> restore_bottom_;
   QPoint frame_panel_;
   // What the bitmap shows beyond the frame, for the next redraw to compare with.
   struct Shown {

@@ -5,9 +5,11 @@
 // its four neighbouring points, so where no point moved no segment moved. The stroker offsets
 // and joins each segment from itself and its neighbours, and the rasterizer gives a pixel the
 // area of the stroke inside it, so a pixel gets the same coverage from any run of segments that
-// covers it with a few segments to spare on each side. Inside the strip the frame's pixels come
-// back from the cache before the curves are blended over them, as a whole paint blends them over
-// a fresh frame.
+// covers it with a few segments to spare on each side. Inside the strip the cached layer's pixels
+// (the frame, and the overlay's curve, which a whole paint strokes first) come back wherever the
+// old curve may have covered them before the curve is blended over them, as a whole paint blends
+// it over a fresh frame; elsewhere the bitmap holds the layer's pixels already. Only the rows
+// around the old curve are copied, so a strip costs its stroke and little more.
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -16,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "eq/view/cardinal_spline.h"
 #include "eq/view/eq_graph.h"
 #include "eq/view/graph_pixels.h"
 
@@ -94,16 +97,15 @@ void EqGraph::PaintChanges() {
   colour.setAlpha(255);
   const qreal ratio = bitmap_.devicePixelRatio();
   const int n = static_cast<int>(curve_points_.size());
-  // A fractional ratio puts logical columns across device pixels: painted whole.
+  // A fractional ratio puts logical columns across device pixels: painted whole. So is a new
+  // overlay (or none), which lies under the curve in the cached layer.
   const bool whole = !shown_.valid || ratio != std::floor(ratio) || shown_.colour != colour ||
                      shown_.points.size() != curve_points_.size() ||
-                     shown_.overlay.size() != overlay_points_.size() ||
-                     bitmap_.size() != frame_.size() || n < 2;
+                     shown_.overlay != overlay_points_ || bitmap_.size() != frame_.size() || n < 2;
   int first = n;
   int last = -1;
   if (!whole) {
     WidenChange(curve_points_, shown_.points, first, last);
-    WidenChange(overlay_points_, shown_.overlay, first, last);
     if (last < 0) {
       last_painted_ = QRect();
       return;
@@ -118,18 +120,30 @@ void EqGraph::PaintChanges() {
   // being copied whole first. Nothing is shown in between: painting waits for the event loop.
   widgets_.image->setPixmap(QPixmap());
   if (whole) {
-    if (bitmap_.size() == frame_.size() && !bitmap_.isDetached()) bitmap_ = QImage();
-    if (bitmap_.size() == frame_.size()) {
-      std::memcpy(bitmap_.bits(), frame_.constBits(), frame_.sizeInBytes());
+    // The layer under the curve: the frame, and the overlay's curve stroked whole over it as the
+    // whole paint strokes it first.
+    if (overlay_points_.size() >= 2) {
+      under_ = frame_.copy();
+      QPainter painter(&under_);
+      painter.setRenderHint(QPainter::Antialiasing, true);
+      painter.translate(kPixelCentre, kPixelCentre);
+      StrokeCurve(painter, overlay_points_, 0, static_cast<int>(overlay_points_.size()) - 2,
+                  OverlayColour(colour));
     } else {
-      bitmap_ = frame_.copy();
+      under_ = frame_;
+    }
+    if (bitmap_.size() == under_.size() && !bitmap_.isDetached()) bitmap_ = QImage();
+    if (bitmap_.size() == under_.size()) {
+      std::memcpy(bitmap_.bits(), under_.constBits(), under_.sizeInBytes());
+    } else {
+      bitmap_ = under_.copy();
     }
   } else {
     // Segment j runs from point j to j + 1 and follows points j - 1 .. j + 2.
     const int changed_first = std::max(0, first - 2);
     const int changed_last = std::min(n - 2, last + 1);
-    const int left = std::max(
-        0, static_cast<int>(std::floor(curve_points_[changed_first].x())) - kStripMargin);
+    const int left =
+        std::max(0, static_cast<int>(std::floor(curve_points_[changed_first].x())) - kStripMargin);
     const int right = std::min(
         Width(), static_cast<int>(std::ceil(curve_points_[changed_last + 1].x())) + kStripMargin);
     while (run_first < changed_first &&
@@ -141,12 +155,7 @@ void EqGraph::PaintChanges() {
     }
     const int r = static_cast<int>(ratio);
     strip = QRect(left * r, 0, std::min(bitmap_.width(), right * r) - left * r, bitmap_.height());
-    // The frame's pixels of the strip; writing detaches the bitmap from the published pixmap.
-    const int bytes = strip.width() * 4;
-    for (int y = 0; y < bitmap_.height(); ++y) {
-      std::memcpy(bitmap_.scanLine(y) + strip.left() * 4, frame_.constScanLine(y) + strip.left() * 4,
-                  bytes);
-    }
+    RestoreUnderShownCurve(strip, run_first, run_last);
   }
 
   {
@@ -157,9 +166,6 @@ void EqGraph::PaintChanges() {
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.translate(kPixelCentre, kPixelCentre);
-    if (!overlay_points_.empty()) {
-      StrokeCurve(painter, overlay_points_, run_first, run_last, OverlayColour(colour));
-    }
     StrokeCurve(painter, curve_points_, run_first, run_last, colour);
   }
   last_painted_ = strip;
@@ -168,6 +174,58 @@ void EqGraph::PaintChanges() {
   shown_.points = curve_points_;
   shown_.overlay = overlay_points_;
   Publish();
+}
+
+void EqGraph::RestoreUnderShownCurve(const QRect& strip, int first, int last) {
+  // Outside the curve's stroke the bitmap holds the layer's pixels already, so only the rows the
+  // shown curve can have covered are copied: a Bézier segment lies inside the hull of its four
+  // points, and its stroke, with the antialiased pixel, within kStripMargin of them.
+  const std::vector<BezierSegment> segments = CardinalSegments(shown_.points, kCurveTension);
+  const double ratio = bitmap_.devicePixelRatio();
+  const int columns = strip.width();
+  const int rows = bitmap_.height();
+  if (columns <= 0 || rows <= 0) return;
+  restore_top_.assign(columns, rows);
+  restore_bottom_.assign(columns, -1);
+  // Logical to device pixel: as painted, half a pixel in, then times the ratio.
+  const auto device = [ratio](double v) { return (v + kPixelCentre) * ratio; };
+  for (int j = first; j <= last; ++j) {
+    const QPointF& start = shown_.points[j];
+    const BezierSegment& s = segments[j];
+    const double x_low = std::min({start.x(), s.control1.x(), s.control2.x(), s.end.x()});
+    const double x_high = std::max({start.x(), s.control1.x(), s.control2.x(), s.end.x()});
+    const double y_low = std::min({start.y(), s.control1.y(), s.control2.y(), s.end.y()});
+    const double y_high = std::max({start.y(), s.control1.y(), s.control2.y(), s.end.y()});
+    const int c0 =
+        std::max(0, static_cast<int>(std::floor(device(x_low - kStripMargin))) - strip.left());
+    const int c1 = std::min(
+        columns - 1, static_cast<int>(std::ceil(device(x_high + kStripMargin))) - strip.left());
+    const int top = std::max(0, static_cast<int>(std::floor(device(y_low - kStripMargin))));
+    const int bottom =
+        std::min(rows - 1, static_cast<int>(std::ceil(device(y_high + kStripMargin))));
+    if (top > bottom) continue;
+    for (int c = c0; c <= c1; ++c) {
+      restore_top_[c] = std::min(restore_top_[c], top);
+      restore_bottom_[c] = std::max(restore_bottom_[c], bottom);
+    }
+  }
+  // Blocks of columns of one cache line, each copied row by row over the rows any of its columns
+  // needs.
+  constexpr int kBlock = 16;
+  for (int c = 0; c < columns; c += kBlock) {
+    const int end = std::min(columns, c + kBlock);
+    int top = rows;
+    int bottom = -1;
+    for (int k = c; k < end; ++k) {
+      top = std::min(top, restore_top_[k]);
+      bottom = std::max(bottom, restore_bottom_[k]);
+    }
+    const std::size_t offset = static_cast<std::size_t>(strip.left() + c) * 4;
+    const std::size_t bytes = static_cast<std::size_t>(end - c) * 4;
+    for (int y = top; y <= bottom; ++y) {
+      std::memcpy(bitmap_.scanLine(y) + offset, under_.constScanLine(y) + offset, bytes);
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -212,15 +270,14 @@ void EqGraph::ComputeOverlay(int block) {
     overlay_responses_.Sum(layout->LastSlot(), overlay_sum_);
     overlay_key_ = key;
   }
-  const int width = Width();
   const int height = Height();
   const double ratio = bitmap_.devicePixelRatio();
+  const std::vector<double>& xs = CurveXs();
   overlay_points_.clear();
   overlay_points_.reserve(kResponsePoints);
   for (int i = 0; i < kResponsePoints; ++i) {
-    const double x = SnapToDevicePixel(static_cast<double>(i * width) / kResponseIntervals, ratio);
     const double y = SnapToDevicePixel(kc::GainToY(overlay_sum_[i], height), ratio);
-    overlay_points_.emplace_back(x, y);
+    overlay_points_.emplace_back(xs[i], y);
   }
   PlaceLegend();
 }
@@ -256,11 +313,11 @@ void EqGraph::PlaceLegend() {
   }
   QColor colour = host_.curve_colour();
   colour.setAlpha(255);
-  const QString text =
-      QStringLiteral("<span style=\"color:%1\">━━</span> %2&nbsp;&nbsp;"
-                     "<span style=\"color:%3\">━━</span> %4")
-          .arg(ColourCss(colour), QString::fromUtf8(kDeviceCurveName),
-               ColourCss(OverlayColour(colour)), overlay_name_.toHtmlEscaped());
+  const QString text = QStringLiteral(
+                           "<span style=\"color:%1\">━━</span> %2&nbsp;&nbsp;"
+                           "<span style=\"color:%3\">━━</span> %4")
+                           .arg(ColourCss(colour), QString::fromUtf8(kDeviceCurveName),
+                                ColourCss(OverlayColour(colour)), overlay_name_.toHtmlEscaped());
   if (legend_->text() != text) {
     legend_->setText(text);
     legend_->adjustSize();

@@ -106,11 +106,11 @@ TEST(EqLayersTest, CachedPaintGivesTheWholePaintsPixelsAfterEveryChange) {
 TEST(EqLayersTest, APeakingBandRepaintsOnlyTheColumnsAroundIt) {
   TwoGraphs g;
   g.Page(0);
-  g.Set(0, 4, 0);     // band 1 peaking
-  g.Set(0, 5, 204);   // 1000 Hz
-  g.Set(0, 7, 40);    // a narrow Q
+  g.Set(0, 4, 0);    // band 1 peaking
+  g.Set(0, 5, 204);  // 1000 Hz
+  g.Set(0, 7, 40);   // a narrow Q
   g.Draw(kAllSlots, 0);
-  g.Set(0, 6, 150);   // +6 dB
+  g.Set(0, 6, 150);  // +6 dB
   g.Draw(0, 0);
   const QRect painted = g.cached.last_painted();
   EXPECT_GT(painted.width(), 0);
@@ -218,6 +218,67 @@ TEST(EqLayersTest, OverlayDrawsTheFilesCurveAsItsValuesDrawAloneAndGoesAway) {
   EXPECT_FALSE(graph.legend()->isVisibleTo(window.inner));
   graph.ShowReadout(500);
   EXPECT_FALSE(graph.readout()->text().contains(QStringLiteral("KTV-A")));
+}
+
+// A file's image for the overlay of any page: the editor's with every band of the block moved.
+ParameterStore ShiftedImage(const ParameterStore& editor, int block) {
+  ParameterStore file = editor;
+  file.set_observer(nullptr);
+  const BlockInfo& info = *InfoOfBlock(block);
+  for (int k = 0; k < info.eq_bands; ++k) {
+    const int a = info.first_eq + 5 * k;
+    file.StoreValue(MakeId(block, a), k % 3);
+    file.StoreValue(MakeId(block, a + 1), 30 + (300 * k) / info.eq_bands);
+    file.StoreValue(MakeId(block, a + 2), 40 + (k * 53) % 140);
+    file.StoreValue(MakeId(block, a + 3), 15);
+  }
+  return file;
+}
+
+// The strip's repaint gives back the cached layer only around the old curve, and keeps the
+// overlay's curve in that layer: steep and extreme curves (whose strokes reach furthest from
+// their points), the overlay on, changed and taken away, must still give the whole paint's
+// pixels. Extreme values come often: gains at the ends of their range, the narrowest Q.
+TEST(EqLayersTest, RepaintAroundTheOldCurveGivesTheWholePaintsPixelsWithAndWithoutOverlay) {
+  struct Case {
+    int page;
+    bool overlay;
+  };
+  const Case cases[] = {{0, false}, {0, true}, {1, true}, {3, false}, {3, true}, {5, true}};
+  std::mt19937 random(11);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "page " << c.page << " overlay " << c.overlay);
+    TwoGraphs g;
+    g.Page(c.page);
+    const int block = BlockOfPage(c.page);
+    const BlockInfo& info = *InfoOfBlock(block);
+    g.Draw(kAllSlots, block);
+    const ParameterStore file = ShiftedImage(g.cached_host.store(), block);
+    if (c.overlay) {
+      g.cached.SetOverlay(&file, QStringLiteral("A"));
+      g.whole.SetOverlay(&file, QStringLiteral("A"));
+    }
+    ASSERT_EQ(Differing(g.cached.bitmap(), g.whole.bitmap()), 0);
+    for (int step = 0; step < 30; ++step) {
+      const int band = static_cast<int>(random() % info.eq_bands);
+      const int a = info.first_eq + 5 * band;
+      const int pick = static_cast<int>(random() % 4);
+      const int gain = pick == 0 ? 0 : pick == 1 ? 180 : static_cast<int>(random() % 181);
+      g.Set(block, a + 2, gain);
+      g.Set(block, a + 3, random() % 2 == 0 ? 0 : static_cast<int>(random() % 60));
+      if (random() % 3 == 0) g.Set(block, a + 1, static_cast<int>(random() % 362));
+      if (c.overlay && step == 20) {
+        // Taken away and put back: both repaint whole, then strips go on over the new layer.
+        g.cached.SetOverlay(nullptr, QString());
+        g.whole.SetOverlay(nullptr, QString());
+        ASSERT_EQ(Differing(g.cached.bitmap(), g.whole.bitmap()), 0);
+        g.cached.SetOverlay(&file, QStringLiteral("A"));
+        g.whole.SetOverlay(&file, QStringLiteral("A"));
+      }
+      g.Draw(band, block);
+      ASSERT_EQ(Differing(g.cached.bitmap(), g.whole.bitmap()), 0) << "step " << step;
+    }
+  }
 }
 
 }  // namespace
