@@ -122,8 +122,7 @@ void EqGraph::ShowReadout(double x) {
     shown = QString::fromStdString(FormatPattern(XToFrequency(x), 1)) + QStringLiteral("Hz  ") +
             QStringLiteral("设备 ") + QString::fromStdString(FormatPattern(ResponseAt(x), 1)) +
             QStringLiteral("dB  ") + overlay_name_ + QLatin1Char(' ') +
-            QString::fromStdString(FormatPattern(OverlayResponseAt(x), 1)) +
-            QStringLiteral("dB");
+            QString::fromStdString(FormatPattern(OverlayResponseAt(x), 1)) + QStringLiteral("dB");
   }
   readout_->setText(shown);
   readout_->adjustSize();

@@ -161,8 +161,8 @@ bool EqClipboard::Paste() {
   UpdateButtons();
   const std::optional<EqSectionRef> to = SectionOnShow();
   if (!copy_ || !to || !EqSectionsFit(copy_->from, *to)) return false;
-  const QString question = QStringLiteral("将%1的EQ粘贴到%2?")
-                               .arg(EqSectionCaption(copy_->from), EqSectionCaption(*to));
+  const QString question =
+      QStringLiteral("将%1的EQ粘贴到%2?").arg(EqSectionCaption(copy_->from), EqSectionCaption(*to));
   if (!boxes_.YesNo(kHintCaption, question)) return false;
   // The question's own loop may have let the press's gesture end; the paste is a step of its
   // own whatever came before.

@@ -91,8 +91,8 @@ GraphWidgets GraphWidgetsOf(EditorPages& pages) {
   return widgets;
 }
 
-void BindGraphTools(EqGraph& graph, EditSession& session, EditHistory& history,
-                    MessageBoxes& boxes, CompareWindow& compare) {
+void BindGraphTools(EqGraph& graph, EditSession& session, EditHistory& history, MessageBoxes& boxes,
+                    CompareWindow& compare) {
   new EqClipboard(session, history, boxes, &graph);
   QObject::connect(&compare, &CompareWindow::FileShown, &graph, [&graph, &compare] {
     graph.SetOverlay(compare.file_image(), compare.file_name());

@@ -57,7 +57,7 @@ GraphWidgets GraphWidgetsOf(EditorPages& pages);
 // with a graph (an EqClipboard owned by the graph), and the comparison's overlay: while the
 // comparison window shows a mode file, the graph draws the file's curve of the section on show
 // under the editor's.
-void BindGraphTools(EqGraph& graph, EditSession& session, EditHistory& history,
-                    MessageBoxes& boxes, CompareWindow& compare);
+void BindGraphTools(EqGraph& graph, EditSession& session, EditHistory& history, MessageBoxes& boxes,
+                    CompareWindow& compare);
 
 }  // namespace kc

@@ -239,14 +239,13 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
     BuildBandColumn(make, content, entry, page_index, band);
   }
 
-  QSlider* pan_bar = make.Slider(group, PanScrollBarName(page_index),
-                             QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18),
-                             entry.scroll_max, 0);
-  pan_bar->setToolTip(entry.scroll_max > 0
-                      ? QStringLiteral("滚动EQ频段：共%1段，一次显示%2段")
-                            .arg(entry.bands)
-                            .arg(entry.visible)
-                      : QStringLiteral("全部%1个EQ频段都已显示").arg(entry.bands));
+  QSlider* pan_bar = make.Slider(
+      group, PanScrollBarName(page_index),
+      QRect(kCaptionWidth, kScrollTop + kColumnHeight + 6, view_width, 18), entry.scroll_max, 0);
+  pan_bar->setToolTip(
+      entry.scroll_max > 0
+          ? QStringLiteral("滚动EQ频段：共%1段，一次显示%2段").arg(entry.bands).arg(entry.visible)
+          : QStringLiteral("全部%1个EQ频段都已显示").arg(entry.bands));
 
   // EQ strip at the bottom left of the page, below the graph panel.
   make.TwoState(page, QString::fromLatin1(entry.bypass), QRect(6, 522, 96, 20), "EQ 旁通", "0");
@@ -256,9 +255,8 @@ void BuildEqSection(ControlFactory& make, QWidget* page, int page_index) {
   // which holds one control per name.
   const QRect copy_place(212, 522, 88, 20);
   const QRect paste_place(304, 522, 88, 20);
-  for (const auto& [name, caption, place] :
-       {std::tuple{"EqCopyBtn", "复制EQ", copy_place},
-        std::tuple{"EqPasteBtn", "粘贴EQ", paste_place}}) {
+  for (const auto& [name, caption, place] : {std::tuple{"EqCopyBtn", "复制EQ", copy_place},
+                                             std::tuple{"EqPasteBtn", "粘贴EQ", paste_place}}) {
     auto* button = new QPushButton(QString::fromUtf8(caption), page);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(place);

@@ -29,10 +29,14 @@ TEST(EqSectionFitTest, OnlySectionsOfOneShapeTakeEachOthersCopies) {
     std::vector<EqSectionRef> fits;
   };
   const Row rows[] = {
-      {kMusicSing, {kMusicSing, kMusicDisco}}, {kMusicDisco, {kMusicSing, kMusicDisco}},
-      {kMicA, {kMicA, kMicB}},                 {kMicB, {kMicA, kMicB}},
-      {kEcho, {kEcho}},                        {kMain, {kMain, kRear, kCentre}},
-      {kRear, {kMain, kRear, kCentre}},        {kCentre, {kMain, kRear, kCentre}},
+      {kMusicSing, {kMusicSing, kMusicDisco}},
+      {kMusicDisco, {kMusicSing, kMusicDisco}},
+      {kMicA, {kMicA, kMicB}},
+      {kMicB, {kMicA, kMicB}},
+      {kEcho, {kEcho}},
+      {kMain, {kMain, kRear, kCentre}},
+      {kRear, {kMain, kRear, kCentre}},
+      {kCentre, {kMain, kRear, kCentre}},
       {kSub, {kSub}},
   };
   ASSERT_EQ(EqSections().size(), std::size(rows));
@@ -73,7 +77,8 @@ class EqClipboardTest : public ::testing::Test, public test::EditorFixture {
   std::vector<int32_t> Bands(int block) const {
     std::vector<int32_t> values;
     const BlockInfo& info = *InfoOfBlock(block);
-    for (int i = 0; i < 5 * info.eq_bands; ++i) values.push_back(store.Working(block, info.first_eq + i));
+    for (int i = 0; i < 5 * info.eq_bands; ++i)
+      values.push_back(store.Working(block, info.first_eq + i));
     return values;
   }
 
@@ -98,7 +103,8 @@ TEST_F(EqClipboardTest, EveryPageWithAGraphHasTheButtonsBesideTheEqStripCovering
       EXPECT_TRUE(pages.rect().contains(place));
       for (QWidget* other : pages.page(page)->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (other == copy || other == paste || !other->isVisibleTo(pages.page(page))) continue;
-        EXPECT_FALSE(b->geometry().intersects(other->geometry())) << other->objectName().toStdString();
+        EXPECT_FALSE(b->geometry().intersects(other->geometry()))
+            << other->objectName().toStdString();
       }
       for (QWidget* shared : {static_cast<QWidget*>(pages.scene_strip()), pages.graph_outer_panel(),
                               static_cast<QWidget*>(pages.volume_panel())}) {
@@ -117,7 +123,7 @@ TEST_F(EqClipboardTest, PasteButtonsFollowTheSectionOnShowAndNameTheSectionsThat
     int page;
     bool enabled;
   };
-  const Case cases[] = {{3, 3, true},  {4, 4, true},  {6, 6, true}, {5, 5, false},
+  const Case cases[] = {{3, 3, true},  {4, 4, true},  {6, 6, true},  {5, 5, false},
                         {2, 2, false}, {0, 0, false}, {1, 1, false}, {8, 1, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tag);
