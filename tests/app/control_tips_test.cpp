@@ -29,11 +29,15 @@ struct TipCase {
   bool administrator;  // user/administrator choice
   bool enabled;
   const char* tip;
+  // A filter type put in first (the user Q follows it): its drop-down and value.
+  const char* type_box = nullptr;
+  int type = 0;
 };
 
 void PrintTo(const TipCase& c, std::ostream* os) {
   *os << c.control << (c.manual ? " manual" : " auto")
       << (c.administrator ? " administrator" : " user");
+  if (c.type_box != nullptr) *os << " type " << c.type;
 }
 
 class ControlTips : public ::testing::TestWithParam<TipCase> {};
@@ -49,6 +53,11 @@ TEST_P(ControlTips, SayWhatTheSymbolMeansAndWhyTheControlIsDisabled) {
   // Phase switches in phase ("+").
   if (QString::fromLatin1(c.control).contains(QLatin1String("PhaseBtn"))) {
     program.store().StoreValue(control->property("Tag").toInt(), 1);
+  }
+  if (c.type_box != nullptr) {
+    QWidget* type_box = program.Form1().pages().FindControl(QString::fromLatin1(c.type_box));
+    ASSERT_NE(type_box, nullptr);
+    program.store().StoreValue(type_box->property("Tag").toInt(), c.type);
   }
   program.Form1().RefreshPages(kAllBlocks);
 
@@ -78,9 +87,15 @@ INSTANTIATE_TEST_SUITE_P(
         TipCase{"SingModeBtn", false, false, false, kAuto},
         TipCase{"MainMusLevelBar", false, false, false, kAuto},
         TipCase{"MainMusLevelBar", true, false, true, ""},
-        // The user Q: automatic mode first, then its filter type (Butterworth, Besell).
+        // The user Q: automatic mode first, then its filter type (Butterworth, Besell); with a
+        // USER type (3, 4) the box sets the filter in automatic mode, so the slider is held there
+        // too, low-pass as high-pass.
         TipCase{"SubMusHPuserQBar", false, false, false, kAuto},
         TipCase{"SubMusHPuserQBar", true, false, false, "仅用于 USER 滤波器类型"},
+        TipCase{"SubMusHPuserQBar", true, false, true, "", "SubMusHPType", 3},
+        TipCase{"SubMusHPuserQBar", false, false, false, kAuto, "SubMusHPType", 3},
+        TipCase{"SubMusLPuserQBar", true, false, true, "", "SubMusLPType", 4},
+        TipCase{"SubMusLPuserQBar", false, false, false, kAuto, "SubMusLPType", 4},
         // What needs the administrator, and the choice that needs the system password.
         TipCase{"RzBmpButton138", true, false, false, kAdmin},
         TipCase{"RzBmpButton138", true, true, true, ""},
@@ -129,47 +144,6 @@ INSTANTIATE_TEST_SUITE_P(Switches, PhaseTips,
                                            PhaseCase{"RvbDirectPhaseBtn", 0, 0, "-", "相位：反相"},
                                            PhaseCase{"SubMusPhaseBtn", 1, 1, "+", "相位：正相"},
                                            PhaseCase{"MainMusPhaseBtn", 1, -1, "-", "相位：反相"}));
-
-// The Subwoofer user Q with a USER filter type: the box sets the filter in automatic mode, so the
-// slider is held there too, low-pass as high-pass.
-struct UserQCase {
-  const char* slider;
-  const char* type_box;  // its filter type drop-down
-  int type;              // 3, 4: USER 12dB, USER 24dB; 1: Butterworth
-  bool manual;
-  bool enabled;
-  const char* tip;
-};
-
-void PrintTo(const UserQCase& c, std::ostream* os) {
-  *os << c.slider << " type " << c.type << (c.manual ? " manual" : " auto");
-}
-
-class UserQTips : public ::testing::TestWithParam<UserQCase> {};
-
-TEST_P(UserQTips, FollowTheFilterTypeAndTheAutomaticMode) {
-  const UserQCase& c = GetParam();
-  ScriptedMessageBoxes boxes;
-  Program program(&boxes, NoPorts, nullptr, false);
-  program.store().StoreValue(kAutoManualId, c.manual ? 1 : 0);
-  QWidget* type_box = program.Form1().pages().FindControl(QString::fromLatin1(c.type_box));
-  ASSERT_NE(type_box, nullptr);
-  program.store().StoreValue(type_box->property("Tag").toInt(), c.type);
-  program.Form1().RefreshPages(kAllBlocks);
-  QWidget* slider = program.Form1().pages().FindControl(QString::fromLatin1(c.slider));
-  ASSERT_NE(slider, nullptr);
-  EXPECT_EQ(slider->isEnabled(), c.enabled);
-  EXPECT_EQ(slider->toolTip().toStdString(), c.tip);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Subwoofer, UserQTips,
-    ::testing::Values(UserQCase{"SubMusHPuserQBar", "SubMusHPType", 3, true, true, ""},
-                      UserQCase{"SubMusHPuserQBar", "SubMusHPType", 3, false, false, kAuto},
-                      UserQCase{"SubMusLPuserQBar", "SubMusLPType", 4, true, true, ""},
-                      UserQCase{"SubMusLPuserQBar", "SubMusLPType", 4, false, false, kAuto},
-                      UserQCase{"SubMusLPuserQBar", "SubMusLPType", 1, true, false,
-                                "仅用于 USER 滤波器类型"}));
 
 // The System page before a box is connected: 15 modes, and the note beside "保存模式".
 TEST(SystemPageLocks, ListsTheBoxsModesAndSaysStoringNeedsTheAdministrator) {
