@@ -245,22 +245,6 @@ void Link::AnswerEditorChanges(const std::vector<Slot>& chosen) {
   StartUpload();
 }
 
-namespace {
-
-// The working index that writes a device slot of `block` (0..8, or 2 for the second microphone
-// group) under a Sing/Disco set; -1 when none does.
-int IndexOfSlot(int block, int slot, int disco) {
-  const int working_block = block == 2 ? 1 : block;
-  const BlockInfo* info = InfoOfBlock(working_block);
-  if (info == nullptr) return -1;
-  for (int index = 0; index < info->parameters; ++index) {
-    if (DeviceSlot(working_block, index, disco) == slot) return index;
-  }
-  return -1;
-}
-
-}  // namespace
-
 bool Link::SendAsEdits(const std::vector<Slot>& chosen) {
   struct Band {
     int wire_id;
@@ -276,14 +260,13 @@ bool Link::SendAsEdits(const std::vector<Slot>& chosen) {
     }
     // The box writes a parameter or a band into the Sing/Disco set it shows: a slot of the
     // other set goes only with the upload.
-    const int index = IndexOfSlot(slot.block, slot.slot, shown);
-    const int working_block = slot.block == 2 ? 1 : slot.block;
-    if (index < 0) return false;
-    const int wire_id = MakeId(slot.block, index);
+    const int id = IdOfDeviceSlot(slot.block, slot.slot, shown);
+    if (id < 0) return false;
+    const int wire_id = MakeId(slot.block, IndexOf(id));
     // The Sing/Disco switch changes the set the other edits land in: the upload carries both.
     if (wire_id == kSingDiscoId) return false;
-    if (IsEqBandField(MakeId(working_block, index))) {
-      const int band = LocateBand(MakeId(working_block, index));
+    if (IsEqBandField(id)) {
+      const int band = LocateBand(id);
       const bool queued = std::any_of(bands.begin(), bands.end(), [&](const Band& b) {
         return BlockOf(b.wire_id) == slot.block && b.band == band >> 8;
       });

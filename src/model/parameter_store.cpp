@@ -49,6 +49,16 @@ int DeviceSlot(int block, int index, int disco) {
   }
 }
 
+int IdOfDeviceSlot(int row, int slot, int disco) {
+  const int block = row == 2 ? 1 : row;
+  const BlockInfo* info = InfoOfBlock(block);
+  if (info == nullptr) return -1;
+  for (int index = 0; index < info->parameters; ++index) {
+    if (DeviceSlot(block, index, disco) == slot) return MakeId(block, index);
+  }
+  return -1;
+}
+
 bool IsEqBandField(int id) {
   const int block = BlockOf(id);
   const int index = IndexOf(id);

@@ -55,6 +55,11 @@ inline constexpr int kNoBandReverb = 0xFF00;
 // Device slot of (block, index) under the Disco switch (0 Sing, 1 Disco).
 int DeviceSlot(int block, int index, int disco);
 
+// The working identifier that writes device slot `slot` of device row `row` (0..9, 2 being the
+// second microphone group's row of block 1) under the Sing/Disco set `disco`; -1 when none does
+// (a slot of the other set, or one no parameter covers).
+int IdOfDeviceSlot(int row, int slot, int disco);
+
 // Band position band*256+field of an audio identifier (blocks 0..8).
 int LocateBand(int id);
 // True when an audio identifier is a field of one of its block's EQ bands, which goes to the box

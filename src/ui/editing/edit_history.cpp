@@ -19,18 +19,6 @@ namespace {
 // switch it.
 const int kAccessIndex = IndexOf(kAccessLevelId);
 
-// The working identifier that writes a cell of the box's image under a Sing/Disco set; -1 when
-// no identifier does (a cell of the other set).
-int IdOfCell(int row, int slot, int disco) {
-  const int block = row == 2 ? 1 : row;
-  const BlockInfo* info = InfoOfBlock(block);
-  if (info == nullptr) return -1;
-  for (int index = 0; index < info->parameters; ++index) {
-    if (DeviceSlot(block, index, disco) == slot) return MakeId(block, index);
-  }
-  return -1;
-}
-
 class GestureStep : public QUndoCommand {
  public:
   // `done`: the gesture itself has already happened when the step is pushed; otherwise pushing
@@ -146,7 +134,7 @@ void EditHistory::Apply(const std::vector<ChangedCell>& cells, bool after, int d
   int new_disco = shown_disco;
   for (const ChangedCell& cell : cells) {
     const int32_t value = after ? cell.after : cell.before;
-    int id = IdOfCell(cell.row, cell.slot, disco);
+    int id = IdOfDeviceSlot(cell.row, cell.slot, disco);
     if (id < 0) {
       // A cell of the other set: write it where it lies, as a download would.
       store.SetDevice(cell.row, cell.slot, value);
