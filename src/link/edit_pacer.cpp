@@ -32,6 +32,9 @@ bool EditPacer::Param(int wire_id, int32_t value, bool may_send) {
   // the switch waits behind them.
   const bool scene_switch = wire_id == kSingDiscoId;
   if (may_send && flags_.clear_to_send && params_.empty() && !(scene_switch && !bands_.empty())) {
+    // The box is clear because it acknowledged the frame in flight: that frame's values are the
+    // box's before this one takes its place (the pacing tick would have confirmed them).
+    ConfirmInFlight();
     last_param_ = {wire_id, value};
     SendParamFrame(last_param_);
     flags_.clear_to_send = false;
@@ -62,6 +65,7 @@ void EditPacer::Band(int wire_id, bool may_send) {
   // The band position is band * 256 + field.
   const BandEntry entry{info->band_address, LocateBand(wire_id) >> 8, store_.disco()};
   if (may_send && flags_.clear_to_send && bands_.empty()) {
+    ConfirmInFlight();  // acknowledged, as above
     SendBandFrame(entry);
     flags_.clear_to_send = false;
     return;

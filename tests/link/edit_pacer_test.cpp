@@ -93,7 +93,10 @@ TEST_P(EditInFlightTest, ResentAsItWasAndConfirmedOnlyByItsAcknowledgement) {
 
   for (; tick < c.ticks; ++tick) {
     if (tick == c.edit_at) link.SendParam(kEditId, kEditValue);
-    if (tick == c.later_edit_at) link.SendParam(kLaterId, kLaterValue);
+    if (tick == c.later_edit_at) {
+      Notify();  // what the box answered so far arrives before the edit, between two ticks
+      link.SendParam(kLaterId, kLaterValue);
+    }
     Notify();
     if (host.hold_on) link.HoldTimerTimer();
     if (host.transfer_on && tick % 5 == 0) link.Timer2Timer();
@@ -145,6 +148,15 @@ INSTANTIATE_TEST_SUITE_P(
                  .edit_at = 5,
                  .ticks = 120,
                  .starts_with = "P0306=123 K K",
+                 .edit_frames = 1,
+                 .pending_at_end = 0},
+        // The first edit's acknowledgement arrives between two ticks and the second edit goes
+        // at once: the first still counts as the box's.
+        LineCase{.name = "AnEditRightAfterAnAcknowledgement",
+                 .edit_at = 5,
+                 .later_edit_at = 5,
+                 .ticks = 120,
+                 .starts_with = "P0306=123 P0307=77 K",
                  .edit_frames = 1,
                  .pending_at_end = 0},
         // The lost edit is not replaced by a keepalive: the identity is read at the third
