@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "kc_version.h"
 #include "link/qt/diagnostic_log.h"
 
 namespace kc {
@@ -32,7 +33,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
 
 void Application::SetIdentity() {
   setApplicationName(QStringLiteral("karaoke-controller"));
-  setApplicationVersion(QStringLiteral("1.0.8"));
+  setApplicationVersion(QLatin1String(kVersion));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

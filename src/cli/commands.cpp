@@ -10,6 +10,7 @@
 #include "cli/command_support.h"
 #include "cli/frame_meaning.h"
 #include "cli/mode_output.h"
+#include "kc_version.h"
 #include "link/qt/diagnostic_log.h"
 #include "link/qt/qt_serial_port.h"
 #include "modes/mode_file.h"
@@ -336,7 +337,7 @@ int RunCommand(const QStringList& args) {
     return kExitDone;
   }
   if (name == QLatin1String("--version")) {
-    Out("karaoke-ctl 1.0.0\n");
+    Out(std::string("karaoke-ctl ") + kVersion + "\n");
     return kExitDone;
   }
   if (name == QLatin1String("ports")) return Ports(rest);
@@ -396,7 +397,8 @@ int RunCommandLine(const QStringList& given) {
     Err("karaoke-ctl: cannot write the log " + *log_path + ": " + error + "\n");
     return kExitError;
   }
-  LogLine(QStringLiteral("karaoke-ctl 1.0.0: ") + args.mid(1).join(QLatin1Char(' ')));
+  LogLine(QStringLiteral("karaoke-ctl %1: ").arg(QLatin1String(kVersion)) +
+          args.mid(1).join(QLatin1Char(' ')));
   const int exit = RunWithOutputChecked(args);
   LogLine(QStringLiteral("exit code %1").arg(exit));
   ProgramLog().CloseFile();

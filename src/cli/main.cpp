@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/local_files.h"
+#include "kc_version.h"
 
 int main(int argc, char** argv) {
   // Past a file-size limit (ulimit -f) the system would end the program with SIGXFSZ, leaving its
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("karaoke-ctl"));
-  QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+  QCoreApplication::setApplicationVersion(QLatin1String(kc::kVersion));
   // The arguments as given: file names that are not UTF-8 must reach the file system unchanged.
   return kc::cli::RunCommandLine(kc::cli::ArgumentsFromArgv(argc, argv));
 }

@@ -658,7 +658,7 @@ TEST_F(CtlE2e, TheLogHoldsTheSessionsLinesWithTheirTimesAndPorts) {
     if (line.compare(space + 1, port.size() + 2, port + ": ") == 0) ++of_the_box;
   }
   EXPECT_EQ(lines.front().substr(lines.front().find(' ') + 1),
-            "karaoke-ctl 1.0.0: show port:" + port);
+            "karaoke-ctl 1.0.8: show port:" + port);
   EXPECT_EQ(lines.back().substr(lines.back().find(' ') + 1), "exit code 0");
   EXPECT_EQ(of_the_box, static_cast<int>(lines.size()) - 2) << Read(log);
 }

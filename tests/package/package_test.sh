@@ -116,6 +116,12 @@ mkdir -p "$help"
 # too, and each command has its item).
 "$bin/karaoke-controller" --help >"$help/karaoke-controller" 2>/dev/null ||
   fail "karaoke-controller --help failed"
+# Each program reports the package's version.
+version=$(dpkg-deb -f "$deb" Version)
+for p in karaoke-controller karaoke-ctl; do
+  reported=$("$bin/$p" --version 2>/dev/null | head -n 1)
+  [ "$reported" = "$p $version" ] || fail "$p --version says \"$reported\", the package is $version"
+done
 "$bin/karaoke-box-sim" --help >"$help/karaoke-box-sim" || fail "karaoke-box-sim --help failed"
 head -n 1 "$help/karaoke-box-sim" | grep -q '^Usage: karaoke-box-sim ' ||
   fail "karaoke-box-sim --help does not give its installed name: $(head -n 1 "$help/karaoke-box-sim")"
