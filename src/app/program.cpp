@@ -89,7 +89,7 @@ void Program::ShowVenue(Venue venue, const std::string& source) {
     const LinePort& line = driver_->port();
     return line.IsOpen() || driver_->link().busy() ? line.name() : std::string();
   };
-  hooks.current_state = [this] { return LinkViewText(driver_->link().View()); };
+  hooks.current_state = [this] { return LinkViewText(driver_->link()); };
   venue_window_.reset();
   venue_window_ =
       std::make_unique<VenueWindow>(std::move(venue), source, std::move(hooks), form4_.get());

@@ -86,7 +86,7 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
   list_->horizontalHeader()->setSectionResizeMode(kPort, QHeaderView::Stretch);
   // The state and identity columns hold their widest texts from the start, not "...".
   const QFontMetrics metrics(list_->font());
-  list_->setColumnWidth(kState, metrics.horizontalAdvance(QStringLiteral("已断开连接")) + 24);
+  list_->setColumnWidth(kState, metrics.horizontalAdvance(QStringLiteral("正在查找设备...")) + 24);
   list_->setColumnWidth(kIdentity, metrics.horizontalAdvance(QStringLiteral("设备识别码 ")) + 24);
   list_->setColumnWidth(kName, std::max(list_->columnWidth(kName),
                                         metrics.horizontalAdvance(QStringLiteral("房间名称名称"))));

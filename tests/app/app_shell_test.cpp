@@ -10,7 +10,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -67,6 +69,26 @@ TEST(StartUp, WindowsComeUpInTheirStatesAndAnEmptyPortListFailsOnTheFirstScanTic
   EXPECT_FALSE(program.Form3().Timer1().isActive());
   program.Form1().UpdateLinkState();
   EXPECT_EQ(program.Form1().link_state_label()->text(), QStringLiteral("离线编辑"));
+}
+
+// A room whose box is being looked for says so in the venue window as on the editor's label.
+TEST(StartUp, AVenueRoomBeingLookedForSaysSoInTheVenueWindow) {
+  ScriptedMessageBoxes boxes;
+  Program program(
+      &boxes, [] { return std::vector<std::string>{}; }, nullptr, false);
+  Venue venue;
+  venue.rooms = {{"VIP 1", "/dev/kc-no-such-tty", "", 1}};
+  program.ShowVenue(venue, "venue.toml");
+  program.Form1().OpenRoom("VIP 1", "/dev/kc-no-such-tty");
+  for (int tick = 0; tick < 20; ++tick) program.Form3().link().Timer1Timer();
+  program.Form1().UpdateLinkState();
+  ASSERT_EQ(program.Form1().link_state_label()->text(), QStringLiteral("VIP 1 · 正在查找设备..."));
+  QTableWidget* rooms = program.venue_window()->list();
+  QTest::qWait(700);  // the current room's row follows the editor every half second
+  EXPECT_EQ(rooms->item(0, 2)->text(), QStringLiteral("正在查找设备..."));
+  // The column is wide enough for it.
+  EXPECT_GE(rooms->columnWidth(2),
+            rooms->fontMetrics().horizontalAdvance(rooms->item(0, 2)->text()));
 }
 
 TEST(StartUp, PortListThatFailsStartsNoConnection) {
