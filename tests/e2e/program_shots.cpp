@@ -1,6 +1,6 @@
 // Pictures of the running program against the box, for looking at: every page after a click on
 // its tab, in Manual with a band highlighted, the Music page in Auto, and the link state label
-// and the question after a reconnection, into the folder KC_SCREENSHOTS names
+// and the list of the editor's changes after a connection, into the folder KC_SCREENSHOTS names
 // (scripts/screenshots runs it; the test run does not).
 #include "journey.h"  // first: see there
 // clang-format off
@@ -29,6 +29,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "ui/compare/compare_window.h"
+#include "ui/compare/sync_window.h"
 #include "ui/pages/control_factory.h"
 // clang-format on
 
@@ -153,38 +154,10 @@ TEST_F(ProgramScreenshots, TooltipsOnEveryPageAndTheMovedMainWindow) {
   EXPECT_TRUE(screen->grabWindow(0).save(folder + "/main-moved.png"));
 }
 
-// The question after a reconnection shown as the user sees it (a real message box over the
-// editor, under the window manager), grabbed from the screen and answered by a click; every
-// other message is answered from the script.
-class ShownQuestion : public ScriptedMessageBoxes {
- public:
-  ShownQuestion(QString file, std::function<QWidget*()> owner)
-      : file_(std::move(file)), real_([owner] { return owner(); }) {}
-  bool YesNo(const QString& caption, const QString& text) override {
-    if (!text.startsWith(QStringLiteral("编辑器中有"))) {
-      return ScriptedMessageBoxes::YesNo(caption, text);
-    }
-    shown.push_back({Kind::kYesNo, caption, text});
-    QTimer::singleShot(800, [this] {
-      QScreen* screen = QGuiApplication::primaryScreen();
-      grabbed_ = screen->grabWindow(0).save(file_);
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        box->button(QMessageBox::Yes)->click();
-      }
-    });
-    return real_.YesNo(caption, text);
-  }
-  bool grabbed() const { return grabbed_; }
-
- private:
-  QString file_;
-  QtMessageBoxes real_;
-  bool grabbed_ = false;
-};
-
-// The link state label in each state and the question (docs/link-states.png and
-// docs/reconnect-question.png); the question's frame shows under a display with a window manager.
-TEST(ReconnectionScreenshots, LabelInEveryStateAndTheQuestion) {
+// The link state label in each state (docs/link-states.png) and the list of the editor's changes
+// after a connection, here for a whole mode file prepared offline; the list's frame shows under a
+// display with a window manager.
+TEST(ReconnectionScreenshots, LabelInEveryStateAndTheList) {
   const QString folder = qEnvironmentVariable("KC_SCREENSHOTS");
   ASSERT_FALSE(folder.isEmpty()) << "set KC_SCREENSHOTS to the folder for the pictures";
   QDir().mkpath(folder);
@@ -194,10 +167,8 @@ TEST(ReconnectionScreenshots, LabelInEveryStateAndTheQuestion) {
       QDir::temp()
           .filePath(QStringLiteral("kc-absent-%1").arg(QCoreApplication::applicationPid()))
           .toStdString()});
-  std::unique_ptr<Program> program;
-  ShownQuestion boxes(folder + "/reconnect-question.png",
-                      [&]() -> QWidget* { return program ? &program->Form1() : nullptr; });
-  program = std::make_unique<Program>(&boxes, [ports] { return *ports; });
+  ScriptedMessageBoxes boxes;
+  auto program = std::make_unique<Program>(&boxes, [ports] { return *ports; });
   TForm1& editor = program->Form1();
   ASSERT_TRUE(WaitFor([&] { return !boxes.shown.empty(); }, kTransferWaitMs));
   program->Form4().OffLineBtn()->trigger();
@@ -220,7 +191,7 @@ TEST(ReconnectionScreenshots, LabelInEveryStateAndTheQuestion) {
   };
   auto label = [&] { return editor.link_state_label()->text(); };
 
-  // Offline, with a mode file loaded: all of it is pending.
+  // Offline, with a mode file loaded and the search stopped: all of it is pending.
   click("ManulModeBtn");
   const std::string name = "e2e-shot-" + std::to_string(QCoreApplication::applicationPid());
   ASSERT_EQ(editor.mode_files()->SaveModeFile(name), ModeStatus::kOk);
@@ -232,18 +203,35 @@ TEST(ReconnectionScreenshots, LabelInEveryStateAndTheQuestion) {
   click("RzBmpButton119");
   std::filesystem::remove(editor.mode_files()->PathOf(name));
   click("FormTabBtn1");
-  ASSERT_TRUE(WaitFor([&] { return label().startsWith(QStringLiteral("离线编辑 · ")); }, 2000));
+  program->Form4().N1()->trigger();
+  ASSERT_TRUE(WaitFor([&] { return label().startsWith(QStringLiteral("离线编辑 · ")); }, 2000))
+      << label().toStdString();
   shoot("offline");
 
-  // The box appears: connecting, then the question, answered Yes.
+  // The box appears and "连接" finds it: connecting, then the list, sent as it stands.
   ports->push_back(box.path());
+  program->Form4().Logon1()->trigger();
   ASSERT_TRUE(
-      WaitFor([&] { return label().startsWith(QStringLiteral("连接中...")); }, kTransferWaitMs));
+      WaitFor([&] { return label().startsWith(QStringLiteral("连接中...")); }, kTransferWaitMs))
+      << label().toStdString();
   shoot("connecting");
+  SyncWindow* list = nullptr;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        list = program->Form3().sync_window();
+        return list != nullptr && list->isVisible();
+      },
+      kTransferWaitMs));
+  RunEventLoopFor(800);
+  EXPECT_TRUE(
+      QGuiApplication::primaryScreen()->grabWindow(0).save(folder + "/reconnect-question.png"));
+  auto* send = list->findChild<QPushButton*>(QStringLiteral("SyncSendBtn"));
+  ASSERT_NE(send, nullptr);
+  send->click();
   ASSERT_TRUE(WaitFor(
       [&] { return label() == kConnected && program->Form3().link().state() == LinkState::kReady; },
-      kTransferWaitMs));
-  EXPECT_TRUE(boxes.grabbed());
+      kTransferWaitMs))
+      << label().toStdString();
   shoot("connected");
 
   // The line goes silent and is reported lost; two edits wait.
@@ -263,7 +251,7 @@ TEST(ReconnectionScreenshots, LabelInEveryStateAndTheQuestion) {
       << label().toStdString();
   shoot("disconnected");
 
-  // The five states one above the other, for the README.
+  // The states one above the other, for the README.
   int height = 0;
   for (const QImage& crop : crops) height += crop.height();
   QImage states(strip.width(), height, QImage::Format_RGB32);
