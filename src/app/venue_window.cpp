@@ -56,7 +56,11 @@ QColor RoomStateColour(RoomState state) {
 }
 
 VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* parent)
-    : QWidget(parent, Qt::Window),
+    // A dialog-type window with the usual buttons: on X11 only dialogs and tool windows are
+    // made transient for their parent, so that raising the maximised main window (a click on
+    // it, or the message of a room that could not be opened) leaves the venue above it.
+    : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       venue_(std::move(venue)),
       source_(std::move(source)),
       hooks_(std::move(hooks)) {

@@ -163,6 +163,36 @@ TEST(EditorWindowManager, EditorFollowsTheMainWindow) {
   }
 }
 
+// The venue window stays above the main window when the main window is raised (a click on it,
+// or the message of a room that could not be opened), where the user left it.
+TEST(EditorWindowManager, TheVenueWindowStaysAboveTheMainWindow) {
+  if (!skip_reason.empty()) GTEST_SKIP() << skip_reason;
+  ScriptedMessageBoxes boxes;
+  Program program(
+      &boxes, [] { return std::vector<std::string>(); }, nullptr, false);
+  TForm4& main = program.Form4();
+  Venue venue;
+  venue.name = "KTV";
+  venue.rooms = {{"VIP 1", "/dev/kc-no-such-tty-1", "", 1},
+                 {"大厅", "/dev/kc-no-such-tty-2", "", 2}};
+  program.ShowVenue(venue, "venue.toml");
+  QWidget* rooms = program.venue_window();
+  ASSERT_NE(rooms, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(rooms, 5000));
+  QTest::qWait(400);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  main.raise();
+  main.activateWindow();
+  QTest::qWait(600);
+  const QRect shown = rooms->frameGeometry();
+  const QPixmap whole = screen->grabWindow(0);
+  whole.save(QStringLiteral("venue-wm.png"));
+  const QRect inside(rooms->mapToGlobal(QPoint(0, 0)), rooms->size());
+  EXPECT_TRUE(QRect(QPoint(0, 0), screen->size()).contains(shown));
+  EXPECT_GT(Likeness(whole.copy(inside).toImage(), rooms->grab().toImage()), 0.9);
+}
+
 // An X server and a window manager of the test's own.
 class Screen {
  public:
