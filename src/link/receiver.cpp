@@ -24,10 +24,14 @@
 // The header is read a byte at a time; the body in one read, and only once all of it is waiting.
 // A notification ends after an acknowledgement, a rejected header or a completed frame; bytes
 // behind it stay in the port for the next notification.
+//
+// Every byte let go (hunted past, a rejected or short header, a frame that failed its checksum or
+// came short) is noise. More than kFloodBytes of it in a row is a flood, logged once per run.
 
 #include "link/receiver.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "link/frames.h"
 
@@ -57,6 +61,28 @@ std::string HexBytes(const uint8_t* data, std::size_t size) {
   return text;
 }
 
+namespace {
+constexpr std::string_view kFloodHead = "the line sent ";
+constexpr std::string_view kFloodTail = " bytes that were no frame";
+}  // namespace
+
+std::string FloodLogLine(std::size_t noise_bytes) {
+  return std::string(kFloodHead) + std::to_string(noise_bytes) + std::string(kFloodTail);
+}
+
+std::size_t FloodOfLogLine(const std::string& line) {
+  if (line.size() <= kFloodHead.size() + kFloodTail.size() || !line.starts_with(kFloodHead) ||
+      !line.ends_with(kFloodTail)) {
+    return 0;
+  }
+  std::size_t n = 0;
+  for (std::size_t i = kFloodHead.size(); i < line.size() - kFloodTail.size(); ++i) {
+    if (line[i] < '0' || line[i] > '9') return 0;
+    n = n * 10 + static_cast<std::size_t>(line[i] - '0');
+  }
+  return n;
+}
+
 Receiver::Receiver(SerialPort& port, ParameterStore& store, LinkHost& host)
     : port_(port), store_(store), host_(host) {}
 
@@ -82,8 +108,17 @@ bool Receiver::Hunt(int& budget) {
       received_ = 0;
       return true;
     }
+    Noise(1);
   }
   return false;
+}
+
+void Receiver::Noise(std::size_t count) {
+  noise_bytes_ += count;
+  noise_run_ += count;
+  if (flooded_ || noise_run_ <= kFloodBytes) return;
+  flooded_ = true;
+  Log(FloodLogLine(noise_run_));
 }
 
 bool Receiver::ReadHeader(int& budget) {
@@ -99,16 +134,19 @@ bool Receiver::ReadHeader(int& budget) {
   switch (JudgeHead(buffer_.data())) {
     case HeadKind::kAcknowledgement:
       ResumeHunting();
+      Answered();
       flags_.answer_seen = true;
       flags_.clear_to_send = true;
       flags_.wait = WaitState::kAckReceived;
       return false;
     case HeadKind::kRejected:
+      Noise(buffer_.size());
       ResumeHunting();
       return false;
     case HeadKind::kTooShort:
       // No working box sends it.
       Drop("长度字节小于4", buffer_);
+      Noise(buffer_.size());
       ResumeHunting();
       return false;
     case HeadKind::kFrame:
@@ -135,11 +173,17 @@ void Receiver::ReadBody(int count, int budget) {
     buffer_.resize(head + got);
     Log("读取不足:" + std::to_string(got) + "/" + std::to_string(expected_) +
         " 丢弃: " + HexBytes(buffer_));
+    Noise(buffer_.size());
     ResumeHunting();
     return;
   }
   received_ = expected_;
   const bool applied = ParseFrame(buffer_);
+  if (applied) {
+    Answered();
+  } else {
+    Noise(buffer_.size());
+  }
   ResumeHunting();
   // A damaged frame is no answer: the step it answered is still waiting.
   if (applied) {

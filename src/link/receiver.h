@@ -2,6 +2,12 @@
 // each frame's checksum and puts what it carries into the device image, the mode names, the
 // password copies and the device identity. It tells the connection logic what arrived through
 // the link flags.
+//
+// What it holds from the line is bounded: one frame at most (a length byte says 255 more), and
+// bytes that make no frame are read and let go. A line that sends more than kFloodBytes of them
+// with no acknowledgement or frame among them is flooding (a wrong device, a wrong line speed, a
+// server sending something else): the receiver logs it once per run (FloodLogLine), and a host
+// that reads the line (FloodOfLogLine) ends the conversation.
 #pragma once
 
 #include <array>
@@ -49,8 +55,19 @@ inline std::string HexBytes(const std::vector<uint8_t>& bytes) {
   return HexBytes(bytes.data(), bytes.size());
 }
 
+// The log line of a flood: "the line sent N bytes that were no frame". It comes from inside the
+// receive notification: a host that ends the conversation on it closes the port afterwards.
+std::string FloodLogLine(std::size_t noise_bytes);
+// N of a flood's log line; 0 for any other line.
+std::size_t FloodOfLogLine(const std::string& line);
+
 class Receiver {
  public:
+  // Bytes that make no frame, in a row, after which the line counts as flooding. Line noise
+  // between two answers is a few bytes; random bytes hold a chance acknowledgement about once
+  // in 32 KiB.
+  static constexpr std::size_t kFloodBytes = 4096;
+
   Receiver(SerialPort& port, ParameterStore& store, LinkHost& host);
 
   // The port's receive notification; count is the number of bytes waiting when it was given.
@@ -72,6 +89,12 @@ class Receiver {
   int mode_name_index() const { return mode_name_index_; }
   void set_mode_name_index(int index) { mode_name_index_ = index; }
 
+  // Bytes read that made no acknowledgement or frame, in all and since the last one that did.
+  std::size_t noise_bytes() const { return noise_bytes_; }
+  std::size_t noise_run() const { return noise_run_; }
+  // The noise run passed kFloodBytes (and was logged); a good answer ends it.
+  bool flooded() const { return flooded_; }
+
   RxState state() const { return state_; }
   const std::vector<uint8_t>& buffer() const { return buffer_; }
 
@@ -83,6 +106,12 @@ class Receiver {
   // Reads the body once all of it is waiting and applies the frame.
   void ReadBody(int count, int budget);
   void ResumeHunting();
+  // `count` bytes were let go as no frame; a good answer ends the run.
+  void Noise(std::size_t count);
+  void Answered() {
+    noise_run_ = 0;
+    flooded_ = false;
+  }
   void Log(const std::string& line) { host_.AppendLog(line); }
   void Drop(const std::string& why, const std::vector<uint8_t>& bytes);
   void ApplyBlockData(const std::vector<uint8_t>& frame);
@@ -101,6 +130,9 @@ class Receiver {
   uint16_t expected_ = 0;
   uint16_t received_ = 0;
   std::vector<uint8_t> buffer_;
+  std::size_t noise_bytes_ = 0;
+  std::size_t noise_run_ = 0;
+  bool flooded_ = false;
 };
 
 }  // namespace kc

@@ -371,6 +371,83 @@ TEST(ReceiverStreamTest, WholeChunkedAndByteByByteGiveTheSameResult) {
   }
 }
 
+// Pieces of what a box sends: noise bytes (never a lead byte), random bytes, answers.
+Bytes Repeat(const Bytes& piece, std::size_t times) {
+  Bytes out;
+  for (std::size_t i = 0; i < times; ++i) out.insert(out.end(), piece.begin(), piece.end());
+  return out;
+}
+Bytes Cat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+Bytes RandomBytes(std::size_t n) {
+  std::mt19937 random(11);
+  Bytes out(n);
+  for (uint8_t& b : out) b = static_cast<uint8_t>(random());
+  return out;
+}
+
+TEST(ReceiverFloodTest, WhatIsHeldIsBoundedAndAFloodIsLoggedOncePerRun) {
+  Bytes bad_frame = BoxFrame(0x0300, Values({1, 2, 3, 4, 5, 6, 7, 8}));
+  bad_frame.back() ^= 0x55;
+  const std::size_t bad = bad_frame.size();
+  struct Case {
+    const char* what;
+    Bytes stream;
+    std::vector<std::size_t> floods;  // the floods logged
+    std::size_t noise;                // bytes let go, in all (0: not counted exactly)
+  };
+  const Case cases[] = {
+      {"quiet noise", Repeat({0x00}, 4096), {}, 4096},
+      {"noise past the bound, logged once", Repeat({0x00}, 9000), {4097}, 9000},
+      {"acknowledgements end a run", Repeat(Cat(Repeat({0x11}, 4000), AckBytes()), 3), {}, 12000},
+      {"a flood, an answer, a flood",
+       Repeat(Cat(Repeat({0x11}, 5000), AckBytes()), 2),
+       {4097, 4097},
+       10000},
+      {"frames with wrong checksums", Repeat(bad_frame, 400), {(4096 / bad + 1) * bad}, 400 * bad},
+      {"random bytes", RandomBytes(1 << 20), {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeSerialPort port;
+    port.ForceOpen();
+    ParameterStore store;
+    RecordingLinkHost host;
+    Receiver rx{port, store, host};
+    const Bytes stream = Cat(c.stream, AckBytes());
+    // Arrivals of up to 1 KiB, each followed by notifications while the receiver takes bytes,
+    // as the port's notifier gives them.
+    std::size_t held = 0;
+    for (std::size_t at = 0; at < stream.size(); at += 1024) {
+      port.Feed(stream.data() + at, std::min<std::size_t>(1024, stream.size() - at));
+      for (std::size_t waiting = port.BytesWaiting(), before = waiting + 1;
+           waiting > 0 && waiting < before; before = waiting, waiting = port.BytesWaiting()) {
+        rx.ComPortRxChar(static_cast<int>(std::min<std::size_t>(waiting, 1024)));
+        held = std::max(held, rx.buffer().size());
+      }
+    }
+    EXPECT_LE(held, 258u);  // one frame at most
+    EXPECT_EQ(port.BytesWaiting(), 0u);
+    EXPECT_TRUE(rx.flags().answer_seen);  // the acknowledgement at the end
+    std::vector<std::size_t> floods;
+    for (const std::string& line : host.log) {
+      if (std::size_t n = FloodOfLogLine(line)) floods.push_back(n);
+    }
+    if (c.noise == 0) {  // random bytes: floods, whatever chance answers they held
+      ASSERT_FALSE(floods.empty());
+      for (std::size_t n : floods) {
+        EXPECT_GT(n, Receiver::kFloodBytes);
+        EXPECT_LE(n, Receiver::kFloodBytes + 258);
+      }
+      continue;
+    }
+    EXPECT_EQ(floods, c.floods);
+    EXPECT_EQ(rx.noise_bytes(), c.noise);
+  }
+}
+
 TEST(HexBytesTest, UpperCaseSeparatedBySpaces) {
   EXPECT_EQ(HexBytes(Bytes{0xFC, 0xB1, 0x06}), "FC B1 06");
   EXPECT_EQ(HexBytes(Bytes{0x0A}), "0A");
