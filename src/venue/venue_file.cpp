@@ -108,8 +108,16 @@ VenueRoom ReadRoom(const toml::table& table, Notes& notes) {
     }
   }
 
+  if (const toml::node* shared = table.get("shared"); shared != nullptr) {
+    if (const auto* flag = shared->as_boolean(); flag != nullptr) {
+      room.shared = flag->get();
+    } else {
+      notes.Error(*shared, label + ": shared is not true or false");
+    }
+  }
+
   for (const auto& [key, value] : table) {
-    if (key != "name" && key != "port" && key != "identity") notes.Unknown(key);
+    if (key != "name" && key != "port" && key != "identity" && key != "shared") notes.Unknown(key);
   }
   return room;
 }
@@ -125,9 +133,14 @@ void ReadRooms(const toml::node& node, Notes& notes, std::vector<VenueRoom>& roo
     return;
   }
   std::map<std::string, int, std::less<>> first_line;
-  // The first room on each port: a second room there would look at the same line, and two looks
-  // at one box at once take each other's answers.
-  std::map<std::string, std::string, std::less<>> first_on_port;
+  // The first room on each port (by server and port for a network one): a second room
+  // there would look at the same line, and two looks at one box at once take each other's
+  // answers. Rooms that share a box on purpose say so, each of them.
+  struct FirstOnPort {
+    std::string name;
+    bool shared;
+  };
+  std::map<std::string, FirstOnPort, std::less<>> first_on_port;
   for (const toml::node& element : *array) {
     const toml::table* table = element.as_table();
     if (table == nullptr) {
@@ -143,11 +156,19 @@ void ReadRooms(const toml::node& node, Notes& notes, std::vector<VenueRoom>& roo
       }
     }
     if (!room.port.empty()) {
-      const auto [first, added] = first_on_port.emplace(room.port, room.name);
-      if (!added) {
-        notes.warnings.push_back({table->get("port")->source().begin,
-                                  "room '" + room.name + "' has the port of room '" +
-                                      first->second + "' (one box cannot serve two rooms)"});
+      PortAddress address;
+      ParsePortAddress(room.port, &address, nullptr);
+      // tcp:// and rfc2217:// to one server port reach the same line.
+      const std::string text = PortAddressText(address);
+      const std::string key =
+          address.kind == PortKind::kDevice ? room.port : text.substr(text.find("://"));
+      const auto [first, added] = first_on_port.emplace(key, FirstOnPort{room.name, room.shared});
+      if (!added && !(room.shared && first->second.shared)) {
+        notes.Error(*table->get("port"),
+                    "rooms '" + first->second.name + "' and '" + room.name +
+                        "' are both on port '" + room.port +
+                        "' (one box cannot serve two rooms; if they share it, write shared = "
+                        "true in both)");
       }
     }
     rooms.push_back(std::move(room));

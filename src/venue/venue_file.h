@@ -9,6 +9,9 @@
 //   name = "大厅"
 //   port = "/dev/ttyUSB0"
 //
+// Two rooms on one port are an error (two looks at one line take each other's answers), unless
+// both say `shared = true`: one box serves both, and it is looked at once for them.
+//
 // Messages name the place as SOURCE:LINE:COLUMN, both 1-based; a column counts characters, not
 // bytes, so that it matches what an editor shows on a line holding Chinese. This header needs the
 // standard library only; the TOML parser stays inside venue_file.cpp.
@@ -26,6 +29,7 @@ struct VenueRoom {
   std::string port;      // a local port or a network address, checked with ParsePortAddress
   std::string identity;  // 8 hexadecimal digits in upper case, or empty when not given
   int line = 0;          // where the room's [[room]] header stands (1-based), for messages
+  bool shared = false;   // `shared = true`: the room shares its box (and port) with others
 };
 
 struct Venue {

@@ -54,6 +54,15 @@ TEST(ParseVenue, ReportsTheFirstErrorInTheTextWithItsPlace) {
       {ROOM_A "identity = \"\"\nport = \"udp://b:1\"\n",  // the earlier of two errors
        "3:12: room 'A': identity '' is not 8 hexadecimal digits"},
       {"room = [{name = \"大厅\", port = \"\"}]\n", "1:30: room '大厅' with an empty port"},
+      // Two rooms on one port, unless both share the box on purpose.
+      {ROOM_A PORT "[[room]]\nname = \"B\"\n" PORT,
+       "6:8: rooms 'A' and 'B' are both on port 'p' (one box cannot serve two rooms; if they "
+       "share it, write shared = true in both)"},
+      {ROOM_A "port = \"tcp://h:1\"\nshared = true\n[[room]]\nname = \"B\"\n"
+              "port = \"RFC2217://h:1\"\n",
+       "7:8: rooms 'A' and 'B' are both on port 'RFC2217://h:1' (one box cannot serve two rooms; "
+       "if they share it, write shared = true in both)"},
+      {ROOM_A PORT "shared = \"yes\"\n", "4:10: room 'A': shared is not true or false"},
   };
   for (const auto& [text, error] : cases) {
     std::string got;
@@ -70,10 +79,9 @@ TEST(ParseVenue, ReadsGoodFilesWithTheirWarningsInFileOrder) {
        {"星光 KTV", "VIP 1|rfc2217://h:4001|4B3107E5|3", "大厅|COM3||9",
         "v.toml:2:1: unknown key 'zz' (ignored)", "v.toml:7:1: unknown key 'aa' (ignored)"}},
       {"", {""}},
-      {"[[room]]\nname = \"A\"\nport = \"/dev/ttyUSB0\"\n[[room]]\nname = \"B\"\n"
-       "port = \"/dev/ttyUSB0\"\n",
-       {"", "A|/dev/ttyUSB0||1", "B|/dev/ttyUSB0||4",
-        "v.toml:6:8: room 'B' has the port of room 'A' (one box cannot serve two rooms)"}},
+      {"[[room]]\nname = \"A\"\nport = \"/dev/ttyUSB0\"\nshared = true\n[[room]]\nname = \"B\"\n"
+       "port = \"/dev/ttyUSB0\"\nshared = true\n",
+       {"", "A|/dev/ttyUSB0||1", "B|/dev/ttyUSB0||5"}},
       {"@" KC_VENUE_EXAMPLE,
        {"星光 KTV", "VIP 1|rfc2217://192.168.1.21:4001|4B3107E5|7",
         "VIP 2|tcp://192.168.1.22:4001|4B3107E6|12", "小包 3|rfc2217://[fd00::23]:4001||17",
