@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <system_error>
 
 #include "modes/scramble.h"
@@ -182,19 +184,32 @@ ModeStatus ModeFileCheck::status() const {
 
 bool WriteWholeFile(const fs::path& path, std::string_view data, std::string* error) {
   errno = 0;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) {
+  // "x": the file is made here or not at all; an existing name, a symbolic link among them, is
+  // never opened.
+  std::FILE* out = std::fopen(path.c_str(), "wbx");
+  if (out == nullptr) {
     if (error) *error = PlatformError(errno, "cannot open the file for writing");
     return false;
   }
-  out.write(data.data(), static_cast<std::streamsize>(data.size()));
-  out.flush();
-  out.close();
-  if (out.fail()) {
-    if (error) *error = PlatformError(errno, "the file could not be written completely");
+  const bool whole = std::fwrite(data.data(), 1, data.size(), out) == data.size();
+  const bool flushed = std::fflush(out) == 0;
+  const int reason = errno;
+  if (std::fclose(out) != 0 || !whole || !flushed) {
+    if (error)
+      *error =
+          PlatformError(reason != 0 ? reason : errno, "the file could not be written completely");
     return false;
   }
   return true;
+}
+
+fs::path FreshTempPath(const fs::path& folder) {
+  // Nothing can be planted at a name nobody knows; the writer makes the file only where none
+  // is, and the save tries another name when one is taken.
+  static std::mt19937_64 random(std::random_device{}());
+  char suffix[20];
+  std::snprintf(suffix, sizeof suffix, ".%016llx", static_cast<unsigned long long>(random()));
+  return folder / (std::string(kModeTempName) + suffix);
 }
 
 int ModeChecksum(int32_t sum) {
@@ -363,7 +378,7 @@ std::optional<ModeFolders> PrepareModeFolders(const fs::path& program_folder,
       continue;
     }
     // The folders may exist yet refuse new files (an install owned by another user).
-    const fs::path probe = folders.library / kModeTempName;
+    const fs::path probe = FreshTempPath(folders.library);
     if (!WriteWholeFile(probe, {}, &last_error)) continue;
     fs::remove(probe, ec);
     return folders;
@@ -412,10 +427,19 @@ ModeStatus ModeFiles::SaveModeFile(std::string_view name) {
     return Fail(ModeStatus::kWriteFailed,
                 std::make_error_code(std::errc::permission_denied).message());
   }
-  const fs::path temp = library_ / kModeTempName;
   std::string error;
-  if (!writer_ || !writer_(temp, text, &error)) {
-    fs::remove(temp, ec);
+  fs::path temp;
+  bool written = false;
+  for (int attempt = 0; attempt < 8 && writer_; ++attempt) {
+    temp = FreshTempPath(library_);
+    error.clear();
+    errno = 0;
+    written = writer_(temp, text, &error);
+    if (written || errno != EEXIST) break;
+  }
+  if (!written) {
+    // Only a file this save made is removed: a name that was taken is left alone.
+    if (errno != EEXIST && !temp.empty()) fs::remove(temp, ec);
     return Fail(ModeStatus::kWriteFailed, error);
   }
   fs::rename(temp, target, ec);

@@ -58,8 +58,9 @@ struct ModeHooks {
   std::function<void()> start_upload;
 };
 
-// Writes the whole of `data` to `path`; on failure returns false and sets `error` to the
-// platform's message. Replaceable so tests can make a write fail half-way.
+// Writes the whole of `data` to a new file at `path`, made there exclusively: an existing name (a
+// symbolic link among them) fails with EEXIST and is left alone. On failure returns false and
+// sets `error` to the platform's message. Replaceable so tests can make a write fail half-way.
 using ModeFileWriter = std::function<bool(const std::filesystem::path& path, std::string_view data,
                                           std::string* error)>;
 bool WriteWholeFile(const std::filesystem::path& path, std::string_view data, std::string* error);
@@ -190,8 +191,11 @@ class ModeFiles {
   std::vector<std::string> working_copy_;
 };
 
-// Name of the temporary file a save writes before it replaces the mode file. It never matches
-// "*.Nddt*", so a left-over one is not listed as a mode.
+// Stem of the temporary file a save writes before it replaces the mode file: the stem, a dot and
+// 16 random hexadecimal digits. It never matches "*.Nddt*", so a left-over one is not listed as
+// a mode.
 inline constexpr std::string_view kModeTempName = "~mode-save.tmp";
+// A name for a temporary file in `folder` that nobody can know beforehand.
+std::filesystem::path FreshTempPath(const std::filesystem::path& folder);
 
 }  // namespace kc

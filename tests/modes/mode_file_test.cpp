@@ -618,5 +618,39 @@ TEST(ApplyModeEntries, WritesEveryEntryInFileOrderAndReportsEach) {
   EXPECT_EQ(store.Device(3, 7), 125);
 }
 
+// A symbolic link planted where a save or the start-up writes: to a file of the user's, and to
+// where a new file would appear. Neither is followed, and no temporary file is left.
+TEST_F(ModeFileTest, PlantedLinksAreNotFollowed) {
+  ParameterStore store;
+  FillStore(store, 5);
+  const fs::path victim = dir_.path() / "victim.txt";
+  const fs::path nowhere = dir_.path() / "appears.txt";
+  const fs::path planted[] = {library_ / kModeTempName, library_ / "Rock.Nddt"};
+  for (const fs::path& target : {victim, nowhere}) {
+    SCOPED_TRACE(target.string());
+    fs::remove(nowhere);
+    WriteBytes(victim, "the user's own file");
+    for (const fs::path& link : planted) {
+      fs::remove(link);
+      fs::create_symlink(target, link);
+    }
+    ASSERT_TRUE(PrepareModeFolders(dir_.path(), {}).has_value());
+    ModeFiles files(library_, store);
+    ASSERT_EQ(files.SaveModeFile("Rock"), ModeStatus::kOk);
+    std::string error;
+    EXPECT_FALSE(WriteWholeFile(library_ / kModeTempName, "x", &error));
+    EXPECT_EQ(ReadBytes(victim), "the user's own file");
+    EXPECT_FALSE(fs::exists(nowhere));
+    // The save replaced the link named as the mode, not what it led to.
+    EXPECT_FALSE(fs::is_symlink(library_ / "Rock.Nddt"));
+    EXPECT_EQ(ReadBytes(library_ / "Rock.Nddt"), BuildModeText(store));
+    int temporaries = 0;
+    for (const auto& entry : fs::directory_iterator(library_)) {
+      if (entry.path().filename().string().starts_with("~mode-save")) ++temporaries;
+    }
+    EXPECT_EQ(temporaries, 1);  // the planted link alone
+  }
+}
+
 }  // namespace
 }  // namespace kc

@@ -1,11 +1,13 @@
 #include "link/qt/diagnostic_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +41,37 @@ bool WriteAll(int fd, const QByteArray& bytes) {
   return true;
 }
 
+// A terminal, a pipe or a device named as the log (/dev/stderr) is written as it is. Any other
+// name gets a new file: made exclusively under a name nobody can know beforehand, beside it, and
+// renamed into place at once, so that a symbolic link planted at the name is replaced, never
+// followed, and lines go on reaching the file as they are written.
+int OpenNew(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (S_ISDIR(info.st_mode)) {
+      errno = EISDIR;
+      return -1;
+    }
+    return ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  }
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const std::string temp =
+        path + "." + QByteArray::number(QRandomGenerator::system()->generate64(), 16).toStdString();
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return -1;
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+      const int reason = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      errno = reason;
+      return -1;
+    }
+    return fd;
+  }
+  return -1;
+}
+
 }  // namespace
 
 DiagnosticLog::~DiagnosticLog() { CloseFile(); }
@@ -46,7 +79,7 @@ DiagnosticLog::~DiagnosticLog() { CloseFile(); }
 bool DiagnosticLog::OpenFile(const std::string& path, std::string* error) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (fd_ >= 0) ::close(fd_);
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  fd_ = OpenNew(path);
   if (fd_ < 0) {
     if (error != nullptr) *error = std::strerror(errno);
     return false;

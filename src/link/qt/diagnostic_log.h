@@ -25,7 +25,8 @@ class DiagnosticLog {
   DiagnosticLog(const DiagnosticLog&) = delete;
   DiagnosticLog& operator=(const DiagnosticLog&) = delete;
 
-  // Starts the file at path (its bytes as the system takes them), replacing what it held. False,
+  // Starts a new file at path (its bytes as the system takes them), in place of what was there
+  // (a symbolic link is replaced, not followed; a terminal or a pipe is written to). False,
   // with the system's reason in *error, when it cannot be written. A file open before is closed.
   bool OpenFile(const std::string& path, std::string* error);
   void CloseFile();
