@@ -203,6 +203,7 @@ void EqGraph::EP1MouseMove(QLabel* /*point*/, QPoint position) {
   drag_.frequency = frequency;
   drag_.gain = gain;
   drag_.dragged_index = index;
+  drag_.controls = handle_controls_[index];
   drag_.pending_frequency_index = static_cast<float>(ParseEditValue(kKindFrequency, frequency));
   drag_.pending_gain_index = static_cast<float>(ParseEditValue(kKindGain, gain));
 }
@@ -230,7 +231,7 @@ void EqGraph::DragTransmission() {
   if (!frequency_differs && !gain_differs) return;
 
   TimerPause pause(timer1_);
-  const SlotControls controls = handle_controls_[k];
+  const SlotControls controls = drag_.controls;
   auto apply = [this](QWidget* control, bool display_only, double x) {
     if (control != nullptr) host_.ApplyValue(control, kStepSet, display_only, x);
   };
@@ -262,6 +263,11 @@ void EqGraph::RedrawCheck() {
   TimerPause pause(timer1_);
   last_drawn_ = change;
   if (change.first < 0) return;
+  // A change of a section that is not on show (the commit of a band box on the page being left,
+  // a drag applied after its page was left) is drawn when its page comes up; drawn now, its
+  // slot would be put among the slots of the section on show.
+  const std::optional<int> changed = SectionBlockOf(change.first / 256);
+  if (!changed || changed != SectionBlockOf(host_.page_selector() >> 8)) return;
   const int band = LocateBand(change.first) >> 8;
   if (band != 0xFF) DrawSectionCurve(band, change.first / 256);
 }

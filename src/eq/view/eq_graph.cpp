@@ -231,8 +231,11 @@ void EqGraph::DrawSectionCurve(int selection, int block) {
   if (loaded->pass_slots >= 1) widgets_.handles[kHighPassHandle]->show();
   if (loaded->pass_slots >= 2) widgets_.handles[kLowPassHandle]->show();
   const int last = layout_.LastSlot();
+  // After another section was on show the other slots hold its bands: all are filled anew.
+  const bool every_slot = selection == kAllSlots || slots_section_ != *section;
+  slots_section_ = *section;
   for (int k = 0; k <= last; ++k) {
-    if (selection != kAllSlots && selection != k) continue;
+    if (!every_slot && selection != k) continue;
     responses_.ComputeSlot(k, layout_.band_slots[k]);
     PlaceHandle(HandleOfSlot(k, layout_.band_slots[k].code), layout_.band_slots[k]);
   }

@@ -111,6 +111,9 @@ struct DragState {
   float frequency = 0.0f;  // Hz under the point's centre, 19..20600
   float gain = 0.0f;       // dB under the point's centre, -24..+12
   int dragged_index = -1;  // handle whose indices are pending
+  // The controls of the dragged point's band in the section it was dragged on: values still
+  // pending when another page comes up go to that band, not to the new page's.
+  SlotControls controls;
   float pending_frequency_index = 0.0f;
   float pending_gain_index = 0.0f;
   // The indices applied last; -1 from a press until that drag's first tick applies its own.
@@ -278,6 +281,10 @@ class EqGraph : public QObject {
   std::vector<QLabel*> axis_labels_;
 
   SectionLayout layout_;
+  // The section whose values every slot's response array was last computed from (-1 for none):
+  // the slots are shared by all sections, so a redraw of one slot is only right while the other
+  // slots hold the same section.
+  int slots_section_ = -1;
   SectionResponse responses_;
   ResponseArray sum_{};
   std::vector<QPointF> curve_points_;
