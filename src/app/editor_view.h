@@ -20,6 +20,9 @@ class EditorView {
   virtual void SetLinkText(const QString& text) = 0;
   // One line of the diagnostic log.
   virtual void AppendLog(const QString& line) = 0;
+  // The box that answered in the editor's room is not the room's: asks whether to edit it and
+  // answers the link (Link::AnswerOtherBox).
+  virtual void AskAboutOtherBox(const QString& expected, const QString& found) = 0;
 };
 
 }  // namespace kc

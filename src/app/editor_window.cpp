@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -154,7 +156,8 @@ void TForm1::FormCreate() {
   link_state_label_->setObjectName(QStringLiteral("LinkStateLabel"));
   link_state_label_->setGeometry(kDragLeft + 4, 7, kDragRight - kDragLeft - 8, 18);
   link_state_label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  link_state_label_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // Its tooltip names the port and the box; a press on it passes on to the window (a label
+  // takes none), which is dragged from there.
   link_state_label_->setStyleSheet(QStringLiteral("color: white; font-size: 12px;"));
   link_state_label_->raise();
   link_state_label_->show();
@@ -174,6 +177,8 @@ void TForm1::UpdateLinkState() {
   const int pending = link.PendingCount();
   if (pending > 0) text += QStringLiteral(" · %1 项未发送").arg(pending);
   if (link_state_label_->text() != text) link_state_label_->setText(text);
+  const QString tip = LinkLabelTip(link, room_port_);
+  if (link_state_label_->toolTip() != tip) link_state_label_->setToolTip(tip);
   const QString state = LinkViewText(link) + (open() ? QStringLiteral("|open") : QString());
   if (state != shown_state_) {
     shown_state_ = state;
@@ -200,10 +205,14 @@ void TForm1::ConnectAtStartUp(const PortLister& list_ports) {
   ConnectTo(names);
 }
 
-std::vector<std::string> TForm1::ListPorts() const {
+std::vector<std::string> TForm1::ListPorts(bool present_only) const {
   std::vector<std::string> names(network_devices_.rbegin(), network_devices_.rend());
   if (port_lister_) {
     for (std::string& name : port_lister_()) {
+      if (present_only && !IsNetworkPortName(name) &&
+          !QFileInfo::exists(QFile::decodeName(name.c_str()))) {
+        continue;
+      }
       if (std::find(names.begin(), names.end(), name) == names.end()) {
         names.push_back(std::move(name));
       }
@@ -230,7 +239,8 @@ void TForm1::ConnectTo(const std::vector<std::string>& names) {
   }
 }
 
-bool TForm1::OpenRoom(const std::string& room, const std::string& port) {
+bool TForm1::OpenRoom(const std::string& room, const std::string& port,
+                      const std::string& identity) {
   const int pending = link_.PendingCount();
   if (pending > 0) {
     const QString here = room_.empty()
@@ -257,17 +267,21 @@ bool TForm1::OpenRoom(const std::string& room, const std::string& port) {
   }
   // The box of the room left is released, as on "断开".
   link_.Disconnect();
-  SetRoom(room, port);
+  SetRoom(room, port, identity);
   AppendLog(QStringLiteral("room: ") + QString::fromStdString(room) + QStringLiteral(" on ") +
             QString::fromStdString(port));
   ConnectTo({port});
   return true;
 }
 
-void TForm1::SetRoom(const std::string& room, const std::string& port) {
+void TForm1::SetRoom(const std::string& room, const std::string& port,
+                     const std::string& identity) {
   const bool changed = room != room_;
   room_ = room;
   room_port_ = port;
+  // In a room the link searches the room's port alone, after a loss too, and asks about a box
+  // that is not the room's; outside one it searches every port again.
+  link_.SetRoom(room.empty() ? std::string() : port, room.empty() ? std::string() : identity);
   if (changed) {
     UpdateLinkState();
     emit RoomChanged(QString::fromStdString(room_));
@@ -362,7 +376,11 @@ QPushButton* TForm1::UnLinkBtn() const { return pages_->unlink_button(); }
 void TForm1::LinkBtnClick(QObject* sender) {
   if (sender == nullptr) return;
   if (sender == LinkBtn()) {
-    // A search of every port leaves the room the editor was on.
+    // In a room it looks for the room's box again; elsewhere it searches every port.
+    if (!room_.empty()) {
+      ConnectTo({room_port_});
+      return;
+    }
     SetRoom({}, {});
     if (!port_lister_) {
       link_.Connect();
@@ -461,6 +479,18 @@ void TForm1::SetLinkText(const QString& text) {
 void TForm1::AppendLog(const QString& line) {
   if (QPlainTextEdit* log = pages_->diagnostic_log()) log->appendPlainText(line);
   LogLine(line);  // the category and the --log file
+}
+
+void TForm1::AskAboutOtherBox(const QString& expected, const QString& found) {
+  const QString text =
+      QStringLiteral("房间“%1”应是设备 %2，现在连接的是设备 %3。要编辑这台设备吗？")
+          .arg(QString::fromStdString(room_), expected, found);
+  const bool edit = boxes_.YesNoDefaultNo(kHintCaption, text);
+  AppendLog(QStringLiteral("room ") + QString::fromStdString(room_) + QStringLiteral(": box ") +
+            found + QStringLiteral(" where ") + expected + QStringLiteral(" belongs, ") +
+            (edit ? QStringLiteral("edited") : QStringLiteral("not edited")));
+  link_.AnswerOtherBox(edit);
+  UpdateLinkState();
 }
 
 bool TForm1::StartsMove(const QPoint& pos) {

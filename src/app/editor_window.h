@@ -89,12 +89,15 @@ class TForm1 : public QWidget, public EditorView {
   // The lister alone, without a search now ("连接" and the search after a loss use it).
   void SetPortLister(const PortLister& list_ports) { port_lister_ = list_ports; }
   // The ports a search probes: the network devices added in this run, the newest first, then
-  // the lister's. Throws when the lister does.
-  std::vector<std::string> ListPorts() const;
+  // the lister's. Throws when the lister does. present_only leaves out device paths that do not
+  // exist now (a port named on the command line before its adapter is plugged in), so that the
+  // search after a loss sees such a port appear as it sees a newly plugged adapter.
+  std::vector<std::string> ListPorts(bool present_only = false) const;
   // Opens a room of a venue: connects to its port alone, and the link label begins with its
   // name. Leaving a room whose box lacks changes of the editor asks first: send them and go,
   // drop them and go, or stay. False when the editor stays where it is.
-  bool OpenRoom(const std::string& room, const std::string& port);
+  // `identity`, when given, is the room's box: another box is asked about before it is edited.
+  bool OpenRoom(const std::string& room, const std::string& port, const std::string& identity = {});
   // The room the editor is on (empty outside a venue) and its port.
   const std::string& room() const { return room_; }
   const std::string& room_port() const { return room_port_; }
@@ -109,6 +112,8 @@ class TForm1 : public QWidget, public EditorView {
   void SetDeviceId(const QString& text) override;
   void SetLinkText(const QString& text) override;
   void AppendLog(const QString& line) override;
+  // "提示", Yes/No with No the default, naming the room and both identities.
+  void AskAboutOtherBox(const QString& expected, const QString& found) override;
   // The label, on every page, that shows whether a box is connected and how many changes it
   // does not have yet; refreshed every 100 ms.
   QLabel* link_state_label() const { return link_state_label_; }
@@ -148,7 +153,7 @@ class TForm1 : public QWidget, public EditorView {
  private:
   void FormCreate();
   void PrepareModeFolders();
-  void SetRoom(const std::string& room, const std::string& port);
+  void SetRoom(const std::string& room, const std::string& port, const std::string& identity = {});
   // Fills the (hidden) port list with names and starts a search of them.
   void ConnectTo(const std::vector<std::string>& names);
   // Waits, with the window responsive, until the box has every change or `ms` have passed; true

@@ -135,6 +135,13 @@ void TForm3::OfferEditorChanges(int count, bool same_box) {
   });
 }
 
+void TForm3::AskAboutOtherBox(const std::string& expected, const std::string& found) {
+  // Asked once the link has finished its state changes, as every question is.
+  QTimer::singleShot(0, this, [this, expected, found] {
+    editor_->AskAboutOtherBox(QString::fromStdString(expected), QString::fromStdString(found));
+  });
+}
+
 bool TForm3::RelistPorts(std::vector<std::string>* names) {
   if (!port_lister_) return false;
   // On failure the ports of the last round are tried again.

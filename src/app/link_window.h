@@ -68,6 +68,7 @@ class TForm3 : public QWidget, public LinkHost {
   void AppendLog(const std::string& line) override;
   void OfferEditorChanges(int count, bool same_box) override;
   bool RelistPorts(std::vector<std::string>* names) override;
+  void AskAboutOtherBox(const std::string& expected, const std::string& found) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

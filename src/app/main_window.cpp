@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+#include <algorithm>
 
 #include "app/editor_window.h"
 #include "app/message_box.h"
@@ -40,6 +43,8 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Form4"));
   setWindowTitle(kCreatedCaption);
   setCentralWidget(new GradientPanel(this));
+  centralWidget()->installEventFilter(this);
+  setDockOptions(QMainWindow::AnimatedDocks);
 
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
@@ -127,6 +132,7 @@ void TForm4::moveEvent(QMoveEvent* event) {
 
 void TForm4::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
+  FitVenueDock();
   if (editor_ && editor_->isVisible()) editor_->PlaceInHost();
 }
 
@@ -178,7 +184,55 @@ void TForm4::NetworkItemClick() {
   if (editor_) editor_->AddNetworkDevice();
 }
 
+bool TForm4::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == centralWidget() && editor_ && editor_->isVisible() &&
+      (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+    editor_->PlaceInHost();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm4::DockVenue(QWidget* panel, const QString& title) {
+  if (venue_dock_ == nullptr) {
+    venue_dock_ = new QDockWidget(this);
+    venue_dock_->setObjectName(QStringLiteral("VenueDock"));
+    // Part of the main window, never a window of its own that the editor could cover.
+    venue_dock_->setFeatures(QDockWidget::DockWidgetClosable);
+    venue_dock_->setAllowedAreas(Qt::LeftDockWidgetArea);
+    addDockWidget(Qt::LeftDockWidgetArea, venue_dock_);
+  }
+  if (QWidget* old = venue_dock_->widget()) {
+    old->hide();
+    old->deleteLater();
+  }
+  venue_dock_->setWindowTitle(title);
+  venue_dock_->setWidget(panel);
+  venue_dock_->show();
+  venue_dock_->raise();
+  FitVenueDock();
+}
+
+void TForm4::FitVenueDock() {
+  if (venue_dock_ == nullptr || !venue_dock_->isVisible()) return;
+  // The editor's width (and the dock's separator) beside it, the rest for the rooms: at least
+  // 200 and at most 520 pixels.
+  const int editor_width = editor_ != nullptr ? editor_->width() : 1106;
+  const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+  const int width = std::clamp(this->width() - editor_width - separator - 2, 200, 520);
+  resizeDocks({venue_dock_}, {width}, Qt::Horizontal);
+}
+
 void TForm4::VenueItemClick() {
+  if (venue_dock_ != nullptr && venue_dock_->widget() != nullptr) {
+    venue_dock_->show();
+    venue_dock_->raise();
+    venue_dock_->widget()->setFocus();
+    return;
+  }
+  ChooseVenueFile();
+}
+
+void TForm4::ChooseVenueFile() {
   const QString path = QFileDialog::getOpenFileName(
       this, QStringLiteral("场所"), QString(), QStringLiteral("场所文件 (*.toml);;所有文件 (*)"));
   if (!path.isEmpty()) emit VenueChosen(path);

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 class QAction;
+class QDockWidget;
 
 namespace kc {
 
@@ -29,8 +30,15 @@ class TForm4 : public QMainWindow {
   QAction* N1() const { return n1_; }
   // "网络设备...": connects to a serial device server named by its address.
   QAction* NetworkItem() const { return network_item_; }
-  // "场所...": opens a venue file in the venue window.
+  // "场所...": shows the venue panel when a venue is open, else opens a venue file.
   QAction* VenueItem() const { return venue_item_; }
+  // Docks `panel` (a venue's rooms) at the left of the window, under `title`, in place of the
+  // one docked before (deleted once the event loop runs again: it may be its own button that
+  // asked for the new one). It is made as wide as leaves the editor room beside it.
+  void DockVenue(QWidget* panel, const QString& title);
+  QDockWidget* venue_dock() const { return venue_dock_; }
+  // Asks for a venue file (VenueChosen with its path).
+  void ChooseVenueFile();
   // The window title begins with the room the editor is on.
   void ShowRoom(const QString& room);
   QAction* OffLineBtn() const { return off_line_btn_; }
@@ -69,15 +77,20 @@ class TForm4 : public QMainWindow {
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // The client area's size and place: the editor is placed in it again.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QAction* AddItem(QMenu* menu, const char* name, const QString& caption);
+  // The venue dock as wide as leaves the editor room beside it.
+  void FitVenueDock();
 
   TForm1* editor_ = nullptr;
   QAction* logon1_;
   QAction* n1_;
   QAction* network_item_;
   QAction* venue_item_;
+  QDockWidget* venue_dock_ = nullptr;
   QString room_;
   QAction* off_line_btn_;
   QAction* n5_;

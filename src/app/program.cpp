@@ -47,7 +47,7 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
   form1_ = std::make_unique<TForm1>(store_, driver_->link(), *boxes_, form4_.get());
   form3_->Bind(*driver_, *form2_, *form1_);
   // The search after a loss lists the ports anew, with the network devices added in this run.
-  form3_->SetPortLister([this] { return form1_->ListPorts(); });
+  form3_->SetPortLister([this] { return form1_->ListPorts(true); });
   if (connect_at_start) {
     form1_->ConnectAtStartUp(list_ports);
   } else {
@@ -58,9 +58,11 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
   form4_->SetEditor(form1_.get());
   QObject::connect(form4_.get(), &TForm4::Closing, form1_.get(), &TForm1::SetExiting);
   QObject::connect(form1_.get(), &TForm1::RoomChanged, form4_.get(), &TForm4::ShowRoom);
-  QObject::connect(form4_.get(), &TForm4::VenueChosen, form4_.get(), [this](const QString& path) {
-    OpenVenue(QFile::encodeName(path).toStdString());
-  });
+  // Queued: the venue panel whose button asked for another file is replaced after its click.
+  QObject::connect(
+      form4_.get(), &TForm4::VenueChosen, form4_.get(),
+      [this](const QString& path) { OpenVenue(QFile::encodeName(path).toStdString()); },
+      Qt::QueuedConnection);
 }
 
 bool Program::OpenVenue(const std::string& path) {
@@ -81,26 +83,36 @@ bool Program::OpenVenue(const std::string& path) {
 void Program::ShowVenue(Venue venue, const std::string& source) {
   VenueWindow::Hooks hooks;
   hooks.open_room = [this](const VenueRoom& room) {
-    const bool opened = form1_->OpenRoom(room.name, room.port);
-    return opened;
+    return form1_->OpenRoom(room.name, room.port, room.identity);
   };
   hooks.current_room = [this] { return form1_->room(); };
   hooks.current_port = [this]() -> std::string {
     const LinePort& line = driver_->port();
     return line.IsOpen() || driver_->link().busy() ? line.name() : std::string();
   };
-  hooks.current_state = [this] { return LinkViewText(driver_->link()); };
-  venue_window_.reset();
-  venue_window_ =
-      std::make_unique<VenueWindow>(std::move(venue), source, std::move(hooks), form4_.get());
-  venue_window_->show();
+  hooks.current_state = [this] {
+    const Link& link = driver_->link();
+    // The editor's own room reads apart from a room whose box merely answers ("在线").
+    if (link.View() == LinkView::kConnected) return QStringLiteral("编辑中");
+    return LinkViewText(link);
+  };
+  hooks.current_identity = [this]() -> std::string {
+    const Link& link = driver_->link();
+    if (link.View() == LinkView::kConnected) return link.device_id();
+    return link.declined_box();
+  };
+  hooks.current_pending = [this] { return driver_->link().PendingCount(); };
+  hooks.open_other = [this] { form4_->ChooseVenueFile(); };
+  auto* panel = new VenueWindow(std::move(venue), source, std::move(hooks));
+  venue_window_ = panel;
+  form4_->DockVenue(panel, panel->Title());
 }
 
 Program::~Program() {
   // The link stops first: nothing reaches the windows while they go. The store outlives the
   // editor and the link, the message boxes every window that may ask for one.
   driver_->Stop();
-  venue_window_.reset();
+  delete venue_window_.data();
   form1_.reset();
   form2_.reset();
   driver_.reset();

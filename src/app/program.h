@@ -5,6 +5,7 @@
 // editor connect.
 #pragma once
 
+#include <QPointer>
 #include <memory>
 #include <ostream>
 
@@ -49,7 +50,7 @@ class Program {
   bool OpenVenue(const std::string& path);
   // Shows a venue already read.
   void ShowVenue(Venue venue, const std::string& source);
-  VenueWindow* venue_window() { return venue_window_.get(); }
+  VenueWindow* venue_window() { return venue_window_; }
 
  private:
   std::unique_ptr<LineRecorder> recorder_;
@@ -61,7 +62,8 @@ class Program {
   std::unique_ptr<LinkDriver> driver_;
   std::unique_ptr<TForm2> form2_;
   std::unique_ptr<TForm1> form1_;
-  std::unique_ptr<VenueWindow> venue_window_;
+  // Owned by the main window's venue dock.
+  QPointer<VenueWindow> venue_window_;
   StartUpTimes times_;
 };
 

@@ -45,10 +45,30 @@ QString LinkViewText(LinkView view) {
 
 QString LinkViewText(const Link& link) {
   const LinkView view = link.View();
+  if (link.LineTaken()) return QStringLiteral("串口服务器已由其他程序使用");
   if (link.SearchingQuietly() && view != LinkView::kConnected && view != LinkView::kConnecting) {
     return QStringLiteral("正在查找设备...");
   }
+  if (!link.declined_box().empty() && !link.busy() && view != LinkView::kConnected) {
+    return QStringLiteral("设备不符");
+  }
   return LinkViewText(view);
+}
+
+QString LinkLabelTip(const Link& link, const std::string& room_port) {
+  std::string port = room_port.empty() ? link.box_port() : room_port;
+  const QString where =
+      port.empty() ? QStringLiteral("没有端口") : QString::fromLocal8Bit(port.c_str());
+  QString box;
+  if (link.View() == LinkView::kConnected && !link.device_id().empty()) {
+    box = QStringLiteral("设备 ") + QString::fromStdString(link.device_id());
+  } else if (!link.declined_box().empty()) {
+    box = QStringLiteral("设备 %1（不是这个房间的设备，未编辑）")
+              .arg(QString::fromStdString(link.declined_box()));
+  } else {
+    box = QStringLiteral("没有连接设备");
+  }
+  return where + QStringLiteral(" · ") + box;
 }
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {

@@ -21,6 +21,9 @@ QString LinkViewText(LinkView view);
 // The link label's words for the link as it is now: while the quiet search looks for a lost box
 // in the background it says so, instead of the state the search started from.
 QString LinkViewText(const Link& link);
+// The link label's tooltip: the port and the box, "/dev/ttyUSB0 · 设备 4B3107E5". `room_port` is
+// the port of the editor's room (empty outside a venue).
+QString LinkLabelTip(const Link& link, const std::string& room_port);
 
 class TForm2 : public QDialog {
   Q_OBJECT

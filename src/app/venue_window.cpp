@@ -6,13 +6,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QStringList>
+#include <QTableWidgetItem>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "link/port_address.h"
+
 namespace kc {
 namespace {
-
-enum Column { kName, kPort, kState, kIdentity, kColumns };
 
 // The colour of the editor's own room.
 const QColor kCurrentColour(187, 222, 251);
@@ -22,7 +23,7 @@ const QColor kCurrentColour(187, 222, 251);
 QString RoomStateWords(RoomState state) {
   switch (state) {
     case RoomState::kOk:
-      return QStringLiteral("已连接");
+      return QStringLiteral("在线");
     case RoomState::kNoAnswer:
       return QStringLiteral("无应答");
     case RoomState::kRefused:
@@ -55,57 +56,98 @@ QColor RoomStateColour(RoomState state) {
   return QColor(224, 224, 224);
 }
 
+QString RoomStateTip(RoomState state) {
+  switch (state) {
+    case RoomState::kOk:
+      return QStringLiteral("设备有应答，可以打开这个房间编辑");
+    case RoomState::kNoAnswer:
+      return QStringLiteral("端口可以打开，但设备没有应答：请检查设备电源和连线");
+    case RoomState::kRefused:
+      return QStringLiteral(
+          "无法使用端口：当前用户没有权限（Linux 下需加入 dialout 组），或串口服务器拒绝连接");
+    case RoomState::kBusy:
+      return QStringLiteral("端口正被其他程序使用");
+    case RoomState::kUnreachable:
+      return QStringLiteral("端口不存在，或网络地址无法到达");
+    case RoomState::kAnotherBox:
+      return QStringLiteral("这个端口上的设备不是场所文件中这个房间的设备");
+  }
+  return {};
+}
+
+QString RoomIdentityText(const std::string& found, const std::string& expected) {
+  if (found.empty()) return QString::fromStdString(expected);
+  if (expected.empty() || found == expected) return QString::fromStdString(found);
+  return QStringLiteral("%1（应为 %2）")
+      .arg(QString::fromStdString(found), QString::fromStdString(expected));
+}
+
 VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* parent)
-    // A dialog-type window with the usual buttons: on X11 only dialogs and tool windows are
-    // made transient for their parent, so that raising the maximised main window (a click on
-    // it, or the message of a room that could not be opened) leaves the venue above it.
-    : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent),
       venue_(std::move(venue)),
       source_(std::move(source)),
       hooks_(std::move(hooks)) {
   setObjectName(QStringLiteral("VenueWindow"));
-  setAttribute(Qt::WA_QuitOnClose, false);
-  const QString name = venue_.name.empty() ? QFileInfo(QString::fromStdString(source_)).fileName()
-                                           : QString::fromStdString(venue_.name);
-  setWindowTitle(QStringLiteral("场所：%1").arg(name));
+  setWindowTitle(Title());
 
   list_ = new QTableWidget(static_cast<int>(venue_.rooms.size()), kColumns, this);
   list_->setObjectName(QStringLiteral("VenueList"));
-  list_->setHorizontalHeaderLabels({QStringLiteral("房间"), QStringLiteral("端口"),
-                                    QStringLiteral("状态"), QStringLiteral("设备识别码")});
+  list_->setHorizontalHeaderLabels({QStringLiteral("房间"), QStringLiteral("状态"),
+                                    QStringLiteral("未发送"), QStringLiteral("设备识别码"),
+                                    QStringLiteral("端口")});
   list_->verticalHeader()->setVisible(false);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  list_->horizontalHeader()->setSectionResizeMode(kPort, QHeaderView::Stretch);
+  list_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   for (int row = 0; row < list_->rowCount(); ++row) {
     const VenueRoom& room = venue_.rooms[static_cast<std::size_t>(row)];
-    list_->setItem(row, kName, new QTableWidgetItem(QString::fromStdString(room.name)));
-    list_->setItem(row, kPort, new QTableWidgetItem(QString::fromStdString(room.port)));
+    const QString port = QString::fromStdString(room.port);
+    auto* name = new QTableWidgetItem(QString::fromStdString(room.name));
+    name->setToolTip(QStringLiteral("%1\n端口：%2").arg(name->text(), port));
+    list_->setItem(row, kName, name);
     list_->setItem(row, kState, new QTableWidgetItem(QStringLiteral("...")));
-    list_->setItem(row, kIdentity, new QTableWidgetItem(QString::fromStdString(room.identity)));
+    list_->setItem(row, kPending, new QTableWidgetItem(QString()));
+    list_->item(row, kPending)->setTextAlignment(Qt::AlignCenter);
+    list_->setItem(row, kIdentity, new QTableWidgetItem(RoomIdentityText({}, room.identity)));
+    list_->setItem(row, kPort, new QTableWidgetItem(port));
+    list_->item(row, kPort)->setToolTip(port);
   }
   list_->resizeColumnsToContents();
-  list_->horizontalHeader()->setSectionResizeMode(kPort, QHeaderView::Stretch);
   // The state and identity columns hold their widest texts from the start, not "...".
   const QFontMetrics metrics(list_->font());
-  list_->setColumnWidth(kState, metrics.horizontalAdvance(QStringLiteral("正在查找设备...")) + 24);
-  list_->setColumnWidth(kIdentity, metrics.horizontalAdvance(QStringLiteral("设备识别码 ")) + 24);
-  list_->setColumnWidth(kName, std::max(list_->columnWidth(kName),
-                                        metrics.horizontalAdvance(QStringLiteral("房间名称名称"))));
+  list_->setColumnWidth(kState, metrics.horizontalAdvance(QStringLiteral("正在查找设备...")) + 16);
+  list_->setColumnWidth(kPending, metrics.horizontalAdvance(QStringLiteral("未发送")) + 16);
+  list_->setColumnWidth(
+      kIdentity, metrics.horizontalAdvance(QStringLiteral("2B000007（应为 1A000007）")) + 16);
+  list_->setColumnWidth(
+      kName,
+      std::clamp(list_->columnWidth(kName), metrics.horizontalAdvance(QStringLiteral("房间名称")),
+                 metrics.horizontalAdvance(QStringLiteral("房间名称名称"))));
+  list_->horizontalHeader()->setStretchLastSection(true);
   if (list_->rowCount() > 0) list_->selectRow(0);
 
   open_ = new QPushButton(QStringLiteral("打开"), this);
   open_->setObjectName(QStringLiteral("VenueOpenBtn"));
-  auto* hint =
-      new QLabel(QStringLiteral("双击一个房间或按“打开”，编辑器即连接该房间的设备。"), this);
+  open_->setToolTip(QStringLiteral("编辑器连接选中房间的设备（也可双击房间）"));
+  refresh_button_ = new QPushButton(QStringLiteral("刷新"), this);
+  refresh_button_->setObjectName(QStringLiteral("VenueRefreshBtn"));
+  refresh_button_->setToolTip(
+      QStringLiteral("现在查看每个房间的设备，包括串口服务器上的房间（它们不会自动刷新）"));
+  auto* other = new QPushButton(QStringLiteral("打开其他场所..."), this);
+  other->setObjectName(QStringLiteral("VenueOtherBtn"));
+  other->setToolTip(QStringLiteral("换用另一个场所文件"));
+  // Two rows of buttons: the panel may be no wider than the space the editor leaves.
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(hint, 1);
   buttons->addWidget(open_);
+  buttons->addWidget(refresh_button_);
+  auto* more = new QHBoxLayout;
+  more->addStretch(1);
+  more->addWidget(other);
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(list_, 1);
-  // What the file holds that was ignored or looks wrong (an unknown key, two rooms on one port).
+  // What the file holds that was ignored or looks wrong (an unknown key).
   if (!venue_.warnings.empty()) {
     QStringList lines;
     for (const std::string& warning : venue_.warnings) lines << QString::fromStdString(warning);
@@ -116,21 +158,19 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
     layout->addWidget(warnings);
   }
   layout->addLayout(buttons);
-  resize(760, 120 + 30 * std::min(list_->rowCount(), 15));
-  // Over the middle of the main window, not wherever the window manager starts new windows.
-  if (parent != nullptr) {
-    QRect frame(QPoint(0, 0), size());
-    frame.moveCenter(parent->geometry().center());
-    move(frame.topLeft());
-  }
+  layout->addLayout(more);
 
   connect(open_, &QPushButton::clicked, this, &VenueWindow::OpenSelected);
+  connect(refresh_button_, &QPushButton::clicked, this, &VenueWindow::Refresh);
+  connect(other, &QPushButton::clicked, this, [this] {
+    if (hooks_.open_other) hooks_.open_other();
+  });
   connect(list_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
     list_->selectRow(row);
     OpenSelected();
   });
   refresh_.setInterval(kRefreshMs);
-  connect(&refresh_, &QTimer::timeout, this, &VenueWindow::Refresh);
+  connect(&refresh_, &QTimer::timeout, this, [this] { LookAt(false); });
   refresh_.start();
   current_timer_.setInterval(500);
   connect(&current_timer_, &QTimer::timeout, this, &VenueWindow::ShowCurrent);
@@ -140,11 +180,25 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
 
 VenueWindow::~VenueWindow() {
   refresh_.stop();
-  for (auto& probe : probes_) probe->Stop();
+  for (Look& look : looks_) look.probe->Stop();
+}
+
+bool VenueWindow::Looking(const std::string& port) const {
+  return std::any_of(looks_.begin(), looks_.end(), [&](const Look& look) {
+    return look.probe->port() == port && !look.probe->done();
+  });
+}
+
+QString VenueWindow::Title() const {
+  const QString name = venue_.name.empty() ? QFileInfo(QString::fromStdString(source_)).fileName()
+                                           : QString::fromStdString(venue_.name);
+  return QStringLiteral("场所：%1").arg(name);
 }
 
 bool VenueWindow::IsCurrent(const VenueRoom& room) const {
-  if (hooks_.current_room && hooks_.current_room() == room.name) return true;
+  // In a room the editor's is that room alone; outside one, any room on the port it has open.
+  const std::string current = hooks_.current_room ? hooks_.current_room() : std::string();
+  if (!current.empty()) return current == room.name;
   return hooks_.current_port && !room.port.empty() && hooks_.current_port() == room.port;
 }
 
@@ -155,8 +209,7 @@ void VenueWindow::ShowState(int row, const QString& words, const QColor& colour,
   state->setBackground(colour);
   state->setToolTip(tooltip);
   const VenueRoom& room = venue_.rooms[static_cast<std::size_t>(row)];
-  // The identity the box gave; the one the file expects until a box has answered.
-  const QString shown = QString::fromStdString(identity.empty() ? room.identity : identity);
+  const QString shown = RoomIdentityText(identity, room.identity);
   QTableWidgetItem* id = list_->item(row, kIdentity);
   if (id->text() != shown) id->setText(shown);
 }
@@ -170,55 +223,97 @@ void VenueWindow::ShowCurrent() {
       font.setBold(current);
       for (int column = 0; column < kColumns; ++column) list_->item(row, column)->setFont(font);
     }
-    if (!IsCurrent(room)) continue;
-    const QString words = hooks_.current_state ? hooks_.current_state() : QString();
-    ShowState(row, words, kCurrentColour, {}, QStringLiteral("编辑器正连接这个房间"));
+    QTableWidgetItem* pending = list_->item(row, kPending);
+    if (!IsCurrent(room)) {
+      // Changes are the editor's: a room it is not on has none waiting.
+      if (pending->text() != QStringLiteral("0")) pending->setText(QStringLiteral("0"));
+      continue;
+    }
+    const int count = hooks_.current_pending ? hooks_.current_pending() : 0;
+    if (pending->text() != QString::number(count)) pending->setText(QString::number(count));
+    pending->setToolTip(count > 0 ? QStringLiteral("设备还没有收到编辑器的 %1 项修改").arg(count)
+                                  : QStringLiteral("设备已有编辑器的全部修改"));
+    QString words = hooks_.current_state ? hooks_.current_state() : QString();
+    const std::string identity = hooks_.current_identity ? hooks_.current_identity() : "";
+    const bool other_box = !identity.empty() && !room.identity.empty() && identity != room.identity;
+    QColor colour(187, 222, 251);  // the editor's own room
+    QString tip = QStringLiteral("编辑器正在这个房间");
+    if (other_box) {
+      words = QStringLiteral("设备不符");
+      colour = RoomStateColour(RoomState::kAnotherBox);
+      tip = QStringLiteral("连接的设备 %1 不是这个房间的设备 %2")
+                .arg(QString::fromStdString(identity), QString::fromStdString(room.identity));
+    }
+    ShowState(row, words, colour, identity, tip);
   }
 }
 
-void VenueWindow::Refresh() {
+void VenueWindow::LookAt(bool network) {
   if (left_ > 0) return;  // the last round is still looking
-  probes_.clear();
+  // Looks that have ended are let go of here, never inside their own report.
+  looks_.erase(std::remove_if(looks_.begin(), looks_.end(),
+                              [](const Look& look) { return look.probe->done(); }),
+               looks_.end());
+  std::vector<int> rows;
   for (std::size_t i = 0; i < venue_.rooms.size(); ++i) {
     const VenueRoom& room = venue_.rooms[i];
-    if (IsCurrent(room)) continue;
-    auto probe = std::make_unique<BoxProbe>(room.port, room.identity);
-    const int row = static_cast<int>(i);
-    probe->SetFinished([this, row](BoxProbe& done) {
-      // The editor may have opened the room meanwhile: its row is the editor's.
-      if (!IsCurrent(venue_.rooms[static_cast<std::size_t>(row)])) {
-        ShowState(row, RoomStateWords(done.state()), RoomStateColour(done.state()), done.identity(),
-                  QString::fromStdString(done.detail()));
-      }
-      if (--left_ == 0) RoundDone();
-    });
-    probes_.push_back(std::move(probe));
+    if (IsCurrent(room) || (!network && IsNetworkPortName(room.port))) continue;
+    if (!Looking(room.port)) rows.push_back(static_cast<int>(i));
   }
-  left_ = static_cast<int>(probes_.size());
+  left_ = static_cast<int>(rows.size());
   ShowCurrent();
   if (left_ == 0) {
     RoundDone();
     return;
   }
   // Started after the count is set: a look may end at once.
-  for (std::size_t i = 0; i < probes_.size(); ++i) probes_[i]->Start();
+  for (int row : rows) StartLook(row, true);
+}
+
+void VenueWindow::StartLook(int row, bool in_round) {
+  const VenueRoom& room = venue_.rooms[static_cast<std::size_t>(row)];
+  auto probe = std::make_unique<BoxProbe>(room.port, room.identity);
+  BoxProbe* look = probe.get();
+  probe->SetFinished([this, row, in_round](BoxProbe& done) {
+    // The editor may have opened the room meanwhile: its row is the editor's.
+    if (!IsCurrent(venue_.rooms[static_cast<std::size_t>(row)])) {
+      const RoomState state = done.state();
+      ShowState(row, RoomStateWords(state), RoomStateColour(state), done.identity(),
+                RoomStateTip(state));
+    }
+    if (in_round && --left_ == 0) RoundDone();
+  });
+  looks_.push_back({std::move(probe), in_round});
+  look->Start();
 }
 
 void VenueWindow::RoundDone() { ++rounds_; }
+
+void VenueWindow::RoomLeft(const std::string& room) {
+  for (std::size_t i = 0; i < venue_.rooms.size(); ++i) {
+    const VenueRoom& left = venue_.rooms[i];
+    if (left.name != room || IsCurrent(left)) continue;
+    const int row = static_cast<int>(i);
+    ShowState(row, QStringLiteral("..."), QColor(224, 224, 224), {},
+              QStringLiteral("正在查看这个房间的设备"));
+    list_->item(row, kPending)->setText(QStringLiteral("0"));
+    if (!Looking(left.port)) StartLook(row, false);  // outside a round: it counts in none
+  }
+}
 
 void VenueWindow::OpenSelected() {
   const int row = list_->currentRow();
   if (row < 0 || row >= static_cast<int>(venue_.rooms.size()) || !hooks_.open_room) return;
   const VenueRoom room = venue_.rooms[static_cast<std::size_t>(row)];
   // A look at that room under way would hold its port while the editor opens it.
-  for (auto& probe : probes_) {
-    if (probe->port() == room.port && !probe->done()) {
-      probe->Stop();
-      --left_;
-      if (left_ == 0) RoundDone();
-    }
+  for (Look& look : looks_) {
+    if (look.probe->port() != room.port || look.probe->done()) continue;
+    look.probe->Stop();  // ends without a report
+    if (look.in_round && --left_ == 0) RoundDone();
   }
-  hooks_.open_room(room);
+  const std::string before = hooks_.current_room ? hooks_.current_room() : std::string();
+  const bool opened = hooks_.open_room(room);
+  if (opened && !before.empty() && before != room.name) RoomLeft(before);
   ShowCurrent();
 }
 

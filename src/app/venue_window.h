@@ -1,11 +1,15 @@
-// The venue window: every room's box of a venue file at a glance. One row per room (name, port,
-// state, identity), the states refreshed in the background every few seconds with a colour each;
-// "打开" or a double click opens the room in the editor.
+// The venue panel: every room's box of a venue file at a glance, docked at the left of the main
+// window so that the editor, placed beside it, never covers it. One row per room (name, state,
+// changes not sent, identity, port), each state with a colour; "打开" or a double click opens
+// the room in the editor.
 //
-// The refresh looks at the rooms the way karaoke-ctl status does (BoxProbe: probe and identity,
-// nothing else), all at once, one round at a time. It never looks at the room the editor is on,
-// nor at any room on the port the editor has open: that row shows the editor's own link state.
-// A local port another program holds is never opened (the port's own check).
+// The panel looks at the rooms the way karaoke-ctl status does (BoxProbe: probe and identity,
+// nothing else). Rooms on local ports are looked at every few seconds; a port another program
+// holds is never opened (the port's own check). Rooms behind a serial device server are looked at
+// only when the panel opens, on "刷新" and when the editor leaves them: each look takes the
+// server's line, and a server that hands its line to the newest client would drop whatever
+// karaoke-ctl or another program is doing with that room. The panel never looks at the room the
+// editor is on: that row shows the editor's own link.
 #pragma once
 
 #include <QPushButton>
@@ -22,18 +26,24 @@
 
 namespace kc {
 
-// The state words of the rooms, in the editor's words: "已连接", "无应答", "拒绝连接", "被占用",
+// The state words of the rooms, in the editor's words: "在线", "无应答", "拒绝连接", "被占用",
 // "不可达", "设备不符".
 QString RoomStateWords(RoomState state);
 // The colour a state is shown in (the state cell's background).
 QColor RoomStateColour(RoomState state);
+// What a state means and what to check, for the state cell's tooltip.
+QString RoomStateTip(RoomState state);
+// The identity column: the box's identity, with the file's beside it where they differ; the
+// file's alone until a box has answered.
+QString RoomIdentityText(const std::string& found, const std::string& expected);
 
 class VenueWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // Seconds between two looks at the rooms.
+  // Milliseconds between two looks at the rooms on local ports.
   static constexpr int kRefreshMs = 5000;
+  enum Column { kName, kState, kPending, kIdentity, kPort, kColumns };
 
   struct Hooks {
     // Opens a room in the editor; false when the editor stayed where it was.
@@ -41,28 +51,44 @@ class VenueWindow : public QWidget {
     // The editor's room (empty outside a venue) and the port its link has open (empty when none).
     std::function<std::string()> current_room;
     std::function<std::string()> current_port;
-    // The editor's own link state in words, for its room's row.
+    // The editor's own link in words for its room's row ("编辑中" while it edits the box).
     std::function<QString()> current_state;
+    // The identity of the box the editor's link answers with or was last offered (empty: none).
+    std::function<std::string()> current_identity;
+    // Changes of the editor's that its box does not have yet.
+    std::function<int()> current_pending;
+    // "打开其他场所...": another venue file.
+    std::function<void()> open_other;
   };
 
   VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* parent = nullptr);
   ~VenueWindow() override;
 
+  // The title of the panel: "场所：NAME".
+  QString Title() const;
   QTableWidget* list() const { return list_; }
   QPushButton* open_button() const { return open_; }
+  QPushButton* refresh_button() const { return refresh_button_; }
   const Venue& venue() const { return venue_; }
-  // Looks at every room but the editor's now (a round already under way is left to finish).
-  void Refresh();
+  // Looks at every room but the editor's now, those behind a serial device server too (a round
+  // already under way is left to finish).
+  void Refresh() { LookAt(true); }
   // Rounds of looks completed so far.
   int rounds() const { return rounds_; }
   // Opens the selected room.
   void OpenSelected();
+  // The editor left `room`: it is looked at now, whatever its port, once the editor let go of it.
+  void RoomLeft(const std::string& room);
 
  private:
   void ShowState(int row, const QString& words, const QColor& colour, const std::string& identity,
                  const QString& tooltip);
   void ShowCurrent();
   bool IsCurrent(const VenueRoom& room) const;
+  // One round of looks: every room but the editor's (network ones only with `network`).
+  void LookAt(bool network);
+  void StartLook(int row, bool in_round);
+  bool Looking(const std::string& port) const;
   void RoundDone();
 
   Venue venue_;
@@ -70,9 +96,14 @@ class VenueWindow : public QWidget {
   Hooks hooks_;
   QTableWidget* list_ = nullptr;
   QPushButton* open_ = nullptr;
+  QPushButton* refresh_button_ = nullptr;
   QTimer refresh_;
   QTimer current_timer_;
-  std::vector<std::unique_ptr<BoxProbe>> probes_;
+  struct Look {
+    std::unique_ptr<BoxProbe> probe;
+    bool in_round = false;  // counted in left_
+  };
+  std::vector<Look> looks_;
   int left_ = 0;
   int rounds_ = 0;
 };

@@ -26,6 +26,12 @@
 //     +---------------------------|  Awaiting completion (HoldTimer) |-- recall acked: Reload
 //                                 +---------------------------------+
 //
+// In a room (SetRoom), a connection's download whose identity is not the room's box ends in
+// Awaiting consent (no timer) instead of Ready: AnswerOtherBox(true) goes on to Ready as the end
+// of the download does, AnswerOtherBox(false) to Idle with the editor's settings put back. A line
+// that its serial device server closes (LineClosed) is Lost at once from Ready or Awaiting
+// completion, and Failed from Transferring.
+//
 // Disconnect leads from every phase to Idle (release sent, port left open); Connect from every
 // phase to Scanning. Neither Lost nor Failed closes the port: the next scan closes it first.
 // With the background search on, Lost and Failed lead on to Scanning, quietly: only the box's
@@ -70,6 +76,40 @@ Link::~Link() = default;
 
 void Link::SetPortNames(std::vector<std::string> names) { search_.SetPortNames(std::move(names)); }
 
+void Link::SetRoom(std::string port, std::string identity) {
+  search_.Confine(std::move(port));
+  room_box_ = std::move(identity);
+  accepted_box_.clear();
+  declined_box_.clear();
+}
+
+void Link::AnswerOtherBox(bool edit) {
+  if (phase_ != Phase::kAwaitingConsent) return;
+  if (edit) {
+    accepted_box_ = device_id();
+    declined_box_.clear();
+    FinishTransfer();
+    return;
+  }
+  declined_box_ = device_id();
+  // Nothing of this box is kept: the store and the texts go back to the editor's.
+  AbandonTransfer();
+  quiet_attempt_ = false;
+  EnterPhase(Phase::kIdle);
+  status_ = LinkStatus::kNotConnected;
+  UpdateStatusBox(false);
+}
+
+void Link::LineClosed(bool by_server) {
+  const bool talking = phase_ == Phase::kReady || phase_ == Phase::kAwaitingCompletion ||
+                       phase_ == Phase::kTransferring;
+  if (!talking) return;
+  if (by_server) search_.HoldOffBoxPort();
+  failure_ = by_server ? LinkFailure::kClosedByServer : LinkFailure::kNone;
+  LinkEvent(phase_ == Phase::kTransferring ? LinkEventKind::kFailed : LinkEventKind::kLost);
+  failure_ = LinkFailure::kNone;
+}
+
 LinkState Link::state() const {
   return phase_ == Phase::kReady ? LinkState::kReady : LinkState::kNotReady;
 }
@@ -90,6 +130,7 @@ Link::Timers Link::TimersOf(Phase phase) {
     case Phase::kAwaitingCompletion:
       return {false, false, true};
     case Phase::kIdle:
+    case Phase::kAwaitingConsent:
       break;
   }
   return {};
@@ -186,6 +227,7 @@ LinkView Link::View() const {
   if (phase_ == Phase::kTransferring) {
     return transfer_.connection() ? LinkView::kConnecting : LinkView::kConnected;
   }
+  if (phase_ == Phase::kAwaitingConsent) return LinkView::kConnecting;
   if (phase_ == Phase::kScanning && !search_.quiet()) return LinkView::kConnecting;
   return box_image_.box_id().empty() ? LinkView::kNeverConnected : LinkView::kDisconnected;
 }
@@ -302,7 +344,8 @@ void Link::EditorImageLoaded() {
 
 void Link::AbandonTransfer() {
   send_system_after_upload_ = false;
-  if (phase_ == Phase::kTransferring && transfer_.direction() == TransferDirection::kDownload) {
+  if ((phase_ == Phase::kTransferring && transfer_.direction() == TransferDirection::kDownload) ||
+      phase_ == Phase::kAwaitingConsent) {
     transfer_.RestoreBeforeDownload();
   }
 }
@@ -397,7 +440,7 @@ void Link::LinkEvent(LinkEventKind event) {
       UpdateStatusBox(false);
       // The search goes on while the message is open.
       if (auto_reconnect_) StartQuietSearch();
-      host_.ShowMessage({LinkOutcome::kLost});
+      host_.ShowMessage({LinkOutcome::kLost, failure_});
       break;
     case LinkEventKind::kFailed: {
       const int step = phase_ == Phase::kTransferring ? transfer_.step() : 0;
@@ -417,6 +460,21 @@ void Link::LinkEvent(LinkEventKind event) {
 }
 
 void Link::TransferDone() {
+  // A room's connection to a box that is not the room's: its settings stay off the pages and
+  // nothing is sent until the user says whether to edit it.
+  const std::string& found = device_id();
+  if (transfer_.connection() && !room_box_.empty() && found != room_box_ &&
+      found != accepted_box_) {
+    quiet_attempt_ = false;
+    EnterPhase(Phase::kAwaitingConsent);
+    UpdateStatusBox(false);
+    host_.AskAboutOtherBox(room_box_, found);
+    return;
+  }
+  FinishTransfer();
+}
+
+void Link::FinishTransfer() {
   // The transfer timer stops first. The link is Ready once the pages show what the box holds;
   // the pacing timer starts once the editor is shown.
   EnterPhase(Phase::kIdle);
@@ -432,6 +490,7 @@ void Link::TransferDone() {
   }
   box_image_.set_box_id(device_id());
   const bool connection = transfer_.connection();
+  if (connection) declined_box_.clear();
   store_.set_disco(store_.Device(0, 1));
   host_.RefreshPages(kAllBlocks);
   phase_ = Phase::kReady;

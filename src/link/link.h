@@ -53,6 +53,24 @@ class Link {
 
   // The port list the search the user asks for walks through, sorted as text by the caller.
   void SetPortNames(std::vector<std::string> names);
+  // The link works for one room of a venue: every search, the quiet one included, probes `port`
+  // alone, and a box whose identity is not `identity` (when that is given) is asked about before
+  // its settings are shown or anything is sent to it. An empty port lifts it.
+  void SetRoom(std::string port, std::string identity);
+  // The user's answer to AskAboutOtherBox: true edits the box as usual, false stops the link as
+  // "断开" does, sends nothing and puts the editor's settings back.
+  void AnswerOtherBox(bool edit);
+  // A box of another identity than the room's declined by the user (empty when none was).
+  const std::string& declined_box() const { return declined_box_; }
+  // The port closed under the link (a serial device server ended the connection): a box being
+  // talked to counts as lost at once. by_server: another client took the server's port, so the
+  // quiet search leaves that address alone for a while.
+  void LineClosed(bool by_server);
+  // The port the box was last seen on (a room's port in a room); empty before any answered.
+  const std::string& box_port() const { return search_.box_port(); }
+  // The quiet search waits before it probes a serial device server that gave the line to
+  // another client.
+  bool LineTaken() const { return SearchingQuietly() && search_.holding_off(); }
 
   // Menu commands: connect (search every listed port) and disconnect (release the box).
   void Connect();
@@ -139,7 +157,7 @@ class Link {
   // Not Ready but on the way there: scanning, transferring, or awaiting a recall or store.
   bool busy() const {
     return phase_ == Phase::kScanning || phase_ == Phase::kTransferring ||
-           phase_ == Phase::kAwaitingCompletion;
+           phase_ == Phase::kAwaitingCompletion || phase_ == Phase::kAwaitingConsent;
   }
   // Frames that failed their checksum since the last Connect.
   int checksum_errors() const { return receiver_.checksum_errors(); }
@@ -168,7 +186,14 @@ class Link {
   enum class PendingAction { kNone, kRecall, kSave };
   // The boxes of the diagram at the top of link.cpp. Transferring stands for the download of a
   // connection, a reload and an upload alike.
-  enum class Phase { kIdle, kScanning, kTransferring, kReady, kAwaitingCompletion };
+  enum class Phase {
+    kIdle,
+    kScanning,
+    kTransferring,
+    kReady,
+    kAwaitingCompletion,
+    kAwaitingConsent
+  };
   struct Timers {
     bool scan = false;
     bool transfer = false;
@@ -178,6 +203,8 @@ class Link {
 
   void LinkEvent(LinkEventKind event);
   void TransferDone();
+  // The end of a transfer once its box may be edited: the box image, the pages, Ready.
+  void FinishTransfer();
   // The timers that run in a phase: the scan timer while scanning, the transfer timer while
   // transferring, the pacing timer while Ready or awaiting a completion.
   static Timers TimersOf(Phase phase);
@@ -231,6 +258,10 @@ class Link {
   bool identify_ = false;
   // The editor's system settings go to the box once the upload of its blocks has completed.
   bool send_system_after_upload_ = false;
+  // The room's box, and boxes of other identities the user chose to edit or not in this room.
+  std::string room_box_;
+  std::string accepted_box_;
+  std::string declined_box_;
 };
 
 }  // namespace kc

@@ -25,13 +25,15 @@ enum class LinkOutcome {
   kFailed,  // a scan or a transfer ended without the box's answers
 };
 
-// Why the last transfer or scan failed: no answer in time, or a step whose answers kept failing
-// their checksum.
-enum class LinkFailure { kNone, kNoAnswer, kChecksum };
+// Why the last transfer or scan failed, or the line was lost: no answer in time, a step whose
+// answers kept failing their checksum, or a serial device server that closed the connection
+// (another client took its port).
+enum class LinkFailure { kNone, kNoAnswer, kChecksum, kClosedByServer };
 
 struct LinkMessage {
   LinkOutcome outcome = LinkOutcome::kFailed;
-  // For kFailed: why, and the transfer step it stopped at (0 for a scan).
+  // For kFailed: why, and the transfer step it stopped at (0 for a scan); for kLost,
+  // kClosedByServer when the server closed the line.
   LinkFailure failure = LinkFailure::kNone;
   int step = 0;
 
@@ -66,6 +68,13 @@ class LinkHost {
   virtual void OfferEditorChanges(int count, bool same_box) {
     (void)count;
     (void)same_box;
+  }
+  // The box that answered in a room is not the room's (`expected`, `found`: identities). The
+  // box's settings are in the store but not shown, and nothing has been sent; the host asks the
+  // user and answers with Link::AnswerOtherBox.
+  virtual void AskAboutOtherBox(const std::string& expected, const std::string& found) {
+    (void)expected;
+    (void)found;
   }
   // Fills `names` with the ports to search now (a cable may come back under another name);
   // false keeps the list as it is.

@@ -9,8 +9,17 @@ namespace kc {
 PortSearch::PortSearch(SerialPort& port, FrameWriter& writer, LinkFlags& flags, LinkHost& host)
     : port_(port), writer_(writer), flags_(flags), host_(host) {}
 
+void PortSearch::Confine(std::string port) {
+  confined_ = std::move(port);
+  box_port_ = confined_;
+  hold_off_ticks_ = 0;
+}
+
 void PortSearch::StartFull() {
   quiet_ = false;
+  // The user asked: a port held off is tried again now.
+  hold_off_ticks_ = 0;
+  if (!confined_.empty()) names_ = {confined_};
   flags_.answer_seen = false;
   unopened_.clear();
   try_position_ = 0;
@@ -21,7 +30,7 @@ void PortSearch::StartQuiet() {
   quiet_ = true;
   flags_.answer_seen = false;
   std::vector<std::string> names;
-  if (host_.RelistPorts(&names)) names_ = std::move(names);
+  if (confined_.empty() && host_.RelistPorts(&names)) names_ = std::move(names);
   known_ = {names_.begin(), names_.end()};
   newcomers_.clear();
   relist_ticks_ = 0;
@@ -30,7 +39,8 @@ void PortSearch::StartQuiet() {
 
 void PortSearch::NoteAnswered() {
   quiet_ = false;
-  if (!probed_.empty()) box_port_ = probed_;
+  hold_off_ticks_ = 0;
+  if (!probed_.empty() && confined_.empty()) box_port_ = probed_;
 }
 
 PortSearch::Tick PortSearch::OnTick() {
@@ -76,6 +86,14 @@ void PortSearch::Relist() {
 }
 
 PortSearch::Tick PortSearch::QuietTick() {
+  if (hold_off_ticks_ > 0) {
+    --hold_off_ticks_;
+    return Tick::kProbing;
+  }
+  if (!confined_.empty()) {
+    Probe(confined_);
+    return Tick::kProbing;
+  }
   if (relist_ticks_-- <= 0) {
     relist_ticks_ = kRelistTicks - 1;
     Relist();

@@ -85,10 +85,10 @@ TEST(StartUp, AVenueRoomBeingLookedForSaysSoInTheVenueWindow) {
   ASSERT_EQ(program.Form1().link_state_label()->text(), QStringLiteral("VIP 1 · 正在查找设备..."));
   QTableWidget* rooms = program.venue_window()->list();
   QTest::qWait(700);  // the current room's row follows the editor every half second
-  EXPECT_EQ(rooms->item(0, 2)->text(), QStringLiteral("正在查找设备..."));
+  EXPECT_EQ(rooms->item(0, VenueWindow::kState)->text(), QStringLiteral("正在查找设备..."));
   // The column is wide enough for it.
-  EXPECT_GE(rooms->columnWidth(2),
-            rooms->fontMetrics().horizontalAdvance(rooms->item(0, 2)->text()));
+  EXPECT_GE(rooms->columnWidth(VenueWindow::kState),
+            rooms->fontMetrics().horizontalAdvance(rooms->item(0, VenueWindow::kState)->text()));
 }
 
 TEST(StartUp, PortListThatFailsStartsNoConnection) {

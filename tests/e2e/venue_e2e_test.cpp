@@ -38,7 +38,7 @@ const LeaveCase kLeaveCases[] = {
 class VenueWindowTest : public ProgramOnBox, public ::testing::WithParamInterface<LeaveCase> {
  protected:
   QTableWidget* List() { return program_->venue_window()->list(); }
-  QString State(int row) { return List()->item(row, 2)->text(); }
+  QString State(int row) { return List()->item(row, VenueWindow::kState)->text(); }
   void Open(int row) {
     List()->selectRow(row);
     program_->venue_window()->open_button()->click();
@@ -67,11 +67,12 @@ TEST_P(VenueWindowTest, StatesOpenAndLeaveARoom) {
   ASSERT_NE(warnings, nullptr);
   EXPECT_EQ(warnings->text(), QStringLiteral("venue.toml:9:1: unknown key 'colour' (ignored)"));
   ASSERT_TRUE(WaitFor([&] { return program_->venue_window()->rounds() >= 1; }, 15000));
-  EXPECT_EQ(State(0), QStringLiteral("已连接"));
-  EXPECT_EQ(State(1), QStringLiteral("已连接"));
+  EXPECT_EQ(State(0), QStringLiteral("在线"));
+  EXPECT_EQ(State(1), QStringLiteral("在线"));
   EXPECT_EQ(State(2), QStringLiteral("不可达"));
   EXPECT_EQ(State(3), QStringLiteral("设备不符"));
-  EXPECT_EQ(List()->item(3, 3)->text(), QStringLiteral("11223344"));
+  EXPECT_EQ(List()->item(3, VenueWindow::kIdentity)->text(),
+            QStringLiteral("11223344（应为 4B3107E5）"));
   EXPECT_FALSE(Editor().isVisible()) << "no search at start-up with a venue";
 
   // The first room opened by its row.

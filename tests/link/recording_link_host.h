@@ -41,6 +41,9 @@ class RecordingLinkHost : public LinkHost {
   void OfferEditorChanges(int count, bool same_box) override {
     offers.push_back({count, same_box});
   }
+  void AskAboutOtherBox(const std::string& expected, const std::string& found) override {
+    other_box_questions.push_back({expected, found});
+  }
   bool RelistPorts(std::vector<std::string>* names) override {
     ++relists;
     if (port_list.empty()) return false;
@@ -60,6 +63,7 @@ class RecordingLinkHost : public LinkHost {
   bool hold_on = false;
   std::vector<std::string> log;
   std::vector<std::pair<int, bool>> offers;
+  std::vector<std::pair<std::string, std::string>> other_box_questions;  // (expected, found)
   // What RelistPorts answers; empty keeps the link's list.
   std::vector<std::string> port_list;
   int relists = 0;

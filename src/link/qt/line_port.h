@@ -35,6 +35,10 @@ class LinePort : public QObject, public SerialPort {
 
   void SetReceiveHandler(std::function<void(int count)> handler);
   void SetLogHandler(std::function<void(const std::string& line)> log);
+  // A network line that was up has ended (NetworkPort::SetClosedHandler).
+  void SetClosedHandler(std::function<void(bool by_server)> closed) {
+    network_.SetClosedHandler(std::move(closed));
+  }
 
   // Name of the line opened last, as it was given.
   const std::string& name() const { return name_; }

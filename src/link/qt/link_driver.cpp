@@ -21,6 +21,7 @@ LinkDriver::LinkDriver(ParameterStore& store, LinkHost& host, LineRecorder* reco
   connect(&hold_timer_, &QTimer::timeout, this, [this] { link_->HoldTimerTimer(); });
   com_port_.SetReceiveHandler([this](int count) { link_->ComPortRxChar(count); });
   com_port_.SetLogHandler([this](const std::string& line) { host_.AppendLog(line); });
+  com_port_.SetClosedHandler([this](bool by_server) { link_->LineClosed(by_server); });
 }
 
 LinkDriver::~LinkDriver() {
@@ -36,6 +37,7 @@ void LinkDriver::Stop() {
   for (QTimer* timer : {&timer1_, &timer2_, &hold_timer_}) timer->stop();
   com_port_.SetReceiveHandler(nullptr);
   com_port_.SetLogHandler(nullptr);
+  com_port_.SetClosedHandler(nullptr);
 }
 
 void LinkDriver::ShowStatus(LinkStatus status, int percent, bool visible) {
@@ -51,6 +53,9 @@ void LinkDriver::OfferEditorChanges(int count, bool same_box) {
   host_.OfferEditorChanges(count, same_box);
 }
 bool LinkDriver::RelistPorts(std::vector<std::string>* names) { return host_.RelistPorts(names); }
+void LinkDriver::AskAboutOtherBox(const std::string& expected, const std::string& found) {
+  host_.AskAboutOtherBox(expected, found);
+}
 
 void LinkDriver::SetTimers(bool scan, bool transfer, bool hold) {
   // The host learns of a transfer starting (to time it) before its first tick can run.

@@ -49,6 +49,7 @@ class LinkDriver : public QObject, private LinkHost {
   void AppendLog(const std::string& line) override;
   void OfferEditorChanges(int count, bool same_box) override;
   bool RelistPorts(std::vector<std::string>* names) override;
+  void AskAboutOtherBox(const std::string& expected, const std::string& found) override;
 
   LinkHost& host_;
   LinePort com_port_;

@@ -36,6 +36,7 @@ bool NetworkPort::Open(const std::string& name) {
   ++generation_;
   name_ = name;
   failed_ = false;
+  dropped_ = 0;
   problem_ = Problem::kNone;
   problem_text_.clear();
   std::string error;
@@ -142,7 +143,16 @@ void NetworkPort::OnReadyRead() {
   } else {
     incoming_.insert(incoming_.end(), bytes, bytes + size);
   }
-  if (incoming_.size() > before) notifier_.OnArrival();
+  if (incoming_.size() > kMaxIncoming) {
+    const std::size_t excess = incoming_.size() - kMaxIncoming;
+    if (dropped_ == 0) {
+      Log("network port " + name_ + ": more bytes than any answer of a box, the oldest dropped");
+    }
+    dropped_ += excess;
+    incoming_.erase(incoming_.begin(), incoming_.begin() + static_cast<std::ptrdiff_t>(excess));
+    before = std::min(before, incoming_.size());
+  }
+  if (incoming_.size() > before || incoming_.size() == kMaxIncoming) notifier_.OnArrival();
 }
 
 void NetworkPort::OnError(QAbstractSocket::SocketError error) {
@@ -167,6 +177,8 @@ void NetworkPort::OnError(QAbstractSocket::SocketError error) {
 }
 
 void NetworkPort::Fail(Problem problem, const std::string& text) {
+  const bool was_up =
+      socket_.state() == QAbstractSocket::ConnectedState || problem == Problem::kClosedByServer;
   failed_ = true;
   ++failures_;
   problem_ = problem;
@@ -176,11 +188,12 @@ void NetworkPort::Fail(Problem problem, const std::string& text) {
   const unsigned generation = generation_;
   QMetaObject::invokeMethod(
       this,
-      [this, generation] {
+      [this, generation, was_up, problem] {
         if (generation == generation_ && failed_) {
           socket_.abort();
           held_.clear();
           incoming_.clear();
+          if (was_up && closed_) closed_(problem == Problem::kClosedByServer);
         }
       },
       Qt::QueuedConnection);

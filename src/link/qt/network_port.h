@@ -8,7 +8,8 @@
 // connection is up is held and goes out the moment it is, after the Telnet greeting; each write
 // goes out at once (no coalescing, TCP_NODELAY). A connection that is refused, closed by the
 // server or lost ends the port as an unplugged cable ends a serial port: it counts as closed from
-// then on and the link's own silence detection reports the loss. A connection still not made when
+// then on. One that was up says so to its closed handler at once, so that the link need not wait
+// for its silence detection to notice the loss. A connection still not made when
 // the link closes the port (the next scan tick) counts as timed out. Each way of failing is kept
 // with its reason in words for the program to show.
 #pragma once
@@ -61,12 +62,17 @@ class NetworkPort : public QObject, public SerialPort {
 
   void SetReceiveHandler(std::function<void(int count)> handler);
   void SetLogHandler(std::function<void(const std::string& line)> log);
+  // Told, after the socket's signal has returned, when a connection that was up ended:
+  // by_server is true when the server closed it (another client may have taken its port).
+  void SetClosedHandler(std::function<void(bool by_server)> closed) { closed_ = std::move(closed); }
 
   const std::string& name() const { return name_; }
   bool connected() const { return socket_.state() == QAbstractSocket::ConnectedState && !failed_; }
   Problem problem() const { return problem_; }
   // The problem in words, e.g. "connection refused by 192.168.1.21:4001".
   const std::string& problem_text() const { return problem_text_; }
+  // Bytes received but dropped unread since Open, past kMaxIncoming.
+  std::size_t dropped() const { return dropped_; }
   // Connections that ended after an error (for tests and the log).
   int failures() const { return failures_; }
   // The server's answer to the baud rate asked for (Telnet only; 0 until it answered).
@@ -87,10 +93,14 @@ class NetworkPort : public QObject, public SerialPort {
   std::optional<Rfc2217Codec> telnet_;
   // Written before the connection was up, ready for the socket.
   std::vector<uint8_t> held_;
-  // The line's bytes received and not read yet.
+  // The line's bytes received and not read yet; at most kMaxIncoming (a box answers one request
+  // with a few hundred bytes), the oldest dropped past that, so a flood cannot fill memory.
+  static constexpr std::size_t kMaxIncoming = 8192;
   std::deque<uint8_t> incoming_;
+  std::size_t dropped_ = 0;
   ReceiveNotifier notifier_;
   std::function<void(const std::string&)> log_;
+  std::function<void(bool)> closed_;
   bool open_ = false;
   bool failed_ = false;
   bool refusal_logged_ = false;
