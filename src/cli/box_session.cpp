@@ -74,6 +74,11 @@ void BoxSession::SetTimers(bool scan, bool transfer, bool hold) {
 void BoxSession::AppendLog(const std::string& line) {
   // Several boxes run at once; the port tells their lines apart.
   LogLine(QString::fromStdString(port_name_ + ": " + line));
+  // A line that floods the port with bytes that make no frame is no box to wait for: the
+  // session ends (after the receive notification that logged it has returned).
+  if (FloodOfLogLine(line) > 0 && phase_ != Phase::kDone && phase_ != Phase::kIdle) {
+    QTimer::singleShot(0, this, [this, line] { Finish(line + " (is this the box's line?)"); });
+  }
 }
 
 void BoxSession::ShowStatus(LinkStatus status, int percent, bool visible) {

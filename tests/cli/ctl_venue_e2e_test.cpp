@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QDate>
@@ -377,6 +378,90 @@ TEST(CtlVenue, BackupShowAndDiffByRoom) {
 
 // A room holding another box than the venue file names: backup and restore both refuse it
 // after the download, and nothing is sent to it or saved of it.
+// Boxes served by one box-sim (--count): their terminals' paths, one a line.
+struct ManyBoxes {
+  ManyBoxes(int count, QStringList switches) {
+    process.start(QStringLiteral(BOX_SIM_PATH),
+                  QStringList{"--count", QString::number(count)} + switches);
+    e2e::WaitFor(
+        [&] {
+          while (process.canReadLine()) paths.push_back(process.readLine().trimmed().toStdString());
+          return static_cast<int>(paths.size()) >= count;
+        },
+        10000);
+  }
+  ~ManyBoxes() {
+    process.kill();
+    process.waitForFinished(5000);
+  }
+  QProcess process;
+  std::vector<std::string> paths;
+};
+
+// 100 rooms under a limit of 64 descriptors: the looks wait for their turn and every room gets
+// its true state. A box that acknowledges the probe and never gives its identity, and one that
+// floods its line, end as no answer in time, and a name's control characters reach the
+// terminal escaped.
+TEST(CtlVenue, ManyRoomsUnderALowDescriptorLimit) {
+  ManyBoxes working(98, {});
+  ManyBoxes no_identity(1, {"--no-identity"});
+  ManyBoxes flood(1, {"--flood", "10000000"});
+  ASSERT_EQ(working.paths.size(), 98u);
+  ASSERT_EQ(no_identity.paths.size() + flood.paths.size(), 2u);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  struct Expected {
+    std::string name_in_file, shown, port, state, reason;
+  };
+  std::vector<Expected> rooms = {
+      {"no id", "no id", no_identity.paths[0], "no answer",
+       "the box answered the probe but not the identity read"},
+      {"flood", "flood", flood.paths[0], "no answer", "bytes that were no frame"},
+      {"\\u001b[2J\\nrow", "\\x1b[2J\\nrow", working.paths[0], "ok", ""},
+  };
+  for (std::size_t i = 1; i < working.paths.size(); ++i) {
+    const std::string name = "room " + std::to_string(i);
+    rooms.push_back({name, name, working.paths[i], "ok", ""});
+  }
+  std::string text;
+  for (const Expected& room : rooms) {
+    text += "[[room]]\nname = \"" + room.name_in_file + "\"\nport = \"" + room.port + "\"\n";
+  }
+  const std::string venue = dir.filePath("venue.toml").toStdString();
+  Write(venue, text);
+  const auto low_limit = [] {
+    const rlimit limit{64, 64};
+    setrlimit(RLIMIT_NOFILE, &limit);
+  };
+  const CtlRun run = Ctl({"status", "--venue", Q(venue)}, low_limit);
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  std::printf("status of %zu rooms under 64 descriptors: %lld ms wall\n", rooms.size(),
+              static_cast<long long>(run.wall_ms));
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), rooms.size()) << run.out;
+  for (std::size_t i = 0; i < rooms.size(); ++i) {
+    const Expected& room = rooms[i];
+    const std::vector<std::string> columns = Fields(lines[i], '\t');
+    ASSERT_EQ(columns.size(), 5u) << lines[i];
+    EXPECT_EQ((std::vector<std::string>{columns[0], columns[1], columns[2]}),
+              (std::vector<std::string>{room.shown, room.port, room.state}));
+    if (!room.reason.empty()) {
+      const std::string line = "status " + room.name_in_file + " (" + room.port + "): no answer: ";
+      const std::size_t at = run.err.find(line);
+      ASSERT_NE(at, std::string::npos) << run.err;
+      EXPECT_NE(run.err.substr(at, run.err.find('\n', at) - at).find(room.reason),
+                std::string::npos)
+          << run.err;
+    }
+  }
+  // The box without an identity is given up in at most 2 s from its probe.
+  Write(venue, "[[room]]\nname = \"no id\"\nport = \"" + no_identity.paths[0] + "\"\n");
+  const CtlRun alone = Ctl({"status", "--venue", Q(venue)});
+  EXPECT_EQ(alone.exit_code, 1);
+  EXPECT_LT(alone.wall_ms, 2500) << alone.err;
+}
+
 TEST(CtlVenue, AnotherBoxInARoomIsNeitherSavedNorRestored) {
   e2e::BoxSimProcess stranger({QStringLiteral("--identity"), QStringLiteral("11223344")});
   ASSERT_TRUE(stranger.ok());

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "link/qt/diagnostic_log.h"
+#include "link/receiver.h"
 
 namespace kc {
 
@@ -28,6 +29,16 @@ BoxProbe::BoxProbe(std::string port, std::string expected_identity, QObject* par
     : QObject(parent), port_(std::move(port)), expected_(std::move(expected_identity)) {
   driver_ = std::make_unique<LinkDriver>(store_, static_cast<LinkHost&>(*this), nullptr, this);
   driver_->link().SetPortNames({port_});
+  identity_wait_.setSingleShot(true);
+  connect(&identity_wait_, &QTimer::timeout, this, [this] {
+    Finish(RoomState::kNoAnswer, "the box answered the probe but not the identity read");
+  });
+}
+
+void BoxProbe::SetTimers(bool scan, bool transfer, bool hold) {
+  (void)scan;
+  (void)hold;
+  if (transfer && !done_ && !identity_wait_.isActive()) identity_wait_.start(kIdentityWaitMs);
 }
 
 BoxProbe::~BoxProbe() {
@@ -51,6 +62,7 @@ void BoxProbe::Start() {
 void BoxProbe::Stop() {
   if (done_) return;
   done_ = true;
+  identity_wait_.stop();
   driver_->Stop();
   driver_->line().Close();
 }
@@ -124,6 +136,10 @@ void BoxProbe::ShowEditor() {
 
 void BoxProbe::AppendLog(const std::string& line) {
   LogLine(QString::fromStdString(port_ + ": " + line));
+  // Not a box's line, or not at its speed: no answer will come out of it.
+  if (FloodOfLogLine(line) > 0 && started_ && !done_) {
+    QTimer::singleShot(0, this, [this, line] { Finish(RoomState::kNoAnswer, line); });
+  }
 }
 
 void BoxProbe::Finish(RoomState state, std::string detail) {
@@ -131,6 +147,7 @@ void BoxProbe::Finish(RoomState state, std::string detail) {
   Link& link = driver_->link();
   const bool connected = link.state() == LinkState::kReady;
   done_ = true;
+  identity_wait_.stop();
   state_ = state;
   detail_ = std::move(detail);
   // Release the box as the editor does when it disconnects, then let the port go.

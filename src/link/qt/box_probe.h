@@ -3,11 +3,14 @@
 // at rooms this way, with the link's own search and identity read (Link::Identify).
 //
 // A local port another program holds is not opened (the port's own check), and nothing is ever
-// written to it. The look ends with one of the room states below.
+// written to it. The look ends with one of the room states below. A box that answers the probe
+// has kIdentityWaitMs for its identity (a working box needs a few milliseconds), and a line that
+// floods the port with bytes that make no frame ends the look at once.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +29,8 @@ class BoxProbe : public QObject, private LinkHost {
   Q_OBJECT
 
  public:
+  static constexpr int kIdentityWaitMs = 1500;
+
   // `expected_identity`: the box the room should hold (8 upper-case hexadecimal digits), or
   // empty for any box.
   BoxProbe(std::string port, std::string expected_identity, QObject* parent = nullptr);
@@ -62,7 +67,8 @@ class BoxProbe : public QObject, private LinkHost {
   void DeviceIdChanged() override {
     if (answer_ms_ < 0) answer_ms_ = clock_.elapsed();
   }
-  void SetTimers(bool, bool, bool) override {}
+  // The transfer timer starts when the box has answered the probe: the identity read begins.
+  void SetTimers(bool scan, bool transfer, bool hold) override;
   void AppendLog(const std::string& line) override;
 
   std::string port_;
@@ -71,6 +77,7 @@ class BoxProbe : public QObject, private LinkHost {
   std::unique_ptr<LinkDriver> driver_;
   std::function<void(BoxProbe&)> finished_;
   QElapsedTimer clock_;
+  QTimer identity_wait_;
   bool started_ = false;
   bool done_ = false;
   RoomState state_ = RoomState::kNoAnswer;
