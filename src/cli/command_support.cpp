@@ -166,10 +166,11 @@ std::optional<Venue> ReadVenueReported(const std::string& path) {
   std::string error;
   std::optional<Venue> venue = ReadVenueFile(path, &error);
   if (!venue) {
-    Err("karaoke-ctl: " + error + "\n");
+    Err("karaoke-ctl: " + Printable(error) + "\n");
     return std::nullopt;
   }
-  for (const std::string& warning : venue->warnings) Err("karaoke-ctl: " + warning + "\n");
+  for (const std::string& warning : venue->warnings)
+    Err("karaoke-ctl: " + Printable(warning) + "\n");
   return venue;
 }
 
@@ -182,7 +183,7 @@ std::string RoomOf(const std::vector<VenueRoom>& rooms, const std::string& port)
 
 std::string RoomLabel(const std::vector<VenueRoom>& rooms, const std::string& port) {
   const std::string room = RoomOf(rooms, port);
-  return room.empty() ? port : room + " (" + port + ")";
+  return room.empty() ? Printable(port) : Printable(room) + " (" + Printable(port) + ")";
 }
 
 QCommandLineOption JsonOption() {
@@ -278,7 +279,7 @@ void Summary(const std::string& command, const std::string& verb,
              qint64 elapsed_ms, std::vector<std::string>& failed_ports) {
   for (BoxSession* session : boxes) {
     if (session->done()) continue;
-    Err(command + " " + session->port() + ": FAILED: it did not end\n");
+    Err(command + " " + Printable(session->port()) + ": FAILED: it did not end\n");
     failed_ports.push_back(session->port());
   }
   const std::size_t succeeded = done.value_or(boxes.size() - failed_ports.size());
@@ -286,7 +287,7 @@ void Summary(const std::string& command, const std::string& verb,
                      CountText(boxes.size(), "box", "boxes") + " " + verb + " in " +
                      Seconds(elapsed_ms);
   for (std::size_t i = 0; i < failed_ports.size(); ++i) {
-    line += (i == 0 ? "; failed: " : ", ") + failed_ports[i];
+    line += (i == 0 ? "; failed: " : ", ") + Printable(failed_ports[i]);
   }
   Err(line + "\n");
 }

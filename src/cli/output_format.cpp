@@ -12,6 +12,30 @@ std::string CountText(std::size_t count, std::string_view one, std::string_view 
   return std::to_string(count) + " " + std::string(NounFor(count, one, many));
 }
 
+std::string Printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    char escaped[8];
+    if (byte == '\n' || byte == '\t' || byte == '\r') {
+      out += '\\';
+      out += byte == '\n' ? 'n' : byte == '\t' ? 't' : 'r';
+    } else if (byte < 0x20 || byte == 0x7F) {
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      out += escaped;
+    } else if (byte == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(text[++i]));
+      out += escaped;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (const char c : text) {

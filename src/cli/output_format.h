@@ -16,6 +16,11 @@ std::string CountText(std::size_t count, std::string_view one, std::string_view 
 // The noun alone, in the number `count` asks for ("1 of 3 boxes").
 std::string_view NounFor(std::size_t count, std::string_view one, std::string_view many);
 
+// Text for a terminal or a tab-separated line: control characters (C0, DEL, and C1 written as
+// UTF-8) escaped as \n, \t, \r or \xHH (C1: \u0080..\u009f), so that a name can neither
+// drive the terminal nor split a row. Everything else, bytes that are not UTF-8 too, passes.
+std::string Printable(std::string_view text);
+
 // A JSON string literal of UTF-8 text.
 std::string JsonString(const std::string& text);
 
