@@ -352,6 +352,7 @@ void BoxModel::HandleRead(const Frame& frame, std::vector<uint8_t>* out) {
       break;
     }
     case kItemIdentity:
+      if (faults_.no_identity) return;
       payload.assign(identity_.begin(), identity_.end());
       // The first identity read answered is the last request of the PC's connection download:
       // the loss window's time 0.

@@ -122,6 +122,9 @@ struct Faults {
   // names and stored modes stay.
   bool swap_identity = false;
   std::array<uint8_t, 4> swapped_identity{};
+  // Acknowledge the probe and everything else, but never answer an identity read (0x0940): a
+  // box whose firmware stalls on it, or another device that acknowledges what it is sent.
+  bool no_identity = false;
 };
 
 // Cuts bytes into pieces of at most `piece` bytes (at least 1), for split delivery.

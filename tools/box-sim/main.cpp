@@ -1,18 +1,22 @@
 // box-sim: serves the simulated box on a pseudo-terminal until SIGINT or SIGTERM.
 //
 // The program opens a pseudo-terminal, prints the path of its terminal side on stdout and answers
-// whatever the PC writes there as the box would. It keeps the terminal side open itself, so that
-// the PC may close and reopen the port (it does so while scanning) without the line hanging up.
-// What the box sends while the PC's port is closed is lost, as it is on a serial line.
+// whatever the PC writes there as the box would. With --count N it serves N boxes, each on a
+// terminal of its own (one path a line), from one process, for tests of many rooms at once. It
+// keeps the terminal side open itself, so that the PC may close and reopen the port (it does so
+// while scanning) without the line hanging up. What the box sends while the PC's port is closed is
+// lost, as it is on a serial line.
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -22,6 +26,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +65,11 @@ constexpr const char kUsage[] =
     "  --lose-frame N       lose the N-th edit frame (counting from 1)\n"
     "  --swap-identity HEX  back from a silence (--lose-ms, --silent-after with --silent-for),\n"
     "                       be another box: identity HEX, other settings\n"
+    "  --no-identity        acknowledge the probe, never answer an identity read\n"
+    "  --flood BYTES        after the first answer each time the port is opened, send\n"
+    "                       BYTES random bytes (every value)\n"
+    "  --count N            serve N boxes, each on a terminal of its own, one path a line;\n"
+    "                       the box of line K has identity HEX + K - 1 (see --identity)\n"
     "  --verbose            log every exchange in hexadecimal, and the port being opened and\n"
     "                       closed, on stderr\n"
     "  --help               show this text\n";
@@ -74,6 +86,8 @@ constexpr int kWriteWaitMs = 200;
 
 struct Options {
   std::string link_path;
+  int count = 1;
+  int flood_bytes = 0;
   kc::boxsim::Faults faults;
   std::array<uint8_t, 4> identity{};
   bool has_identity = false;
@@ -212,6 +226,16 @@ int ParseOptions(int argc, char** argv, Options* opt) {
         std::fputs("box-sim: --lose-frame counts from 1\n", stderr);
         return 2;
       }
+    } else if (arg == "--no-identity") {
+      opt->faults.no_identity = true;
+    } else if (arg == "--flood") {
+      if (!count(&opt->flood_bytes)) return 2;
+    } else if (arg == "--count") {
+      if (!count(&opt->count)) return 2;
+      if (opt->count < 1) {
+        std::fputs("box-sim: --count needs at least 1\n", stderr);
+        return 2;
+      }
     } else if (arg == "--split") {
       opt->faults.split_writes = true;
     } else if (arg == "--noise") {
@@ -231,6 +255,10 @@ int ParseOptions(int argc, char** argv, Options* opt) {
   }
   // Switches that would have no effect are mistakes.
   const kc::boxsim::Faults& f = opt->faults;
+  if (opt->count > 1 && !opt->link_path.empty()) {
+    std::fputs("box-sim: --link places one link; it does not go with --count\n", stderr);
+    return 2;
+  }
   if (lose_only && f.lose_from_ms < 0) {
     std::fputs("box-sim: --lose-only needs --lose-ms\n", stderr);
     return 2;
@@ -275,6 +303,21 @@ void WriteAll(int fd, const uint8_t* data, std::size_t size) {
   }
 }
 
+// Random bytes, every value (lead bytes among them), as much as the line takes now; the rest
+// waits for the next turn of the loop. Returns what is left to send.
+std::size_t FloodSome(int fd, std::size_t left, std::mt19937& random) {
+  uint8_t chunk[4096];
+  while (left > 0 && !g_stop) {
+    const std::size_t n = std::min(left, sizeof chunk);
+    for (std::size_t i = 0; i < n; ++i) chunk[i] = static_cast<uint8_t>(random());
+    const ssize_t written = write(fd, chunk, n);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    left -= static_cast<std::size_t>(written);
+  }
+  return left;
+}
+
 void Answer(int fd, const std::vector<uint8_t>& bytes, const kc::boxsim::Faults& faults) {
   SleepMs(faults.answer_delay_ms);
   if (!faults.split_writes) {
@@ -289,26 +332,45 @@ void Answer(int fd, const std::vector<uint8_t>& bytes, const kc::boxsim::Faults&
   }
 }
 
-// Follows whether the PC holds the terminal side open, through the open and close
-// notifications of the terminal's device file. On a serial line, bytes that arrive while the
-// PC's port is closed are lost; on a pseudo-terminal that the simulator keeps open they would
-// wait for whoever opens it next and reach a later session. So when the PC's last handle
-// closes, whatever the box sent and nobody read is discarded, and answers to requests heard
-// while nobody listens are not sent.
+// Follows whether the PC holds each terminal side open, through the open and close
+// notifications of the terminal's device file (one inotify instance for every box: the system
+// allows a user few of them). On a serial line, bytes that arrive while the PC's port is closed
+// are lost; on a pseudo-terminal that the simulator keeps open they would wait for whoever opens
+// it next and reach a later session. So when the PC's last handle closes, whatever the box sent
+// and nobody read is discarded, and answers to requests heard while nobody listens are not sent.
 class PortWatch {
  public:
-  PortWatch(const std::string& path, int slave, bool verbose) : slave_(slave), verbose_(verbose) {
+  explicit PortWatch(bool verbose) : verbose_(verbose) {
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE) < 0) Disable();
   }
   ~PortWatch() { Disable(); }
   PortWatch(const PortWatch&) = delete;
   PortWatch& operator=(const PortWatch&) = delete;
 
+  // Watches terminal `index`; false when notifications are not available for it.
+  void Add(int index, const std::string& path, int slave) {
+    if (static_cast<int>(ports_.size()) <= index)
+      ports_.resize(static_cast<std::size_t>(index) + 1);
+    ports_[static_cast<std::size_t>(index)].slave = slave;
+    if (fd_ < 0) return;
+    const int wd = inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE);
+    if (wd < 0) {
+      Disable();
+      return;
+    }
+    by_watch_[wd] = index;
+  }
+
   // -1 when notifications are not available.
   int fd() const { return fd_; }
+  // Times the PC has opened the terminal side (1 at all times without notifications).
+  int sessions(int index) const {
+    return fd_ < 0 ? 1 : ports_[static_cast<std::size_t>(index)].sessions;
+  }
   // Without notifications the simulator takes the PC to be always listening.
-  bool listening() const { return fd_ < 0 || opens_ > 0; }
+  bool listening(int index) const {
+    return fd_ < 0 || ports_[static_cast<std::size_t>(index)].opens > 0;
+  }
 
   // Takes the notifications queued so far.
   void Drain() {
@@ -319,19 +381,23 @@ class PortWatch {
       for (ssize_t at = 0; at < n;) {
         const auto* e = reinterpret_cast<const inotify_event*>(events + at);
         at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-        if ((e->mask & (IN_Q_OVERFLOW | IN_IGNORED)) != 0) {
-          Disable();  // the count is lost; fall back to always listening
+        if ((e->mask & IN_Q_OVERFLOW) != 0) {
+          Disable();  // the counts are lost; fall back to always listening
           return;
         }
-        if ((e->mask & IN_OPEN) != 0 && ++opens_ == 1 && verbose_) {
-          std::fputs("port opened\n", stderr);
+        const auto found = by_watch_.find(e->wd);
+        if (found == by_watch_.end()) continue;
+        Port& port = ports_[static_cast<std::size_t>(found->second)];
+        if ((e->mask & IN_OPEN) != 0 && ++port.opens == 1) {
+          ++port.sessions;
+          if (verbose_) std::fputs("port opened\n", stderr);
         }
-        if ((e->mask & IN_CLOSE) != 0 && opens_ > 0 && --opens_ == 0) {
-          tcflush(slave_, TCIFLUSH);
+        if ((e->mask & IN_CLOSE) != 0 && port.opens > 0 && --port.opens == 0) {
+          tcflush(port.slave, TCIFLUSH);
           // A serial device leaves exclusive mode at its last close; this terminal is never
           // closed last (the simulator holds it), so a PC program that ended without clearing
           // the mode (killed) would leave every later open refused as busy.
-          ioctl(slave_, TIOCNXCL);
+          ioctl(port.slave, TIOCNXCL);
           if (verbose_) std::fputs("port closed, unread answers dropped\n", stderr);
         }
       }
@@ -339,15 +405,20 @@ class PortWatch {
   }
 
  private:
+  struct Port {
+    int slave = -1;
+    int opens = 0;  // handles of the terminal side open besides the simulator's own
+    int sessions = 0;
+  };
   void Disable() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
   }
 
-  int slave_;
   bool verbose_;
   int fd_ = -1;
-  int opens_ = 0;  // handles of the terminal side open besides the simulator's own
+  std::vector<Port> ports_;
+  std::map<int, int> by_watch_;
 };
 
 // Puts the terminal side into raw mode at the box's line speed: no echo, no line editing, no
@@ -364,29 +435,61 @@ bool MakeRaw(int fd) {
 
 }  // namespace
 
+// One simulated box on its terminal.
+struct Served {
+  int master = -1;
+  int slave = -1;
+  std::string path;
+  kc::boxsim::BoxModel box;
+  int flooded_session = 0;       // the flood follows the first answer of each opening
+  std::size_t flood_left = 0;    // random bytes still to send while the PC listens
+  int64_t resting_until_ms = 0;  // after a hang-up, not polled until then
+};
+
+// Opens a pseudo-terminal for one box; false (reported) when the system gives none.
+bool OpenTerminal(Served* served) {
+  served->master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (served->master < 0 || grantpt(served->master) != 0 || unlockpt(served->master) != 0) {
+    std::perror("box-sim: cannot open a pseudo-terminal");
+    return false;
+  }
+  const char* name = ptsname(served->master);
+  if (name == nullptr) {
+    std::perror("box-sim: ptsname");
+    return false;
+  }
+  served->path = name;
+  served->slave = open(served->path.c_str(), O_RDWR | O_NOCTTY);
+  if (served->slave < 0 || !MakeRaw(served->slave)) {
+    std::perror("box-sim: cannot set up the terminal side");
+    return false;
+  }
+  fcntl(served->master, F_SETFL, fcntl(served->master, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+// Each box holds two descriptors; many boxes need more than the usual soft limit.
+void RaiseDescriptorLimit(int boxes) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  const rlim_t wanted = static_cast<rlim_t>(boxes) * 2 + 64;
+  if (limit.rlim_cur >= wanted) return;
+  limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, limit.rlim_max);
+  setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 int main(int argc, char** argv) {
   Options opt;
   const int parsed = ParseOptions(argc, argv, &opt);
   if (parsed == 1) return 0;
   if (parsed == 2) return 2;
 
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-    std::perror("box-sim: cannot open a pseudo-terminal");
-    return 1;
+  RaiseDescriptorLimit(opt.count);
+  std::vector<std::unique_ptr<Served>> boxes;
+  for (int i = 0; i < opt.count; ++i) {
+    boxes.push_back(std::make_unique<Served>());
+    if (!OpenTerminal(boxes.back().get())) return 1;
   }
-  const char* name = ptsname(master);
-  if (name == nullptr) {
-    std::perror("box-sim: ptsname");
-    return 1;
-  }
-  const std::string slave_path = name;
-  const int slave = open(slave_path.c_str(), O_RDWR | O_NOCTTY);
-  if (slave < 0 || !MakeRaw(slave)) {
-    std::perror("box-sim: cannot set up the terminal side");
-    return 1;
-  }
-  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
   if (!opt.link_path.empty()) {
     struct stat st {};
@@ -394,7 +497,7 @@ int main(int argc, char** argv) {
     if (lstat(opt.link_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
       unlink(opt.link_path.c_str());
     }
-    if (symlink(slave_path.c_str(), opt.link_path.c_str()) != 0) {
+    if (symlink(boxes[0]->path.c_str(), opt.link_path.c_str()) != 0) {
       std::fprintf(stderr, "box-sim: cannot create link %s: %s\n", opt.link_path.c_str(),
                    std::strerror(errno));
       return 1;
@@ -408,19 +511,46 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  // Watched from before the path is printed, so the PC's first open is seen.
-  PortWatch watch(slave_path, slave, opt.verbose);
-  std::printf("%s\n", slave_path.c_str());
+  // Watched from before the paths are printed, so the PC's first open is seen.
+  PortWatch watch(opt.verbose);
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    watch.Add(static_cast<int>(i), boxes[i]->path, boxes[i]->slave);
+  }
+  for (const auto& served : boxes) std::printf("%s\n", served->path.c_str());
   std::fflush(stdout);
 
-  kc::boxsim::BoxModel box;
-  box.faults() = opt.faults;
-  if (opt.has_identity) box.SetIdentity(opt.identity);
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    kc::boxsim::BoxModel& box = boxes[i]->box;
+    box.faults() = opt.faults;
+    // Boxes after the first are told apart by their identities.
+    std::array<uint8_t, 4> id = opt.has_identity ? opt.identity : box.identity();
+    uint32_t value =
+        (uint32_t{id[0]} << 24 | uint32_t{id[1]} << 16 | uint32_t{id[2]} << 8 | id[3]) +
+        static_cast<uint32_t>(i);
+    id = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+          static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    if (opt.has_identity || i > 0) box.SetIdentity(id);
+  }
+  std::mt19937 flood_random(opt.faults.noise_seed);
+  std::vector<pollfd> polled(boxes.size() + 1);
   std::vector<uint8_t> buffer(4096);
   int status = 0;
-  while (!g_stop) {
-    pollfd p[2] = {{master, POLLIN, 0}, {watch.fd(), POLLIN, 0}};
-    const int ready = poll(p, watch.fd() >= 0 ? 2 : 1, kIdlePollMs);
+  while (!g_stop && status == 0) {
+    // A terminal that hung up rests a while (poll skips a negative descriptor) rather than
+    // waking the loop again at once, and the other boxes are served meanwhile.
+    const int64_t now = NowMs();
+    int wait_ms = kIdlePollMs;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      const Served& served = *boxes[i];
+      const short events = served.flood_left > 0 ? POLLIN | POLLOUT : POLLIN;
+      const bool resting = served.resting_until_ms > now;
+      if (resting)
+        wait_ms = std::min<int>(wait_ms, static_cast<int>(served.resting_until_ms - now));
+      polled[i] = {resting ? -1 : served.master, events, 0};
+    }
+    polled[boxes.size()] = {watch.fd(), POLLIN, 0};
+    const nfds_t count = static_cast<nfds_t>(boxes.size() + (watch.fd() >= 0 ? 1 : 0));
+    const int ready = poll(polled.data(), count, wait_ms);
     if (ready < 0) {
       if (errno == EINTR) continue;
       std::perror("box-sim: poll");
@@ -428,54 +558,78 @@ int main(int argc, char** argv) {
       break;
     }
     if (ready == 0) continue;
-    ssize_t n = 0;
-    if ((p[0].revents & POLLIN) != 0) {
-      n = read(master, buffer.data(), buffer.size());
-      if (n < 0) {
-        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-        if (errno != EIO) {
-          std::perror("box-sim: read");
-          status = 1;
-          break;
+    if (watch.fd() >= 0 && polled[boxes.size()].revents != 0) watch.Drain();
+    for (std::size_t i = 0; i < boxes.size() && !g_stop; ++i) {
+      if (polled[i].revents == 0) continue;
+      Served& served = *boxes[i];
+      if (served.flood_left > 0) {
+        watch.Drain();
+        // A flood ends when the PC lets the port go, as a device on a dead line stops mattering.
+        if (!watch.listening(static_cast<int>(i))) {
+          served.flood_left = 0;
+        } else if ((polled[i].revents & POLLOUT) != 0) {
+          served.flood_left = FloodSome(served.master, served.flood_left, flood_random);
         }
-        n = 0;
+        if ((polled[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+      }
+      ssize_t n = 0;
+      if ((polled[i].revents & POLLIN) != 0) {
+        n = read(served.master, buffer.data(), buffer.size());
+        if (n < 0) {
+          if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+          if (errno != EIO) {
+            std::perror("box-sim: read");
+            status = 1;
+            break;
+          }
+          n = 0;
+        }
+      }
+      // Bytes just read were written after every open and close queued so far, so the PC's
+      // comings and goings are taken before its requests are answered.
+      watch.Drain();
+      if (n == 0) {
+        // Hang-up with no data: nobody holds the terminal side.
+        served.resting_until_ms = NowMs() + kHangupPauseMs;
+        continue;
+      }
+      kc::boxsim::BoxModel& box = served.box;
+      if (opt.verbose) LogHex("pc  ->", buffer.data(), static_cast<std::size_t>(n));
+      const int lost_before = box.frames_lost();
+      const bool started_before = box.session_started();
+      const bool swapped_before = box.swapped();
+      // The model keeps no clock: it is told when the bytes arrived, for the loss window.
+      const std::vector<uint8_t> answer =
+          box.Feed(buffer.data(), static_cast<std::size_t>(n), NowMs());
+      if (opt.verbose) {
+        // Only the loss switches make these happen, so the log is unchanged without them.
+        if (!started_before && box.session_started() && opt.faults.lose_from_ms >= 0) {
+          std::fputs("identity read answered: loss window clock started\n", stderr);
+        }
+        if (box.frames_lost() != lost_before) {
+          std::fprintf(stderr, "lost %d frame(s)\n", box.frames_lost() - lost_before);
+        }
+        if (!swapped_before && box.swapped()) {
+          std::fprintf(stderr, "back from the silence as another box: identity %s, mode %d\n",
+                       IdentityText(box.identity()).c_str(), box.current_mode() + 1);
+        }
+      }
+      if (answer.empty()) continue;
+      if (opt.verbose) LogHex("box ->", answer.data(), answer.size());
+      if (!watch.listening(static_cast<int>(i))) continue;
+      Answer(served.master, answer, box.faults());
+      if (opt.flood_bytes > 0 && served.flooded_session != watch.sessions(static_cast<int>(i))) {
+        if (opt.verbose) std::fprintf(stderr, "flooding %d bytes\n", opt.flood_bytes);
+        served.flooded_session = watch.sessions(static_cast<int>(i));
+        served.flood_left = static_cast<std::size_t>(opt.flood_bytes);
       }
     }
-    // Bytes just read were written after every open and close queued so far, so the PC's
-    // comings and goings are taken before its requests are answered.
-    watch.Drain();
-    if (n == 0) {
-      // Hang-up with no data: nobody holds the terminal side. Wait instead of spinning.
-      if (p[0].revents != 0) SleepMs(kHangupPauseMs);
-      continue;
-    }
-    if (opt.verbose) LogHex("pc  ->", buffer.data(), static_cast<std::size_t>(n));
-    const int lost_before = box.frames_lost();
-    const bool started_before = box.session_started();
-    const bool swapped_before = box.swapped();
-    // The model keeps no clock: it is told when the bytes arrived, for the loss window.
-    const std::vector<uint8_t> answer =
-        box.Feed(buffer.data(), static_cast<std::size_t>(n), NowMs());
-    if (opt.verbose) {
-      // Only the loss switches make these happen, so the log is unchanged without them.
-      if (!started_before && box.session_started() && opt.faults.lose_from_ms >= 0) {
-        std::fputs("identity read answered: loss window clock started\n", stderr);
-      }
-      if (box.frames_lost() != lost_before) {
-        std::fprintf(stderr, "lost %d frame(s)\n", box.frames_lost() - lost_before);
-      }
-      if (!swapped_before && box.swapped()) {
-        std::fprintf(stderr, "back from the silence as another box: identity %s, mode %d\n",
-                     IdentityText(box.identity()).c_str(), box.current_mode() + 1);
-      }
-    }
-    if (answer.empty()) continue;
-    if (opt.verbose) LogHex("box ->", answer.data(), answer.size());
-    if (watch.listening()) Answer(master, answer, box.faults());
   }
 
   if (!opt.link_path.empty()) unlink(opt.link_path.c_str());
-  close(slave);
-  close(master);
+  for (const auto& served : boxes) {
+    close(served->slave);
+    close(served->master);
+  }
   return status;
 }
