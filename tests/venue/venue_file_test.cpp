@@ -85,7 +85,8 @@ TEST(ParseVenue, ReadsGoodFilesWithTheirWarningsInFileOrder) {
       {"@" KC_VENUE_EXAMPLE,
        {"星光 KTV", "VIP 1|rfc2217://192.168.1.21:4001|4B3107E5|7",
         "VIP 2|tcp://192.168.1.22:4001|4B3107E6|12", "小包 3|rfc2217://[fd00::23]:4001||17",
-        "大厅|/dev/ttyUSB0||21"}},
+        "大厅|/dev/ttyUSB0||21", "花园 A|tcp://192.168.1.30:4001||26",
+        "花园 B|tcp://192.168.1.30:4001||31"}},
   };
   for (const auto& [text, expected] : cases) {
     std::string error;
