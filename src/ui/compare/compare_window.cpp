@@ -42,7 +42,7 @@ bool ShownNow(const ViewRow& row, const ParameterStore& store) {
 // shelf Q, which share the Q box).
 constexpr const char* kBandFieldCaptions[5] = {"类型", "频率", "增益", "Q值", "Q值（LS/HS）"};
 
-constexpr int kColumns = 5;
+constexpr int kColumns = kDifferenceColumns;
 constexpr int kGap = 8;
 // Narrowest the list is made to stand beside the editor rather than over it.
 constexpr int kMinimumWidth = 360;
@@ -180,9 +180,21 @@ QString ParameterCaption(const QString& control_name, const QWidget* pages_root,
   return fallback;
 }
 
+ParameterNames NamesOfRow(const ViewRow& row, const QWidget* pages_root) {
+  const QString name = Text(row.info->name);
+  const auto* pages = qobject_cast<const EditorPages*>(pages_root);
+  if (pages == nullptr && pages_root != nullptr) pages = pages_root->findChild<EditorPages*>();
+  const QWidget* control = pages != nullptr ? pages->FindControl(name) : nullptr;
+  const int page = control != nullptr ? pages->PageShowing(control) : -1;
+  const QString tab =
+      page < 0 || page == row.info->page ? Text(row.tab) : Text(std::string(TabCaption(page)));
+  return {tab, ParameterCaption(name, pages_root, row.info->band, row.info->field,
+                                Text(row.info->label))};
+}
+
 void SetUpDifferenceList(QTableWidget* list, const QString& other) {
-  list->setHorizontalHeaderLabels({QStringLiteral("页面"), QStringLiteral("参数"),
-                                   QStringLiteral("控件"), QStringLiteral("编辑器"), other});
+  list->setHorizontalHeaderLabels(
+      {QStringLiteral("页面"), QStringLiteral("参数"), QStringLiteral("编辑器"), other});
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   list->verticalHeader()->hide();
@@ -279,15 +291,11 @@ bool CompareWindow::CompareWith(const std::filesystem::path& path, const QString
     const ViewRow& row = *differing;
     const int at = table_->rowCount();
     table_->insertRow(at);
-    const QString name = Text(row.info->name);
-    const QString cells[kColumns] = {Text(row.tab),
-                                     ParameterCaption(name, &session_.pages(), row.info->band,
-                                                      row.info->field, Text(row.info->label)),
-                                     name, Text(RowText(row, editor)), Text(RowText(row, file))};
+    const ParameterNames names = NamesOfRow(row, &session_.pages());
+    const QString cells[kColumns] = {names.page, names.caption, Text(RowText(row, editor)),
+                                     Text(RowText(row, file))};
     for (int column = 0; column < kColumns; ++column) {
       auto* item = new QTableWidgetItem(cells[column]);
-      // The table's English name, as karaoke-ctl prints it.
-      if (column == 1) item->setToolTip(Text(row.info->label));
       if (column == 0) {
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);

@@ -52,9 +52,21 @@ QRect PlaceBeside(const QRect& anchor, const QSize& size, int min_width, const Q
 QString ParameterCaption(const QString& control_name, const QWidget* pages_root, int band,
                          int field, const QString& fallback);
 
-// The columns and look of a list of differences: page, parameter caption, control name, the
-// editor's text and `other`'s (the file's, the box's); read-only, whole rows selected.
+// What the lists of differences call a row of the image, as the user finds it: the caption of
+// the tab whose page shows its control (the row's own tab, which names its Sing/Disco set or
+// microphone group, when the control is on the row's page; a control of the volume panel is
+// seen first on "音乐") and the control's caption there (ParameterCaption).
+struct ParameterNames {
+  QString page;
+  QString caption;
+  bool operator==(const ParameterNames&) const = default;
+};
+ParameterNames NamesOfRow(const ViewRow& row, const QWidget* pages_root);
+
+// The columns and look of a list of differences: page, parameter caption, the editor's text and
+// `other`'s (the file's, the box's); read-only, whole rows selected.
 void SetUpDifferenceList(QTableWidget* list, const QString& other);
+inline constexpr int kDifferenceColumns = 4;
 
 class CompareWindow : public QWidget {
   Q_OBJECT
@@ -65,9 +77,9 @@ class CompareWindow : public QWidget {
 
   // Lists the differences between the editor and the mode file at path (shown as name), marks
   // the differing controls and shows the window beside the editor (its parent), inside the
-  // parent's screen. The columns: page, parameter caption, control name, the editor's text and
-  // the file's. False, with the file's message and nothing
-  // listed, when the file cannot be read or fails its check.
+  // parent's screen. The columns: page, parameter caption, the editor's text and the file's.
+  // False, with the file's message and nothing listed, when the file cannot be read or fails its
+  // check.
   bool CompareWith(const std::filesystem::path& path, const QString& name);
   // Ends the comparison: the marks go, the window hides.
   void EndComparison();

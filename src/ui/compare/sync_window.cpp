@@ -19,7 +19,7 @@
 namespace kc {
 namespace {
 
-enum Column { kPage, kCaption, kControl, kEditor, kBox, kColumns };
+enum Column { kPage, kCaption, kEditor, kBox, kColumns = kDifferenceColumns };
 constexpr QSize kPreferredSize(720, 420);
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
@@ -32,11 +32,9 @@ std::vector<SyncRow> SyncRows(const ParameterStore& editor, const ParameterStore
   // Slots no control shows are not listed: they keep the box's values.
   for (const ViewRow* differing : CompareModes(editor, box, true, 0).rows) {
     const ViewRow& row = *differing;
-    const QString name = Text(row.info->name);
-    rows.push_back(
-        {row.row, row.slot, Text(row.tab),
-         ParameterCaption(name, pages_root, row.info->band, row.info->field, Text(row.info->label)),
-         name, Text(RowText(row, editor)), Text(RowText(row, box))});
+    const ParameterNames names = NamesOfRow(row, pages_root);
+    rows.push_back({row.row, row.slot, names.page, names.caption, Text(row.info->name),
+                    Text(RowText(row, editor)), Text(RowText(row, box))});
   }
   return rows;
 }
@@ -111,7 +109,7 @@ void SyncWindow::Offer(std::vector<SyncRow> rows, bool same_box, const QString& 
   const Qt::CheckState initial = same_box ? Qt::Checked : Qt::Unchecked;
   for (int at = 0; at < count; ++at) {
     const SyncRow& row = rows_[at];
-    const QString cells[kColumns] = {row.page, row.caption, row.control, row.editor, row.box};
+    const QString cells[kColumns] = {row.page, row.caption, row.editor, row.box};
     for (int column = 0; column < kColumns; ++column) {
       auto* item = new QTableWidgetItem(cells[column]);
       if (column == kPage) {

@@ -23,15 +23,15 @@ namespace kc {
 struct SyncRow {
   int block = 0;  // device-image row (2 for the second microphone group)
   int slot = 0;
-  QString page;     // as the tab strip names it
-  QString caption;  // as the comparison window names it ("EQ 7 频率")
-  QString control;  // the control's object name
+  QString page;     // the tab of the page that shows the control (NamesOfRow)
+  QString caption;  // the control's caption there ("EQ 7 频率")
+  QString control;  // the control's object name, to find it by; never shown
   QString editor;   // the editor's value, as the control shows it
   QString box;      // the box's value
 };
 
 // The rows where the editor's image differs from the box's, in the order of the pages, named
-// by the comparison's naming rule against the controls under `pages_root`.
+// as the comparison names them (NamesOfRow) against the controls under `pages_root`.
 std::vector<SyncRow> SyncRows(const ParameterStore& editor, const ParameterStore& box,
                               const QWidget* pages_root);
 

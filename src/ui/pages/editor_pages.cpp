@@ -176,15 +176,31 @@ QWidget* EditorPages::page(int page) const {
 
 int EditorPages::current_page() const { return pages_->currentIndex(); }
 
+bool EditorPages::SharedAreaShownOn(const QWidget* area, int page) const {
+  if (area == scene_strip_) return page == 0 || (page >= 3 && page <= 6);
+  return page != kSystemPage;
+}
+
 void EditorPages::ShowPage(int page) {
   if (page < 0 || page >= kPageCount) return;
   pages_->setCurrentIndex(page);
-  const bool audio = page != kSystemPage;
-  volume_panel_->setVisible(audio);
-  graph_outer_->setVisible(audio);
-  single_band_->setVisible(audio);
-  scene_strip_->setVisible(page == 0 || (page >= 3 && page <= 6));
+  for (QWidget* area : {static_cast<QWidget*>(volume_panel_), graph_outer_,
+                        static_cast<QWidget*>(single_band_), static_cast<QWidget*>(scene_strip_)}) {
+    area->setVisible(SharedAreaShownOn(area, page));
+  }
   border_->raise();  // stays above whatever a page switch brings forward
+}
+
+int EditorPages::PageShowing(const QWidget* control) const {
+  for (const QWidget* up = control; up != nullptr && up != this; up = up->parentWidget()) {
+    if (up->parentWidget() == pages_) return pages_->indexOf(const_cast<QWidget*>(up));
+    if (up == volume_panel_ || up == graph_outer_ || up == single_band_ || up == scene_strip_) {
+      for (int page = 0; page < kPageCount; ++page) {
+        if (SharedAreaShownOn(up, page)) return page;
+      }
+    }
+  }
+  return -1;
 }
 
 QPushButton* EditorPages::tab_button(int tag) const {

@@ -49,6 +49,10 @@ class EditorPages : public QWidget {
   // strip is hidden on pages 1 and 2 as well; on the other pages all of them are shown.
   // Out-of-range pages are ignored.
   void ShowPage(int page);
+  // The first page (0..7) on which a control is on show: the page that holds it or, for a
+  // control of a shared area (the volume panel, the scene strip), the first page that shows the
+  // area; -1 for a control on no page (the hidden ones).
+  int PageShowing(const QWidget* control) const;
 
   // The tab buttons, by Tag 0..8 (FormTabBtn1..7 carry Tags 0..6, FormTabBtn8 Tag 7,
   // FormTabBtn9 Tag 8). nullptr for any other Tag.
@@ -103,6 +107,8 @@ class EditorPages : public QWidget {
   void BuildSceneStrip(ControlFactory& make);
   void BuildSingleBandPanel(ControlFactory& make);
   void BuildHidden(ControlFactory& make);
+  // Whether ShowPage(page) shows one of the shared areas.
+  bool SharedAreaShownOn(const QWidget* area, int page) const;
 
   ControlRegistry controls_;
   QStackedWidget* pages_ = nullptr;

@@ -27,7 +27,8 @@ class CompareWindowTest : public ::testing::Test, public test::EditorFixture {
 
   QStringList Row(int row) const {
     QStringList cells;
-    for (int column = 0; column < 5; ++column) cells << window.table()->item(row, column)->text();
+    for (int column = 0; column < kDifferenceColumns; ++column)
+      cells << window.table()->item(row, column)->text();
     return cells;
   }
 
@@ -50,10 +51,8 @@ TEST_F(CompareWindowTest, ListsAndMarksExactlyWhatChangedSinceTheFileWasSaved) {
 
   ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
   ASSERT_EQ(window.table()->rowCount(), 2);
-  EXPECT_EQ(Row(0), (QStringList{"效果", "回声效果音量 相位", "EchoEffPhaseBtn", "+", "-"}));
-  EXPECT_EQ(Row(1), (QStringList{"效果", "回声效果音量", "EchoEffLevelBar",
-                                 QString::number(level) + "%", "40%"}));
-  EXPECT_EQ(window.table()->item(1, 1)->toolTip(), "echo effect level");
+  EXPECT_EQ(Row(0), (QStringList{"效果", "回声效果音量 相位", "+", "-"}));
+  EXPECT_EQ(Row(1), (QStringList{"效果", "回声效果音量", QString::number(level) + "%", "40%"}));
   EXPECT_EQ(window.marked(), (std::vector<QWidget*>{W("EchoEffPhaseBtn"), W("EchoEffLevelBar")}));
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(link.sent.size(), sent);
@@ -98,10 +97,10 @@ TEST_F(CompareWindowTest, ABandTypeChangeListsTheTypeAndBothQFields) {
   Load(0x0004, 0);  // then a PEQ band
   ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
   ASSERT_EQ(window.table()->rowCount(), 3);
-  EXPECT_EQ(Row(0).mid(1, 2), (QStringList{"EQ 1 类型", "MusModeBox1"}));
-  EXPECT_EQ(Row(1).mid(1, 2), (QStringList{"EQ 1 Q值", "MusQEdit1"}));
-  EXPECT_EQ(Row(2).mid(1, 2), (QStringList{"EQ 1 Q值（LS/HS）", "MusQEdit1"}));
-  EXPECT_EQ(Row(0).mid(3), (QStringList{"PEQ", "LSEQ"}));
+  EXPECT_EQ(Row(0).mid(1, 1), (QStringList{"EQ 1 类型"}));
+  EXPECT_EQ(Row(1).mid(1, 1), (QStringList{"EQ 1 Q值"}));
+  EXPECT_EQ(Row(2).mid(1, 1), (QStringList{"EQ 1 Q值（LS/HS）"}));
+  EXPECT_EQ(Row(0).mid(2), (QStringList{"PEQ", "LSEQ"}));
 }
 
 TEST_F(CompareWindowTest, AFileThatFailsItsCheckListsNothing) {
@@ -194,9 +193,7 @@ TEST_F(CompareWindowTest, BandAndRowParametersAreNamedByThePagesCaptions) {
     ASSERT_TRUE(window.CompareWith(files.PathOf("Room"), "Room"));
     bool found = false;
     for (int row = 0; row < window.table()->rowCount(); ++row) {
-      if (window.table()->item(row, 2)->text() != QLatin1String(c.control)) continue;
-      found = true;
-      EXPECT_EQ(window.table()->item(row, 1)->text(), QString::fromUtf8(c.caption));
+      found = found || window.table()->item(row, 1)->text() == QString::fromUtf8(c.caption);
     }
     EXPECT_TRUE(found);
     window.EndComparison();

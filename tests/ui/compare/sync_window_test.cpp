@@ -13,6 +13,9 @@
 #include <functional>
 
 #include "editor_fixture.h"
+#include "model/mode_compare.h"
+#include "model/mode_view.h"
+#include "ui/compare/compare_window.h"
 
 namespace kc {
 namespace {
@@ -39,7 +42,8 @@ class SyncWindowTest : public ::testing::Test, public test::EditorFixture {
 
   QStringList Row(int row) const {
     QStringList cells;
-    for (int column = 0; column < 5; ++column) cells << window.list()->item(row, column)->text();
+    for (int column = 0; column < kDifferenceColumns; ++column)
+      cells << window.list()->item(row, column)->text();
     return cells;
   }
   Qt::CheckState Check(int row) const { return window.list()->item(row, 0)->checkState(); }
@@ -75,8 +79,8 @@ TEST_F(SyncWindowTest, RowsTextsAndDefaultChecksForTheSameBoxAndAnother) {
     EXPECT_TRUE(window.text_label()->text().startsWith(QString::fromUtf8(c.text_begins)))
         << window.text_label()->text().toStdString();
     ASSERT_EQ(window.list()->rowCount(), 2);
-    EXPECT_EQ(Row(0), (QStringList{"音乐", "EQ 7 频率", "MusFreEdit7", "1410.0Hz", "1390.0Hz"}));
-    EXPECT_EQ(Row(1), (QStringList{"效果", "回声效果音量", "EchoEffLevelBar", "41%", "40%"}));
+    EXPECT_EQ(Row(0), (QStringList{"音乐", "EQ 7 频率", "1410.0Hz", "1390.0Hz"}));
+    EXPECT_EQ(Row(1), (QStringList{"效果", "回声效果音量", "41%", "40%"}));
     EXPECT_EQ(Check(0), c.checks);
     EXPECT_EQ(Check(1), c.checks);
     EXPECT_EQ(window.send_button()->text(), QString::fromUtf8(c.send_text));
@@ -161,6 +165,32 @@ TEST_F(SyncWindowTest, SpaceCtrlAAndTheButtonsGiveTheAnswer) {
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0], c.answer);
     EXPECT_FALSE(window.isVisible());
+  }
+}
+
+// Every row names the tab of the page that shows its control and the caption it has there, the
+// same in the list and in the comparison's naming; a System item on another page or on the volume
+// panel is named by that page, not by the System page.
+TEST_F(SyncWindowTest, RowsNameThePageThatShowsTheControlAndItsCaption) {
+  const struct {
+    int id;
+    const char* page;
+    const char* caption;
+  } cases[] = {{0x0920, "音乐", "音量控制 音乐"},
+               {0x0903, "音乐", "音乐输入增益"},
+               {0x0907, "系统设定", "音乐最大音量"},
+               {0x0529, "主输出", "EQ 3 频率"},
+               {0x0000, "音乐", "手动/自动"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.caption);
+    ParameterStore editor = store;
+    editor.set_observer(nullptr);
+    editor.StoreValue(c.id, store.Working(c.id) + 1);
+    window.Offer(SyncRows(editor, store, &pages), true, QStringLiteral("1A2B3C4D"));
+    ASSERT_EQ(window.list()->rowCount(), 1);
+    EXPECT_EQ(Row(0).mid(0, 2), (QStringList{c.page, c.caption}));
+    const ViewRow& row = **CompareModes(editor, store, true, 0).rows.begin();
+    EXPECT_EQ(NamesOfRow(row, &pages), (ParameterNames{c.page, c.caption}));
   }
 }
 
