@@ -564,8 +564,9 @@ int main(int argc, char** argv) {
       Served& served = *boxes[i];
       if (served.flood_left > 0) {
         watch.Drain();
-        // A flood ends when the PC lets the port go, as a device on a dead line stops mattering.
-        if (!watch.listening(static_cast<int>(i))) {
+        // A flood ends when the PC lets the port go: the next opening gets a flood of its own.
+        if (!watch.listening(static_cast<int>(i)) ||
+            watch.sessions(static_cast<int>(i)) != served.flooded_session) {
           served.flood_left = 0;
         } else if ((polled[i].revents & POLLOUT) != 0) {
           served.flood_left = FloodSome(served.master, served.flood_left, flood_random);
