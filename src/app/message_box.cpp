@@ -1,5 +1,7 @@
 #include "app/message_box.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QInputDialog>
@@ -12,8 +14,6 @@
 #include <vector>
 
 namespace kc {
-
-QtMessageBoxes::QtMessageBoxes(std::function<QWidget*()> owner) : owner_(std::move(owner)) {}
 
 namespace {
 
@@ -43,6 +43,34 @@ void SetHint(QMessageBox& box, const QString& hint) {
   KeepCaptionWhole(box);
 }
 
+// Marks a notice's box: a box that waits is never put under one (see QtMessageBoxes::Owner).
+constexpr char kNoticeProperty[] = "kcNotice";
+
+// Closes a box, unanswered, when the dialog that owns it is hidden or closed (the list of changes
+// answered): Qt leaves a child window open when its parent window hides, and a question about a
+// dialog that is gone has nothing left to answer.
+class ClosesWithOwner : public QObject {
+ public:
+  ClosesWithOwner(QDialog& box, QWidget& owner) : QObject(&box), box_(box) {
+    owner.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    // A minimised owner hides spontaneously and comes back with its box.
+    if (event->type() == QEvent::Hide && !event->spontaneous() && box_.isVisible()) box_.done(0);
+    return false;
+  }
+
+ private:
+  QDialog& box_;
+};
+
+void CloseWithModalOwner(QDialog& box) {
+  QWidget* owner = box.parentWidget();
+  if (owner != nullptr && owner->isModal()) new ClosesWithOwner(box, *owner);
+}
+
 // What every box of the program has besides its texts and buttons.
 void SetUp(QMessageBox& box, QMessageBox::StandardButton default_button, const QString& hint) {
   box.setDefaultButton(default_button);
@@ -58,6 +86,7 @@ QMessageBox::StandardButton Ask(QWidget* owner, QMessageBox::Icon icon, const QS
                                 const QString& hint = QString()) {
   QMessageBox box(icon, caption, text, buttons, owner);
   SetUp(box, default_button, hint);
+  CloseWithModalOwner(box);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -91,36 +120,43 @@ class QtNoticeBox : public NoticeBox {
 
 }  // namespace
 
+QtMessageBoxes::QtMessageBoxes(std::function<QWidget*()> owner) : owner_(std::move(owner)) {}
+
+QWidget* QtMessageBoxes::Owner() const {
+  // Under a modal dialog (the list of changes, another question) a box of another window would be
+  // blocked by it, seen but not answered: the box belongs to the dialog, above it.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && !modal->property(kNoticeProperty).toBool()) return modal;
+  return owner_ ? owner_() : nullptr;
+}
+
 void QtMessageBoxes::Information(const QString& caption, const QString& text) {
-  Ask(owner_ ? owner_() : nullptr, QMessageBox::Information, caption, text, QMessageBox::Ok,
-      QMessageBox::Ok);
+  Ask(Owner(), QMessageBox::Information, caption, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtMessageBoxes::InformationWithHint(const QString& caption, const QString& text,
                                          const QString& hint) {
-  Ask(owner_ ? owner_() : nullptr, QMessageBox::Information, caption, text, QMessageBox::Ok,
-      QMessageBox::Ok, hint);
+  Ask(Owner(), QMessageBox::Information, caption, text, QMessageBox::Ok, QMessageBox::Ok, hint);
 }
 
 bool QtMessageBoxes::YesNo(const QString& caption, const QString& text) {
-  return Ask(owner_ ? owner_() : nullptr, QMessageBox::Question, caption, text,
-             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+  return Ask(Owner(), QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+             QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 bool QtMessageBoxes::YesNoDefaultNo(const QString& caption, const QString& text) {
-  return Ask(owner_ ? owner_() : nullptr, QMessageBox::Question, caption, text,
-             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  return Ask(Owner(), QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+             QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool QtMessageBoxes::OkCancel(const QString& caption, const QString& text) {
-  return Ask(owner_ ? owner_() : nullptr, QMessageBox::Question, caption, text,
-             QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+  return Ask(Owner(), QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+             QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 int QtMessageBoxes::Choose(const QString& caption, const QString& text, const QStringList& buttons,
                            int default_index) {
-  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton,
-                  owner_ ? owner_() : nullptr);
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, Owner());
   std::vector<QAbstractButton*> added;
   for (int i = 0; i < buttons.size(); ++i) {
     QPushButton* button = box.addButton(buttons[i], QMessageBox::ActionRole);
@@ -128,25 +164,30 @@ int QtMessageBoxes::Choose(const QString& caption, const QString& text, const QS
     if (i == default_index) box.setDefaultButton(button);
   }
   box.setMinimumWidth(kMessageBoxMinimumWidth);
+  CloseWithModalOwner(box);
   box.exec();
   const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
   return chosen == added.end() ? -1 : static_cast<int>(chosen - added.begin());
 }
 
 bool QtMessageBoxes::AskText(const QString& caption, const QString& label, QString* text) {
-  bool ok = false;
-  const QString entry = QInputDialog::getText(owner_ ? owner_() : nullptr, caption, label,
-                                              QLineEdit::Normal, *text, &ok);
-  if (ok) *text = entry;
-  return ok;
+  QInputDialog dialog(Owner());
+  dialog.setWindowTitle(caption);
+  dialog.setLabelText(label);
+  dialog.setTextValue(*text);
+  CloseWithModalOwner(dialog);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  *text = dialog.textValue();
+  return true;
 }
 
 std::unique_ptr<NoticeBox> QtMessageBoxes::Notice(const QString& caption, const QString& text,
                                                   const QString& hint) {
-  auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok,
-                              owner_ ? owner_() : nullptr);
+  auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, Owner());
   box->setAttribute(Qt::WA_DeleteOnClose, true);
+  box->setProperty(kNoticeProperty, true);
   SetUp(*box, QMessageBox::Ok, hint);
+  CloseWithModalOwner(*box);
   // Application modal like the boxes that wait (QMessageBox is modal from its creation), but
   // shown without a nested event loop: the caller returns, and its timer fires again.
   box->show();

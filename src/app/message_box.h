@@ -18,7 +18,8 @@ inline constexpr int kMessageBoxMinimumWidth = 280;
 
 class QtMessageBoxes : public MessageBoxes {
  public:
-  // owner gives the window that owns each box when it opens (may return nullptr).
+  // owner gives the window that owns each box when it opens (may return nullptr) while no modal
+  // dialog is on show; a box opened over a modal dialog belongs to the dialog and closes with it.
   explicit QtMessageBoxes(std::function<QWidget*()> owner);
 
   void Information(const QString& caption, const QString& text) override;
@@ -34,6 +35,9 @@ class QtMessageBoxes : public MessageBoxes {
                                     const QString& hint) override;
 
  private:
+  // The window a box opens over: the modal dialog on show (not a notice), else owner_'s.
+  QWidget* Owner() const;
+
   std::function<QWidget*()> owner_;
 };
 

@@ -6,12 +6,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -169,6 +171,46 @@ TEST(MessageBoxes, NoticeKeepsItsLookWhenItsTextIsReplacedAndClosesOnRequest) {
   notice.reset();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// A box opened while a dialog is modal (the list of changes is modal to the editor) belongs to
+// the dialog: above it, answered by a click, and closed unanswered when the dialog goes.
+TEST(MessageBoxes, ABoxOverAModalDialogBelongsToItAndIsAnswered) {
+  QWidget editor;
+  editor.show();
+  QtMessageBoxes boxes([&]() -> QWidget* { return &editor; });
+  const struct {
+    const char* name;
+    Qt::WindowModality dialog;  // Qt::NonModal: no dialog open
+    bool waits;                 // a box that waits for its answer, else a notice
+    bool dialog_goes;           // the dialog hides instead of the box being clicked
+  } cases[] = {{"notice, nothing modal", Qt::NonModal, false, false},
+               {"notice over the list", Qt::WindowModal, false, false},
+               {"question over the list", Qt::WindowModal, true, false},
+               {"notice over a question", Qt::ApplicationModal, false, false},
+               {"question, the list answered", Qt::WindowModal, true, true},
+               {"notice, the list answered", Qt::WindowModal, false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QDialog dialog(&editor);
+    dialog.setWindowModality(c.dialog);
+    if (c.dialog != Qt::NonModal) dialog.show();
+    QPointer<QMessageBox> seen;
+    QTimer::singleShot(0, [&] {
+      seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(seen, nullptr);
+      EXPECT_EQ(seen->parentWidget(), c.dialog != Qt::NonModal ? &dialog : &editor);
+      c.dialog_goes ? dialog.hide() : QTest::mouseClick(seen->buttons().front(), Qt::LeftButton);
+      // Answered by the click, or gone with its dialog.
+      EXPECT_FALSE(seen->isVisible());
+      if (seen->isVisible()) seen->done(0);  // a failing run does not wait for ever
+    });
+    std::unique_ptr<NoticeBox> notice;
+    if (c.waits) boxes.YesNo("提示", "发送?");
+    if (!c.waits) notice = boxes.Notice("提示", "连接失败!", "");
+    QTest::qWait(20);
+    EXPECT_FALSE(notice && notice->IsOpen());
+  }
 }
 
 }  // namespace
