@@ -45,7 +45,7 @@ QString LinkViewText(LinkView view) {
 
 QString LinkViewText(const Link& link) {
   const LinkView view = link.View();
-  if (link.LineTaken()) return QStringLiteral("串口服务器已由其他程序使用");
+  if (link.LineTaken()) return QStringLiteral("串口服务器被占用");
   if (link.SearchingQuietly() && view != LinkView::kConnected && view != LinkView::kConnecting) {
     return QStringLiteral("正在查找设备...");
   }
@@ -68,7 +68,12 @@ QString LinkLabelTip(const Link& link, const std::string& room_port) {
   } else {
     box = QStringLiteral("没有连接设备");
   }
-  return where + QStringLiteral(" · ") + box;
+  QString tip = where + QStringLiteral(" · ") + box;
+  if (link.LineTaken()) {
+    tip += QStringLiteral(
+        "\n串口服务器断开了连接（可能已由其他程序使用），30 秒后再试；菜单“设备”→“连接”立即重试");
+  }
+  return tip;
 }
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {

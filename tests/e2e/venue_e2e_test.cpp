@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
+#include <QTest>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -138,6 +139,77 @@ TEST_P(VenueWindowTest, StatesOpenAndLeaveARoom) {
 
 INSTANTIATE_TEST_SUITE_P(Leave, VenueWindowTest, ::testing::ValuesIn(kLeaveCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Three rooms as a new user tries them: after a room whose port has nothing behind it, the editor
+// never goes back to the previous room's box and an edit made there waits for its own room; a
+// room whose box is not the file's is asked about before anything is shown or sent, and No leaves
+// that box as it was.
+class RoomsAgainstBoxes : public VenueWindowTest {
+ protected:
+  // Every slot the box holds, blocks 0..9.
+  static std::vector<int32_t> Snapshot(const boxsim::BoxModel& box) {
+    std::vector<int32_t> cells;
+    for (int block = 0; block <= kSystemBlock; ++block) {
+      for (int slot = 0; slot < kDeviceColumns; ++slot) cells.push_back(box.Slot(block, slot));
+    }
+    return cells;
+  }
+};
+
+TEST_F(RoomsAgainstBoxes, EditsStayWithTheirRoomAndAnotherBoxIsAskedAbout) {
+  ASSERT_TRUE(box_.ok());
+  PtyBox other;
+  ASSERT_TRUE(other.ok());
+  other.model().SetIdentity({0x2B, 0x00, 0x00, 0x07});
+  Venue venue;
+  venue.rooms = {{"大包 1", box_.path(), "4B3107E5", 1},
+                 {"大包 2", QDir::temp().filePath("kc-no-box-here").toStdString(), "", 2},
+                 {"大包 7", other.path(), "1A000007", 3}};
+  program_ = std::make_unique<Program>(
+      &boxes_, [] { return std::vector<std::string>{}; }, nullptr, false);
+  program_->ShowVenue(venue, "venue.toml");
+  Open(0);
+  ASSERT_TRUE(WaitFor([&] { return Editor().isVisible(); }, kTransferWaitMs));
+  ASSERT_TRUE(LinkQuiet(5000));
+  EXPECT_TRUE(WaitFor([&] { return State(0) == QStringLiteral("编辑中"); }, 2000));
+
+  // The room with nothing behind its port: searched for alone, for as long as it takes.
+  Open(1);
+  const auto first_box = Snapshot(Box());
+  Tab(3);
+  Key("EchoEffLevelBar", Qt::Key_PageUp);
+  EXPECT_EQ(TheLink().PendingCount(), 1);
+  QTest::qWait(5000);
+  Editor().UpdateLinkState();
+  EXPECT_EQ(Editor().link_state_label()->text(),
+            QStringLiteral("大包 2 · 正在查找设备... · 1 项未发送"));
+  EXPECT_EQ(Snapshot(Box()), first_box) << "the edit reached the previous room's box";
+  EXPECT_EQ(List()->item(1, VenueWindow::kPending)->text(), QStringLiteral("1"));
+
+  // The room of another box: asked, No.
+  boxes_.choices.push_back(0);  // "放弃修改并打开": no box to send it to
+  boxes_.answers.push_back(false);
+  const auto other_box = Snapshot(other.model());
+  Open(2);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return !boxes_.shown.empty() &&
+               boxes_.shown.back().kind == ScriptedMessageBoxes::Kind::kYesNoDefaultNo;
+      },
+      kTransferWaitMs));
+  EXPECT_EQ(boxes_.shown.back().caption, QStringLiteral("提示"));
+  EXPECT_EQ(boxes_.shown.back().text,
+            QStringLiteral(
+                "房间“大包 7”应是设备 1A000007，现在连接的是设备 2B000007。要编辑这台设备吗？"));
+  QTest::qWait(1500);
+  EXPECT_NE(TheLink().state(), LinkState::kReady);
+  EXPECT_EQ(Snapshot(other.model()), other_box) << "the box left alone was written to";
+  Editor().UpdateLinkState();
+  EXPECT_EQ(Editor().link_state_label()->text(), QStringLiteral("大包 7 · 设备不符"));
+  EXPECT_TRUE(WaitFor([&] { return State(2) == QStringLiteral("设备不符"); }, 2000));
+  EXPECT_EQ(List()->item(2, VenueWindow::kIdentity)->text(),
+            QStringLiteral("2B000007（应为 1A000007）"));
+}
 
 }  // namespace
 }  // namespace kc::e2e
