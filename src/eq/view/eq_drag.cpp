@@ -229,6 +229,9 @@ void EqGraph::DragTransmission() {
   const bool frequency_differs = drag_.pending_frequency_index != drag_.applied_frequency_index;
   const bool gain_differs = drag_.pending_gain_index != drag_.applied_gain_index;
   if (!frequency_differs && !gain_differs) return;
+  // The drag moved the point itself: the redraw check puts it on the values applied now also
+  // where the same values were drawn last (the band dragged the same way before).
+  last_drawn_ = {-1, 0};
 
   TimerPause pause(timer1_);
   const SlotControls controls = drag_.controls;

@@ -1,6 +1,7 @@
 // The EQ graph's wheel and double click on the real editor: the graph on the real pages with the
 // editor's own host, so that a notch goes through the band's Q spin buttons and a double click
-// through its gain edit box, with a recording link in place of the box.
+// through its gain edit box, with a recording link in place of the box. Its 17 points serve every
+// page: each page's stand where its own values put them after an edit on another page.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,9 +11,12 @@
 #include <memory>
 #include <vector>
 
+#include "box-sim/box_content.h"
 #include "editor_fixture.h"
 #include "eq/graph_axes.h"
+#include "eq/section_layout.h"
 #include "eq/view/eq_graph.h"
+#include "model/parameter_table.h"
 #include "model/rounding.h"
 #include "ui/editing/graph_binding.h"
 
@@ -175,6 +179,44 @@ TEST_F(GraphMouseTest, DoubleClickPutsTheBandTo0dBAndSendsItOnce) {
   EXPECT_EQ(store.Working(0x0510), 30);
   EXPECT_TRUE(link.Of(Sent::kBand).empty());
   EXPECT_TRUE(link.Of(Sent::kParam).empty());
+}
+
+// Action 0 drags band 1's point of page X, 1 drags it with page Y coming before the next tick,
+// 2 downloads a new band 1 frequency; band 1's box of X has the focus, which leaves it for Y.
+TEST_F(GraphMouseTest, EveryPageShowsItsOwnPointsAfterAnEditOnAnother) {
+  pages.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&pages));
+  const auto factory = boxsim::MakeFactoryContent().mode_images[0];
+  for (int action : {0, 1, 2}) {
+    for (int x = 0; x < 7; ++x) {
+      for (int y = 0; y < 7; ++y) {
+        SCOPED_TRACE(testing::Message() << action << ": tab " << x << ", then " << y);
+        for (int b = 0; b < kSystemBlock; ++b) {
+          for (std::size_t s = 0; s < factory[b].size(); ++s) store.SetDevice(b, s, factory[b][s]);
+        }
+        refresher->RefreshPages(kAllBlocks);
+        ShowTab(x, true);
+        const int f = BandFieldId(session->block(), 0, kBandFrequencyField);
+        graph->EP1MouseDown(Point(0), {7, 7});
+        if (action < 2) graph->EP1MouseMove(Point(0), {47, -13});
+        graph->EP1MouseUp(Point(0));
+        if (action == 0) graph->Timer1Timer();
+        if (action == 2) Load(f, 300);
+        ShowTab(y, true);
+        const SectionLayout shown = *ReadSectionLayout(store, session->block());
+        for (int k = 0; k <= shown.LastSlot(); ++k) {
+          const BandSlot& s = shown.band_slots[k];
+          const int h = HandleOfSlot(k, s.code), half = Point(h)->height() / 2;
+          EXPECT_EQ(QPoint(Point(h)->x(), graph->handle_top(h)),
+                    QPoint(RoundCoordinate(graph->FrequencyToX(s.frequency) - half),
+                           RoundCoordinate(graph->GainToY(s.gain) - half)));
+        }
+        if (action < 2) {
+          EXPECT_EQ(store.Working(f), graph->drag().pending_frequency_index);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
