@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,6 +16,7 @@
 #include "app/application.h"
 #include "app/program.h"
 #include "app/resident_memory.h"
+#include "cli/local_files.h"
 #include "link/port_address.h"
 #include "link/qt/diagnostic_log.h"
 #include "link/qt/qt_serial_port.h"
@@ -173,12 +173,14 @@ int main(int argc, char** argv) {
   const std::vector<std::string>& extra_ports = options.extra_ports;
   const bool measure = options.measure;
 
-  std::ofstream record;
+  // Written beside its name, created exclusively (a link planted there is never followed), and
+  // renamed into place when the program ends.
+  kc::cli::StagedFile record;
   if (!options.record_path.isEmpty()) {
-    record.open(options.record_path.toStdString(), std::ios::out | std::ios::trunc);
-    if (!record.is_open()) {
-      std::fprintf(stderr, "karaoke-controller: cannot write the recording %s\n",
-                   qPrintable(options.record_path));
+    std::string error;
+    if (!record.Open(QFile::encodeName(options.record_path).toStdString(), &error)) {
+      std::fprintf(stderr, "karaoke-controller: cannot write the recording %s: %s\n",
+                   qPrintable(options.record_path), error.c_str());
       return 2;
     }
   }
@@ -208,7 +210,7 @@ int main(int argc, char** argv) {
   const qint64 before_windows_ms = since_start.elapsed();
   kc::Program program(
       nullptr, [extra_ports] { return kc::MergePortNames(kc::SystemPortNames(), extra_ports); },
-      record.is_open() ? &record : nullptr, !venue.has_value());
+      options.record_path.isEmpty() ? nullptr : &record.stream(), !venue.has_value());
   if (venue) program.ShowVenue(std::move(*venue), options.venue_path);
   app.SetErrorReport(&program.message_boxes());
   const qint64 main_window_ms = before_windows_ms + program.times().main_window_shown_ms;
@@ -247,5 +249,12 @@ int main(int argc, char** argv) {
 
   const int result = app.exec();
   app.SetErrorReport(nullptr);
+  if (!options.record_path.isEmpty()) {
+    std::string error;
+    if (!record.Commit(&error)) {
+      std::fprintf(stderr, "karaoke-controller: the recording %s could not be written: %s\n",
+                   qPrintable(options.record_path), error.c_str());
+    }
+  }
   return result;
 }

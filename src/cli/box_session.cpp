@@ -96,6 +96,14 @@ void BoxSession::RefreshPages(int selection) {
 void BoxSession::ShowMessage(const LinkMessage& message) {
   if (phase_ == Phase::kDone || phase_ == Phase::kIdle) return;
   std::string why;
+  if (message.failure == LinkFailure::kClosedByServer && message.outcome != LinkOutcome::kSaved) {
+    // The line ended at once, mid-way: its reason is the server's, not the box's silence.
+    why = "the serial device server closed the connection (" +
+          driver_->port().network_port().problem_text() +
+          "; another program may have taken its port)";
+    QTimer::singleShot(0, this, [this, why] { Finish(why); });
+    return;
+  }
   switch (message.outcome) {
     case LinkOutcome::kFailed:
       // No answer in time and answers that kept failing their checksum read alike here; the

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDockWidget>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -79,6 +80,12 @@ TEST(StartUp, AVenueRoomBeingLookedForSaysSoInTheVenueWindow) {
   Venue venue;
   venue.rooms = {{"VIP 1", "/dev/kc-no-such-tty", "", 1}};
   program.ShowVenue(venue, "venue.toml");
+  // "场所..." with a venue open shows its panel again, the same one, and opens no file dialog.
+  VenueWindow* panel = program.venue_window();
+  program.Form4().venue_dock()->close();
+  program.Form4().VenueItemClick();
+  EXPECT_TRUE(program.Form4().venue_dock()->isVisible());
+  EXPECT_EQ(program.venue_window(), panel);
   program.Form1().OpenRoom("VIP 1", "/dev/kc-no-such-tty");
   for (int tick = 0; tick < 20; ++tick) program.Form3().link().Timer1Timer();
   program.Form1().UpdateLinkState();
