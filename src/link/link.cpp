@@ -170,6 +170,8 @@ void Link::Connect() {
   status_ = LinkStatus::kSearching;
   percent_ = 0;
   UpdateStatusBox(true);
+  // A room's search has one port to try: it is probed now, not a scan tick later.
+  if (!search_.confined_to().empty()) Timer1Timer();
 }
 
 void Link::Disconnect() {
@@ -380,9 +382,10 @@ void Link::Timer2Timer() {
 void Link::ComPortRxChar(int count) {
   receiver_.ComPortRxChar(count);
   // The quiet search starts the download as soon as the box answers: a box that comes back is
-  // connected again without waiting for the next scan tick.
-  if (phase_ == Phase::kScanning && (search_.quiet() || identify_) &&
-      receiver_.flags().answer_seen) {
+  // connected again without waiting for the next scan tick. So does a room's search, whose one
+  // port is the box's.
+  const bool at_once = search_.quiet() || identify_ || !search_.confined_to().empty();
+  if (phase_ == Phase::kScanning && at_once && receiver_.flags().answer_seen) {
     LinkEvent(LinkEventKind::kStartDownload);
   }
 }

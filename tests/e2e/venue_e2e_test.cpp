@@ -4,11 +4,13 @@
 #include "journey.h"  // first: see there
 // clang-format off
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
 #include <QTest>
+#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -168,8 +170,12 @@ TEST_F(RoomsAgainstBoxes, EditsStayWithTheirRoomAndAnotherBoxIsAskedAbout) {
   program_ = std::make_unique<Program>(
       &boxes_, [] { return std::vector<std::string>{}; }, nullptr, false);
   program_->ShowVenue(venue, "venue.toml");
+  QElapsedTimer clock;
+  clock.start();
   Open(0);
-  ASSERT_TRUE(WaitFor([&] { return Editor().isVisible(); }, kTransferWaitMs));
+  ASSERT_TRUE(WaitFor([&] { return TheLink().state() == LinkState::kReady; }, kTransferWaitMs));
+  std::printf("room switch: %lld ms from 打开 to editing\n",
+              static_cast<long long>(clock.elapsed()));
   ASSERT_TRUE(LinkQuiet(5000));
   EXPECT_TRUE(WaitFor([&] { return State(0) == QStringLiteral("编辑中"); }, 2000));
 
