@@ -202,6 +202,15 @@ bool VenueWindow::IsCurrent(const VenueRoom& room) const {
   return hooks_.current_port && !room.port.empty() && hooks_.current_port() == room.port;
 }
 
+bool VenueWindow::OnEditorsPort(const VenueRoom& room) const {
+  if (IsCurrent(room)) return true;
+  // A room sharing its box with the editor's room: its line is the editor's now.
+  const std::string current = hooks_.current_room ? hooks_.current_room() : std::string();
+  return std::any_of(venue_.rooms.begin(), venue_.rooms.end(), [&](const VenueRoom& other) {
+    return !current.empty() && other.name == current && other.port == room.port;
+  });
+}
+
 void VenueWindow::ShowState(int row, const QString& words, const QColor& colour,
                             const std::string& identity, const QString& tooltip) {
   QTableWidgetItem* state = list_->item(row, kState);
@@ -255,10 +264,15 @@ void VenueWindow::LookAt(bool network) {
                               [](const Look& look) { return look.probe->done(); }),
                looks_.end());
   std::vector<int> rows;
+  std::vector<std::string> ports;  // one look per port: rooms that share a box share it
   for (std::size_t i = 0; i < venue_.rooms.size(); ++i) {
     const VenueRoom& room = venue_.rooms[i];
-    if (IsCurrent(room) || (!network && IsNetworkPortName(room.port))) continue;
-    if (!Looking(room.port)) rows.push_back(static_cast<int>(i));
+    if (OnEditorsPort(room) || (!network && IsNetworkPortName(room.port))) continue;
+    if (Looking(room.port) || std::find(ports.begin(), ports.end(), room.port) != ports.end()) {
+      continue;
+    }
+    ports.push_back(room.port);
+    rows.push_back(static_cast<int>(i));
   }
   left_ = static_cast<int>(rows.size());
   ShowCurrent();
@@ -274,11 +288,18 @@ void VenueWindow::StartLook(int row, bool in_round) {
   const VenueRoom& room = venue_.rooms[static_cast<std::size_t>(row)];
   auto probe = std::make_unique<BoxProbe>(room.port, room.identity);
   BoxProbe* look = probe.get();
-  probe->SetFinished([this, row, in_round](BoxProbe& done) {
-    // The editor may have opened the room meanwhile: its row is the editor's.
-    if (!IsCurrent(venue_.rooms[static_cast<std::size_t>(row)])) {
-      const RoomState state = done.state();
-      ShowState(row, RoomStateWords(state), RoomStateColour(state), done.identity(),
+  probe->SetFinished([this, port = room.port, in_round](BoxProbe& done) {
+    // Every room of that port, each judged by the box it expects. The editor may have opened
+    // one meanwhile: its row is the editor's.
+    for (std::size_t i = 0; i < venue_.rooms.size(); ++i) {
+      const VenueRoom& same = venue_.rooms[i];
+      if (same.port != port || OnEditorsPort(same)) continue;
+      RoomState state = done.state();
+      if (state == RoomState::kOk || state == RoomState::kAnotherBox) {
+        const bool expected = same.identity.empty() || same.identity == done.identity();
+        state = expected ? RoomState::kOk : RoomState::kAnotherBox;
+      }
+      ShowState(static_cast<int>(i), RoomStateWords(state), RoomStateColour(state), done.identity(),
                 RoomStateTip(state));
     }
     if (in_round && --left_ == 0) RoundDone();
@@ -292,7 +313,7 @@ void VenueWindow::RoundDone() { ++rounds_; }
 void VenueWindow::RoomLeft(const std::string& room) {
   for (std::size_t i = 0; i < venue_.rooms.size(); ++i) {
     const VenueRoom& left = venue_.rooms[i];
-    if (left.name != room || IsCurrent(left)) continue;
+    if (left.name != room || OnEditorsPort(left)) continue;
     const int row = static_cast<int>(i);
     ShowState(row, QStringLiteral("..."), QColor(224, 224, 224), {},
               QStringLiteral("正在查看这个房间的设备"));

@@ -85,6 +85,8 @@ class VenueWindow : public QWidget {
                  const QString& tooltip);
   void ShowCurrent();
   bool IsCurrent(const VenueRoom& room) const;
+  // The editor's room, or a room that shares its box (and so its port) with it.
+  bool OnEditorsPort(const VenueRoom& room) const;
   // One round of looks: every room but the editor's (network ones only with `network`).
   void LookAt(bool network);
   void StartLook(int row, bool in_round);

@@ -79,7 +79,10 @@ class Receiver {
   int checksum_errors() const { return checksum_errors_; }
   // Where block data is also noted as received from the box (nullptr: nowhere).
   void set_received(BoxImage* image) { received_image_ = image; }
-  void ResetChecksumErrors() { checksum_errors_ = 0; }
+  void ResetChecksumErrors() {
+    checksum_errors_ = 0;
+    flooded_ = false;
+  }
 
   LinkFlags& flags() { return flags_; }
   const LinkFlags& flags() const { return flags_; }
@@ -106,12 +109,11 @@ class Receiver {
   // Reads the body once all of it is waiting and applies the frame.
   void ReadBody(int count, int budget);
   void ResumeHunting();
-  // `count` bytes were let go as no frame; a good answer ends the run.
+  // `count` bytes were let go as no frame; a good answer ends the run. A flood is logged once
+  // until the next connection: random bytes make an acknowledgement now and then, and a line
+  // that floods on would fill the log.
   void Noise(std::size_t count);
-  void Answered() {
-    noise_run_ = 0;
-    flooded_ = false;
-  }
+  void Answered() { noise_run_ = 0; }
   void Log(const std::string& line) { host_.AppendLog(line); }
   void Drop(const std::string& why, const std::vector<uint8_t>& bytes);
   void ApplyBlockData(const std::vector<uint8_t>& frame);
