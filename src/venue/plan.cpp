@@ -1,0 +1,116 @@
+#include "venue/plan.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "link/box_image.h"
+#include "model/mode_compare.h"
+#include "model/parameter_ids.h"
+
+namespace kc {
+namespace {
+
+bool UserSystemItem(int item) {
+  return std::find(kUserSystemItems.begin(), kUserSystemItems.end(), item) !=
+         kUserSystemItems.end();
+}
+
+// What the box takes as edits, or false when some slot can only go with the upload.
+bool EditFrames(const std::vector<PlanSlot>& slots, const ParameterStore& baseline, int shown,
+                std::vector<PlanFrame>* frames) {
+  std::vector<PlanFrame> params;
+  std::vector<PlanFrame> bands;
+  for (const PlanSlot& slot : slots) {
+    const int32_t value = baseline.Device(slot.block, slot.slot);
+    if (slot.block == kSystemBlock) {
+      params.push_back({false, MakeId(kSystemBlock, slot.slot), value, 0});
+      continue;
+    }
+    // The box writes an edit into the Sing/Disco set it shows.
+    const int id = IdOfDeviceSlot(slot.block, slot.slot, shown);
+    if (id < 0) return false;
+    const int wire_id = MakeId(slot.block, IndexOf(id));
+    if (wire_id == kSingDiscoId) return false;
+    if (IsEqBandField(id)) {
+      const int band = LocateBand(id) >> 8;
+      const bool queued = std::any_of(bands.begin(), bands.end(), [&](const PlanFrame& b) {
+        return BlockOf(b.wire_id) == slot.block && b.band_number == band;
+      });
+      if (!queued) bands.push_back({true, wire_id, 0, band});
+    } else {
+      params.push_back({false, wire_id, value, 0});
+    }
+  }
+  if (params.size() + bands.size() > static_cast<std::size_t>(kAudioBlocks)) return false;
+  // The link sends waiting parameters before waiting bands.
+  *frames = std::move(params);
+  frames->insert(frames->end(), bands.begin(), bands.end());
+  return true;
+}
+
+}  // namespace
+
+Plan MakePlan(const ParameterStore& box, const ParameterStore& baseline, bool with_system) {
+  Plan plan;
+  // What a transfer carries: each block's device slots, not the extra slot of a mode file.
+  const ModeComparison comparison = CompareModes(box, baseline, with_system, 0);
+  std::vector<cli::Difference> named = cli::Diff(box, baseline, with_system, 0);
+  const auto take = [&](int block, int slot) {
+    const PlanSlot at{block, slot};
+    if (box.Device(block, slot) == baseline.Device(block, slot)) return;
+    if (std::find(plan.slots.begin(), plan.slots.end(), at) == plan.slots.end()) {
+      plan.slots.push_back(at);
+    }
+  };
+  // Diff names the rows of the comparison in its order, then the slots no control shows.
+  std::size_t at = 0;
+  for (const ViewRow* row : comparison.rows) {
+    cli::Difference& difference = named[at++];
+    // Of the system block only the user's settings: the current mode is the box's to say and the
+    // administrator switch the password's.
+    if (row->row == kSystemBlock && !UserSystemItem(row->slot)) continue;
+    plan.differences.push_back(std::move(difference));
+    // A Q field whose band type changed reads differently with its own value unchanged: the
+    // type's slot carries the change.
+    take(row->row, row->slot);
+  }
+  for (const SlotDifference& d : comparison.unshown) {
+    plan.differences.push_back(std::move(named[at++]));
+    take(d.block, d.slot);
+  }
+  if (plan.slots.empty()) return plan;
+  // An edit lands in the set the box shows; its Sing/Disco switch is among the slots when that
+  // changes, which goes with the upload anyway.
+  if (EditFrames(plan.slots, baseline, box.Device(0, 1) ? 1 : 0, &plan.frames)) return plan;
+  plan.upload = true;
+  plan.frames.clear();
+  for (const PlanSlot& slot : plan.slots) {
+    if (slot.block != kSystemBlock) continue;
+    plan.frames.push_back(
+        {false, MakeId(kSystemBlock, slot.slot), baseline.Device(slot.block, slot.slot), 0});
+  }
+  return plan;
+}
+
+ParameterStore StoreOfBackup(const BoxBackup& backup) {
+  ParameterStore store;
+  for (int block = 0; block < kAudioBlocks; ++block) {
+    for (int slot = 0; slot < kDeviceColumns; ++slot) {
+      store.SetDevice(block, slot, backup.blocks[block][slot]);
+    }
+  }
+  for (const auto& [item, value] : backup.system_items) store.SetDevice(kSystemBlock, item, value);
+  store.set_disco(store.Device(0, 1));
+  store.RebuildWorkingTable();
+  return store;
+}
+
+std::string FrameText(const PlanFrame& frame) {
+  char id[8];
+  std::snprintf(id, sizeof id, "%04X", static_cast<unsigned>(frame.wire_id) & 0xFFFFu);
+  if (frame.band)
+    return "band " + std::string(id) + " (band " + std::to_string(frame.band_number) + ")";
+  return "edit " + std::string(id) + " = " + std::to_string(frame.value);
+}
+
+}  // namespace kc
