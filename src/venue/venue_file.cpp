@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -54,6 +55,27 @@ struct Notes {
 
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view tail) {
+  if (text.size() < tail.size()) return false;
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    if (lower(text[text.size() - tail.size() + i]) != lower(tail[i])) return false;
+  }
+  return true;
+}
+
+// A baseline is read by its extension: a name with nothing before it is no file.
+bool IsBaselineName(std::string_view name) {
+  const std::string_view file = name.substr(name.find_last_of("/\\") + 1);
+  return file.size() > 5 && (EndsWithNoCase(file, ".kbox") || EndsWithNoCase(file, ".nddt"));
+}
+
+// The folder of the venue file: relative paths in it are taken from there.
+std::filesystem::path VenueFolder(const std::string& venue_path) {
+  std::filesystem::path folder = std::filesystem::path(venue_path).parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 // One room's table. The room comes back with whatever was good in it (its name at least, when
@@ -116,8 +138,23 @@ VenueRoom ReadRoom(const toml::table& table, Notes& notes) {
     }
   }
 
+  if (const toml::node* baseline = table.get("baseline"); baseline != nullptr) {
+    const auto* text = baseline->as_string();
+    if (text == nullptr) {
+      notes.Error(*baseline, label + ": baseline is not a string");
+    } else if (!IsBaselineName(text->get())) {
+      notes.Error(*baseline, label + ": baseline '" + text->get() +
+                                 "' is neither a box backup (.kbox) nor a mode file (.Nddt)");
+    } else {
+      room.baseline = text->get();
+    }
+  }
+
   for (const auto& [key, value] : table) {
-    if (key != "name" && key != "port" && key != "identity" && key != "shared") notes.Unknown(key);
+    if (key != "name" && key != "port" && key != "identity" && key != "shared" &&
+        key != "baseline") {
+      notes.Unknown(key);
+    }
   }
   return room;
 }
@@ -241,6 +278,20 @@ std::optional<Venue> ParseVenue(std::string_view text, const std::string& source
       }
     } else if (key == "room") {
       ReadRooms(node, notes, venue.rooms);
+    } else if (key == "backups") {
+      if (const auto* folder = node.as_string(); folder == nullptr) {
+        notes.Error(node, "backups is not a string");
+      } else if (folder->get().empty()) {
+        notes.Error(node, "backups is empty (leave it out for the default, backups)");
+      } else {
+        venue.backups = folder->get();
+      }
+    } else if (key == "keep") {
+      if (const auto* count = node.as_integer(); count == nullptr || count->get() < 1) {
+        notes.Error(node, "keep is not a whole number of at least 1");
+      } else {
+        venue.keep = static_cast<int>(std::min<int64_t>(count->get(), 1000000));
+      }
     } else {
       notes.Unknown(key);
     }
@@ -306,6 +357,21 @@ std::string SafeFileName(const std::string& name) {
     safe[i - 1] = '_';
   }
   return safe;
+}
+
+std::filesystem::path RoomBaselinePath(const std::string& venue_path, const VenueRoom& room) {
+  const std::filesystem::path folder = VenueFolder(venue_path);
+  if (!room.baseline.empty()) return folder / std::filesystem::path(room.baseline);
+  return folder / "baselines" / std::filesystem::path(SafeFileName(room.name) + ".kbox");
+}
+
+std::filesystem::path RoomBackupFolder(const std::string& venue_path, const Venue& venue,
+                                       const VenueRoom& room) {
+  const std::filesystem::path folder = VenueFolder(venue_path);
+  const std::filesystem::path backups = venue.backups.empty()
+                                            ? std::filesystem::path("backups")
+                                            : std::filesystem::path(venue.backups);
+  return folder / backups / std::filesystem::path(SafeFileName(room.name));
 }
 
 }  // namespace kc

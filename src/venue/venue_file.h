@@ -1,10 +1,13 @@
 // Venue files: every room's box at one venue, written by hand as TOML, e.g.
 //
 //   name = "星光 KTV"                     # optional
+//   backups = "backups"                   # optional: where `backup --venue` writes
+//   keep = 10                             # optional: backups kept per room (at least 1)
 //   [[room]]
 //   name = "VIP 1"
 //   port = "rfc2217://192.168.1.21:4001"
 //   identity = "4B3107E5"                 # optional: the box expected in this room
+//   baseline = "baselines/vip1.kbox"      # optional: the room's intended state
 //   [[room]]
 //   name = "大厅"
 //   port = "/dev/ttyUSB0"
@@ -17,6 +20,7 @@
 // standard library only; the TOML parser stays inside venue_file.cpp.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,11 +34,21 @@ struct VenueRoom {
   std::string identity;  // 8 hexadecimal digits in upper case, or empty when not given
   int line = 0;          // where the room's [[room]] header stands (1-based), for messages
   bool shared = false;   // `shared = true`: the room shares its box (and port) with others
+  // `baseline = "FILE"`: the room's intended state, a box backup (.kbox) or a mode file (.Nddt),
+  // as written (a relative path is the venue file's folder's); empty when not given.
+  std::string baseline;
 };
+
+// Backups kept per room when the venue does not say `keep = N`.
+inline constexpr int kDefaultKeep = 10;
 
 struct Venue {
   std::string name;              // empty when not given
   std::vector<VenueRoom> rooms;  // in file order; may be empty
+  // `backups = "DIR"` as written (a relative path is the venue file's folder's); empty when not
+  // given, which means "backups" beside the venue file.
+  std::string backups;
+  int keep = kDefaultKeep;  // `keep = N`: the newest N backups of each room stay, N >= 1
   std::vector<std::string>
       warnings;  // "FILE:LINE:COLUMN: unknown key 'x' (ignored)", in file order
 };
@@ -63,5 +77,14 @@ std::optional<std::vector<VenueRoom>> SelectRooms(const Venue& venue,
 // name that is empty, "." or ".." becomes "_"; leading and trailing spaces and dots become '_' too;
 // UTF-8 (Chinese) stays as it is.
 std::string SafeFileName(const std::string& name);
+
+// The file holding a room's intended state: its `baseline` taken from the folder of the venue file
+// at `venue_path`, or baselines/SAFE.kbox there (SAFE = SafeFileName of the room's name).
+std::filesystem::path RoomBaselinePath(const std::string& venue_path, const VenueRoom& room);
+
+// The folder a room's backups go to: the venue's `backups` folder (taken from the venue file's
+// folder; "backups" there by default), and in it one folder per room, SafeFileName of its name.
+std::filesystem::path RoomBackupFolder(const std::string& venue_path, const Venue& venue,
+                                       const VenueRoom& room);
 
 }  // namespace kc

@@ -63,6 +63,16 @@ TEST(ParseVenue, ReportsTheFirstErrorInTheTextWithItsPlace) {
        "7:8: rooms 'A' and 'B' are both on port 'RFC2217://h:1' (one box cannot serve two rooms; "
        "if they share it, write shared = true in both)"},
       {ROOM_A PORT "shared = \"yes\"\n", "4:10: room 'A': shared is not true or false"},
+      {ROOM_A PORT "baseline = 1\n", "4:12: room 'A': baseline is not a string"},
+      {ROOM_A PORT "baseline = \"a/.kbox\"\n",
+       "4:12: room 'A': baseline 'a/.kbox' is neither a box backup (.kbox) nor a mode file "
+       "(.Nddt)"},
+      {ROOM_A PORT "baseline = \"a.toml\"\n",
+       "4:12: room 'A': baseline 'a.toml' is neither a box backup (.kbox) nor a mode file (.Nddt)"},
+      {"keep = 0\n", "1:8: keep is not a whole number of at least 1"},
+      {"keep = 2.5\n", "1:8: keep is not a whole number of at least 1"},
+      {"backups = \"\"\n", "1:11: backups is empty (leave it out for the default, backups)"},
+      {"backups = [\"b\"]\n", "1:11: backups is not a string"},
   };
   for (const auto& [text, error] : cases) {
     std::string got;
@@ -83,10 +93,10 @@ TEST(ParseVenue, ReadsGoodFilesWithTheirWarningsInFileOrder) {
        "port = \"/dev/ttyUSB0\"\nshared = true\n",
        {"", "A|/dev/ttyUSB0||1", "B|/dev/ttyUSB0||5"}},
       {"@" KC_VENUE_EXAMPLE,
-       {"星光 KTV", "VIP 1|rfc2217://192.168.1.21:4001|4B3107E5|7",
-        "VIP 2|tcp://192.168.1.22:4001|4B3107E6|12", "小包 3|rfc2217://[fd00::23]:4001||17",
-        "大厅|/dev/ttyUSB0||21", "花园 A|tcp://192.168.1.30:4001||26",
-        "花园 B|tcp://192.168.1.30:4001||31"}},
+       {"星光 KTV", "VIP 1|rfc2217://192.168.1.21:4001|4B3107E5|10",
+        "VIP 2|tcp://192.168.1.22:4001|4B3107E6|16", "小包 3|rfc2217://[fd00::23]:4001||21",
+        "大厅|/dev/ttyUSB0||25", "花园 A|tcp://192.168.1.30:4001||30",
+        "花园 B|tcp://192.168.1.30:4001||35"}},
   };
   for (const auto& [text, expected] : cases) {
     std::string error;
@@ -151,6 +161,35 @@ TEST(SafeFileName, ReplacesWhatAFileNameCannotHold) {
       {" .a.b c. ", "__a.b c__"},
   };
   for (const auto& [name, safe] : cases) EXPECT_EQ(SafeFileName(name), safe) << name;
+}
+
+// Where a room's baseline and backups are, from the venue file's own folder.
+TEST(RoomPaths, TakeRelativeNamesFromTheVenueFilesFolder) {
+  // venue file, its text; per room "baseline|backup folder", then keep
+  const std::tuple<std::string, std::string, Lines> cases[] = {
+      {"/etc/karaoke/venue.toml",
+       ROOM_A PORT "[[room]]\nname = \"B/..\"\nport = \"q\"\n",
+       {"/etc/karaoke/baselines/A.kbox|/etc/karaoke/backups/A",
+        "/etc/karaoke/baselines/B___.kbox|/etc/karaoke/backups/B___", "10"}},
+      {"venue.toml",
+       "backups = \"/var/backups/ktv\"\nkeep = 3\n" ROOM_A PORT "baseline = \"x/a.Nddt\"\n",
+       {"./x/a.Nddt|/var/backups/ktv/A", "3"}},
+      {"v/venue.toml",
+       "backups = \"old\"\n" ROOM_A PORT "baseline = \"/srv/A.KBOX\"\n",
+       {"/srv/A.KBOX|v/old/A", "10"}},
+  };
+  for (const auto& [path, text, expected] : cases) {
+    std::string error;
+    const std::optional<Venue> venue = ParseVenue(text, path, &error);
+    ASSERT_TRUE(venue.has_value()) << error;
+    Lines got;
+    for (const VenueRoom& room : venue->rooms) {
+      got.push_back(RoomBaselinePath(path, room).string() + "|" +
+                    RoomBackupFolder(path, *venue, room).string());
+    }
+    got.push_back(std::to_string(venue->keep));
+    EXPECT_EQ(got, expected) << text;
+  }
 }
 
 }  // namespace
