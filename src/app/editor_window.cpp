@@ -23,7 +23,9 @@
 #include "app/link_edit_adapter.h"
 #include "app/message_box.h"
 #include "app/status_box.h"
+#include "app/venue_check.h"
 #include "eq/view/eq_graph.h"
+#include "link/box_image.h"
 #include "link/link.h"
 #include "link/port_address.h"
 #include "link/qt/diagnostic_log.h"
@@ -35,6 +37,7 @@
 #include "ui/editing/handlers.h"
 #include "ui/pages/editor_pages.h"
 #include "ui/system/system_page.h"
+#include "venue/plan.h"
 
 namespace kc {
 namespace {
@@ -479,6 +482,70 @@ void TForm1::SetLinkText(const QString& text) {
 void TForm1::AppendLog(const QString& line) {
   if (QPlainTextEdit* log = pages_->diagnostic_log()) log->appendPlainText(line);
   LogLine(line);  // the category and the --log file
+}
+
+bool TForm1::SaveBaseline(const std::filesystem::path& path, const std::string& venue) {
+  const QString room = QString::fromStdString(room_);
+  if (room_.empty() || link_.View() != LinkView::kConnected) {
+    boxes_.Information(kHintCaption, QStringLiteral("设为基准需要先打开一个房间并连接它的设备。"));
+    return false;
+  }
+  const QString where = QString::fromStdString(path.string());
+  std::error_code code;
+  if (std::filesystem::exists(path, code) &&
+      !boxes_.YesNoDefaultNo(kHintCaption,
+                             QStringLiteral("房间“%1”已有基准：\n%2\n要用设备现在的设置替换它吗？")
+                                 .arg(room, where))) {
+    return false;
+  }
+  std::string error;
+  if (!SaveBoxBackup(path, BackupOfBox(store_, link_, venue, room_), &error)) {
+    boxes_.Information(kHintCaption,
+                       QStringLiteral("无法保存基准：\n") + QString::fromStdString(error));
+    return false;
+  }
+  AppendLog(QStringLiteral("baseline of ") + room + QStringLiteral(" saved: ") + where);
+  boxes_.Information(kHintCaption, QStringLiteral("已保存房间“%1”的基准：\n%2").arg(room, where));
+  return true;
+}
+
+bool TForm1::RestoreBaseline(const std::string& room, const std::filesystem::path& path,
+                             const std::filesystem::path& backups, const std::string& venue) {
+  const QString name = QString::fromStdString(room);
+  if (room != room_ || link_.state() != LinkState::kReady) {
+    boxes_.Information(kHintCaption,
+                       QStringLiteral("请先打开房间“%1”并连接它的设备，再恢复基准。").arg(name));
+    return false;
+  }
+  bool missing = false;
+  std::string error;
+  const std::optional<Baseline> baseline = ReadBaseline(path, &missing, &error);
+  if (!baseline) {
+    boxes_.Information(
+        kHintCaption,
+        missing ? QStringLiteral(
+                      "房间“%1”还没有基准（%2）。连接它的设备后可用菜单“设备”→“设为基准”保存。")
+                      .arg(name, QString::fromStdString(path.string()))
+                : QStringLiteral("无法使用基准：\n") + QString::fromStdString(error));
+    return false;
+  }
+  if (MakePlan(store_, baseline->image, baseline->with_system).empty()) {
+    boxes_.Information(kHintCaption, QStringLiteral("房间“%1”的设备与基准一致。").arg(name));
+    return false;
+  }
+  // The box as it is now is kept first: what the user puts back can be put back again.
+  const std::filesystem::path copy = FreshBackupPath(backups, link_.device_id());
+  if (!SaveBoxBackup(copy, BackupOfBox(store_, link_, venue, room_), &error)) {
+    boxes_.Information(kHintCaption, QStringLiteral("无法先备份设备，没有恢复基准：\n") +
+                                         QString::fromStdString(error));
+    return false;
+  }
+  AppendLog(QStringLiteral("box of ") + name + QStringLiteral(" backed up: ") +
+            QString::fromStdString(copy.string()));
+  BoxImage::Rows rows = BoxImage::RowsOf(baseline->image);
+  // A mode file holds no system item: the box keeps its own.
+  if (!baseline->with_system) rows[kSystemBlock] = BoxImage::RowsOf(store_)[kSystemBlock];
+  return link_.OfferImage(rows);
 }
 
 void TForm1::AskAboutOtherBox(const QString& expected, const QString& found) {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -101,6 +102,14 @@ class TForm1 : public QWidget, public EditorView {
   // The room the editor is on (empty outside a venue) and its port.
   const std::string& room() const { return room_; }
   const std::string& room_port() const { return room_port_; }
+  // "设为基准": saves the box of the editor's room as its baseline at `path` (asking before it
+  // replaces one). False when nothing was saved.
+  bool SaveBaseline(const std::filesystem::path& path, const std::string& venue);
+  // "恢复基准..." for the editor's room: backs the box up into `backups` first, then lists where
+  // it differs from the baseline at `path` in the list of changes (every row checked); the rows
+  // the user keeps checked go to the box. False when nothing was offered.
+  bool RestoreBaseline(const std::string& room, const std::filesystem::path& path,
+                       const std::filesystem::path& backups, const std::string& venue);
   // "网络设备...": asks for the address of a serial device server, keeps it for the run and
   // connects to it alone. A malformed address is named with the reason, and nothing changes.
   void AddNetworkDevice();

@@ -57,6 +57,7 @@ TForm4::TForm4(QWidget* parent) : QMainWindow(parent) {
   n1_ = AddItem(device, "N1", QStringLiteral("断开"));
   network_item_ = AddItem(device, "NetworkItem", QStringLiteral("网络设备..."));
   venue_item_ = AddItem(device, "VenueItem", QStringLiteral("场所..."));
+  baseline_item_ = AddItem(device, "BaselineItem", QStringLiteral("设为基准"));
   device->addSeparator()->setObjectName(QStringLiteral("N2"));
   off_line_btn_ = AddItem(device, "OffLineBtn", QStringLiteral("离线设备"));
   // One-shot marker of the offline item: "0" until it has been used.
@@ -156,6 +157,8 @@ void TForm4::UpdateDeviceMenu() {
        connected ? QStringLiteral("设备已连接") : QStringLiteral("正在连接设备"));
   show(n1_, connected || connecting || editor_->searching_quietly(),
        QStringLiteral("没有已连接或正在查找的设备"));
+  show(baseline_item_, connected && !editor_->room().empty(),
+       QStringLiteral("先打开场所中的一个房间并连接它的设备"));
   if (off_line_btn_->property("Hint").toString() != QStringLiteral("0")) {
     show(off_line_btn_, false, QStringLiteral("离线设备只能使用一次"));
   } else {

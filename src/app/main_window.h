@@ -32,6 +32,9 @@ class TForm4 : public QMainWindow {
   QAction* NetworkItem() const { return network_item_; }
   // "场所...": shows the venue panel when a venue is open, else opens a venue file.
   QAction* VenueItem() const { return venue_item_; }
+  // "设为基准": the box of the editor's room saved as the room's baseline (the program acts on
+  // it: it knows the venue's files).
+  QAction* BaselineItem() const { return baseline_item_; }
   // Docks `panel` (a venue's rooms) at the left of the window, under `title`, in place of the
   // one docked before (deleted once the event loop runs again: it may be its own button that
   // asked for the new one). It is made as wide as leaves the editor room beside it.
@@ -90,6 +93,7 @@ class TForm4 : public QMainWindow {
   QAction* n1_;
   QAction* network_item_;
   QAction* venue_item_;
+  QAction* baseline_item_;
   QDockWidget* venue_dock_ = nullptr;
   QString room_;
   QAction* off_line_btn_;

@@ -58,6 +58,13 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
   form4_->SetEditor(form1_.get());
   QObject::connect(form4_.get(), &TForm4::Closing, form1_.get(), &TForm1::SetExiting);
   QObject::connect(form1_.get(), &TForm1::RoomChanged, form4_.get(), &TForm4::ShowRoom);
+  QObject::connect(form4_->BaselineItem(), &QAction::triggered, form1_.get(), [this] {
+    for (const VenueRoom& room : venue_.rooms) {
+      if (room.name == form1_->room()) {
+        form1_->SaveBaseline(RoomBaselinePath(venue_source_, room), venue_.name);
+      }
+    }
+  });
   // Queued: the venue panel whose button asked for another file is replaced after its click.
   QObject::connect(
       form4_.get(), &TForm4::VenueChosen, form4_.get(),
@@ -103,6 +110,12 @@ void Program::ShowVenue(Venue venue, const std::string& source) {
   };
   hooks.current_pending = [this] { return driver_->link().PendingCount(); };
   hooks.open_other = [this] { form4_->ChooseVenueFile(); };
+  hooks.apply_baseline = [this](const VenueRoom& room, const std::filesystem::path& baseline) {
+    return form1_->RestoreBaseline(room.name, baseline,
+                                   RoomBackupFolder(venue_source_, venue_, room), venue_.name);
+  };
+  venue_ = venue;
+  venue_source_ = source;
   auto* panel = new VenueWindow(std::move(venue), source, std::move(hooks));
   venue_window_ = panel;
   form4_->DockVenue(panel, panel->Title());

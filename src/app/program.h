@@ -64,6 +64,9 @@ class Program {
   std::unique_ptr<TForm1> form1_;
   // Owned by the main window's venue dock.
   QPointer<VenueWindow> venue_window_;
+  // The venue on show and its file, for the rooms' baselines and backups.
+  Venue venue_;
+  std::string venue_source_;
   StartUpTimes times_;
 };
 

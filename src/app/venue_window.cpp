@@ -93,8 +93,8 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
   list_ = new QTableWidget(static_cast<int>(venue_.rooms.size()), kColumns, this);
   list_->setObjectName(QStringLiteral("VenueList"));
   list_->setHorizontalHeaderLabels({QStringLiteral("房间"), QStringLiteral("状态"),
-                                    QStringLiteral("未发送"), QStringLiteral("设备识别码"),
-                                    QStringLiteral("端口")});
+                                    QStringLiteral("未发送"), QStringLiteral("检查"),
+                                    QStringLiteral("设备识别码"), QStringLiteral("端口")});
   list_->verticalHeader()->setVisible(false);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -109,6 +109,10 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
     list_->setItem(row, kState, new QTableWidgetItem(QStringLiteral("...")));
     list_->setItem(row, kPending, new QTableWidgetItem(QString()));
     list_->item(row, kPending)->setTextAlignment(Qt::AlignCenter);
+    auto* check = new QTableWidgetItem(QStringLiteral("未检查"));
+    check->setToolTip(
+        QStringLiteral("基准：%1").arg(QString::fromStdString(BaselineOf(room).string())));
+    list_->setItem(row, kCheck, check);
     list_->setItem(row, kIdentity, new QTableWidgetItem(RoomIdentityText({}, room.identity)));
     list_->setItem(row, kPort, new QTableWidgetItem(port));
     list_->item(row, kPort)->setToolTip(port);
@@ -118,6 +122,7 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
   const QFontMetrics metrics(list_->font());
   list_->setColumnWidth(kState, metrics.horizontalAdvance(QStringLiteral("正在查找设备...")) + 16);
   list_->setColumnWidth(kPending, metrics.horizontalAdvance(QStringLiteral("未发送")) + 16);
+  list_->setColumnWidth(kCheck, metrics.horizontalAdvance(QStringLiteral("123 项不同")) + 16);
   list_->setColumnWidth(
       kIdentity, metrics.horizontalAdvance(QStringLiteral("2B000007（应为 1A000007）")) + 16);
   list_->setColumnWidth(
@@ -134,6 +139,14 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
   refresh_button_->setObjectName(QStringLiteral("VenueRefreshBtn"));
   refresh_button_->setToolTip(
       QStringLiteral("现在查看每个房间的设备，包括串口服务器上的房间（它们不会自动刷新）"));
+  check_button_ = new QPushButton(QStringLiteral("全部检查"), this);
+  check_button_->setObjectName(QStringLiteral("VenueCheckBtn"));
+  check_button_->setToolTip(
+      QStringLiteral("在后台读取每个房间的设备（正在编辑的房间除外），与它的基准比较"));
+  apply_button_ = new QPushButton(QStringLiteral("恢复基准..."), this);
+  apply_button_->setObjectName(QStringLiteral("VenueApplyBtn"));
+  apply_button_->setToolTip(QStringLiteral(
+      "列出编辑器所在房间的设备与基准的不同之处，先备份设备，再把勾选的项恢复为基准"));
   auto* other = new QPushButton(QStringLiteral("打开其他场所..."), this);
   other->setObjectName(QStringLiteral("VenueOtherBtn"));
   other->setToolTip(QStringLiteral("换用另一个场所文件"));
@@ -142,8 +155,11 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
   buttons->addWidget(open_);
   buttons->addWidget(refresh_button_);
   auto* more = new QHBoxLayout;
-  more->addStretch(1);
-  more->addWidget(other);
+  more->addWidget(check_button_);
+  more->addWidget(apply_button_);
+  auto* other_row = new QHBoxLayout;
+  other_row->addStretch(1);
+  other_row->addWidget(other);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(list_, 1);
@@ -159,9 +175,12 @@ VenueWindow::VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* 
   }
   layout->addLayout(buttons);
   layout->addLayout(more);
+  layout->addLayout(other_row);
 
   connect(open_, &QPushButton::clicked, this, &VenueWindow::OpenSelected);
   connect(refresh_button_, &QPushButton::clicked, this, &VenueWindow::Refresh);
+  connect(check_button_, &QPushButton::clicked, this, &VenueWindow::CheckAll);
+  connect(apply_button_, &QPushButton::clicked, this, &VenueWindow::ApplySelected);
   connect(other, &QPushButton::clicked, this, [this] {
     if (hooks_.open_other) hooks_.open_other();
   });
@@ -268,7 +287,11 @@ void VenueWindow::LookAt(bool network) {
   for (std::size_t i = 0; i < venue_.rooms.size(); ++i) {
     const VenueRoom& room = venue_.rooms[i];
     if (OnEditorsPort(room) || (!network && IsNetworkPortName(room.port))) continue;
-    if (Looking(room.port) || std::find(ports.begin(), ports.end(), room.port) != ports.end()) {
+    const bool checking = std::any_of(checks_.begin(), checks_.end(), [&](const auto& check) {
+      return check->port() == room.port && !check->done();
+    });
+    if (checking || Looking(room.port) ||
+        std::find(ports.begin(), ports.end(), room.port) != ports.end()) {
       continue;
     }
     ports.push_back(room.port);
@@ -309,6 +332,58 @@ void VenueWindow::StartLook(int row, bool in_round) {
 }
 
 void VenueWindow::RoundDone() { ++rounds_; }
+
+std::filesystem::path VenueWindow::BaselineOf(const VenueRoom& room) const {
+  return RoomBaselinePath(source_, room);
+}
+
+int VenueWindow::checks_running() const {
+  return static_cast<int>(std::count_if(checks_.begin(), checks_.end(),
+                                        [](const auto& check) { return !check->done(); }));
+}
+
+void VenueWindow::CheckAll() {
+  if (checks_running() > 0) return;  // the last round of checks is still reading
+  checks_.clear();
+  for (std::size_t i = 0; i < venue_.rooms.size(); ++i) {
+    const VenueRoom& room = venue_.rooms[i];
+    const int row = static_cast<int>(i);
+    if (OnEditorsPort(room)) {
+      list_->item(row, kCheck)->setText(QStringLiteral("未检查"));
+      list_->item(row, kCheck)
+          ->setToolTip(QStringLiteral("编辑器正在这个房间：用“恢复基准...”比较"));
+      continue;
+    }
+    // A look at the room would hold its port while the check reads the box.
+    for (Look& look : looks_) {
+      if (look.probe->port() == room.port && !look.probe->done()) {
+        look.probe->Stop();
+        if (look.in_round && --left_ == 0) RoundDone();
+      }
+    }
+    list_->item(row, kCheck)->setText(QStringLiteral("检查中..."));
+    auto check = std::make_unique<RoomCheck>(room, BaselineOf(room));
+    check->SetFinished([this, row](RoomCheck& done) {
+      QTableWidgetItem* cell = list_->item(row, kCheck);
+      cell->setText(done.Words());
+      cell->setToolTip(done.detail());
+      const bool same = done.result() == RoomCheck::Result::kSame;
+      const bool different = done.result() == RoomCheck::Result::kDifferent;
+      cell->setBackground(same        ? RoomStateColour(RoomState::kOk)
+                          : different ? RoomStateColour(RoomState::kNoAnswer)
+                                      : RoomStateColour(RoomState::kUnreachable));
+    });
+    checks_.push_back(std::move(check));
+  }
+  for (auto& check : checks_) check->Start();
+}
+
+void VenueWindow::ApplySelected() {
+  const int row = list_->currentRow();
+  if (row < 0 || row >= static_cast<int>(venue_.rooms.size()) || !hooks_.apply_baseline) return;
+  const VenueRoom& room = venue_.rooms[static_cast<std::size_t>(row)];
+  hooks_.apply_baseline(room, BaselineOf(room));
+}
 
 void VenueWindow::RoomLeft(const std::string& room) {
   for (std::size_t i = 0; i < venue_.rooms.size(); ++i) {

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/venue_check.h"
 #include "link/qt/box_probe.h"
 #include "venue/venue_file.h"
 
@@ -43,7 +44,7 @@ class VenueWindow : public QWidget {
  public:
   // Milliseconds between two looks at the rooms on local ports.
   static constexpr int kRefreshMs = 5000;
-  enum Column { kName, kState, kPending, kIdentity, kPort, kColumns };
+  enum Column { kName, kState, kPending, kCheck, kIdentity, kPort, kColumns };
 
   struct Hooks {
     // Opens a room in the editor; false when the editor stayed where it was.
@@ -59,6 +60,10 @@ class VenueWindow : public QWidget {
     std::function<int()> current_pending;
     // "打开其他场所...": another venue file.
     std::function<void()> open_other;
+    // "恢复基准...": puts the editor's room back to its baseline (false: the editor is not on
+    // that room's box, and nothing happened).
+    std::function<bool(const VenueRoom& room, const std::filesystem::path& baseline)>
+        apply_baseline;
   };
 
   VenueWindow(Venue venue, std::string source, Hooks hooks, QWidget* parent = nullptr);
@@ -69,6 +74,17 @@ class VenueWindow : public QWidget {
   QTableWidget* list() const { return list_; }
   QPushButton* open_button() const { return open_; }
   QPushButton* refresh_button() const { return refresh_button_; }
+  QPushButton* check_button() const { return check_button_; }
+  QPushButton* apply_button() const { return apply_button_; }
+  // "全部检查": every room's box but the editor's downloaded in the background and compared
+  // with its baseline; the 检查 column says how it went.
+  void CheckAll();
+  // Checks still under way.
+  int checks_running() const;
+  // "恢复基准..." for the selected room.
+  void ApplySelected();
+  // The room's baseline: its `baseline` or baselines/ROOM.kbox beside the venue file.
+  std::filesystem::path BaselineOf(const VenueRoom& room) const;
   const Venue& venue() const { return venue_; }
   // Looks at every room but the editor's now, those behind a serial device server too (a round
   // already under way is left to finish).
@@ -99,6 +115,9 @@ class VenueWindow : public QWidget {
   QTableWidget* list_ = nullptr;
   QPushButton* open_ = nullptr;
   QPushButton* refresh_button_ = nullptr;
+  QPushButton* check_button_ = nullptr;
+  QPushButton* apply_button_ = nullptr;
+  std::vector<std::unique_ptr<RoomCheck>> checks_;
   QTimer refresh_;
   QTimer current_timer_;
   struct Look {

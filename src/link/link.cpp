@@ -333,6 +333,19 @@ bool Link::SendAsEdits(const std::vector<Slot>& chosen) {
   return true;
 }
 
+bool Link::OfferImage(const BoxImage::Rows& rows) {
+  if (phase_ != Phase::kReady) return false;
+  editor_rows_ = rows;
+  editor_box_id_ = device_id();
+  const int count = box_image_.PendingCount(*editor_rows_);
+  if (count == 0) {
+    editor_rows_.reset();
+    return true;
+  }
+  host_.OfferEditorChanges(count, true);
+  return true;
+}
+
 void Link::DropEditorChanges() {
   editor_rows_.reset();
   editor_box_id_.clear();

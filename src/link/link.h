@@ -115,6 +115,11 @@ class Link {
   const ParameterStore& store() const { return store_; }
   // The slots whose kept value differs from what the box holds: what Send would send.
   std::vector<Slot> OfferedSlots() const;
+  // The settings the user wants the connected box to hold (a room's baseline): kept aside as the
+  // editor's changes are during a connection and offered the same way (OfferEditorChanges, for
+  // the same box), so that the answer sends the chosen slots by the same rule. Only while
+  // Ready; false otherwise. True with nothing offered when the box holds them already.
+  bool OfferImage(const BoxImage::Rows& rows);
   // The user dropped the editor's changes the box does not have (leaving a room for another):
   // nothing is pending any more, and none of them is offered to the next box.
   void DropEditorChanges();

@@ -228,10 +228,15 @@ TEST(Menu, ItemsCarryTheirNamesAndCaptions) {
     const char* name;
     const char* caption;  // nullptr for a separator
   };
-  const std::vector<Item> device = {
-      {"Logon1", "连接"},       {"N1", "断开"},  {"NetworkItem", "网络设备..."},
-      {"VenueItem", "场所..."}, {"N2", nullptr}, {"OffLineBtn", "离线设备"},
-      {"N4", nullptr},          {"N5", "退出"}};
+  const std::vector<Item> device = {{"Logon1", "连接"},
+                                    {"N1", "断开"},
+                                    {"NetworkItem", "网络设备..."},
+                                    {"VenueItem", "场所..."},
+                                    {"BaselineItem", "设为基准"},
+                                    {"N2", nullptr},
+                                    {"OffLineBtn", "离线设备"},
+                                    {"N4", nullptr},
+                                    {"N5", "退出"}};
   const QList<QAction*> items = menus[0]->menu()->actions();
   ASSERT_EQ(items.size(), static_cast<qsizetype>(device.size()));
   for (std::size_t i = 0; i < device.size(); ++i) {
