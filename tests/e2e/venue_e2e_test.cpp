@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <memory>
@@ -18,6 +19,7 @@
 
 #include "app/main_window.h"
 #include "app/venue_window.h"
+#include "ui/compare/sync_window.h"
 // clang-format on
 
 namespace kc::e2e {
@@ -215,6 +217,35 @@ TEST_F(RoomsAgainstBoxes, EditsStayWithTheirRoomAndAnotherBoxIsAskedAbout) {
   EXPECT_TRUE(WaitFor([&] { return State(2) == QStringLiteral("设备不符"); }, 2000));
   EXPECT_EQ(List()->item(2, VenueWindow::kIdentity)->text(),
             QStringLiteral("2B000007（应为 1A000007）"));
+}
+
+// The editor's room put back to its baseline: 设为基准 saves the box, an edit moves it away, and
+// 恢复基准... backs the box up, lists the edit (checked) and sends it back.
+TEST_F(RoomsAgainstBoxes, ABaselineIsSavedAndPutBack) {
+  QTemporaryDir folder;
+  const std::string venue_file = folder.filePath(QStringLiteral("venue.toml")).toStdString();
+  Venue venue;
+  venue.rooms = {{"大包 1", box_.path(), "", 1}};
+  program_ = std::make_unique<Program>(
+      &boxes_, [] { return std::vector<std::string>{}; }, nullptr, false);
+  program_->ShowVenue(venue, venue_file);
+  Open(0);
+  ASSERT_TRUE(LinkQuiet(kTransferWaitMs));
+  ASSERT_TRUE(Editor().SaveBaseline(program_->venue_window()->BaselineOf(venue.rooms[0]), ""));
+  const auto baseline = Snapshot(Box());
+  Tab(3);
+  Key("EchoEffLevelBar", Qt::Key_PageUp);
+  ASSERT_TRUE(LinkQuiet(5000));
+  ASSERT_NE(Snapshot(Box()), baseline);
+  program_->venue_window()->apply_button()->click();
+  SyncWindow* list = OfferedList(5000);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->CheckedCount(), 1);
+  list->send_button()->click();
+  EXPECT_TRUE(LinkQuiet(5000));
+  EXPECT_EQ(Snapshot(Box()), baseline);
+  EXPECT_EQ(QDir(folder.filePath(QStringLiteral("backups/大包 1"))).entryList(QDir::Files).size(),
+            1);
 }
 
 }  // namespace
