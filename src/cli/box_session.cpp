@@ -1,5 +1,6 @@
 #include "cli/box_session.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "cli/local_files.h"
@@ -14,6 +15,8 @@ BoxSession::BoxSession(std::string port, LineRecorder* recorder, QObject* parent
     : QObject(parent), port_name_(std::move(port)) {
   driver_ = std::make_unique<LinkDriver>(store_, *this, recorder, this);
   driver_->link().SetPortNames({port_name_});
+  sent_poll_.setInterval(kHoldPeriodMs);
+  connect(&sent_poll_, &QTimer::timeout, this, [this] { CheckSent(); });
 }
 
 BoxSession::~BoxSession() {
@@ -32,6 +35,103 @@ void BoxSession::StartRestore(std::vector<ModeEntry> entries) {
   Begin();
 }
 
+void BoxSession::StartApply(const ParameterStore& baseline,
+                            std::function<void(BoxSession&)> downloaded) {
+  restore_ = false;
+  apply_ = true;
+  baseline_ = BoxImage::RowsOf(baseline);
+  downloaded_ = std::move(downloaded);
+  Begin();
+}
+
+void BoxSession::SendSlots(const std::vector<Link::Slot>& chosen) {
+  if (phase_ != Phase::kAwaitingSend) return;
+  Link& link = driver_->link();
+  if (chosen.empty()) {
+    link.AnswerEditorChanges(std::vector<Link::Slot>{});
+    Finish({});
+    return;
+  }
+  // The baseline is offered as the editor's changes are after a connection, and the answer
+  // sends the chosen slots by the link's own rule.
+  offered_ = false;
+  if (!link.OfferImage(baseline_)) {
+    Finish("the box was not ready");
+    return;
+  }
+  if (!offered_) {
+    Finish({});  // the box holds the baseline already
+    return;
+  }
+  full_readback_ = std::any_of(chosen.begin(), chosen.end(),
+                               [](const Link::Slot& slot) { return slot.block == kSystemBlock; });
+  sent_ = true;
+  EnterPhase(Phase::kSending, clock_.elapsed());
+  link.AnswerEditorChanges(chosen);
+  sent_poll_.start();
+}
+
+void BoxSession::OfferEditorChanges(int count, bool same_box) {
+  (void)count;
+  (void)same_box;
+  offered_ = true;
+}
+
+void BoxSession::CheckSent() {
+  Link& link = driver_->link();
+  if (phase_ != Phase::kSending) {
+    sent_poll_.stop();
+    return;
+  }
+  // Every edit is acknowledged, or the upload and the system items after it.
+  if (link.state() != LinkState::kReady || link.busy() || link.PendingCount() > 0) return;
+  sent_poll_.stop();
+  const qint64 now = clock_.elapsed();
+  upload_ms_ = now - phase_start_ms_;
+  upload_complete_ = true;
+  readback_marked_ = false;
+  EnterPhase(Phase::kReadingBack, now);
+  // Whatever the box does not send back must not pass for a match. The system items come only
+  // with a connection's download.
+  if (full_readback_) {
+    link.Connect();
+    return;
+  }
+  MarkUnread(store_, false);
+  readback_marked_ = true;
+  if (!link.Reload()) Finish("the box was not ready");
+}
+
+RoomState BoxSession::room_state() const {
+  if (ok()) return RoomState::kOk;
+  return room_state_;
+}
+
+RoomState BoxSession::PortState() const {
+  const LinePort& line = driver_->port();
+  if (line.network()) {
+    switch (line.network_port().problem()) {
+      case NetworkPort::Problem::kNone:
+        return RoomState::kNoAnswer;
+      case NetworkPort::Problem::kRefused:
+      case NetworkPort::Problem::kClosedByServer:
+        return RoomState::kRefused;
+      default:
+        return RoomState::kUnreachable;
+    }
+  }
+  const QtSerialPort& device = line.device();
+  switch (device.last_open_error()) {
+    case QSerialPort::NoError:
+      return RoomState::kNoAnswer;
+    case QSerialPort::PermissionError:
+      return device.last_open_error_text() == kPortBusyText ? RoomState::kBusy
+                                                            : RoomState::kRefused;
+    default:
+      return RoomState::kUnreachable;
+  }
+}
+
 void BoxSession::Begin() {
   clock_.start();
   // A port that cannot be opened at all is told apart from a box that does not answer, and the
@@ -42,6 +142,7 @@ void BoxSession::Begin() {
     const QtSerialPort& port = driver_->port().device();
     const std::string why =
         PortOpenProblem(port_name_, port.last_open_error(), port.last_open_error_text());
+    room_state_ = PortState();
     QTimer::singleShot(0, this, [this, why] { Finish(why); });
     return;
   }
@@ -67,6 +168,11 @@ std::string BoxSession::WithChecksumNote(std::string why) const {
 
 void BoxSession::SetTimers(bool scan, bool transfer, bool hold) {
   if (transfer && phase_ == Phase::kScanning) EnterPhase(Phase::kDownloading, clock_.elapsed());
+  // The read-back of an apply that sent system items is a connection's download.
+  if (transfer && phase_ == Phase::kReadingBack && apply_ && !readback_marked_) {
+    MarkUnread(store_, true);
+    readback_marked_ = true;
+  }
   (void)scan;
   (void)hold;
 }
@@ -121,11 +227,15 @@ void BoxSession::ShowMessage(const LinkMessage& message) {
           } else {
             why = "no answer to the probe (no box on this port, or it is silent)";
           }
+          room_state_ = PortState();
           break;
         }
         case Phase::kDownloading:
           why = "the box stopped answering during the download (step " +
                 std::to_string(message.step) + " of " + std::to_string(kLastConnectionStep) + ")";
+          break;
+        case Phase::kSending:
+          why = "the box stopped answering while the changes were sent";
           break;
         case Phase::kUploading:
           why = "the box stopped answering during the upload (block " +
@@ -167,6 +277,11 @@ void BoxSession::TransferFinished() {
       }
       if (!restore_) {
         const std::vector<std::string> missing = UnreadSlots(store_, true);
+        if (apply_ && missing.empty()) {
+          EnterPhase(Phase::kAwaitingSend, now);
+          if (downloaded_) downloaded_(*this);
+          return;
+        }
         if (!missing.empty()) {
           std::string why = "the box did not send all of its data (";
           for (std::size_t i = 0; i < missing.size(); ++i) why += (i > 0 ? "; " : "") + missing[i];
@@ -201,7 +316,7 @@ void BoxSession::TransferFinished() {
     case Phase::kReadingBack: {
       readback_ms_ = now - phase_start_ms_;
       // Slots still marked unread are what the box did not send back: missing, never its values.
-      const std::string missing = UnreadText(store_, false);
+      const std::string missing = UnreadText(store_, full_readback_);
       Finish(missing.empty() ? std::string()
                              : WithChecksumNote("the box did not send all of its data back (" +
                                                 missing + " missing)"));
@@ -224,6 +339,7 @@ void BoxSession::Finish(std::string failure) {
   const bool connected = link.state() == LinkState::kReady;
   phase_ = Phase::kDone;
   failure_ = std::move(failure);
+  sent_poll_.stop();
   // Release the box as the editor does when it disconnects, then let the port go.
   if (connected) link.Disconnect();
   driver_->Stop();

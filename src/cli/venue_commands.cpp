@@ -70,7 +70,7 @@ int Status(const QStringList& args) {
   const std::vector<std::string> ports = command.Values(port);
   if (auto exit = command.CheckPorts(ports)) return *exit;
   // A port given on its own is a room named after it.
-  for (const std::string& name : ports) rooms.push_back(VenueRoom{name, name, {}, 0, false});
+  for (const std::string& name : ports) rooms.push_back(VenueRoom{name, name, {}, 0, false, {}});
   if (rooms.empty()) return command.Usage("give the rooms with --venue FILE or --port NAME");
 
   // One look per port: rooms that share a box (and its port) get the same look, each judged

@@ -16,11 +16,11 @@ bool UserSystemItem(int item) {
 }
 
 // What the box takes as edits, or false when some slot can only go with the upload.
-bool EditFrames(const std::vector<PlanSlot>& slots, const ParameterStore& baseline, int shown,
+bool EditFrames(const std::vector<PlanSlot>& chosen, const ParameterStore& baseline, int shown,
                 std::vector<PlanFrame>* frames) {
   std::vector<PlanFrame> params;
   std::vector<PlanFrame> bands;
-  for (const PlanSlot& slot : slots) {
+  for (const PlanSlot& slot : chosen) {
     const int32_t value = baseline.Device(slot.block, slot.slot);
     if (slot.block == kSystemBlock) {
       params.push_back({false, MakeId(kSystemBlock, slot.slot), value, 0});
@@ -58,8 +58,8 @@ Plan MakePlan(const ParameterStore& box, const ParameterStore& baseline, bool wi
   const auto take = [&](int block, int slot) {
     const PlanSlot at{block, slot};
     if (box.Device(block, slot) == baseline.Device(block, slot)) return;
-    if (std::find(plan.slots.begin(), plan.slots.end(), at) == plan.slots.end()) {
-      plan.slots.push_back(at);
+    if (std::find(plan.changed.begin(), plan.changed.end(), at) == plan.changed.end()) {
+      plan.changed.push_back(at);
     }
   };
   // Diff names the rows of the comparison in its order, then the slots no control shows.
@@ -78,13 +78,13 @@ Plan MakePlan(const ParameterStore& box, const ParameterStore& baseline, bool wi
     plan.differences.push_back(std::move(named[at++]));
     take(d.block, d.slot);
   }
-  if (plan.slots.empty()) return plan;
+  if (plan.changed.empty()) return plan;
   // An edit lands in the set the box shows; its Sing/Disco switch is among the slots when that
   // changes, which goes with the upload anyway.
-  if (EditFrames(plan.slots, baseline, box.Device(0, 1) ? 1 : 0, &plan.frames)) return plan;
+  if (EditFrames(plan.changed, baseline, box.Device(0, 1) ? 1 : 0, &plan.frames)) return plan;
   plan.upload = true;
   plan.frames.clear();
-  for (const PlanSlot& slot : plan.slots) {
+  for (const PlanSlot& slot : plan.changed) {
     if (slot.block != kSystemBlock) continue;
     plan.frames.push_back(
         {false, MakeId(kSystemBlock, slot.slot), baseline.Device(slot.block, slot.slot), 0});

@@ -40,7 +40,7 @@ struct Plan {
   // What differs, box first (a), baseline second (b).
   std::vector<cli::Difference> differences;
   // The slots whose value the box must take from the baseline.
-  std::vector<PlanSlot> slots;
+  std::vector<PlanSlot> changed;
   // True: blocks 0..8 go as the upload, and `frames` are the system items sent after it. False:
   // `frames` are all that is sent.
   bool upload = false;

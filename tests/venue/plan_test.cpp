@@ -105,7 +105,7 @@ TEST(Plan, DifferencesBecomeEditsOrTheUpload) {
     for (const PlanFrame& frame : plan.frames) frames.push_back(FrameText(frame));
     EXPECT_EQ(frames, c.frames);
     // Every slot to send is one whose value differs, and the baseline's value is what it takes.
-    for (const PlanSlot& slot : plan.slots) {
+    for (const PlanSlot& slot : plan.changed) {
       EXPECT_NE(box.Device(slot.block, slot.slot), baseline.Device(slot.block, slot.slot));
     }
   }

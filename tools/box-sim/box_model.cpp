@@ -222,6 +222,10 @@ void BoxModel::HandleWrite(const Frame& frame, std::vector<uint8_t>* out) {
     SendAck(out);
     return;
   }
+  if (faults_.ignore_writes) {
+    SendAck(out);
+    return;
+  }
   if (block == kSystemBlock) {
     HandleSystemWrite(frame);
   } else if (block < kAudioBlocks) {

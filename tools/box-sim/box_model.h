@@ -125,6 +125,9 @@ struct Faults {
   // Acknowledge the probe and everything else, but never answer an identity read (0x0940): a
   // box whose firmware stalls on it, or another device that acknowledges what it is sent.
   bool no_identity = false;
+  // Acknowledge every write (edits, bands, block uploads, system items, recalls) and keep none of
+  // it: a box whose settings do not stick.
+  bool ignore_writes = false;
 };
 
 // Cuts bytes into pieces of at most `piece` bytes (at least 1), for split delivery.

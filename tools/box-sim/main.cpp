@@ -66,6 +66,8 @@ constexpr const char kUsage[] =
     "  --swap-identity HEX  back from a silence (--lose-ms, --silent-after with --silent-for),\n"
     "                       be another box: identity HEX, other settings\n"
     "  --no-identity        acknowledge the probe, never answer an identity read\n"
+    "  --ignore-writes      acknowledge every write and keep none of it (settings that\n"
+    "                       do not stick)\n"
     "  --flood BYTES        after the first answer each time the port is opened, send\n"
     "                       BYTES random bytes (every value)\n"
     "  --count N            serve N boxes, each on a terminal of its own, one path a line;\n"
@@ -228,6 +230,8 @@ int ParseOptions(int argc, char** argv, Options* opt) {
       }
     } else if (arg == "--no-identity") {
       opt->faults.no_identity = true;
+    } else if (arg == "--ignore-writes") {
+      opt->faults.ignore_writes = true;
     } else if (arg == "--flood") {
       if (!count(&opt->flood_bytes)) return 2;
     } else if (arg == "--count") {
