@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,8 @@ namespace fs = std::filesystem;
 // A file name from the room (when the box is a venue's), the box's identity and today's date
 // that no file of the folder has yet: ROOM_IDENTITY_DATE or IDENTITY_DATE.
 std::string BackupName(const std::string& folder, const std::string& room,
-                       const std::string& identity, std::vector<std::string>& taken) {
+                       const std::string& identity, const std::string& extension,
+                       std::vector<std::string>& taken) {
   const std::string id = identity.empty() ? std::string("unknown") : identity;
   const std::string base =
       (room.empty() ? std::string() : SafeFileName(room) + "_") + id + "_" +
@@ -31,7 +34,7 @@ std::string BackupName(const std::string& folder, const std::string& room,
     const std::string name = n == 1 ? base : base + "_" + std::to_string(n);
     std::error_code ec;
     const bool used = std::find(taken.begin(), taken.end(), name) != taken.end() ||
-                      fs::exists(fs::path(folder) / (name + std::string(kModeFileExtension)), ec);
+                      fs::exists(fs::path(folder) / (name + extension), ec);
     if (!used) {
       taken.push_back(name);
       return name;
@@ -106,78 +109,146 @@ std::vector<std::string> PortsToProbe(const std::vector<std::string>& given) {
   return MergePortNames(system, given);
 }
 
-int Backup(const QStringList& args) {
-  Command command(
-      "backup",
-      "Connects to every box (each --port, or every port the system lists), downloads its whole "
-      "state as the editor does and writes one mode file per box to DIR, named from the box's "
-      "identity and the date. A box's file is written only when every value arrived in answers "
-      "that passed their checksums. A line per box and a summary go to standard error; on a "
-      "terminal, progress lines too.");
-  const QCommandLineOption port = PortOption();
-  const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                  QStringLiteral("Folder for the mode files (default: .)."),
-                                  QStringLiteral("DIR"), QStringLiteral("."));
-  const QCommandLineOption record = RecordOption();
-  const QCommandLineOption venue = VenueOption();
-  const QCommandLineOption room = RoomOption();
-  command.parser().addOptions({port, output, record, venue, room});
-  if (auto exit = command.Parse(args)) return *exit;
-  if (!command.parser().positionalArguments().isEmpty()) {
-    return command.Usage("unexpected argument " + command.Positional().front());
+namespace {
+
+// Where one box's file goes: its folder, and whether older backups of its room there are pruned
+// to the venue's `keep` afterwards (the venue's backup folder only).
+struct Destination {
+  std::string folder;
+  bool prune = false;
+};
+
+// The files of a room's backup folder that backup wrote for that room (ROOM_..., a box backup or
+// a mode file), oldest first; symbolic links and folders are never among them.
+std::vector<fs::path> RoomBackups(const std::string& folder, const std::string& room) {
+  struct Found {
+    fs::path path;
+    fs::file_time_type time;
+  };
+  std::vector<Found> found;
+  const std::string prefix = SafeFileName(room) + "_";
+  std::error_code ec;
+  for (fs::directory_iterator it(fs::path(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const bool ours = name.rfind(prefix, 0) == 0 &&
+                      (IsBoxBackupPath(name) || (name.size() > kModeFileExtension.size() &&
+                                                 name.ends_with(kModeFileExtension)));
+    std::error_code type_ec;
+    if (!ours || !it->is_regular_file(type_ec) || it->is_symlink(type_ec)) continue;
+    std::error_code time_ec;
+    const fs::file_time_type time = it->last_write_time(time_ec);
+    if (!time_ec) found.push_back({it->path(), time});
   }
-  std::vector<VenueRoom> rooms;
-  if (auto exit = VenueRooms(command, venue, room, false, &rooms)) return *exit;
-  std::vector<std::string> ports = command.Values(port);
-  if (auto exit = command.CheckPorts(ports)) return *exit;
-  ports = PortsOf(rooms, std::move(ports));
-  if (ports.empty()) ports = PortsToProbe({});
-  if (ports.empty()) return command.Usage("no serial port to probe; give --port NAME");
-  const std::string folder = command.Value(output);
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.time != b.time ? a.time < b.time : a.path < b.path;
+  });
+  std::vector<fs::path> paths;
+  for (const Found& f : found) paths.push_back(f.path);
+  return paths;
+}
+
+// Removes the oldest of a room's backups beyond `keep`, never the one just written. The paths
+// removed, and the reasons of those that could not be.
+void Prune(const std::string& folder, const std::string& room, int keep, const fs::path& written,
+           const std::string& label) {
+  std::vector<fs::path> backups = RoomBackups(folder, room);
+  std::erase(backups, written);
+  const std::size_t others = static_cast<std::size_t>(std::max(keep - 1, 0));
+  if (backups.size() <= others) return;
+  for (std::size_t i = 0; i < backups.size() - others; ++i) {
+    std::error_code ec;
+    if (fs::remove(backups[i], ec)) {
+      Err("backup " + label + ": removed the old backup " + Printable(backups[i].string()) +
+          " (keep = " + std::to_string(keep) + ")\n");
+    } else if (ec) {
+      Err("backup " + label + ": cannot remove the old backup " + Printable(backups[i].string()) +
+          ": " + ec.message() + "\n");
+    }
+  }
+}
+
+// Makes a folder (and those above it) and sees that it takes files; false with a message.
+bool UsableFolder(const std::string& command, const std::string& folder) {
   std::error_code ec;
   fs::create_directories(fs::path(folder), ec);
   if (!fs::is_directory(fs::path(folder), ec)) {
-    Err("karaoke-ctl backup: cannot use the folder " + folder +
+    Err("karaoke-ctl " + command + ": cannot use the folder " + Printable(folder) +
         (ec ? ": " + ec.message() : std::string(": it is not a folder")) + "\n");
-    return kExitError;
+    return false;
   }
   // A folder that takes no files is said now, not after every box has been downloaded.
   std::string folder_error;
   if (!FolderTakesFiles(folder, &folder_error)) {
-    Err("karaoke-ctl backup: cannot write into the folder " + folder + ": " + folder_error + "\n");
-    return kExitError;
+    Err("karaoke-ctl " + command + ": cannot write into the folder " + Printable(folder) + ": " +
+        folder_error + "\n");
+    return false;
   }
-  Recording recording;
-  if (!recording.Open(command.Value(record))) return kExitError;
+  return true;
+}
 
+// A box's file: a box backup, or with `mode_file` a mode file (blocks 0 to 8 only). A backup whose
+// values the box backup format cannot hold (a value outside its range, no identity) is refused
+// with the reason, rather than written as a file that no restore would read.
+std::optional<std::string> FileOfBox(const BoxSession& box, bool mode_file,
+                                     const Recording& recording, const std::string& venue,
+                                     const std::string& room, std::string* why) {
+  if (mode_file) return BuildModeText(box.store());
+  const std::optional<int> mode = recording.CurrentMode(box.port());
+  if (!mode) {
+    *why = "the box did not say its current mode";
+    return std::nullopt;
+  }
+  const std::string text = WriteBoxBackup(BackupOfBox(box, *mode, venue, room));
+  std::string error;
+  if (!ParseBoxBackup(text, "the box", &error)) {
+    *why = "the box's settings cannot be kept as a box backup: " + error;
+    return std::nullopt;
+  }
+  return text;
+}
+
+// Downloads every port's box at once and writes a file for each one that arrived whole: what
+// backup and baseline share. `place` names a box's file (empty: that box is not saved).
+int DownloadAndSave(const std::string& command, const std::vector<std::string>& ports,
+                    const std::vector<VenueRoom>& rooms, const std::string& venue_name,
+                    const std::string& record, bool mode_file,
+                    const std::function<std::string(BoxSession&)>& place,
+                    const std::function<void(BoxSession&, const fs::path&)>& saved_one) {
+  Recording recording;
+  if (!recording.Open(record, !mode_file)) return kExitError;
   QElapsedTimer wall;
   wall.start();
   Sessions sessions;
   sessions.AddPorts(ports, recording.recorder());
   ExpectIdentities(rooms, sessions);
   const std::vector<BoxSession*>& running = sessions.running;
-  std::vector<std::string> taken;
   std::vector<std::string> saved;
   std::vector<std::string> failed;
   bool write_error = false;
-  Err("backup: " + CountText(running.size(), "port", "ports") + "\n");
-  ShowProgress("backup", rooms, running);
+  Err(command + ": " + CountText(running.size(), "port", "ports") + "\n");
+  ShowProgress(command, rooms, running);
   for (BoxSession* session : running) session->StartDownload();
   RunSessions(running, [&](BoxSession& done) {
     const std::string label = RoomLabel(rooms, done.port());
     if (!done.ok()) {
       failed.push_back(done.port());
-      Err("backup " + label + ": FAILED: " + done.failure() + "\n");
+      Err(command + " " + label + ": FAILED: " + done.failure() + "\n");
       return;
     }
-    const std::string name =
-        BackupName(folder, RoomOf(rooms, done.port()), done.link().device_id(), taken);
-    const std::string path = (fs::path(folder) / (name + std::string(kModeFileExtension))).string();
+    std::string why;
+    const std::optional<std::string> text =
+        FileOfBox(done, mode_file, recording, venue_name, RoomOf(rooms, done.port()), &why);
+    if (!text) {
+      failed.push_back(done.port());
+      Err(command + " " + label + ": FAILED: " + why + " (nothing saved)\n");
+      return;
+    }
+    const std::string path = place(done);
     std::string error;
-    if (!WriteFileWhole(path, BuildModeText(done.store()), &error)) {
+    if (!WriteFileWhole(path, *text, &error)) {
       write_error = true;
       failed.push_back(done.port());
-      Err("backup " + label + ": FAILED: cannot write " + path + ": " + error +
+      Err(command + " " + label + ": FAILED: cannot write " + Printable(path) + ": " + error +
           " (no file left behind)\n");
       return;
     }
@@ -187,21 +258,162 @@ int Backup(const QStringList& args) {
       note = ", " + CountText(done.damaged_answers(), "damaged answer", "damaged answers") +
              " asked again";
     }
-    Err("backup " + label + ": box " + done.link().device_id() + " saved to " + path +
-        ", download " + Seconds(done.download_ms()) + ", in all " + Seconds(done.total_ms()) +
-        note + "\n");
+    Err(command + " " + label + ": box " + done.link().device_id() + " saved to " +
+        Printable(path) + ", download " + Seconds(done.download_ms()) + ", in all " +
+        Seconds(done.total_ms()) + note + "\n");
+    if (saved_one) saved_one(done, fs::path(path));
   });
-  Summary("backup", "saved", running, saved.size(), wall.elapsed(), failed);
+  Summary(command, "saved", running, saved.size(), wall.elapsed(), failed);
   for (const std::string& path : saved) Out(path + "\n");
   if (!recording.Close() || write_error) return kExitError;
   return failed.empty() ? kExitDone : kExitDiffers;
 }
 
+}  // namespace
+
+int Backup(const QStringList& args) {
+  Command command(
+      "backup",
+      "Connects to every box (each --port, or every port the system lists), downloads its whole "
+      "state as the editor does and writes one file per box, named from the room, the box's "
+      "identity and the date. The file is a box backup (.kbox, readable text): the mode names, "
+      "the current mode number, the System page's settings (volumes, input level, key lock, "
+      "input) and blocks 0 to 8, but never the passwords or the administrator switch. With "
+      "--format nddt it is a mode file (.Nddt) for the editor's library: blocks 0 to 8 only. "
+      "With --venue and no -o, each room's file goes to the venue's backup folder (backups = "
+      "DIR, default backups/ beside the venue file), a folder per room, and the oldest backups "
+      "of that room beyond keep = N (default 10) are removed once the new one is complete. A "
+      "box's file is written only when every value arrived in answers that passed their "
+      "checksums. A line per box and a summary go to standard error; on a terminal, progress "
+      "lines too.");
+  const QCommandLineOption port = PortOption();
+  const QCommandLineOption output(
+      QStringList{QStringLiteral("o"), QStringLiteral("output")},
+      QStringLiteral("Folder for the files (default: the venue's backup folder with --venue, "
+                     "else .)."),
+      QStringLiteral("DIR"));
+  const QCommandLineOption format(
+      QStringLiteral("format"),
+      QStringLiteral("kbox (a box backup, the default) or nddt (a mode file, blocks 0 to 8)."),
+      QStringLiteral("KIND"), QStringLiteral("kbox"));
+  const QCommandLineOption record = RecordOption();
+  const QCommandLineOption venue = VenueOption();
+  const QCommandLineOption room = RoomOption();
+  command.parser().addOptions({port, output, format, record, venue, room});
+  if (auto exit = command.Parse(args)) return *exit;
+  if (!command.parser().positionalArguments().isEmpty()) {
+    return command.Usage("unexpected argument " + command.Positional().front());
+  }
+  const std::string kind = command.Value(format);
+  if (kind != "kbox" && kind != "nddt") {
+    return command.Usage("--format is kbox or nddt, not " + Printable(kind));
+  }
+  const bool mode_file = kind == "nddt";
+  std::vector<VenueRoom> rooms;
+  Venue venue_file;
+  if (auto exit = VenueRooms(command, venue, room, false, &rooms, &venue_file)) return *exit;
+  std::vector<std::string> ports = command.Values(port);
+  if (auto exit = command.CheckPorts(ports)) return *exit;
+  ports = PortsOf(rooms, std::move(ports));
+  if (ports.empty()) ports = PortsToProbe({});
+  if (ports.empty()) return command.Usage("no serial port to probe; give --port NAME");
+
+  // Each port's folder: -o for all, else a venue room's own folder, else the current folder.
+  const std::string venue_path = command.Value(venue);
+  const bool into_venue = !command.parser().isSet(output) && !venue_path.empty();
+  const std::string given = command.parser().isSet(output) ? command.Value(output) : ".";
+  const auto destination = [&](const std::string& box_port) {
+    for (const VenueRoom& r : rooms) {
+      if (into_venue && r.port == box_port) {
+        return Destination{RoomBackupFolder(venue_path, venue_file, r).string(), true};
+      }
+    }
+    return Destination{given, false};
+  };
+  std::vector<std::string> checked;
+  for (const std::string& p : ports) {
+    const std::string folder = destination(p).folder;
+    if (std::find(checked.begin(), checked.end(), folder) != checked.end()) continue;
+    if (!UsableFolder("backup", folder)) return kExitError;
+    checked.push_back(folder);
+  }
+
+  const std::string extension(mode_file ? kModeFileExtension : kBoxBackupExtension);
+  std::vector<std::string> taken;
+  const auto place = [&](BoxSession& box) {
+    const std::string folder = destination(box.port()).folder;
+    const std::string name =
+        BackupName(folder, RoomOf(rooms, box.port()), box.link().device_id(), extension, taken);
+    return (fs::path(folder) / (name + extension)).string();
+  };
+  const auto prune = [&](BoxSession& box, const fs::path& path) {
+    const Destination where = destination(box.port());
+    if (where.prune) {
+      Prune(where.folder, RoomOf(rooms, box.port()), venue_file.keep, path,
+            RoomLabel(rooms, box.port()));
+    }
+  };
+  return DownloadAndSave("backup", ports, rooms, venue_file.name, command.Value(record), mode_file,
+                         place, prune);
+}
+
+int Baseline(const QStringList& args) {
+  Command command(
+      "baseline",
+      "Downloads the box of each room named (all at once, as backup does) and saves it as that "
+      "room's baseline, its intended state: the file the room names with baseline = FILE in the "
+      "venue file, or baselines/ROOM.kbox beside the venue file (the folder is made). A box "
+      "backup (.kbox) holds the mode names, the current mode, the System page's settings and "
+      "blocks 0 to 8; a baseline named .Nddt is written as a mode file (blocks 0 to 8 only). A "
+      "file is written only when every value arrived, and replaces the old one only once it is "
+      "complete.");
+  const QCommandLineOption record = RecordOption();
+  const QCommandLineOption venue = VenueOption();
+  const QCommandLineOption room = RoomOption();
+  command.parser().addOptions({record, venue, room});
+  if (auto exit = command.Parse(args)) return *exit;
+  if (!command.parser().positionalArguments().isEmpty()) {
+    return command.Usage("unexpected argument " + command.Positional().front());
+  }
+  const std::string venue_path = command.Value(venue);
+  if (venue_path.empty()) return command.Usage("give the venue with --venue FILE");
+  if (command.Values(room).empty()) {
+    return command.Usage("name the rooms with --room NAME (one or more)");
+  }
+  std::vector<VenueRoom> rooms;
+  Venue venue_file;
+  if (auto exit = VenueRooms(command, venue, room, true, &rooms, &venue_file)) return *exit;
+  // A baseline of each kind needs its own download; a run with both kinds is refused.
+  const auto is_mode_file = [&](const VenueRoom& r) {
+    return !IsBoxBackupPath(RoomBaselinePath(venue_path, r).string());
+  };
+  const bool mode_file = is_mode_file(rooms.front());
+  for (const VenueRoom& r : rooms) {
+    if (is_mode_file(r) != mode_file) {
+      return command.Usage(
+          "rooms '" + Printable(rooms.front().name) + "' and '" + Printable(r.name) +
+          "' have baselines of two kinds (.kbox and .Nddt); name them in two runs");
+    }
+    const std::string folder = RoomBaselinePath(venue_path, r).parent_path().string();
+    if (!UsableFolder("baseline", folder)) return kExitError;
+  }
+  std::vector<std::string> ports = PortsOf(rooms, {});
+  const auto place = [&](BoxSession& box) {
+    for (const VenueRoom& r : rooms) {
+      if (r.port == box.port()) return RoomBaselinePath(venue_path, r).string();
+    }
+    return std::string();
+  };
+  return DownloadAndSave("baseline", ports, rooms, venue_file.name, command.Value(record),
+                         mode_file, place, {});
+}
+
 int Restore(const QStringList& args) {
   Command command(
       "restore",
-      "Checks the whole mode FILE first (a damaged file, or one holding a value outside its "
-      "parameter's range, sends nothing), then sends it to every box given with --port, reads "
+      "Checks the whole FILE first, a box backup (.kbox) or a mode file (.Nddt) (a damaged "
+      "file, or one holding a value outside its parameter's range, sends nothing), then sends "
+      "its blocks 0 to 8 to every box given with --port, reads "
       "each box back and compares. Succeeds only when every box holds exactly the file's values; "
       "otherwise lists on standard output what differs (port, page, parameter, file, box, "
       "separated by tabs). Ctrl+C stops sending and names the boxes that hold part of the file. "
@@ -212,10 +424,11 @@ int Restore(const QStringList& args) {
   const QCommandLineOption room = RoomOption();
   const QCommandLineOption header = HeaderOption();
   command.parser().addOptions({port, record, venue, room, header});
-  command.parser().addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A mode file."));
+  command.parser().addPositionalArgument(QStringLiteral("FILE"),
+                                         QStringLiteral("A box backup or a mode file."));
   if (auto exit = command.Parse(args)) return *exit;
   const std::vector<std::string> positional = command.Positional();
-  if (positional.size() != 1) return command.Usage("give exactly one mode FILE");
+  if (positional.size() != 1) return command.Usage("give exactly one FILE");
   std::vector<VenueRoom> rooms;
   if (auto exit = VenueRooms(command, venue, room, true, &rooms)) return *exit;
   std::vector<std::string> ports = command.Values(port);
@@ -223,8 +436,9 @@ int Restore(const QStringList& args) {
   ports = PortsOf(rooms, std::move(ports));
   if (ports.empty())
     return command.Usage("give the box with --port NAME (or --venue FILE --room NAME)");
-  const std::optional<ModeFileCheck> check = CheckedModeFile(positional.front());
+  const std::optional<LoadedFile> check = LoadModeOrBoxFile(positional.front());
   if (!check) return kExitError;
+  // A box backup's values were checked against their ranges as it was read.
   const std::vector<std::string> out_of_range = OutOfRange(check->entries);
   if (!out_of_range.empty()) {
     Err("karaoke-ctl restore: " + positional.front() + ": " +
@@ -237,8 +451,12 @@ int Restore(const QStringList& args) {
   Recording recording;
   if (!recording.Open(command.Value(record))) return kExitError;
 
-  ParameterStore expected;
-  ApplyModeEntries(check->entries, expected);
+  const ParameterStore& expected = check->store;
+  if (check->box) {
+    Err("restore: " + Printable(positional.front()) +
+        " is a box backup: blocks 0 to 8 are sent and verified; its System page settings and "
+        "mode names are not sent\n");
+  }
   QElapsedTimer wall;
   wall.start();
   Sessions sessions;

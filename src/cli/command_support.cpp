@@ -2,15 +2,22 @@
 
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "cli/commands.h"
+#include "cli/frame_meaning.h"
+#include "cli/mode_checks.h"
 #include "cli/output_format.h"
+#include "kc_version.h"
+#include "link/box_image.h"
+#include "link/frames.h"
 #include "link/port_address.h"
 #include "link/port_names.h"
 
@@ -135,7 +142,7 @@ QCommandLineOption RoomOption() {
 
 std::optional<int> VenueRooms(Command& command, const QCommandLineOption& venue,
                               const QCommandLineOption& room, bool need_room,
-                              std::vector<VenueRoom>* rooms) {
+                              std::vector<VenueRoom>* rooms, Venue* venue_file) {
   rooms->clear();
   const std::string path = command.Value(venue);
   const std::vector<std::string> names = command.Values(room);
@@ -159,6 +166,7 @@ std::optional<int> VenueRooms(Command& command, const QCommandLineOption& venue,
     *rooms = std::move(*selected);
   }
   if (rooms->empty()) return command.Usage("the venue file " + path + " has no room");
+  if (venue_file != nullptr) *venue_file = *parsed;
   return std::nullopt;
 }
 
@@ -212,7 +220,74 @@ QCommandLineOption RecordOption() {
       QStringLiteral("FILE"));
 }
 
-bool Recording::Open(const std::string& path) {
+namespace {
+
+// A recording line of the answer to the current-mode read is short; a longer line (stray bytes of
+// a flood) is not kept whole.
+constexpr std::size_t kLongestTappedLine = 4096;
+
+}  // namespace
+
+std::optional<int> CurrentModeTap::CurrentMode(const std::string& port) const {
+  for (const auto& [name, mode] : modes_) {
+    if (name == port) return mode;
+  }
+  return std::nullopt;
+}
+
+CurrentModeTap::int_type CurrentModeTap::overflow(int_type ch) {
+  if (traits_type::eq_int_type(ch, traits_type::eof())) return traits_type::not_eof(ch);
+  const char c = traits_type::to_char_type(ch);
+  return xsputn(&c, 1) == 1 ? ch : traits_type::eof();
+}
+
+std::streamsize CurrentModeTap::xsputn(const char* text, std::streamsize count) {
+  Take(text, static_cast<std::size_t>(count));
+  if (next_ != nullptr && !next_->write(text, count)) return 0;
+  return count;
+}
+
+int CurrentModeTap::sync() {
+  if (next_ != nullptr && !next_->flush()) return -1;
+  return 0;
+}
+
+void CurrentModeTap::Take(const char* text, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (text[i] == '\n') {
+      Line();
+      line_.clear();
+    } else if (line_.size() < kLongestTappedLine) {
+      line_ += text[i];
+    }
+  }
+}
+
+void CurrentModeTap::Line() {
+  const std::optional<RecordedLine> recorded = ParseRecordedLine(line_);
+  if (!recorded || recorded->direction != "RX") return;
+  // FC B1 06 A0 09 02 LOW HIGH CHECKSUM: system item 2 read, a value of two bytes.
+  const std::vector<uint8_t>& frame = recorded->bytes;
+  if (frame.size() != 9 || frame[0] != kFirstSync || frame[2] != 6 || frame[3] != 0xA0 ||
+      frame[4] != kSystemBlock || frame[5] != (kRecallModeId & 0xFF) ||
+      FrameChecksum(frame.data(), frame.size()) != frame[8]) {
+    return;
+  }
+  const int mode = frame[6] + 256 * frame[7];
+  if (mode >= kModeCount) return;
+  for (auto& [name, known] : modes_) {
+    if (name == recorded->port) {
+      known = mode;
+      return;
+    }
+  }
+  modes_.emplace_back(recorded->port, mode);
+}
+
+bool Recording::Open(const std::string& path, bool tap_modes) {
+  const auto now = [this] { return clock_.nsecsElapsed() / 1000; };
+  clock_.start();
+  if (tap_modes) recorder_ = std::make_unique<LineRecorder>(tap_stream_, now);
   if (path.empty()) return true;
   path_ = path;
   std::string error;
@@ -220,13 +295,16 @@ bool Recording::Open(const std::string& path) {
     Err("karaoke-ctl: cannot write the recording " + path + ": " + error + "\n");
     return false;
   }
-  clock_.start();
-  recorder_ = std::make_unique<LineRecorder>(file_.stream(),
-                                             [this] { return clock_.nsecsElapsed() / 1000; });
+  if (tap_modes) {
+    tap_.set_next(&file_.stream());
+  } else {
+    recorder_ = std::make_unique<LineRecorder>(file_.stream(), now);
+  }
   file_.stream()
       << "# karaoke-ctl line recording: seconds, port, TX (to the box) or RX (from it), bytes\n";
   file_.stream().flush();
   if (file_.stream().fail()) {
+    tap_.set_next(nullptr);
     recorder_.reset();
     std::string reason;
     file_.Commit(&reason);  // fails, and removes what was begun
@@ -317,6 +395,102 @@ std::optional<ModeFileCheck> CheckedModeFile(const std::string& path) {
           std::string(ModeStatusChinese(check.status())) + ")\n");
       return std::nullopt;
   }
+}
+
+namespace {
+
+// No box backup is this large (one is about 5 KB); a larger file is refused unread.
+constexpr std::uintmax_t kBoxBackupByteLimit = 1u << 20;
+
+// A box backup by its name, or by a text that opens as one does: a mode file's lines are
+// hexadecimal digits, a box backup starts with a comment or its format.
+bool LooksLikeBoxBackup(const std::string& path) {
+  if (IsBoxBackupPath(path)) return true;
+  std::ifstream in(path, std::ios::binary);
+  char head[6] = {};
+  in.read(head, sizeof head);
+  const std::string_view start(head, static_cast<std::size_t>(in.gcount()));
+  return start.starts_with("#") || start.starts_with("format");
+}
+
+}  // namespace
+
+std::optional<LoadedFile> LoadModeOrBoxFile(const std::string& path) {
+  LoadedFile loaded;
+  const std::string problem = FileProblem(path);
+  if (!problem.empty()) {
+    Err("karaoke-ctl: " + path + ": " + problem + "\n");
+    return std::nullopt;
+  }
+  if (!LooksLikeBoxBackup(path)) {
+    std::optional<ModeFileCheck> check = CheckedModeFile(path);
+    if (!check) return std::nullopt;
+    loaded.entries = std::move(check->entries);
+    ApplyModeEntries(loaded.entries, loaded.store);
+    return loaded;
+  }
+  std::error_code ec;
+  if (std::filesystem::file_size(std::filesystem::path(path), ec) > kBoxBackupByteLimit && !ec) {
+    Err("karaoke-ctl: " + path + ": larger than any box backup (over 1 MiB)\n");
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::string text;
+  char buffer[1 << 14];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+  }
+  if (!in.eof() || in.bad()) {
+    Err("karaoke-ctl: " + path + ": cannot be read\n");
+    return std::nullopt;
+  }
+  std::string error;
+  loaded.box = ParseBoxBackup(text, path, &error);
+  if (!loaded.box) {
+    Err("karaoke-ctl: " + error + "\n");
+    return std::nullopt;
+  }
+  for (int block = 0; block < kAudioBlocks; ++block) {
+    for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
+      loaded.entries.push_back({block, slot, loaded.box->blocks[block][slot]});
+    }
+  }
+  ApplyModeEntries(loaded.entries, loaded.store);
+  for (const auto& [item, value] : loaded.box->system_items) {
+    loaded.store.SetDevice(kSystemBlock, item, value);
+  }
+  loaded.store.SetDevice(kSystemBlock, kRecallModeId & 0xFF, loaded.box->current_mode);
+  return loaded;
+}
+
+BoxBackup BackupOfBox(const BoxSession& box, int current_mode, const std::string& venue,
+                      const std::string& room) {
+  BoxBackup backup;
+  backup.program_version = kVersion;
+  // Local time with its offset from UTC (+08:00), as the installer's clock showed it.
+  const QDateTime now = QDateTime::currentDateTime();
+  const int offset = now.offsetFromUtc() / 60;
+  const int minutes = offset < 0 ? -offset : offset;
+  backup.date = now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toStdString() +
+                (offset < 0 ? "-" : "+") +
+                QStringLiteral("%1:%2")
+                    .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                    .arg(minutes % 60, 2, 10, QLatin1Char('0'))
+                    .toStdString();
+  backup.venue = venue;
+  backup.room = room;
+  backup.identity = box.link().device_id();
+  backup.current_mode = current_mode;
+  backup.mode_names = box.link().mode_names();
+  for (const int item : kUserSystemItems) {
+    backup.system_items[item] = box.store().Device(kSystemBlock, item);
+  }
+  for (int block = 0; block < kAudioBlocks; ++block) {
+    for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
+      backup.blocks[block][slot] = box.store().Device(block, slot);
+    }
+  }
+  return backup;
 }
 
 }  // namespace kc::cli

@@ -9,12 +9,16 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
+#include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/box_session.h"
 #include "cli/local_files.h"
 #include "link/recording_serial_port.h"
+#include "modes/box_backup.h"
 #include "modes/mode_file.h"
 #include "venue/venue_file.h"
 
@@ -67,9 +71,10 @@ QCommandLineOption HeaderOption();
 // --room (which needs --venue). `need_room`: a venue must be narrowed to named rooms (restore).
 // nullopt to go on, with *rooms empty when no venue was given; otherwise the exit code (a usage
 // or venue-file error, reported). Unknown keys of the file are reported as warnings.
+// The venue itself goes to *venue_file when that is given.
 std::optional<int> VenueRooms(Command& command, const QCommandLineOption& venue,
                               const QCommandLineOption& room, bool need_room,
-                              std::vector<VenueRoom>* rooms);
+                              std::vector<VenueRoom>* rooms, Venue* venue_file = nullptr);
 // The venue file at path, its warnings reported; nullopt (reported) when it cannot be used.
 std::optional<Venue> ReadVenueReported(const std::string& path);
 // The room a port belongs to; empty when it is none of the rooms'.
@@ -79,11 +84,37 @@ std::string RoomLabel(const std::vector<VenueRoom>& rooms, const std::string& po
 
 // The recording of a run, when --record was given. It appears under its name when the command
 // ends, complete; a recording that cannot be written is an error of the command.
+// Watches the lines of a recording as they are written, passing them on to `next` (when set),
+// and keeps each port's last answer to the current-mode read: the link reads that item in every
+// download only to keep in step and drops the number, but a box backup keeps it.
+class CurrentModeTap : public std::streambuf {
+ public:
+  void set_next(std::ostream* next) { next_ = next; }
+  std::optional<int> CurrentMode(const std::string& port) const;
+
+ protected:
+  int_type overflow(int_type ch) override;
+  std::streamsize xsputn(const char* text, std::streamsize count) override;
+  int sync() override;
+
+ private:
+  void Take(const char* text, std::size_t count);
+  void Line();
+
+  std::ostream* next_ = nullptr;
+  std::string line_;
+  std::vector<std::pair<std::string, int>> modes_;
+};
+
 class Recording {
  public:
-  // False (with a message) when the file cannot be written.
-  bool Open(const std::string& path);
+  Recording() : tap_stream_(&tap_) {}
+  // False (with a message) when the file cannot be written. With `tap_modes` every run is
+  // watched for the boxes' current modes (CurrentMode), with or without a file.
+  bool Open(const std::string& path, bool tap_modes = false);
   LineRecorder* recorder() { return recorder_.get(); }
+  // The current mode the box on `port` answered last (0..14); nullopt when none was seen.
+  std::optional<int> CurrentMode(const std::string& port) const { return tap_.CurrentMode(port); }
   // True when there was nothing to record or the recording is complete on disk; otherwise
   // reports why and leaves no file.
   bool Close();
@@ -92,6 +123,8 @@ class Recording {
   std::string path_;
   StagedFile file_;
   QElapsedTimer clock_;
+  CurrentModeTap tap_;
+  std::ostream tap_stream_;
   std::unique_ptr<LineRecorder> recorder_;
 };
 
@@ -119,11 +152,27 @@ void Summary(const std::string& command, const std::string& verb,
 // message) when it cannot be used.
 std::optional<ModeFileCheck> CheckedModeFile(const std::string& path);
 
+// A file of either kind named on the command line: a box backup (by its extension, or a text
+// that opens as one does) or a mode file. Its device image, and for a box backup what else the
+// backup holds. nullopt (with a message) when it cannot be used; a box backup holding a value
+// outside its parameter's range cannot.
+struct LoadedFile {
+  std::optional<BoxBackup> box;    // set for a box backup
+  std::vector<ModeEntry> entries;  // blocks 0..8 as entries, in file order
+  ParameterStore store;            // the entries applied, and a backup's system items
+};
+std::optional<LoadedFile> LoadModeOrBoxFile(const std::string& path);
+
+// What a downloaded box holds as a box backup; the venue and room are named when known.
+BoxBackup BackupOfBox(const BoxSession& box, int current_mode, const std::string& venue,
+                      const std::string& room);
+
 // The given ports first, then the system's, as full paths (/dev/ttyS0).
 std::vector<std::string> PortsToProbe(const std::vector<std::string>& given);
 
 // The subcommands of many boxes (backup_restore.cpp, venue_commands.cpp).
 int Backup(const QStringList& args);
+int Baseline(const QStringList& args);
 int Restore(const QStringList& args);
 int Status(const QStringList& args);
 

@@ -11,6 +11,7 @@
 #include "cli/frame_meaning.h"
 #include "cli/mode_output.h"
 #include "kc_version.h"
+#include "link/frames.h"
 #include "link/qt/diagnostic_log.h"
 #include "link/qt/qt_serial_port.h"
 #include "modes/mode_file.h"
@@ -29,13 +30,19 @@ const char kOverview[] =
     "  ports [--port NAME]...        the serial ports it would probe\n"
     "  status --venue FILE [--room NAME]... [--json | --header]\n"
     "                                every room's box at a glance (probe and identity only)\n"
-    "  backup [--port NAME]... [--venue FILE [--room NAME]...] [-o DIR]\n"
-    "                                save every box's mode to DIR, one file per box\n"
+    "  backup [--port NAME]... [--venue FILE [--room NAME]...] [-o DIR] [--format nddt]\n"
+    "                                save every box to a box backup (.kbox: mode names,\n"
+    "                                current mode, System page settings, blocks 0 to 8), or\n"
+    "                                with --format nddt a mode file (blocks 0 to 8 only)\n"
+    "  baseline --venue FILE --room NAME...\n"
+    "                                save rooms' boxes as their baselines (intended state)\n"
     "  restore --port NAME... [--header] FILE\n"
-    "                                send a mode file to boxes, read them back and compare\n"
+    "                                send a file (box backup or mode file) to boxes, read\n"
+    "                                them back and compare\n"
     "  restore --venue FILE --room NAME... [--header] FILE\n"
     "                                the same for rooms of a venue (named, never all at once)\n"
-    "  diff A B [--json | --header]  differences of two modes (file, port:NAME or room:NAME)\n"
+    "  diff A B [--json | --header]  differences of two modes (file, port:NAME or room:NAME;\n"
+    "                                a file is a box backup or a mode file)\n"
     "  show SOURCE [--json | --header]\n"
     "                                every parameter of a file, port:NAME or room:NAME\n"
     "  decode RECORDING [--json]     a line recording, frame by frame\n"
@@ -59,11 +66,14 @@ const char kOverview[] =
     "Exit codes: 0 done; 1 differences found, a restore not verified or interrupted, or a box\n"
     "failed; 2 usage error, or a file that cannot be read or written (2 wins over 1).\n";
 
-// One side of a show or diff: a mode file or a box.
+// One side of a show or diff: a mode file, a box backup or a box.
 struct Side {
   std::string source;
   std::string port;  // empty for a file
+  bool box_backup = false;
   ParameterStore store;
+  // A box and a box backup have the System page's settings; a mode file has none.
+  bool with_system() const { return !port.empty() || box_backup; }
 };
 
 std::optional<Side> SideOf(const std::string& argument) {
@@ -74,9 +84,10 @@ std::optional<Side> SideOf(const std::string& argument) {
     if (side.port.empty()) return std::nullopt;
     return side;
   }
-  std::optional<ModeFileCheck> check = CheckedModeFile(side.source);
-  if (!check) return std::nullopt;
-  ApplyModeEntries(check->entries, side.store);
+  std::optional<LoadedFile> loaded = LoadModeOrBoxFile(side.source);
+  if (!loaded) return std::nullopt;
+  side.box_backup = loaded->box.has_value();
+  side.store = loaded->store;
   return side;
 }
 
@@ -117,12 +128,12 @@ std::vector<std::string> PortsOfSides(const std::vector<std::string>& arguments)
 
 // Downloads every side that names a port, all at once. False (with messages) when one fails.
 // On a terminal each box's progress goes to standard error as with backup.
-bool DownloadSides(const std::string& command, std::vector<Side*> sides, LineRecorder* recorder) {
+bool DownloadSides(const std::string& command, std::vector<Side*> sides, Recording& recording) {
   Sessions sessions;
   std::vector<Side*> owners;
   for (Side* side : sides) {
     if (side->port.empty()) continue;
-    sessions.Add(side->port, recorder);
+    sessions.Add(side->port, recording.recorder());
     owners.push_back(side);
   }
   const std::vector<BoxSession*>& running = sessions.running;
@@ -146,6 +157,10 @@ bool DownloadSides(const std::string& command, std::vector<Side*> sides, LineRec
       continue;
     }
     owners[i]->store = running[i]->store();
+    // The link does not keep the box's answer to the current-mode read; the line shows it.
+    if (const std::optional<int> mode = recording.CurrentMode(running[i]->port())) {
+      owners[i]->store.SetDevice(kSystemBlock, IndexOf(kRecallModeId), *mode);
+    }
   }
   return all;
 }
@@ -196,12 +211,19 @@ int DiffCommand(const QStringList& args) {
   a->source = given[0];
   b->source = given[1];
   Recording recording;
-  if (!recording.Open(command.Value(record))) return kExitError;
-  const bool downloaded = DownloadSides("diff", {&*a, &*b}, recording.recorder());
+  if (!recording.Open(command.Value(record), true)) return kExitError;
+  const bool downloaded = DownloadSides("diff", {&*a, &*b}, recording);
   if (!recording.Close()) return kExitError;
   if (!downloaded) return kExitDiffers;
-  // System items travel with a download only; mode files do not carry them.
-  const bool with_system = !a->port.empty() && !b->port.empty();
+  // System items travel with a download and a box backup; mode files do not carry them. A box
+  // backup does not keep the administrator switch: it is not compared.
+  const bool with_system = a->with_system() && b->with_system();
+  if (a->box_backup || b->box_backup) {
+    const int access = IndexOf(kAccessLevelId);
+    (a->box_backup ? a : b)
+        ->store.SetDevice(kSystemBlock, access,
+                          (a->box_backup ? b : a)->store.Device(kSystemBlock, access));
+  }
   const std::vector<Difference> differences = Diff(a->store, b->store, with_system);
   if (command.parser().isSet(json)) {
     Out(FormatDifferencesJson(differences, a->source, b->source));
@@ -236,15 +258,17 @@ int Show(const QStringList& args) {
   if (!side) return kExitError;
   side->source = given.front();
   Recording recording;
-  if (!recording.Open(command.Value(record))) return kExitError;
-  const bool downloaded = DownloadSides("show", {&*side}, recording.recorder());
+  if (!recording.Open(command.Value(record), true)) return kExitError;
+  const bool downloaded = DownloadSides("show", {&*side}, recording);
   if (!recording.Close()) return kExitError;
   if (!downloaded) return kExitDiffers;
-  const bool with_system = !side->port.empty();
+  const bool with_system = side->with_system();
+  const bool with_access = !side->box_backup;
   if (command.parser().isSet(json)) {
-    Out(FormatShowJson(side->store, with_system, side->source));
+    Out(FormatShowJson(side->store, with_system, side->source, with_access));
   } else {
-    Out((command.parser().isSet(header) ? kShowHeader : "") + FormatShow(side->store, with_system));
+    Out((command.parser().isSet(header) ? kShowHeader : "") +
+        FormatShow(side->store, with_system, with_access));
   }
   return kExitDone;
 }
@@ -343,6 +367,7 @@ int RunCommand(const QStringList& args) {
   if (name == QLatin1String("ports")) return Ports(rest);
   if (name == QLatin1String("status")) return Status(rest);
   if (name == QLatin1String("backup")) return Backup(rest);
+  if (name == QLatin1String("baseline")) return Baseline(rest);
   if (name == QLatin1String("restore")) return Restore(rest);
   if (name == QLatin1String("diff")) return DiffCommand(rest);
   if (name == QLatin1String("show")) return Show(rest);

@@ -111,19 +111,25 @@ std::string FormatDifferencesJson(const std::vector<Difference>& differences,
   return JsonDocument(JsonObject().Text("a", a_source).Text("b", b_source), "differences", items);
 }
 
-std::string FormatShow(const ParameterStore& store, bool with_system) {
+std::string FormatShow(const ParameterStore& store, bool with_system, bool with_access_level) {
   std::string out;
   for (const ViewRow& row : ViewRows(with_system)) {
+    if (!with_access_level && row.info->block == kSystemBlock &&
+        row.info->index == IndexOf(kAccessLevelId))
+      continue;
     out += PageText(row) + '\t' + NameText(row) + '\t' + std::to_string(RowValue(row, store)) +
            '\t' + EscapeTabs(ValueText(row, store)) + '\n';
   }
   return out;
 }
 
-std::string FormatShowJson(const ParameterStore& store, bool with_system,
-                           const std::string& source) {
+std::string FormatShowJson(const ParameterStore& store, bool with_system, const std::string& source,
+                           bool with_access_level) {
   std::vector<JsonObject> items;
   for (const ViewRow& row : ViewRows(with_system)) {
+    if (!with_access_level && row.info->block == kSystemBlock &&
+        row.info->index == IndexOf(kAccessLevelId))
+      continue;
     items.push_back(
         RowJson(row).Number("raw", RowValue(row, store)).Text("text", ValueText(row, store)));
   }

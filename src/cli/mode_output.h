@@ -50,9 +50,12 @@ std::string FormatDifferencesJson(const std::vector<Difference>& differences,
                                   const std::string& a_source, const std::string& b_source);
 
 // "page<TAB>name<TAB>raw<TAB>text" lines, or a JSON document with the same facts per parameter.
-std::string FormatShow(const ParameterStore& store, bool with_system);
-std::string FormatShowJson(const ParameterStore& store, bool with_system,
-                           const std::string& source);
+// Without `with_access_level` the system rows leave out the user/administrator switch (a box
+// backup does not keep it).
+std::string FormatShow(const ParameterStore& store, bool with_system,
+                       bool with_access_level = true);
+std::string FormatShowJson(const ParameterStore& store, bool with_system, const std::string& source,
+                           bool with_access_level = true);
 
 // The column names of the tab-separated output, for --header.
 inline constexpr char kShowHeader[] = "page\tparameter\traw\ttext\n";

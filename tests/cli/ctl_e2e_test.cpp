@@ -84,8 +84,8 @@ TEST_F(CtlE2e, BackupOfThreeBoxesAtOnceWritesTwoFilesAndNamesTheSilentOne) {
   e2e::BoxSimProcess silent({QStringLiteral("--silent-after"), QStringLiteral("0")});
   ASSERT_TRUE(first.ok() && second.ok() && silent.ok());
 
-  const CtlRun run = Ctl({"backup", "--port", Port(first), "--port", Port(second), "--port",
-                          Port(silent), "-o", Q(Dir())});
+  const CtlRun run = Ctl({"backup", "--format", "nddt", "--port", Port(first), "--port",
+                          Port(second), "--port", Port(silent), "-o", Q(Dir())});
   EXPECT_EQ(run.exit_code, 1) << run.err;
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(Dir())) files.push_back(entry.path());
@@ -115,7 +115,7 @@ TEST_F(CtlE2e, BackupOfThreeBoxesAtOnceWritesTwoFilesAndNamesTheSilentOne) {
 TEST_F(CtlE2e, DiffOfABoxAgainstItsBackupAndAfterOneEdit) {
   e2e::BoxSimProcess box;
   ASSERT_TRUE(box.ok());
-  const CtlRun backup = Ctl({"backup", "--port", Port(box), "-o", Q(Dir())});
+  const CtlRun backup = Ctl({"backup", "--format", "nddt", "--port", Port(box), "-o", Q(Dir())});
   ASSERT_EQ(backup.exit_code, 0) << backup.err;
   const std::vector<std::string> saved = Lines(backup.out);
   ASSERT_EQ(saved.size(), 1u);
@@ -277,7 +277,7 @@ TEST_F(CtlE2e, AFaultyBoxGivesACorrectFileOrFailsWithNoFile) {
     e2e::BoxSimProcess box(c.switches);
     ASSERT_TRUE(box.ok());
     const fs::path folder = Dir() / std::to_string(++n);
-    const CtlRun backup = Ctl({"backup", "--port", Port(box), "-o", Q(folder)});
+    const CtlRun backup = Ctl({"backup", "--format", "nddt", "--port", Port(box), "-o", Q(folder)});
     const std::vector<fs::path> files = FilesIn(folder);
     if (backup.exit_code == 0) {
       EXPECT_FALSE(c.must_fail) << backup.err;
@@ -332,7 +332,8 @@ TEST_F(CtlE2e, AFileSizeLimitIsAWriteFailureLikeAFullDisk) {
   Write(folder / "line.txt", earlier_recording);
 
   // A mode file of a backup.
-  const CtlRun backup = Ctl({"backup", "--port", Port(box), "-o", Q(folder)}, small_limit);
+  const CtlRun backup =
+      Ctl({"backup", "--format", "nddt", "--port", Port(box), "-o", Q(folder)}, small_limit);
   EXPECT_EQ(backup.exit_code, 2) << backup.err;
   EXPECT_NE(backup.err.find("FAILED: cannot write " + folder.string() + "/4B3107E5_"),
             std::string::npos)
@@ -449,7 +450,8 @@ TEST_F(CtlE2e, ASecondCtlOnAPortAnotherHoldsSaysItIsBusyAndTheFirstCompletes) {
   ASSERT_TRUE(box.ok());
   const fs::path folder = Dir() / "first";
   QProcess first;
-  first.start(QStringLiteral(KARAOKE_CTL_PATH), {"backup", "--port", Port(box), "-o", Q(folder)});
+  first.start(QStringLiteral(KARAOKE_CTL_PATH),
+              {"backup", "--format", "nddt", "--port", Port(box), "-o", Q(folder)});
   ASSERT_TRUE(first.waitForStarted(5000));
   // Held at two looks 300 ms apart: the link's hold for the download, not the first check's
   // open of a moment.

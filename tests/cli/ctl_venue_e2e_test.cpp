@@ -328,7 +328,8 @@ TEST(CtlVenue, BackupShowAndDiffByRoom) {
   const fs::path out = dir.filePath("out").toStdString();
   const std::string date = QDate::currentDate().toString("yyyy-MM-dd").toStdString();
 
-  const CtlRun backup = Ctl({"backup", "--venue", Q(venue), "-o", Q(out.string())});
+  const CtlRun backup =
+      Ctl({"backup", "--format", "nddt", "--venue", Q(venue), "-o", Q(out.string())});
   ASSERT_EQ(backup.exit_code, 0) << backup.err;
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(out))
