@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/check_apply.h"
 #include "cli/command_support.h"
 #include "cli/frame_meaning.h"
 #include "cli/mode_output.h"
@@ -41,6 +42,10 @@ const char kOverview[] =
     "                                them back and compare\n"
     "  restore --venue FILE --room NAME... [--header] FILE\n"
     "                                the same for rooms of a venue (named, never all at once)\n"
+    "  check --venue FILE [--room NAME]... [--details | --json] [--openmetrics FILE]\n"
+    "                                every room's box against its baseline (nothing sent)\n"
+    "  apply --venue FILE --room NAME... | --all [--dry-run] [--keep-going] [--json]\n"
+    "                                make the rooms' boxes equal to their baselines\n"
     "  diff A B [--json | --header]  differences of two modes (file, port:NAME or room:NAME;\n"
     "                                a file is a box backup or a mode file)\n"
     "  show SOURCE [--json | --header]\n"
@@ -369,6 +374,8 @@ int RunCommand(const QStringList& args) {
   if (name == QLatin1String("backup")) return Backup(rest);
   if (name == QLatin1String("baseline")) return Baseline(rest);
   if (name == QLatin1String("restore")) return Restore(rest);
+  if (name == QLatin1String("check")) return Check(rest);
+  if (name == QLatin1String("apply")) return Apply(rest);
   if (name == QLatin1String("diff")) return DiffCommand(rest);
   if (name == QLatin1String("show")) return Show(rest);
   if (name == QLatin1String("decode")) return Decode(rest);
