@@ -14,6 +14,8 @@
 #include "cli/mode_output.h"
 #include "cli/output_format.h"
 #include "cli/signal_watch.h"
+#include "link/box_image.h"
+#include "link/frames.h"
 #include "link/port_names.h"
 
 namespace kc::cli {
@@ -64,6 +66,11 @@ void ExpectIdentities(const std::vector<VenueRoom>& rooms, Sessions& sessions) {
 
 // What a box that did not verify holds of the file, for its report.
 std::string HeldPart(const BoxSession& session) {
+  // A box backup goes by the link's rule for changes: edits, or the upload and then the system
+  // items.
+  if (session.sent() && session.blocks_sent() <= 0) {
+    return "the box may now hold part of the file (changes were sent to it)";
+  }
   const int sent = session.blocks_sent();
   if (sent <= 0) return "nothing was sent to it";
   if (session.upload_complete()) return "the whole file was sent, but not verified by a read-back";
@@ -413,8 +420,11 @@ int Restore(const QStringList& args) {
       "restore",
       "Checks the whole FILE first, a box backup (.kbox) or a mode file (.Nddt) (a damaged "
       "file, or one holding a value outside its parameter's range, sends nothing), then sends "
-      "its blocks 0 to 8 to every box given with --port, reads "
-      "each box back and compares. Succeeds only when every box holds exactly the file's values; "
+      "it to every box given with --port: a mode file's blocks 0 to 8 as an upload; a box "
+      "backup's blocks 0 to 8 and System page settings (never the passwords, the administrator "
+      "switch, the current mode or the mode names), what differs, as the editor sends its "
+      "changes, the settings after the blocks. Then it reads each box back and compares. Succeeds "
+      "only when every box holds exactly the file's values; "
       "otherwise lists on standard output what differs (port, page, parameter, file, box, "
       "separated by tabs). Ctrl+C stops sending and names the boxes that hold part of the file. "
       "On a terminal, a progress line per box as it downloads, uploads and reads back.");
@@ -452,10 +462,21 @@ int Restore(const QStringList& args) {
   if (!recording.Open(command.Value(record))) return kExitError;
 
   const ParameterStore& expected = check->store;
-  if (check->box) {
+  // A box backup brings the System page's settings too: they go after the blocks, by the rule
+  // the editor's changes go by, and the read-back checks them. The current mode, the
+  // administrator switch and the passwords are never sent, and so never compared.
+  const bool whole_box = check->box.has_value();
+  std::vector<Link::Slot> every_slot;
+  if (whole_box) {
+    for (int block = 0; block < kAudioBlocks; ++block) {
+      for (int slot = 0; slot < InfoOfBlock(block)->device_slots; ++slot) {
+        every_slot.push_back({block, slot});
+      }
+    }
+    for (const int item : kUserSystemItems) every_slot.push_back({kSystemBlock, item});
     Err("restore: " + Printable(positional.front()) +
-        " is a box backup: blocks 0 to 8 are sent and verified; its System page settings and "
-        "mode names are not sent\n");
+        " is a box backup: blocks 0 to 8 and the System page's settings are sent and verified; "
+        "the mode names and the current mode are not sent\n");
   }
   QElapsedTimer wall;
   wall.start();
@@ -475,17 +496,25 @@ int Restore(const QStringList& args) {
       kExitDiffers);
   if (command.parser().isSet(header)) Out(kRestoreHeader);
   ShowProgress("restore", rooms, running);
-  for (BoxSession* session : running) session->StartRestore(check->entries);
+  for (BoxSession* session : running) {
+    if (whole_box) {
+      session->StartApply(expected, [&every_slot](BoxSession& box) { box.SendSlots(every_slot); });
+    } else {
+      session->StartRestore(check->entries);
+    }
+  }
   RunSessions(running, [&](BoxSession& done) {
     if (!done.ok()) {
       failed.push_back(done.port());
-      if (done.blocks_sent() > 0 && !done.upload_complete()) partial.push_back(done.port());
+      if ((done.blocks_sent() > 0 && !done.upload_complete()) || (whole_box && done.sent())) {
+        partial.push_back(done.port());
+      }
       Err("restore " + RoomLabel(rooms, done.port()) + ": FAILED: " + done.failure() + "; " +
           HeldPart(done) + "\n");
       return;
     }
     // A value the box did not send back is missing, never one of the box's: it is not compared.
-    const std::string missing = UnreadText(done.store(), false);
+    const std::string missing = UnreadText(done.store(), whole_box);
     if (!missing.empty()) {
       failed.push_back(done.port());
       Err("restore " + RoomLabel(rooms, done.port()) +
@@ -494,7 +523,11 @@ int Restore(const QStringList& args) {
       return;
     }
     // What a transfer carries: each block's device slots, not the extra slot of the file.
-    const std::vector<Difference> differences = Diff(expected, done.store(), false, 0);
+    ParameterStore compared = expected;
+    for (const int item : {IndexOf(kRecallModeId), IndexOf(kAccessLevelId)}) {
+      compared.SetDevice(kSystemBlock, item, done.store().Device(kSystemBlock, item));
+    }
+    const std::vector<Difference> differences = Diff(compared, done.store(), whole_box, 0);
     if (differences.empty()) {
       Err("restore " + RoomLabel(rooms, done.port()) +
           ": verified, the box holds the file's values (upload " + Seconds(done.upload_ms()) +

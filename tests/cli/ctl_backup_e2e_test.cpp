@@ -98,6 +98,14 @@ TEST(CtlBoxBackup, VenueBackupsKeepTheNewestOfTheRoomsOwnFilesAndBaselineIsSaved
                            QString::fromStdString(kept.string()), "room:VIP/1"});
   EXPECT_EQ(diff.exit_code, 1) << diff.err;
   EXPECT_EQ(diff.out, "系统设定 System\tSysMusNormalVolBar\t33\t40\n");
+
+  // A restore of the baseline puts the volume back and leaves the administrator switch alone.
+  box.model().SetSlot(boxsim::kSystemBlock, 0x0C, 1);
+  const CtlRun restore = Ctl({"restore", "--venue", QString::fromStdString(venue), "--room",
+                              "VIP/1", QString::fromStdString(kept.string())});
+  EXPECT_EQ(restore.exit_code, 0) << restore.err;
+  EXPECT_EQ(box.model().Slot(boxsim::kSystemBlock, 0x20), 33);
+  EXPECT_EQ(box.model().Slot(boxsim::kSystemBlock, 0x0C), 1);
 }
 
 }  // namespace
