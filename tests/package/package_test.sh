@@ -49,6 +49,8 @@ expected_files=(
   ./usr/share/metainfo/org.karaokecontroller.KaraokeController.metainfo.xml
   ./usr/share/karaoke-controller/screenshots/editor.png
   ./usr/lib/udev/rules.d/70-karaoke-controller.rules
+  ./usr/lib/systemd/system/karaoke-ctl-backup@.service
+  ./usr/lib/systemd/system/karaoke-ctl-backup@.timer
   ./usr/share/doc/karaoke-controller/copyright
   ./usr/share/doc/karaoke-controller/changelog.gz
 )
@@ -87,6 +89,29 @@ SUBSYSTEM=="tty", KERNEL=="ttyACM[0-9]*", TAG+="uaccess"'
 for kernel in ttyUSB ttyACM; do
   grep -q "/dev/$kernel\*" "$source/README.md" || fail "the README does not say the rule covers $kernel"
 done
+
+# The nightly backup: an instance for a venue file runs the packaged karaoke-ctl on that file, and
+# systemd reads both units without a complaint. The check runs the units against the package's
+# own program (systemd finds the bare name on its search path once installed).
+units=$root/usr/lib/systemd/system
+grep -qx 'ExecStart=karaoke-ctl backup --venue %f' "$units/karaoke-ctl-backup@.service" ||
+  fail "the backup service does not run karaoke-ctl backup --venue %f"
+grep -qx 'Persistent=true' "$units/karaoke-ctl-backup@.timer" || fail "the timer is not persistent"
+grep -qF 'systemctl enable --now "karaoke-ctl-backup@$(systemd-escape --path' "$source/README.md" ||
+  fail "the README does not show how to enable the backup timer"
+if command -v systemd-analyze >/dev/null && command -v systemd-escape >/dev/null; then
+  check=$out/units
+  mkdir -p "$check"
+  instance=karaoke-ctl-backup@$(systemd-escape --path /etc/karaoke/venue.toml)
+  sed "s|^ExecStart=karaoke-ctl |ExecStart=$root/usr/bin/karaoke-ctl |" \
+    "$units/karaoke-ctl-backup@.service" >"$check/$instance.service"
+  cp "$units/karaoke-ctl-backup@.timer" "$check/$instance.timer"
+  # The manual page is checked in the package above; it is not installed on this system.
+  systemd-analyze verify --man=no "$check/$instance.timer" "$check/$instance.service" ||
+    fail "systemd-analyze verify of the backup service and timer"
+else
+  echo "systemd-analyze is not installed: the backup units were not verified"
+fi
 
 # The desktop entry starts the installed program.
 entry=$(cat "$root/usr/share/applications/karaoke-controller.desktop")
