@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "cli/box_session.h"
+#include "cli/local_files.h"
 #include "link/box_image.h"
 #include "link/link.h"
 #include "modes/mode_file.h"
@@ -86,7 +87,11 @@ bool SaveBoxBackup(const std::filesystem::path& path, const BoxBackup& backup, s
     *error = path.parent_path().string() + ": " + code.message();
     return false;
   }
-  return WriteWholeFile(path, WriteBoxBackup(backup), error);
+  // karaoke-ctl's writer: beside its name, created exclusively, renamed into place when whole.
+  cli::StagedFile file;
+  if (!file.Open(path.string(), error)) return false;
+  file.stream() << WriteBoxBackup(backup);
+  return file.Commit(error);
 }
 
 std::filesystem::path FreshBackupPath(const std::filesystem::path& folder,

@@ -191,7 +191,7 @@ bool WriteWholeFile(const fs::path& path, std::string_view data, std::string* er
     if (error) *error = PlatformError(errno, "cannot open the file for writing");
     return false;
   }
-  const bool whole = std::fwrite(data.data(), 1, data.size(), out) == data.size();
+  const bool whole = data.empty() || std::fwrite(data.data(), 1, data.size(), out) == data.size();
   const bool flushed = std::fflush(out) == 0;
   const int reason = errno;
   if (std::fclose(out) != 0 || !whole || !flushed) {

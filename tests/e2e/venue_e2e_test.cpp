@@ -231,7 +231,9 @@ TEST_F(RoomsAgainstBoxes, ABaselineIsSavedAndPutBack) {
   program_->ShowVenue(venue, venue_file);
   Open(0);
   ASSERT_TRUE(LinkQuiet(kTransferWaitMs));
-  ASSERT_TRUE(Editor().SaveBaseline(program_->venue_window()->BaselineOf(venue.rooms[0]), ""));
+  const auto path = program_->venue_window()->BaselineOf(venue.rooms[0]);
+  ASSERT_TRUE(Editor().SaveBaseline(path, ""));
+  EXPECT_TRUE(Editor().SaveBaseline(path, "")) << "a baseline is replaced when the user says so";
   const auto baseline = Snapshot(Box());
   Tab(3);
   Key("EchoEffLevelBar", Qt::Key_PageUp);
