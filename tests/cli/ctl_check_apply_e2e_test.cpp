@@ -29,15 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 void Write(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary);

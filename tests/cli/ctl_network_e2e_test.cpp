@@ -36,8 +36,6 @@ std::vector<std::string> Frames(const std::string& path) {
   return frames;
 }
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
 TEST(CtlOverNetwork, EachFormDownloadsWhatACableDoesAndRestoresWithReadBack) {
   if (e2e::Ser2net::Executable().isEmpty()) GTEST_SKIP() << e2e::Ser2net::MissingText();
   e2e::BoxSimProcess box;

@@ -9,7 +9,9 @@
 #include <QProcess>
 #include <QStringList>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "../e2e/pty_box.h"
 
@@ -21,6 +23,16 @@ struct CtlRun {
   std::string err;
   qint64 wall_ms = 0;
 };
+
+inline QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// The lines of a program's output.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 // Runs karaoke-ctl to its end. The event loop keeps running meanwhile, so a box served in this
 // process answers. child_setup runs in the child before karaoke-ctl starts; meanwhile is called

@@ -38,15 +38,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // Every field between separators, empty ones at the end too.
 std::vector<std::string> Fields(const std::string& line, char separator) {
   std::vector<std::string> fields;
