@@ -57,6 +57,8 @@
 
 #include <algorithm>
 
+#include "link/edit_frames.h"
+
 namespace kc {
 
 Link::Link(SerialPort& port, ParameterStore& store, LinkHost& host)
@@ -290,45 +292,19 @@ void Link::AnswerEditorChanges(const std::vector<Slot>& chosen) {
 }
 
 bool Link::SendAsEdits(const std::vector<Slot>& chosen) {
-  struct Band {
-    int wire_id;
-    int band;
-  };
-  std::vector<std::pair<int, int32_t>> params;  // (wire id, value)
-  std::vector<Band> bands;
-  const int shown = store_.disco();
-  for (const Slot& slot : chosen) {
-    if (slot.block == kSystemBlock) {
-      params.emplace_back(MakeId(kSystemBlock, slot.slot), store_.Device(slot.block, slot.slot));
-      continue;
-    }
-    // The box writes a parameter or a band into the Sing/Disco set it shows: a slot of the
-    // other set goes only with the upload.
-    const int id = IdOfDeviceSlot(slot.block, slot.slot, shown);
-    if (id < 0) return false;
-    const int wire_id = MakeId(slot.block, IndexOf(id));
-    // The Sing/Disco switch changes the set the other edits land in: the upload carries both.
-    if (wire_id == kSingDiscoId) return false;
-    if (IsEqBandField(id)) {
-      const int band = LocateBand(id);
-      const bool queued = std::any_of(bands.begin(), bands.end(), [&](const Band& b) {
-        return BlockOf(b.wire_id) == slot.block && b.band == band >> 8;
-      });
-      if (!queued) bands.push_back({wire_id, band >> 8});
-    } else {
-      params.emplace_back(wire_id, store_.Device(slot.block, slot.slot));
-    }
-  }
-  // The upload is one frame per audio block; edits are one frame per parameter or band.
-  if (params.size() + bands.size() > static_cast<std::size_t>(kAudioBlocks)) return false;
+  std::vector<std::pair<int, int>> cells;
+  cells.reserve(chosen.size());
+  for (const Slot& slot : chosen) cells.emplace_back(slot.block, slot.slot);
+  const std::optional<std::vector<EditFrame>> frames = EditFramesOf(cells, store_, store_.disco());
+  if (!frames) return false;
   const bool may_send = !watch_.gate_closed();
-  for (const auto& [wire_id, value] : params) {
+  for (const EditFrame& frame : *frames) {
     watch_.EditMade();
-    pacer_.Param(wire_id, value, may_send);
-  }
-  for (const Band& band : bands) {
-    watch_.EditMade();
-    pacer_.Band(band.wire_id, may_send);
+    if (frame.band) {
+      pacer_.Band(frame.wire_id, may_send);
+    } else {
+      pacer_.Param(frame.wire_id, frame.value, may_send);
+    }
   }
   return true;
 }

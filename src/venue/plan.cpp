@@ -15,39 +15,6 @@ bool UserSystemItem(int item) {
          kUserSystemItems.end();
 }
 
-// What the box takes as edits, or false when some slot can only go with the upload.
-bool EditFrames(const std::vector<PlanSlot>& chosen, const ParameterStore& baseline, int shown,
-                std::vector<PlanFrame>* frames) {
-  std::vector<PlanFrame> params;
-  std::vector<PlanFrame> bands;
-  for (const PlanSlot& slot : chosen) {
-    const int32_t value = baseline.Device(slot.block, slot.slot);
-    if (slot.block == kSystemBlock) {
-      params.push_back({false, MakeId(kSystemBlock, slot.slot), value, 0});
-      continue;
-    }
-    // The box writes an edit into the Sing/Disco set it shows.
-    const int id = IdOfDeviceSlot(slot.block, slot.slot, shown);
-    if (id < 0) return false;
-    const int wire_id = MakeId(slot.block, IndexOf(id));
-    if (wire_id == kSingDiscoId) return false;
-    if (IsEqBandField(id)) {
-      const int band = LocateBand(id) >> 8;
-      const bool queued = std::any_of(bands.begin(), bands.end(), [&](const PlanFrame& b) {
-        return BlockOf(b.wire_id) == slot.block && b.band_number == band;
-      });
-      if (!queued) bands.push_back({true, wire_id, 0, band});
-    } else {
-      params.push_back({false, wire_id, value, 0});
-    }
-  }
-  if (params.size() + bands.size() > static_cast<std::size_t>(kAudioBlocks)) return false;
-  // The link sends waiting parameters before waiting bands.
-  *frames = std::move(params);
-  frames->insert(frames->end(), bands.begin(), bands.end());
-  return true;
-}
-
 }  // namespace
 
 Plan MakePlan(const ParameterStore& box, const ParameterStore& baseline, bool with_system) {
@@ -81,7 +48,12 @@ Plan MakePlan(const ParameterStore& box, const ParameterStore& baseline, bool wi
   if (plan.changed.empty()) return plan;
   // An edit lands in the set the box shows; its Sing/Disco switch is among the slots when that
   // changes, which goes with the upload anyway.
-  if (EditFrames(plan.changed, baseline, box.Device(0, 1) ? 1 : 0, &plan.frames)) return plan;
+  std::vector<std::pair<int, int>> cells;
+  for (const PlanSlot& slot : plan.changed) cells.emplace_back(slot.block, slot.slot);
+  if (auto edits = EditFramesOf(cells, baseline, box.Device(0, 1) ? 1 : 0)) {
+    plan.frames = std::move(*edits);
+    return plan;
+  }
   plan.upload = true;
   plan.frames.clear();
   for (const PlanSlot& slot : plan.changed) {

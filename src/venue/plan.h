@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/mode_output.h"
+#include "link/edit_frames.h"
 #include "model/parameter_store.h"
 #include "modes/box_backup.h"
 
@@ -26,15 +27,8 @@ struct PlanSlot {
   bool operator==(const PlanSlot&) const = default;
 };
 
-// One frame of the edits: a parameter (wire id and value) or a whole EQ band (the wire id of one
-// of its fields and the band's number in its block).
-struct PlanFrame {
-  bool band = false;
-  int wire_id = 0;
-  int32_t value = 0;    // a parameter's value
-  int band_number = 0;  // a band's number, 0-based
-  bool operator==(const PlanFrame&) const = default;
-};
+// One frame of the edits: the link's own (a parameter, or a whole EQ band).
+using PlanFrame = EditFrame;
 
 struct Plan {
   // What differs, box first (a), baseline second (b).
