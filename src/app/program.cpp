@@ -59,9 +59,10 @@ Program::Program(MessageBoxes* boxes, PortLister list_ports, std::ostream* recor
   QObject::connect(form4_.get(), &TForm4::Closing, form1_.get(), &TForm1::SetExiting);
   QObject::connect(form1_.get(), &TForm1::RoomChanged, form4_.get(), &TForm4::ShowRoom);
   QObject::connect(form4_->BaselineItem(), &QAction::triggered, form1_.get(), [this] {
-    for (const VenueRoom& room : venue_.rooms) {
+    if (venue_window_ == nullptr) return;
+    for (const VenueRoom& room : venue_window_->venue().rooms) {
       if (room.name == form1_->room()) {
-        form1_->SaveBaseline(RoomBaselinePath(venue_source_, room), venue_.name);
+        form1_->SaveBaseline(venue_window_->BaselineOf(room), venue_window_->venue().name);
       }
     }
   });
@@ -110,12 +111,12 @@ void Program::ShowVenue(Venue venue, const std::string& source) {
   };
   hooks.current_pending = [this] { return driver_->link().PendingCount(); };
   hooks.open_other = [this] { form4_->ChooseVenueFile(); };
-  hooks.apply_baseline = [this](const VenueRoom& room, const std::filesystem::path& baseline) {
-    return form1_->RestoreBaseline(room.name, baseline,
-                                   RoomBackupFolder(venue_source_, venue_, room), venue_.name);
+  hooks.apply_baseline = [this, source](const VenueRoom& room,
+                                        const std::filesystem::path& baseline) {
+    const Venue& venue = venue_window_->venue();
+    return form1_->RestoreBaseline(room.name, baseline, RoomBackupFolder(source, venue, room),
+                                   venue.name);
   };
-  venue_ = venue;
-  venue_source_ = source;
   auto* panel = new VenueWindow(std::move(venue), source, std::move(hooks));
   venue_window_ = panel;
   form4_->DockVenue(panel, panel->Title());

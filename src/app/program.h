@@ -62,11 +62,8 @@ class Program {
   std::unique_ptr<LinkDriver> driver_;
   std::unique_ptr<TForm2> form2_;
   std::unique_ptr<TForm1> form1_;
-  // Owned by the main window's venue dock.
+  // Owned by the main window's venue dock; it holds the venue on show.
   QPointer<VenueWindow> venue_window_;
-  // The venue on show and its file, for the rooms' baselines and backups.
-  Venue venue_;
-  std::string venue_source_;
   StartUpTimes times_;
 };
 
